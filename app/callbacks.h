@@ -1,0 +1,11 @@
+#pragma once
+
+// The GLUT callbacks. They only translate GLUT's calls into work on the
+// globals; the work itself lives in plain functions and classes.
+void display();
+void idle();
+void visible(int state);
+void keyboard(unsigned char key, int x, int y);
+
+// Registers the four callbacks in the order the program relies on.
+void registerCallbacks();

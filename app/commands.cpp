@@ -1,0 +1,67 @@
+#include "app/commands.h"
+
+#include <GL/gl.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "app/globals.h"
+#include "measure/stopwatch.h"
+#include "sitemap/height_map.h"
+
+namespace {
+
+void reportExtraction() {
+    // Wipes the per-site lines of the extraction; a console that cannot be
+    // cleared keeps them, which is harmless.
+    [[maybe_unused]] const int clearStatus = std::system("clear");
+    std::cout << "Done! " << std::endl;
+    std::cout << "Total number of points computed: " << g_heightMap->siteCount << std::endl;
+    // Read last, so the time includes the clearing and the two lines above.
+    std::cout << "Time taken (seconds): " << g_stopwatch->elapsed() << std::endl;
+}
+
+void setPolygonMode(GLenum mode) {
+    glEnable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT, mode);
+}
+
+}  // namespace
+
+void runKeyCommand(KeyCommand command) {
+    ViewState view{g_zoom, g_panX, g_panY};
+    if (applyViewCommand(command, view)) {
+        g_zoom = view.zoom;
+        g_panX = view.panX;
+        g_panY = view.panY;
+        return;
+    }
+    switch (command) {
+        case KeyCommand::ExtractBinary:
+            g_stopwatch->start();
+            g_heightMap->extractBinary(255, 1);
+            g_stopwatch->stop();
+            reportExtraction();
+            break;
+        case KeyCommand::ExtractRange:
+            g_stopwatch->start();
+            g_heightMap->extractRange(230, 255);
+            g_stopwatch->stop();
+            reportExtraction();
+            break;
+        case KeyCommand::None: break;
+        case KeyCommand::SaveFrame:
+            std::cout << "Result image outputed as result.bmp" << std::endl;
+            g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
+            break;
+        case KeyCommand::FillMode:
+            std::cout << "Color fill display mode" << std::endl;
+            setPolygonMode(GL_FILL);
+            break;
+        case KeyCommand::WireframeMode:
+            std::cout << "Wireframe display mode" << std::endl;
+            setPolygonMode(GL_LINE);
+            break;
+        default: std::cout << "Invalid input" << std::endl; break;
+    }
+}

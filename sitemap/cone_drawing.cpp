@@ -1,0 +1,36 @@
+#include <GL/freeglut.h>
+
+#include "sitemap/height_map.h"
+
+void HeightMap::initGL() {
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glPointSize(4.0f);
+}
+
+// One cone per site, apex on the site and pointing at the viewer: the depth
+// test keeps at every pixel the cone of the nearest site. The markers come
+// after all cones, so no later cone can paint over them.
+void HeightMap::drawCones(int radius, bool markSites) {
+    for (const Site* site = sites; site; site = site->next) {
+        glPushMatrix();
+        glColor3ub(site->r, site->g, site->b);
+        glTranslatef(static_cast<float>(site->x), static_cast<float>(site->y), 0.0f);
+        glutSolidCone(radius, 1.0, 32, 1);
+        glPopMatrix();
+    }
+    if (!markSites || !sites) {
+        return;
+    }
+    GLint savedDepthFunc = GL_LEQUAL;
+    glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
+    glDepthFunc(GL_ALWAYS);
+    glColor3ub(255, 0, 0);
+    glBegin(GL_POINTS);
+    for (const Site* site = sites; site; site = site->next) {
+        glVertex2f(static_cast<float>(site->x), static_cast<float>(site->y));
+    }
+    glEnd();
+    glDepthFunc(savedDepthFunc);
+}

@@ -1,0 +1,114 @@
+#include "sitemap/height_map.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <new>
+
+namespace {
+
+// Each plane holds 2 * edge * edge bytes and is indexed with int arithmetic,
+// so the largest usable edge keeps that product within an int.
+bool isUsableEdge(int edge) {
+    return edge >= 1 && static_cast<long long>(edge) * edge * 2 <= INT_MAX;
+}
+
+bool isDirectory(std::FILE* file) {
+    struct stat info {};
+    return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+HeightMap::HeightMap()
+    : size(0),
+      siteCount(0),
+      sites(nullptr),
+      heights(nullptr),
+      targetX(nullptr),
+      targetY(nullptr),
+      loadedSize(0) {
+    resetSites();
+}
+
+HeightMap::~HeightMap() {
+    release();
+    resetSites();
+}
+
+bool HeightMap::loadRaw(const char* path, int edge) {
+    if (!isUsableEdge(edge)) {
+        std::cout << "Invalid RAW height data edge: " << edge << std::endl;
+        return false;
+    }
+    if (heights) {
+        release();
+    }
+
+    std::FILE* file = std::fopen(path, "rb");
+    if (file && isDirectory(file)) {
+        std::fclose(file);
+        file = nullptr;
+    }
+    if (!file) {
+        std::cout << "Could not open RAW height data file" << std::endl;
+        return false;
+    }
+
+    // Zero-initialised, so samples that a short file does not supply read as 0.
+    const std::size_t planeBytes = static_cast<std::size_t>(edge) * edge * 2;
+    heights = new (std::nothrow) unsigned char[planeBytes]();
+    targetX = heights ? new (std::nothrow) unsigned char[planeBytes]() : nullptr;
+    targetY = targetX ? new (std::nothrow) unsigned char[planeBytes]() : nullptr;
+    if (!targetY) {
+        delete[] heights;
+        delete[] targetX;
+        heights = targetX = nullptr;
+        std::cout << "Could not allocate memory for RAW height data file" << std::endl;
+        std::fclose(file);
+        return false;
+    }
+
+    std::cout << "RAW file loaded" << std::endl;
+    std::cout << "Press 1 to extract binary color range data" << std::endl;
+    std::cout << "Press 2 to extract color data in the given minimum and maximum range"
+              << std::endl;
+
+    const std::size_t expectedBytes = static_cast<std::size_t>(edge) * edge;
+    const std::size_t bytesRead = std::fread(heights, 1, expectedBytes, file);
+    std::fclose(file);
+    if (bytesRead < expectedBytes) {
+        std::cout << "RAW height data file is short: read " << bytesRead << " of " << expectedBytes
+                  << " bytes, the rest is 0" << std::endl;
+    }
+
+    loadedSize = edge;
+    size = loadedSize;
+    return true;
+}
+
+bool HeightMap::release() {
+    if (heights) {
+        delete[] heights;
+        delete[] targetX;
+        delete[] targetY;
+        heights = targetX = targetY = nullptr;
+        loadedSize = 0;
+    }
+    return true;
+}
+
+void HeightMap::resetSites() {
+    // Low 32 bits of the calendar time: two maps built within the same second
+    // give the same colours.
+    std::srand(static_cast<unsigned int>(std::time(nullptr) & 0xFFFFFFFF));
+    while (sites) {
+        Site* head = sites;
+        sites = head->next;
+        std::free(head);
+    }
+}
