@@ -1,0 +1,56 @@
+#include "tests/support/gl_test_window.h"
+
+#include <GL/freeglut.h>
+
+#include <cmath>
+
+#include "app/window.h"
+#include "sitemap/height_map.h"
+
+void openTestWindow(int width, int height) {
+    static int windowId = 0;
+    if (windowId == 0) {
+        int argc = 1;
+        char name[] = "voronoi_tests";
+        char* argv[] = {name, nullptr};
+        glutInit(&argc, argv);
+        openWindow(width, height);
+        windowId = glutGetWindow();
+    } else {
+        glutSetWindow(windowId);
+        glutReshapeWindow(width, height);
+    }
+    // Let the window manager-less server map and size the window.
+    for (int pass = 0; pass < 3; ++pass) {
+        glutMainLoopEvent();
+    }
+    HeightMap().initGL();
+    setUpView(width, height);
+    glViewport(0, 0, width, height);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+PixelGrid::PixelGrid(int width, int height)
+    : gridWidth(width), gridHeight(height), bytes(static_cast<std::size_t>(width) * height * 3) {}
+
+PixelGrid PixelGrid::readBack(int width, int height) {
+    PixelGrid grid(width, height);
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, grid.bytes.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return grid;
+}
+
+Rgb PixelGrid::at(int column, int row) const {
+    const std::size_t offset = (static_cast<std::size_t>(row) * gridWidth + column) * 3;
+    return {bytes[offset], bytes[offset + 1], bytes[offset + 2]};
+}
+
+Rgb backgroundColour() {
+    const auto toByte = [](float channel) {
+        return static_cast<std::uint8_t>(std::lround(channel * 255.0f));
+    };
+    return {toByte(kBackgroundRed), toByte(kBackgroundGreen), toByte(kBackgroundBlue)};
+}
