@@ -6,8 +6,8 @@
 ScratchDir::ScratchDir() {
     std::random_device entropy;
     do {
-        root = std::filesystem::temp_directory_path() /
-               ("voronoi-test-" + std::to_string(entropy()));
+        root =
+            std::filesystem::temp_directory_path() / ("voronoi-test-" + std::to_string(entropy()));
     } while (!std::filesystem::create_directory(root));
 }
 
