@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What one run of voronoi_raster is asked to do.
+struct RasterRequest {
+    enum class Action { ShowHelp, DrawFace };
+    Action action = Action::ShowHelp;
+    std::string outputPath;
+};
+
+// Reads the arguments after the program name. On a bad command line returns
+// false and says why in `problem`.
+bool parseRasterArguments(const std::vector<std::string>& arguments, RasterRequest& request,
+                          std::string& problem);
+
+const char* rasterUsage();

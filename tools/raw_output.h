@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+#include "tools/grey_raster.h"
+
+// Writes the samples as a headerless RAW file, creating missing parent
+// folders. On failure returns false and says why in `problem`.
+bool writeRawFile(const GreyRaster& raster, const std::string& path, std::string& problem);
