@@ -1,0 +1,94 @@
+#include "tools/bench/bench_scenes.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <random>
+
+#include "sitemap/height_map.h"
+#include "tools/bench/quiet_console.h"
+
+namespace {
+
+constexpr unsigned kRandomSeed = 20240601;
+
+double timedMs(const std::function<void()>& work) {
+    QuietConsole quiet;
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const auto stop = std::chrono::steady_clock::now();
+    return std::chrono::duration<double, std::milli>(stop - start).count();
+}
+
+}  // namespace
+
+std::vector<BenchScene> benchScenes(int randomSiteCount) {
+    const ViewState home{1.0f, 0.0f, 0.0f};
+    return {
+        {"key 1", SiteSource::KeyOne, home},
+        {"key 1, zoom 3.7, pan (-300,-200)", SiteSource::KeyOne, {3.7f, -300.0f, -200.0f}},
+        {"key 1, zoom 0.5", SiteSource::KeyOne, {0.5f, 0.0f, 0.0f}},
+        {"key 2", SiteSource::KeyTwo, home},
+        {std::to_string(randomSiteCount) + " random", SiteSource::Random, home},
+        {"key 1 twice", SiteSource::KeyOneTwice, home},
+        {"one site, centre", SiteSource::Centre, home},
+    };
+}
+
+BuiltSites buildSites(HeightMap& map, SiteSource source, int randomSiteCount) {
+    map.resetSites();
+    BuiltSites built;
+    switch (source) {
+        case SiteSource::KeyOne:
+            built.extractionMs = timedMs([&map] { map.extractBinary(255, 1); });
+            break;
+        case SiteSource::KeyTwo:
+            built.extractionMs = timedMs([&map] { map.extractRange(230, 255); });
+            break;
+        case SiteSource::KeyOneTwice:
+            built.extractionMs = timedMs([&map] { map.extractBinary(255, 1); }) +
+                                 timedMs([&map] { map.extractBinary(255, 1); });
+            break;
+        case SiteSource::Random: addRandomSites(map, randomSiteCount, kRandomSeed); break;
+        case SiteSource::Centre: addSite(map, map.size / 2, map.size / 2, 230, 160, 40); break;
+    }
+    built.siteCount = countSites(map);
+    return built;
+}
+
+bool addRandomSites(HeightMap& map, int count, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::uniform_int_distribution<int> position(0, map.size > 0 ? map.size - 1 : 0);
+    std::uniform_int_distribution<int> component(0, 255);
+    for (int index = 0; index < count; ++index) {
+        const int x = position(generator);
+        const int y = position(generator);
+        const auto r = static_cast<unsigned char>(component(generator));
+        const auto g = static_cast<unsigned char>(component(generator));
+        const auto b = static_cast<unsigned char>(component(generator));
+        if (!addSite(map, x, y, r, g, b)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool addSite(HeightMap& map, double x, double y, unsigned char r, unsigned char g,
+             unsigned char b) {
+    Site* site = static_cast<Site*>(std::malloc(sizeof(Site)));
+    if (!site) {
+        return false;
+    }
+    *site = Site{x, y, r, g, b, map.sites};
+    map.sites = site;
+    ++map.siteCount;
+    return true;
+}
+
+int countSites(const HeightMap& map) {
+    int count = 0;
+    for (const Site* site = map.sites; site; site = site->next) {
+        ++count;
+    }
+    return count;
+}

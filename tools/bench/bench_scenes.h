@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/keys.h"
+
+class HeightMap;
+
+// Where a scene's sites come from.
+enum class SiteSource {
+    KeyOne,       // the binary extraction of key 1
+    KeyTwo,       // the range extraction of key 2
+    KeyOneTwice,  // key 1 run twice: every position twice
+    Random,       // uniformly random integer positions, fixed seed
+    Centre,       // one site at the raster's centre
+};
+
+struct BenchScene {
+    std::string name;
+    SiteSource source;
+    ViewState view;
+};
+
+// The scenes in the order the table lists them; the first is the key 1
+// diagram at zoom 1, the one the summary line quotes.
+std::vector<BenchScene> benchScenes(int randomSiteCount);
+
+struct BuiltSites {
+    int siteCount = 0;
+    // Time of the extraction calls alone (both runs for KeyOneTwice); none
+    // for sites the benchmark places itself.
+    std::optional<double> extractionMs;
+};
+
+// Replaces the map's sites with the scene's. The extractions run as the key
+// commands run them, with their console lines sent to /dev/null.
+BuiltSites buildSites(HeightMap& map, SiteSource source, int randomSiteCount);
+
+// Sites placed without an extraction: malloc'd and put at the head of the
+// list, like the extraction's own. Both stop, returning false, when memory
+// runs out; the sites added so far stay.
+bool addRandomSites(HeightMap& map, int count, unsigned seed);
+bool addSite(HeightMap& map, double x, double y, unsigned char r, unsigned char g, unsigned char b);
+
+int countSites(const HeightMap& map);

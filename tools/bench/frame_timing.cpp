@@ -1,0 +1,47 @@
+#include "tools/bench/frame_timing.h"
+
+#include <GL/freeglut.h>
+
+#include <chrono>
+#include <vector>
+
+namespace {
+
+// Waits for the GL to finish everything issued so far, then reads the clock.
+std::chrono::steady_clock::time_point finishedNow() {
+    glFinish();
+    return std::chrono::steady_clock::now();
+}
+
+double timedFrameMs(const std::function<void()>& drawOneFrame) {
+    const auto start = finishedNow();
+    drawOneFrame();
+    const auto stop = finishedNow();
+    return std::chrono::duration<double, std::milli>(stop - start).count();
+}
+
+}  // namespace
+
+FrameStatistics timeFrames(const std::function<void()>& drawOneFrame, int requestedFrames) {
+    const double warmUpMs = timedFrameMs(drawOneFrame);
+    const int frameCount = timedFrameCount(warmUpMs, requestedFrames);
+    std::vector<double> frameMs;
+    for (int frame = 0; frame < frameCount; ++frame) {
+        frameMs.push_back(timedFrameMs(drawOneFrame));
+    }
+    return summariseFrames(frameMs, requestedFrames);
+}
+
+RgbPicture readPicture(int width, int height) {
+    RgbPicture picture(width, height);
+    glFinish();
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, picture.bytes.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return picture;
+}
+
+Rgb readBackground() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    return readPicture(1, 1).at(0, 0);
+}
