@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/frame.h"
 #include "app/globals.h"
 #include "measure/stopwatch.h"
 #include "sitemap/height_map.h"
@@ -19,6 +20,15 @@ void reportExtraction() {
     std::cout << "Total number of points computed: " << g_heightMap->siteCount << std::endl;
     // Read last, so the time includes the clearing and the two lines above.
     std::cout << "Time taken (seconds): " << g_stopwatch->elapsed() << std::endl;
+}
+
+// Draws the current view into the back buffer and saves it. Drawing first
+// matters: keys typed in one burst reach the program before the next frame,
+// and one frame of many sites can take longer than the gap between two keys,
+// so the last frame shown may predate an extraction or a view change.
+void saveCurrentFrame() {
+    drawFrame(*g_heightMap, ViewState{g_zoom, g_panX, g_panY});
+    g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
 }
 
 void setPolygonMode(GLenum mode) {
@@ -52,7 +62,7 @@ void runKeyCommand(KeyCommand command) {
         case KeyCommand::None: break;
         case KeyCommand::SaveFrame:
             std::cout << "Result image outputed as result.bmp" << std::endl;
-            g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
+            saveCurrentFrame();
             break;
         case KeyCommand::FillMode:
             std::cout << "Color fill display mode" << std::endl;
