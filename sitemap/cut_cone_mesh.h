@@ -1,0 +1,29 @@
+#pragma once
+
+#include <vector>
+
+#include "sitemap/cell_extents.h"
+
+// One vertex of a cut cone: raster position, height on the cone (1 at the
+// apex, 0 on the full cone's rim) and the site's colour.
+struct ConeVertex {
+    float x;
+    float y;
+    float z;
+    unsigned char r;
+    unsigned char g;
+    unsigned char b;
+    unsigned char a;
+};
+
+// The cut cones of all drawn sites as one triangle list. Each site's cone is
+// a fan around its apex whose rim follows the levels of its rays; every
+// triangle lies in one facet of the full cone, so its depth at any point is
+// the full cone's. Triangles wind counter-clockwise seen from +z, the side
+// the viewer is on.
+struct CutConeMesh {
+    std::vector<ConeVertex> vertices;
+    std::vector<unsigned int> indices;  // three per triangle
+};
+
+CutConeMesh buildCutConeMesh(const CellExtents& extents, int radius);
