@@ -1,5 +1,13 @@
 #include "tools/raster_options.h"
 
+namespace {
+
+bool looksLikeOption(const std::string& argument) {
+    return argument.size() > 1 && argument[0] == '-';
+}
+
+}  // namespace
+
 bool parseRasterArguments(const std::vector<std::string>& arguments, RasterRequest& request,
                           std::string& problem) {
     request = RasterRequest{};
@@ -11,18 +19,45 @@ bool parseRasterArguments(const std::vector<std::string>& arguments, RasterReque
         request.outputPath = arguments[1];
         return true;
     }
-    problem = arguments.empty() ? "missing arguments" : "unexpected arguments";
-    return false;
+    std::vector<std::string> paths = arguments;
+    if (!paths.empty() && paths[0] == "--edges") {
+        request.edgesOnly = true;
+        paths.erase(paths.begin());
+    }
+    for (const std::string& path : paths) {
+        if (looksLikeOption(path)) {
+            problem = "unknown option " + path;
+            return false;
+        }
+    }
+    if (paths.size() != 2) {
+        problem = "expected INPUT and OUTPUT";
+        return false;
+    }
+    request.action = RasterRequest::Action::ConvertPicture;
+    request.inputPath = paths[0];
+    request.outputPath = paths[1];
+    return true;
 }
 
 const char* rasterUsage() {
-    return "Usage: voronoi_raster --face OUTPUT\n"
+    return "Usage: voronoi_raster [--edges] INPUT OUTPUT\n"
+           "       voronoi_raster --face OUTPUT\n"
            "       voronoi_raster --help\n"
            "\n"
            "Writes a 996 x 996 headerless 8-bit RAW raster for voronoi_demo, row 0 at the top.\n"
+           "Missing folders of OUTPUT are created.\n"
            "\n"
+           "  INPUT OUTPUT   turn a picture in any format FreeImage reads into grey samples.\n"
+           "                 The picture is scaled, keeping its proportions, until its\n"
+           "                 longer side is 996 pixels, and centred; the rest is 0.\n"
+           "  --edges        write the picture's edges instead, one pixel thin: 255 on\n"
+           "                 the strongest (at most 6000 pixels, the sites of key 1),\n"
+           "                 231..254 on weaker ones (at most 12000 pixels in all, the\n"
+           "                 sites of key 2), 0 elsewhere.\n"
            "  --face OUTPUT  draw the default raster, a face in thin strokes: 255 on the\n"
-           "                 main strokes (key 1), 231..254 on softer details (key 2 adds\n"
-           "                 them), 0 elsewhere. Missing folders of OUTPUT are created.\n"
-           "  --help         print this text.\n";
+           "                 main strokes, 231..254 on softer details, 0 elsewhere.\n"
+           "  --help         print this text.\n"
+           "\n"
+           "Example: voronoi_raster --edges photo.jpg data/face_binary_edges.raw\n";
 }

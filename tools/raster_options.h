@@ -5,8 +5,10 @@
 
 // What one run of voronoi_raster is asked to do.
 struct RasterRequest {
-    enum class Action { ShowHelp, DrawFace };
+    enum class Action { ShowHelp, DrawFace, ConvertPicture };
     Action action = Action::ShowHelp;
+    bool edgesOnly = false;  // ConvertPicture: write the picture's edges, not its greys
+    std::string inputPath;
     std::string outputPath;
 };
 

@@ -3,9 +3,30 @@
 #include <string>
 #include <vector>
 
+#include "tools/edge_detection.h"
 #include "tools/face_drawing.h"
+#include "tools/image_fitting.h"
+#include "tools/image_reading.h"
 #include "tools/raster_options.h"
 #include "tools/raw_output.h"
+
+namespace {
+
+bool makeRaster(const RasterRequest& request, GreyRaster& raster, std::string& problem) {
+    if (request.action == RasterRequest::Action::DrawFace) {
+        raster = drawDefaultFace();
+        return true;
+    }
+    GreyRaster picture;
+    if (!readScaledGreyImage(request.inputPath, kDefaultRasterEdge, picture, problem)) {
+        return false;
+    }
+    // Edges are found before centring, so the picture's frame is no edge.
+    raster = placeCentred(request.edgesOnly ? detectEdges(picture) : picture, kDefaultRasterEdge);
+    return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -19,7 +40,9 @@ int main(int argc, char** argv) {
         std::cout << rasterUsage();
         return 0;
     }
-    if (!writeRawFile(drawDefaultFace(), request.outputPath, problem)) {
+    GreyRaster raster;
+    if (!makeRaster(request, raster, problem) ||
+        !writeRawFile(raster, request.outputPath, problem)) {
         std::cerr << "voronoi_raster: " << problem << std::endl;
         return 1;
     }
