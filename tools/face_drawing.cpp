@@ -118,23 +118,23 @@ void drawHair(GreyRaster& raster) {
     drawCubic(raster, onSide(-1, kFaceHalfWidth - 5, kEyeY - 60), onSide(-1, 200, crownY + 40),
               onSide(1, 40, crownY + 80), onSide(1, kFaceHalfWidth - 5, kEyeY - 70), kMainStroke);
     // Locks sweep from the parting down past the temples; only the outermost is drawn firmly.
-    for (int lock = 0; lock < 10; ++lock) {
+    for (int lock = 0; lock < 6; ++lock) {
         const int side = lock % 2 == 0 ? -1 : 1;
         const int rank = lock / 2;
-        const double reach = kFaceHalfWidth + 30 + rank * 9.0;
-        const double drop = kEyeY - 40 + rank * 45.0;
+        const double reach = kFaceHalfWidth + 30 + rank * 18.0;
+        const double drop = kEyeY - 40 + rank * 90.0;
         const unsigned char value = rank == 0 ? kMainStroke : kFineHair;
-        drawCubic(raster, {parting.x + side * rank * 6.0, parting.y + rank * 4.0},
-                  onSide(side, 120 + rank * 25.0, crownY - 70 - rank * 8.0),
+        drawCubic(raster, {parting.x + side * rank * 12.0, parting.y + rank * 8.0},
+                  onSide(side, 120 + rank * 50.0, crownY - 70 - rank * 16.0),
                   onSide(side, reach + 40, crownY + 60), onSide(side, reach, drop), value);
     }
     // A fringe falling from the parting onto the forehead.
-    for (int strand = 0; strand < 6; ++strand) {
-        const double endX = 120.0 + strand * 35.0;
+    for (int strand = 0; strand < 4; ++strand) {
+        const double endX = 120.0 + strand * 60.0;
         const unsigned char value = strand == 0 ? kMainStroke : kFineHair;
         drawCubic(raster, {parting.x + 10, parting.y + 10},
-                  onSide(1, 20 + strand * 15.0, crownY + 10), onSide(1, endX - 10, crownY + 60),
-                  onSide(1, endX, crownY + 115 + strand * 6.0), value);
+                  onSide(1, 20 + strand * 25.0, crownY + 10), onSide(1, endX - 10, crownY + 60),
+                  onSide(1, endX, crownY + 115 + strand * 10.0), value);
     }
 }
 
