@@ -14,14 +14,6 @@ int litPixels(const GreyRaster& raster) {
     return lit;
 }
 
-TEST(StrokeDrawing, KeepsTheBrighterValueWhereStrokesMeet) {
-    GreyRaster raster(8, 8);
-    plotBrighter(raster, 3, 4, 240);
-    plotBrighter(raster, 3, 4, 255);
-    plotBrighter(raster, 3, 4, 231);
-    EXPECT_EQ(raster.at(3, 4), 255);
-}
-
 TEST(StrokeDrawing, ClipsPixelsOutsideTheRaster) {
     GreyRaster raster(8, 8);
     drawLine(raster, {-20, 3}, {30, 3}, 255);
