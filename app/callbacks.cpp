@@ -9,7 +9,7 @@
 
 void display() {
     ViewState view{g_zoom, g_panX, g_panY};
-    drawFrame(*g_heightMap, view);
+    windowFrameRenderer().render(*g_heightMap, view);
     glutSwapBuffers();
 }
 

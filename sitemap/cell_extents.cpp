@@ -26,41 +26,17 @@
 //     bound(sub-sector) = min over t of max(e*(first ray, t), e*(last ray, t))
 // covers the sector's part of the cell, whatever set of sites t is tried;
 // the Euclidean Voronoi neighbours give bounds close to the true cell.
+// A sub-sector is halved while that saves more area than a triangle costs.
 
 namespace {
 
 using Grid = boost::polygon::point_data<std::int32_t>;
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr double kFacetAngle = 2.0 * kPi / kConeSlices;
 constexpr double kUnblocked = std::numeric_limits<double>::infinity();
-
-// The rays' unit-32-gon points and the reciprocal gaps c - g . n_k (0 where
-// the ray lies on facet k).
-struct RayTable {
-    int rayCount;
-    std::vector<int> firstFacet;      // the facets containing each ray: one, or
-    std::vector<int> lastFacet;       // two for a ray on a rim direction
-    std::vector<double> inverseGaps;  // rayCount * kConeSlices
-
-    explicit RayTable(int raysPerFacet) : rayCount(kConeSlices * raysPerFacet) {
-        const double facetAngle = 2.0 * kPi / kConeSlices;
-        const double apothem = std::cos(facetAngle / 2.0);
-        for (int ray = 0; ray < rayCount; ++ray) {
-            const int facet = ray / raysPerFacet;
-            const bool onRim = ray % raysPerFacet == 0;
-            firstFacet.push_back(onRim ? (facet + kConeSlices - 1) % kConeSlices : facet);
-            lastFacet.push_back(facet);
-            const double rayAngle = 2.0 * kPi * ray / rayCount;
-            const double normalAngle = (facet + 0.5) * facetAngle;
-            const double scale = apothem / std::cos(rayAngle - normalAngle);
-            for (int k = 0; k < kConeSlices; ++k) {
-                const double gap = apothem - scale * std::cos(rayAngle - (k + 0.5) * facetAngle);
-                const bool ownFacet = k == firstFacet.back() || k == lastFacet.back();
-                inverseGaps.push_back(ownFacet ? 0.0 : 1.0 / gap);
-            }
-        }
-    }
-};
+// Sub-sectors are never narrower than a facet's 2^-kMaxDepth.
+constexpr int kMaxDepth = 9;
 
 struct Position {
     double x;
@@ -166,54 +142,156 @@ std::vector<std::vector<int>> candidateSites(const std::vector<Position>& positi
     return candidates;
 }
 
-// Fills `bounds` (one per sub-sector, the one after each ray) for the site
-// at `site`, from the candidate sites that may block its rays.
-void boundSubSectors(const RayTable& rays, const Position& site,
-                     const std::vector<Position>& positions, const std::vector<int>& candidates,
-                     std::vector<double>& blockedBeyond, std::vector<double>& bounds) {
-    const double facetAngle = 2.0 * kPi / kConeSlices;
-    const double apothem = std::cos(facetAngle / 2.0);
-    const double slack = apothem * kCellTieTolerance;
-    std::fill(bounds.begin(), bounds.end(), kUnblocked);
-    double normalX[kConeSlices];
-    double normalY[kConeSlices];
-    for (int k = 0; k < kConeSlices; ++k) {
-        normalX[k] = std::cos((k + 0.5) * facetAngle);
-        normalY[k] = std::sin((k + 0.5) * facetAngle);
-    }
-    for (int candidate : candidates) {
-        const double offsetX = positions[candidate].x - site.x;
-        const double offsetY = positions[candidate].y - site.y;
-        double excess[kConeSlices];  // c * tau - w . n_k
+// The bounds of one site's cell, sub-sector by sub-sector.
+class SiteBounder {
+public:
+    SiteBounder(int radius, double areaPerRay) : radius(radius), areaPerRay(areaPerRay) {
         for (int k = 0; k < kConeSlices; ++k) {
-            excess[k] = slack - (offsetX * normalX[k] + offsetY * normalY[k]);
+            normalX[k] = std::cos((k + 0.5) * kFacetAngle);
+            normalY[k] = std::sin((k + 0.5) * kFacetAngle);
         }
-        for (int ray = 0; ray < rays.rayCount; ++ray) {
-            if (excess[rays.firstFacet[ray]] >= 0.0 || excess[rays.lastFacet[ray]] >= 0.0) {
-                blockedBeyond[ray] = kUnblocked;
+    }
+
+    // Appends the site's rays with their levels.
+    void addRays(const Position& site, const std::vector<Position>& positions,
+                 const std::vector<int>& candidates, std::vector<FanRay>& rays) {
+        const double slack = kApothem * kCellTieTolerance;
+        candidateCount = candidates.size();
+        excess.resize(candidateCount * kConeSlices);
+        for (std::size_t candidate = 0; candidate < candidateCount; ++candidate) {
+            const double offsetX = positions[candidates[candidate]].x - site.x;
+            const double offsetY = positions[candidates[candidate]].y - site.y;
+            for (int k = 0; k < kConeSlices; ++k) {
+                excess[candidate * kConeSlices + k] =
+                    slack - (offsetX * normalX[k] + offsetY * normalY[k]);
+            }
+        }
+        for (std::vector<double>& pool : blockedBeyond) {
+            pool.resize(candidateCount);
+        }
+
+        siteRays.clear();
+        std::vector<double>& firstRim = blockedBeyond[kMaxDepth + 1];
+        std::vector<double>& rim = blockedBeyond[kMaxDepth + 2];
+        std::vector<double>& nextRim = blockedBeyond[kMaxDepth + 3];
+        evaluateRim(0, firstRim);
+        rim = firstRim;
+        for (int facet = 0; facet < kConeSlices; ++facet) {
+            const double start = facet * kFacetAngle;
+            siteRays.push_back({start, std::cos(start), std::sin(start), 0.0, true});
+            if (facet + 1 < kConeSlices) {
+                evaluateRim(facet + 1, nextRim);
+            } else {
+                nextRim = firstRim;
+            }
+            refine(facet, start, start + kFacetAngle, rim.data(), nextRim.data(), 0);
+            rim.swap(nextRim);
+        }
+        for (std::size_t ray = 0; ray < siteRays.size(); ++ray) {
+            FanRay fanRay = siteRays[ray];
+            fanRay.level = levelAt(ray);
+            rays.push_back(fanRay);
+        }
+    }
+
+private:
+    static inline const double kApothem = std::cos(kFacetAngle / 2.0);
+
+    // Where each candidate blocks the ray with unit point (unitX, unitY),
+    // which lies on the facets firstFacet and lastFacet.
+    void evaluate(double unitX, double unitY, int firstFacet, int lastFacet,
+                  std::vector<double>& beyond) {
+        double inverseGaps[kConeSlices];
+        for (int k = 0; k < kConeSlices; ++k) {
+            const double gap = kApothem - (unitX * normalX[k] + unitY * normalY[k]);
+            inverseGaps[k] = k == firstFacet || k == lastFacet ? 0.0 : 1.0 / gap;
+        }
+        for (std::size_t candidate = 0; candidate < candidateCount; ++candidate) {
+            const double* candidateExcess = &excess[candidate * kConeSlices];
+            if (candidateExcess[firstFacet] >= 0.0 || candidateExcess[lastFacet] >= 0.0) {
+                beyond[candidate] = kUnblocked;
                 continue;
             }
-            const double* inverseGaps =
-                &rays.inverseGaps[static_cast<std::size_t>(ray) * kConeSlices];
             double level = 0.0;
             for (int k = 0; k < kConeSlices; ++k) {
-                level = std::max(level, excess[k] * inverseGaps[k]);
+                level = std::max(level, candidateExcess[k] * inverseGaps[k]);
             }
-            blockedBeyond[ray] = level;
-        }
-        for (int ray = 0; ray < rays.rayCount; ++ray) {
-            const int nextRay = ray + 1 == rays.rayCount ? 0 : ray + 1;
-            bounds[ray] =
-                std::min(bounds[ray], std::max(blockedBeyond[ray], blockedBeyond[nextRay]));
+            beyond[candidate] = level;
         }
     }
-}
+
+    void evaluateRim(int rimIndex, std::vector<double>& beyond) {
+        const double angle = rimIndex * kFacetAngle;
+        evaluate(std::cos(angle), std::sin(angle), (rimIndex + kConeSlices - 1) % kConeSlices,
+                 rimIndex, beyond);
+    }
+
+    double bound(const double* first, const double* last) const {
+        double smallest = kUnblocked;
+        for (std::size_t candidate = 0; candidate < candidateCount; ++candidate) {
+            smallest = std::min(smallest, std::max(first[candidate], last[candidate]));
+        }
+        return smallest;
+    }
+
+    // What a sub-sector's triangle roughly covers at zoom 1.
+    double area(double level, double width) const {
+        const double reach = std::min(level, radius) + kCellLevelMargin;
+        return 0.5 * reach * reach * width;
+    }
+
+    // Emits the rays inside the facet's sub-sector [from, to] and records the
+    // bound of each sub-sector in the level of the ray that starts it.
+    void refine(int facet, double from, double to, const double* first, const double* last,
+                int depth) {
+        const double whole = bound(first, last);
+        const double width = to - from;
+        if (depth < kMaxDepth && area(whole, width) > 2.0 * areaPerRay) {
+            const double middle = from + width / 2.0;
+            std::vector<double>& atMiddle = blockedBeyond[depth];
+            const double scale = kApothem / std::cos(middle - (facet + 0.5) * kFacetAngle);
+            const double unitX = scale * std::cos(middle);
+            const double unitY = scale * std::sin(middle);
+            evaluate(unitX, unitY, facet, facet, atMiddle);
+            const double before = bound(first, atMiddle.data());
+            const double after = bound(atMiddle.data(), last);
+            if (area(whole, width) - area(before, width / 2.0) - area(after, width / 2.0) >
+                areaPerRay) {
+                refine(facet, from, middle, first, atMiddle.data(), depth + 1);
+                siteRays.push_back({middle, unitX, unitY, 0.0, false});
+                refine(facet, middle, to, atMiddle.data(), last, depth + 1);
+                return;
+            }
+        }
+        siteRays.back().level = whole;
+    }
+
+    // While the site's rays hold the bounds of the sub-sectors after them: a
+    // ray's vertex bounds the sub-sectors on both sides of it.
+    double levelAt(std::size_t ray) const {
+        const std::size_t previous = ray == 0 ? siteRays.size() - 1 : ray - 1;
+        return std::min(std::max(siteRays[previous].level, siteRays[ray].level) + kCellLevelMargin,
+                        radius);
+    }
+
+    double radius;
+    double areaPerRay;
+    double normalX[kConeSlices];
+    double normalY[kConeSlices];
+    std::size_t candidateCount = 0;
+    std::vector<double> excess;  // c * tau - w . n_k, per candidate and facet
+    // Per candidate: the midpoints of each depth, then three rim rays.
+    std::vector<double> blockedBeyond[kMaxDepth + 4];
+    // The rays of the site in hand; each level holds the bound of the
+    // sub-sector after the ray until the levels are set.
+    std::vector<FanRay> siteRays;
+};
 
 }  // namespace
 
-CellExtents computeCellExtents(const Site* head, int radius, int raysPerFacet) {
+CellExtents computeCellExtents(const Site* head, int radius, double areaPerRay) {
     CellExtents extents;
-    extents.raysPerFacet = std::max(1, raysPerFacet);
+    extents.firstRay.push_back(0);
     if (radius <= 0) {
         return extents;
     }
@@ -221,19 +299,10 @@ CellExtents computeCellExtents(const Site* head, int radius, int raysPerFacet) {
     selectDrawnSites(head, extents.drawnSites, positions);
     const std::vector<std::vector<int>> candidates = candidateSites(positions);
 
-    const RayTable rays(extents.raysPerFacet);
-    std::vector<double> blockedBeyond(rays.rayCount);
-    std::vector<double> bounds(rays.rayCount);
-    extents.rayLevels.reserve(positions.size() * rays.rayCount);
+    SiteBounder bounder(radius, areaPerRay);
     for (std::size_t index = 0; index < positions.size(); ++index) {
-        boundSubSectors(rays, positions[index], positions, candidates[index], blockedBeyond,
-                        bounds);
-        // A ray's vertex bounds the sub-sectors on both sides of it.
-        for (int ray = 0; ray < rays.rayCount; ++ray) {
-            const int previous = ray == 0 ? rays.rayCount - 1 : ray - 1;
-            const double level = std::max(bounds[previous], bounds[ray]) + kCellLevelMargin;
-            extents.rayLevels.push_back(std::min(level, static_cast<double>(radius)));
-        }
+        bounder.addRays(positions[index], positions, candidates[index], extents.rays);
+        extents.firstRay.push_back(extents.rays.size());
     }
     return extents;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 struct Site;
@@ -9,28 +10,6 @@ struct Site;
 // (j + 0.5) * 2 * pi / kConeSlices.
 constexpr int kConeSlices = 32;
 
-// How far each site's cell can reach, measured along rays from the site in
-// the distance that the cone's depth stands for (the 32-gon distance: the
-// full cone's rim lies at `radius`). Rays run counter-clockwise from +x,
-// raysPerFacet of them per facet, the first of each facet on the facet's
-// starting rim direction. A fan through the site and the points at these
-// levels covers every point that the site can win by more than
-// kCellTieTolerance, at any zoom and pan.
-struct CellExtents {
-    int raysPerFacet = 1;
-    // The sites that can win a pixel, in list order: of several sites at one
-    // position only the copy nearest the list's end, the one the full cones
-    // would leave on top.
-    std::vector<const Site*> drawnSites;
-    // raysPerSite() levels per drawn site, each within [0, radius].
-    std::vector<double> rayLevels;
-
-    int raysPerSite() const { return kConeSlices * raysPerFacet; }
-    const double* levelsOf(int drawnIndex) const {
-        return rayLevels.data() + static_cast<std::size_t>(drawnIndex) * raysPerSite();
-    }
-};
-
 // Differences in 32-gon distance up to this are ties: which of the two sites
 // the full cones show there depends on rounding, so either is right.
 constexpr double kCellTieTolerance = 1e-3;
@@ -39,6 +18,38 @@ constexpr double kCellTieTolerance = 1e-3;
 // 32-bit floats never uncovers a pixel of the cell.
 constexpr double kCellLevelMargin = 0.5;
 
-// The levels for the sites of the list starting at `head`. A radius of 0 or
-// less draws no cones and yields no drawn sites.
-CellExtents computeCellExtents(const Site* head, int radius, int raysPerFacet);
+// A ray from a site, and how far along it the site's fan reaches, in the
+// distance that the cone's depth stands for (the 32-gon distance: the full
+// cone's rim lies at `radius`).
+struct FanRay {
+    double angle;  // counter-clockwise from +x, in [0, 2 * pi)
+    double unitX;  // the ray's point at 32-gon distance 1 from the site
+    double unitY;
+    double level;  // within [0, radius]
+    bool onRim;    // in a rim direction, between two facets
+};
+
+// How far each site's cell can reach. Every site's rays include the rim
+// directions, so no two neighbouring rays straddle two facets; between them
+// the rays are denser where the cell is long and thin. The fan through the
+// site and the rays' points at their levels covers every point that the
+// site can win by more than kCellTieTolerance, at any zoom and pan.
+struct CellExtents {
+    // The sites that can win a pixel, in list order: of several sites at one
+    // position only the copy nearest the list's end, the one the full cones
+    // would leave on top.
+    std::vector<const Site*> drawnSites;
+    // The rays of drawn site i are rays[firstRay[i]] to rays[firstRay[i + 1] - 1].
+    std::vector<std::size_t> firstRay;
+    std::vector<FanRay> rays;
+
+    const FanRay* raysBegin(std::size_t drawnIndex) const { return &rays[firstRay[drawnIndex]]; }
+    const FanRay* raysEnd(std::size_t drawnIndex) const {
+        return rays.data() + firstRay[drawnIndex + 1];
+    }
+};
+
+// The extents for the sites of the list starting at `head`. A radius of 0
+// or less draws no cones and yields no drawn sites. `areaPerRay` (square
+// raster pixels) is the overdraw that one more ray must save to be added.
+CellExtents computeCellExtents(const Site* head, int radius, double areaPerRay = 32.0);

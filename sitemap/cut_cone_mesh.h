@@ -5,11 +5,13 @@
 #include "sitemap/cell_extents.h"
 
 // One vertex of a cut cone: raster position, height on the cone (1 at the
-// apex, 0 on the full cone's rim) and the site's colour.
+// apex, 0 on the full cone's rim), the site's position and colour.
 struct ConeVertex {
     float x;
     float y;
     float z;
+    float siteX;
+    float siteY;
     unsigned char r;
     unsigned char g;
     unsigned char b;

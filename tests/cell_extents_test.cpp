@@ -31,22 +31,41 @@ DiagramOracle oracleFor(const std::vector<const Site*>& sites) {
     return DiagramOracle(oracleSites);
 }
 
-// The ray just before the direction of (dx, dy), counted as the extents
-// count them.
-int rayBefore(double dx, double dy, int rayCount) {
+// How far the fan of a drawn site surely reaches in the direction of
+// (dx, dy): the lower level of the two rays around it.
+double reachToward(const CellExtents& extents, std::size_t drawnIndex, double dx, double dy) {
     double angle = std::atan2(dy, dx);
     if (angle < 0) {
         angle += kTwoPi;
     }
-    return std::min(rayCount - 1, static_cast<int>(angle / kTwoPi * rayCount));
+    const FanRay* first = extents.raysBegin(drawnIndex);
+    const FanRay* end = extents.raysEnd(drawnIndex);
+    for (const FanRay* ray = first; ray != end; ++ray) {
+        const FanRay& next = ray + 1 == end ? *first : *(ray + 1);
+        const double nextAngle = ray + 1 == end ? kTwoPi : next.angle;
+        if (angle >= ray->angle && angle <= nextAngle) {
+            return std::min(ray->level, next.level);
+        }
+    }
+    return 0.0;
 }
 
-class CellExtentsCoverage : public ::testing::TestWithParam<std::tuple<std::string, int>> {};
+const FanRay* rayAt(const CellExtents& extents, std::size_t drawnIndex, double angle) {
+    for (const FanRay* ray = extents.raysBegin(drawnIndex); ray != extents.raysEnd(drawnIndex);
+         ++ray) {
+        if (std::fabs(ray->angle - angle) < 1e-12) {
+            return ray;
+        }
+    }
+    return nullptr;
+}
+
+class CellExtentsCoverage : public ::testing::TestWithParam<std::tuple<std::string, double>> {};
 
 // Every point that a site wins by more than a tie lies within the levels of
 // the two rays around it: the fan between them reaches it.
 TEST_P(CellExtentsCoverage, EveryPointLiesWithinItsWinnersLevels) {
-    const auto& [sceneName, raysPerFacet] = GetParam();
+    const auto& [sceneName, areaPerRay] = GetParam();
     const int size = 120;
     const int radius = size / 2;
     HeightMap map;
@@ -54,11 +73,11 @@ TEST_P(CellExtentsCoverage, EveryPointLiesWithinItsWinnersLevels) {
     const std::vector<const Site*> sites = listOrder(map);
     const DiagramOracle oracle = oracleFor(sites);
 
-    const CellExtents extents = computeCellExtents(map.sites, radius, raysPerFacet);
+    const CellExtents extents = computeCellExtents(map.sites, radius, areaPerRay);
 
-    std::map<const Site*, int> drawnIndex;
+    std::map<const Site*, std::size_t> drawnIndex;
     for (std::size_t index = 0; index < extents.drawnSites.size(); ++index) {
-        drawnIndex[extents.drawnSites[index]] = static_cast<int>(index);
+        drawnIndex[extents.drawnSites[index]] = index;
     }
     int checkedPoints = 0;
     std::vector<int> nearest;
@@ -84,11 +103,8 @@ TEST_P(CellExtentsCoverage, EveryPointLiesWithinItsWinnersLevels) {
             ASSERT_NE(drawn, drawnIndex.end()) << "winner at " << winner->x << ", " << winner->y;
             const double dx = x - static_cast<float>(winner->x);
             const double dy = y - static_cast<float>(winner->y);
-            const int ray = rayBefore(dx, dy, extents.raysPerSite());
-            const double* levels = extents.levelsOf(drawn->second);
-            const double reach = std::min(levels[ray], levels[(ray + 1) % extents.raysPerSite()]);
-            ASSERT_LE(best, reach) << "point " << x << ", " << y << " of site " << winner->x << ", "
-                                   << winner->y << ", ray " << ray;
+            ASSERT_LE(best, reachToward(extents, drawn->second, dx, dy))
+                << "point " << x << ", " << y << " of site " << winner->x << ", " << winner->y;
             ++checkedPoints;
         }
     }
@@ -97,10 +113,11 @@ TEST_P(CellExtentsCoverage, EveryPointLiesWithinItsWinnersLevels) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, CellExtentsCoverage,
                          ::testing::Combine(::testing::ValuesIn(kSceneNames),
-                                            ::testing::Values(1, 4)),
+                                            ::testing::Values(4.0, 256.0)),
                          [](const auto& info) {
                              return std::get<0>(info.param) + "_" +
-                                    std::to_string(std::get<1>(info.param)) + "RaysPerFacet";
+                                    std::to_string(static_cast<int>(std::get<1>(info.param))) +
+                                    "PixelsPerRay";
                          });
 
 TEST(CellExtents, LatticeCellsStayCloseToTheirSquares) {
@@ -114,7 +131,7 @@ TEST(CellExtents, LatticeCellsStayCloseToTheirSquares) {
         }
     }
 
-    const CellExtents extents = computeCellExtents(map.sites, 100, 4);
+    const CellExtents extents = computeCellExtents(map.sites, 100, 1.0);
 
     int innerSites = 0;
     for (std::size_t index = 0; index < extents.drawnSites.size(); ++index) {
@@ -123,10 +140,10 @@ TEST(CellExtents, LatticeCellsStayCloseToTheirSquares) {
             continue;
         }
         ++innerSites;
-        const double* levels = extents.levelsOf(static_cast<int>(index));
-        for (int ray = 0; ray < extents.raysPerSite(); ++ray) {
-            EXPECT_GE(levels[ray], 4.0 + kCellLevelMargin) << "ray " << ray;
-            EXPECT_LE(levels[ray], 4.0 * std::sqrt(2.0) + kCellLevelMargin + 0.01) << "ray " << ray;
+        for (const FanRay* ray = extents.raysBegin(index); ray != extents.raysEnd(index); ++ray) {
+            EXPECT_GE(ray->level, 4.0 + kCellLevelMargin) << "angle " << ray->angle;
+            EXPECT_LE(ray->level, 4.0 * std::sqrt(2.0) + kCellLevelMargin + 0.01)
+                << "angle " << ray->angle;
         }
     }
     EXPECT_EQ(innerSites, 81);
@@ -142,33 +159,37 @@ TEST(CellExtents, OfCopiesAtOnePositionOnlyTheOneAddedFirstIsDrawn) {
     const Site* other = map.sites->next->next;
     const Site* firstCopy = other->next;
 
-    const CellExtents extents = computeCellExtents(map.sites, 50, 2);
+    const CellExtents extents = computeCellExtents(map.sites, 50, 1.0);
 
     EXPECT_EQ(extents.drawnSites, (std::vector<const Site*>{other, firstCopy}));
-    ASSERT_EQ(extents.rayLevels.size(), 2u * extents.raysPerSite());
-    // Each bounds the other at their bisector, 10 away: the rays toward each
-    // other reach it at 32-gon distance 10 / cos(pi / 32)^2 at most.
-    const double reach = 10.0 * facetFactor() * facetFactor() + kCellLevelMargin;
-    EXPECT_NEAR(extents.levelsOf(0)[kConeSlices], reach, 0.01);
-    EXPECT_NEAR(extents.levelsOf(1)[0], reach, 0.01);
+    // The copies do not bound each other; the two positions bound each
+    // other at their bisector, 10 away, a little beyond it off the axis.
+    const double halfTurn = kTwoPi / 2.0;
+    for (const FanRay* ray : {rayAt(extents, 0, halfTurn), rayAt(extents, 1, 0.0)}) {
+        ASSERT_NE(ray, nullptr);
+        EXPECT_GE(ray->level, 10.0 + kCellLevelMargin);
+        EXPECT_LE(ray->level, 11.0 + kCellLevelMargin);
+    }
 }
 
 TEST(CellExtents, LoneSiteKeepsTheFullCone) {
     HeightMap map;
     SceneBuilder(map, 1).add(3.5, -2.25);
 
-    const CellExtents extents = computeCellExtents(map.sites, 40, 4);
+    const CellExtents extents = computeCellExtents(map.sites, 40);
 
     ASSERT_EQ(extents.drawnSites.size(), 1u);
-    for (double level : extents.rayLevels) {
-        EXPECT_EQ(level, 40.0);
+    ASSERT_EQ(extents.rays.size(), static_cast<std::size_t>(kConeSlices));
+    for (const FanRay& ray : extents.rays) {
+        EXPECT_EQ(ray.level, 40.0);
+        EXPECT_TRUE(ray.onRim);
     }
 }
 
 TEST(CellExtents, RadiusZeroDrawsNoCone) {
     HeightMap map;
     SceneBuilder(map, 1).add(1, 2);
-    EXPECT_TRUE(computeCellExtents(map.sites, 0, 4).drawnSites.empty());
+    EXPECT_TRUE(computeCellExtents(map.sites, 0).drawnSites.empty());
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ protected:
 
     CutConeMesh build(const std::string& scene) {
         buildScene(scene, map, 2 * kRadius);
-        extents = computeCellExtents(map.sites, kRadius, 4);
+        extents = computeCellExtents(map.sites, kRadius, 8.0);
         return buildCutConeMesh(extents, kRadius);
     }
 };

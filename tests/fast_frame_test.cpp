@@ -1,0 +1,269 @@
+#define GL_GLEXT_PROTOTYPES
+#include "app/frame.h"
+
+#include <GL/freeglut.h>
+#include <GL/glext.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ostream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/globals.h"
+#include "app/keys.h"
+#include "measure/diagram_oracle.h"
+#include "measure/stopwatch.h"
+#include "tests/support/console_capture.h"
+#include "tests/support/gl_test_window.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/site_scenes.h"
+
+namespace {
+
+// Small enough that the full cones draw quickly under a software renderer.
+constexpr int kSize = 160;
+constexpr int kRadius = kSize / 2;
+
+struct NamedView {
+    std::string name;
+    ViewState view;
+    bool culling;
+};
+
+void PrintTo(const NamedView& view, std::ostream* out) {
+    *out << view.name;
+}
+
+// The benchmark's views, scaled from the 996 raster to this one.
+const std::vector<NamedView> kViews = {
+    {"Zoom1", {1.0f, 0.0f, 0.0f}, false},
+    {"Zoom3_7Panned", {3.7f, -300.0f * kSize / 996, -200.0f * kSize / 996}, false},
+    {"Zoom0_5", {0.5f, 0.0f, 0.0f}, false},
+    {"HalfTurn", {-1.0f, -1.0f * kSize, -1.0f * kSize}, false},
+    {"Zoom1Culling", {1.0f, 0.0f, 0.0f}, true},
+};
+
+// Whether the full cones may show either of two sites at the pixel: two
+// positions within the tie tolerance of the nearest 32-gon distance, or the
+// nearest one on the cones' rim.
+class TieOracle {
+public:
+    explicit TieOracle(const HeightMap& map) : oracle(oracleSites(map)) {}
+
+    bool isTie(int column, int row, const ViewState& view) {
+        const RasterPoint point = windowPixelToRaster(column, row, view.zoom, view.panX, view.panY);
+        const double nearest = oracle.polygonNearest(point.x, point.y, 1e-3, found);
+        if (std::fabs(nearest - kRadius) <= 1e-3) {
+            return true;
+        }
+        for (int index : found) {
+            const OracleSite& site = oracle.sites()[index];
+            const OracleSite& first = oracle.sites()[found.front()];
+            if (site.x != first.x || site.y != first.y) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    static std::vector<OracleSite> oracleSites(const HeightMap& map) {
+        std::vector<OracleSite> sites;
+        for (const Site* site = map.sites; site; site = site->next) {
+            sites.push_back({site->x, site->y, site->r, site->g, site->b});
+        }
+        return sites;
+    }
+
+    DiagramOracle oracle;
+    std::vector<int> found;
+};
+
+class FastFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        openTestWindow(kSize, kSize);
+        map.size = kSize;
+    }
+
+    PixelGrid draw(const ViewState& view, ConeDrawing drawing) {
+        renderer.drawFrame(map, view, drawing);
+        return PixelGrid::readBack(kSize, kSize);
+    }
+
+    HeightMap map;
+    FrameRenderer renderer;
+};
+
+class FastFrameMatchesReference
+    : public FastFrameTest,
+      public ::testing::WithParamInterface<std::tuple<std::string, NamedView>> {};
+
+TEST_P(FastFrameMatchesReference, EverywhereButAtTies) {
+    const auto& [sceneName, namedView] = GetParam();
+    buildScene(sceneName, map, kSize);
+    if (namedView.culling) {
+        glEnable(GL_CULL_FACE);
+        glPolygonMode(GL_FRONT, GL_FILL);
+    }
+
+    const PixelGrid reference = draw(namedView.view, ConeDrawing::Reference);
+    const PixelGrid fast = draw(namedView.view, ConeDrawing::Fast);
+
+    TieOracle ties(map);
+    int differences = 0;
+    int nonTieDifferences = 0;
+    int coloured = 0;
+    for (int row = 0; row < kSize; ++row) {
+        for (int column = 0; column < kSize; ++column) {
+            coloured += reference.at(column, row) != backgroundColour();
+            if (fast.at(column, row) == reference.at(column, row)) {
+                continue;
+            }
+            ++differences;
+            if (!ties.isTie(column, row, namedView.view) && ++nonTieDifferences <= 5) {
+                ADD_FAILURE() << "pixel " << column << ", " << row;
+            }
+        }
+    }
+    EXPECT_EQ(nonTieDifferences, 0) << "of " << differences << " differing pixels";
+    EXPECT_GT(coloured, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ScenesAndViews, FastFrameMatchesReference,
+                         ::testing::Combine(::testing::ValuesIn(kSceneNames),
+                                            ::testing::ValuesIn(kViews)),
+                         [](const auto& info) {
+                             return std::get<0>(info.param) + "_" + std::get<1>(info.param).name;
+                         });
+
+TEST_F(FastFrameTest, LeavesTheGlStateAsItFoundIt) {
+    buildScene("random", map, kSize);
+    renderer.render(map, kViews[0].view);
+    renderer.render(map, kViews[0].view);
+    ASSERT_TRUE(renderer.lastFrameRetained());
+
+    GLint value = -1;
+    glGetIntegerv(GL_DEPTH_FUNC, &value);
+    EXPECT_EQ(value, GL_LEQUAL);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &value);
+    EXPECT_EQ(value, 0);
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &value);
+    EXPECT_EQ(value, 0);
+    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &value);
+    EXPECT_EQ(value, 0);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &value);
+    EXPECT_EQ(value, 0);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &value);
+    EXPECT_EQ(value, 0);
+    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+    double modelview[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    for (int index = 0; index < 16; ++index) {
+        EXPECT_EQ(modelview[index], index % 5 == 0 ? 1.0 : 0.0);
+    }
+}
+
+// The window's renderer, driven through the program's own keys.
+class RetainedFrameTest : public FastFrameTest {
+protected:
+    void SetUp() override {
+        FastFrameTest::SetUp();
+        // Edge pixels for key 1: a ring and a bar.
+        std::vector<unsigned char> raster(kSize * kSize, 0);
+        for (int index = 0; index < kSize * kSize; ++index) {
+            const int column = index % kSize;
+            const int row = index / kSize;
+            const double ring = std::hypot(column - 70.0, row - 90.0);
+            const bool onBar = row == 30 && column > 20 && column < 140;
+            raster[index] = (std::fabs(ring - 35.0) < 0.5 || onBar) ? 255 : 0;
+        }
+        ASSERT_TRUE(map.loadRaw(scratch.write("edges.raw", raster).c_str(), kSize));
+        g_heightMap = &map;
+        g_stopwatch = &stopwatch;
+        g_zoom = 1.0f;
+        g_panX = 0.0f;
+        g_panY = 0.0f;
+    }
+
+    void TearDown() override {
+        g_heightMap = nullptr;
+        g_stopwatch = nullptr;
+        g_zoom = 1.0f;
+        g_panX = g_panY = 0.0f;
+    }
+
+    ViewState currentView() const { return {g_zoom, g_panX, g_panY}; }
+
+    PixelGrid renderWindowFrame() {
+        renderer.render(map, currentView());
+        return PixelGrid::readBack(kSize, kSize);
+    }
+
+    void press(unsigned char key) {
+        ConsoleCapture console;
+        runKeyCommand(commandForKey(key));
+    }
+
+    // After a change: the next frame is drawn afresh and shows the change,
+    // and the one after is the retained copy of it.
+    void expectRedrawnThenRetained(const std::string& change) {
+        SCOPED_TRACE(change);
+        const PixelGrid changed = renderWindowFrame();
+        EXPECT_FALSE(renderer.lastFrameRetained());
+        GLint modes[2] = {GL_FILL, GL_FILL};
+        glGetIntegerv(GL_POLYGON_MODE, modes);
+        FrameRenderer fresh;
+        fresh.drawFrame(map, currentView(),
+                        modes[0] == GL_FILL ? ConeDrawing::Fast : ConeDrawing::Reference);
+        const PixelGrid expected = PixelGrid::readBack(kSize, kSize);
+        const PixelGrid again = renderWindowFrame();
+        EXPECT_TRUE(renderer.lastFrameRetained());
+        int wrong = 0;
+        int unretained = 0;
+        for (int row = 0; row < kSize; ++row) {
+            for (int column = 0; column < kSize; ++column) {
+                wrong += changed.at(column, row) != expected.at(column, row);
+                unretained += again.at(column, row) != changed.at(column, row);
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(unretained, 0);
+    }
+
+    ScratchDir scratch;
+    Stopwatch stopwatch;
+};
+
+TEST_F(RetainedFrameTest, EachKindOfChangeIsDrawnOnTheNextFrame) {
+    expectRedrawnThenRetained("start");
+    press('1');
+    ASSERT_GT(map.siteCount, 0);
+    expectRedrawnThenRetained("extraction");
+    for (unsigned char key : std::string("adswfhgtqezx")) {
+        press(key);
+        expectRedrawnThenRetained(std::string("view key ") + static_cast<char>(key));
+    }
+    press('v');
+    expectRedrawnThenRetained("outlines");
+    press('c');
+    expectRedrawnThenRetained("filled with culling");
+}
+
+TEST_F(RetainedFrameTest, AWindowOfAnotherSizeIsDrawnAfresh) {
+    press('1');
+    renderWindowFrame();
+    renderWindowFrame();
+    ASSERT_TRUE(renderer.lastFrameRetained());
+    glViewport(0, 0, kSize / 2, kSize);
+    renderWindowFrame();
+    EXPECT_FALSE(renderer.lastFrameRetained());
+    glViewport(0, 0, kSize, kSize);
+}
+
+}  // namespace
