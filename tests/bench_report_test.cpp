@@ -54,7 +54,7 @@ protected:
 };
 
 TEST_F(BenchTable, SummaryLineQuotesTheFirstPath) {
-    EXPECT_EQ(summaryLine(keyOne()),
+    EXPECT_EQ(summaryLine(keyOne(), 0),
               "summary: key-1 frame 14221.9 ms, agreement 99.99%, markers 75.00%");
 }
 
@@ -66,13 +66,13 @@ TEST_F(BenchTable, PrintsOneRowPerSceneAndFlagsShortenedScenes) {
     path.frames = summariseFrames({4, 5, 6, 7, 8}, 5);
     centre.paths = {path};
     std::ostringstream out;
-    printTable(out, {"literal"}, {keyOne(), centre});
+    printTable(out, {{"reference", false}}, {keyOne(), centre});
     const std::string table = out.str();
     EXPECT_NE(
-        table.find("| key 1 | 5955 | 16.4 | 14221.9 | 14221.9 | 14221.9 | 1* | 99.99 | 75.00 |"),
+        table.find("| key 1 | 5955 | 16.4 | 14221.9 | 14221.9 - 14221.9 | 1* | 99.99 | 75.00 |"),
         std::string::npos)
         << table;
-    EXPECT_NE(table.find("| one site, centre | 1 | - | 6.0 | 4.0 | 8.0 | 5 | - | - |"),
+    EXPECT_NE(table.find("| one site, centre | 1 | - | 6.0 | 4.0 - 8.0 | 5 | - | - |"),
               std::string::npos)
         << table;
     EXPECT_NE(table.find("* fewer frames"), std::string::npos);
@@ -80,12 +80,22 @@ TEST_F(BenchTable, PrintsOneRowPerSceneAndFlagsShortenedScenes) {
 
 TEST_F(BenchTable, GivesEveryDrawingPathItsOwnColumns) {
     SceneResult scene = keyOne();
-    scene.paths.push_back(scene.paths.front());
+    PathResult fast = scene.paths.front();
+    fast.preparationMs = 123.45;
+    fast.frames = summariseFrames({20, 30, 25}, 3);
+    scene.paths.push_back(fast);
     std::ostringstream out;
-    printTable(out, {"literal", "fast"}, {scene});
-    const std::string header = out.str().substr(0, out.str().find('\n'));
-    EXPECT_NE(header.find("literal frame ms"), std::string::npos);
-    EXPECT_NE(header.find("fast frame ms"), std::string::npos);
+    printTable(out, {{"reference", false}, {"fast", true}}, {scene});
+    const std::string table = out.str();
+    const std::string header = table.substr(0, table.find('\n'));
+    EXPECT_NE(header.find("| reference frame ms (median) |"), std::string::npos) << header;
+    EXPECT_NE(header.find("| fast preparation ms | fast frame ms (median) |"), std::string::npos)
+        << header;
+    EXPECT_NE(table.find("| 75.00 | 123.5 | 25.0 | 20.0 - 30.0 | 3 | 99.99 | 75.00 |"),
+              std::string::npos)
+        << table;
+    EXPECT_EQ(summaryLine(scene, 1),
+              "summary: key-1 frame 25.0 ms, agreement 99.99%, markers 75.00%");
 }
 
 }  // namespace

@@ -29,11 +29,14 @@ void printRow(std::ostream& out, const std::vector<std::string>& cells) {
 
 }  // namespace
 
-void printTable(std::ostream& out, const std::vector<std::string>& pathNames,
+void printTable(std::ostream& out, const std::vector<PathHeading>& paths,
                 const std::vector<SceneResult>& scenes) {
     std::vector<std::string> header = {"scene", "sites", "extraction ms"};
-    for (const std::string& name : pathNames) {
-        header.insert(header.end(), {name + " frame ms (median)", "min", "max", "frames",
+    for (const PathHeading& path : paths) {
+        if (path.prepares) {
+            header.push_back(path.name + " preparation ms");
+        }
+        header.insert(header.end(), {path.name + " frame ms (median)", "min - max", "frames",
                                      "agreement %", "markers %"});
     }
     printRow(out, header);
@@ -48,13 +51,17 @@ void printTable(std::ostream& out, const std::vector<std::string>& pathNames,
         std::vector<std::string> cells = {
             scene.name, std::to_string(scene.siteCount),
             scene.extractionMs ? milliseconds(*scene.extractionMs) : "-"};
-        for (const PathResult& path : scene.paths) {
+        for (std::size_t index = 0; index < paths.size() && index < scene.paths.size(); ++index) {
+            const PathResult& path = scene.paths[index];
+            if (paths[index].prepares) {
+                cells.push_back(path.preparationMs ? milliseconds(*path.preparationMs) : "-");
+            }
             const FrameStatistics& frames = path.frames;
             anyShortened = anyShortened || frames.shortened;
             cells.insert(
                 cells.end(),
-                {milliseconds(frames.medianMs), milliseconds(frames.minMs),
-                 milliseconds(frames.maxMs),
+                {milliseconds(frames.medianMs),
+                 milliseconds(frames.minMs) + " - " + milliseconds(frames.maxMs),
                  std::to_string(frames.frames) + (frames.shortened ? "*" : ""),
                  percent(path.agreement.pixelPercent()), percent(path.agreement.markerPercent())});
         }
@@ -66,8 +73,8 @@ void printTable(std::ostream& out, const std::vector<std::string>& pathNames,
     }
 }
 
-std::string summaryLine(const SceneResult& keyOneScene) {
-    const PathResult& path = keyOneScene.paths.front();
+std::string summaryLine(const SceneResult& keyOneScene, std::size_t pathIndex) {
+    const PathResult& path = keyOneScene.paths.at(pathIndex);
     return "summary: key-1 frame " + milliseconds(path.frames.medianMs) + " ms, agreement " +
            percent(path.agreement.pixelPercent()) + "%, markers " +
            percent(path.agreement.markerPercent()) + "%";

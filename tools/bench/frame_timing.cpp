@@ -13,21 +13,21 @@ std::chrono::steady_clock::time_point finishedNow() {
     return std::chrono::steady_clock::now();
 }
 
-double timedFrameMs(const std::function<void()>& drawOneFrame) {
+}  // namespace
+
+double timedGlWorkMs(const std::function<void()>& work) {
     const auto start = finishedNow();
-    drawOneFrame();
+    work();
     const auto stop = finishedNow();
     return std::chrono::duration<double, std::milli>(stop - start).count();
 }
 
-}  // namespace
-
 FrameStatistics timeFrames(const std::function<void()>& drawOneFrame, int requestedFrames) {
-    const double warmUpMs = timedFrameMs(drawOneFrame);
+    const double warmUpMs = timedGlWorkMs(drawOneFrame);
     const int frameCount = timedFrameCount(warmUpMs, requestedFrames);
     std::vector<double> frameMs;
     for (int frame = 0; frame < frameCount; ++frame) {
-        frameMs.push_back(timedFrameMs(drawOneFrame));
+        frameMs.push_back(timedGlWorkMs(drawOneFrame));
     }
     return summariseFrames(frameMs, requestedFrames);
 }

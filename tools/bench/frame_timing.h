@@ -10,6 +10,9 @@
 // stays in the draw buffer.
 FrameStatistics timeFrames(const std::function<void()>& drawOneFrame, int requestedFrames);
 
+// Milliseconds of some GL work, from glFinish to glFinish on a steady clock.
+double timedGlWorkMs(const std::function<void()>& work);
+
 // The draw buffer's pixels, bottom row first.
 RgbPicture readPicture(int width, int height);
 

@@ -56,8 +56,7 @@ bool loadRaster(HeightMap& map, const BenchOptions& options) {
     return loaded;
 }
 
-SceneResult measureScene(HeightMap& map, const BenchScene& scene,
-                         const std::vector<DrawingPath>& paths, int requestedFrames,
+SceneResult measureScene(HeightMap& map, const BenchScene& scene, int requestedFrames,
                          int randomSiteCount, Rgb background) {
     SceneResult result;
     result.name = scene.name;
@@ -65,10 +64,13 @@ SceneResult measureScene(HeightMap& map, const BenchScene& scene,
     result.siteCount = built.siteCount;
     result.extractionMs = built.extractionMs;
     const std::vector<OracleSite> sites = oracleSites(map);
-    for (const DrawingPath& path : paths) {
+    for (const DrawingPath& path : drawingPaths()) {
         std::cerr << "  " << scene.name << ", " << path.name << " drawing: " << built.siteCount
                   << " sites" << std::endl;
         PathResult pathResult;
+        if (path.prepare) {
+            pathResult.preparationMs = timedGlWorkMs([&] { path.prepare(map); });
+        }
         pathResult.frames = timeFrames([&] { path.drawFrame(map, scene.view); }, requestedFrames);
         const RgbPicture picture = readPicture(map.size, map.size);
         pathResult.agreement =
@@ -102,19 +104,17 @@ int main(int argc, char** argv) {
     openBenchWindow(map, glutArgc, argv);
     const Rgb background = readBackground();
 
-    const std::vector<DrawingPath> paths = drawingPaths();
-    std::vector<std::string> pathNames;
-    for (const DrawingPath& path : paths) {
-        pathNames.push_back(path.name);
+    std::vector<PathHeading> headings;
+    for (const DrawingPath& path : drawingPaths()) {
+        headings.push_back({path.name, static_cast<bool>(path.prepare)});
     }
     std::vector<SceneResult> results;
     for (const BenchScene& scene : benchScenes(randomSiteCount)) {
-        results.push_back(
-            measureScene(map, scene, paths, requestedFrames, randomSiteCount, background));
+        results.push_back(measureScene(map, scene, requestedFrames, randomSiteCount, background));
     }
     map.resetSites();
 
-    printTable(std::cout, pathNames, results);
-    std::cout << '\n' << summaryLine(results.front()) << std::endl;
+    printTable(std::cout, headings, results);
+    std::cout << '\n' << summaryLine(results.front(), kSummaryPath) << std::endl;
     return 0;
 }
