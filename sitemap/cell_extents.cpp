@@ -187,9 +187,10 @@ public:
             refine(facet, start, start + kFacetAngle, rim.data(), nextRim.data(), 0);
             rim.swap(nextRim);
         }
-        for (std::size_t ray = 0; ray < siteRays.size(); ++ray) {
-            FanRay fanRay = siteRays[ray];
-            fanRay.level = levelAt(ray);
+        joinSubSectors();
+        for (std::size_t sector = 0; sector < sectors.size(); ++sector) {
+            FanRay fanRay = sectors[sector].start;
+            fanRay.level = levelAt(sector);
             rays.push_back(fanRay);
         }
     }
@@ -266,12 +267,77 @@ private:
         siteRays.back().level = whole;
     }
 
-    // While the site's rays hold the bounds of the sub-sectors after them: a
-    // ray's vertex bounds the sub-sectors on both sides of it.
-    double levelAt(std::size_t ray) const {
-        const std::size_t previous = ray == 0 ? siteRays.size() - 1 : ray - 1;
-        return std::min(std::max(siteRays[previous].level, siteRays[ray].level) + kCellLevelMargin,
-                        radius);
+    // A run of sub-sectors that one fan triangle covers.
+    struct Sector {
+        FanRay start;
+        double bound;  // the largest bound of its sub-sectors
+        double width;
+        bool withinFacet;
+    };
+
+    // How far (Euclidean) the sector's triangle must reach along one of its
+    // two rays. Within one facet the 32-gon of the bound has a straight side,
+    // on which the triangle's far side lies; across facets the far side is
+    // the tangent of the bound's circle, which contains that 32-gon.
+    double reachOn(const Sector& sector, const FanRay& ray) const {
+        const double bound = std::min(sector.bound + kCellLevelMargin, radius);
+        return sector.withinFacet ? bound * std::hypot(ray.unitX, ray.unitY)
+                                  : bound / std::cos(sector.width / 2.0);
+    }
+
+    // Where the fan reaches the rim it keeps the full cone's facets, so that
+    // its outline there is the full cone's.
+    bool withinRim(const Sector& sector) const {
+        const double bound = std::min(sector.bound + kCellLevelMargin, radius);
+        return sector.withinFacet || bound / std::cos(sector.width / 2.0) <= radius * kApothem;
+    }
+
+    // A triangle's cost and area, its vertices as far out as it and its
+    // neighbours need.
+    double cost(const Sector& before, const Sector& sector, const Sector& after) const {
+        const double from = std::max(reachOn(before, sector.start), reachOn(sector, sector.start));
+        const double to = std::max(reachOn(sector, after.start), reachOn(after, after.start));
+        return areaPerRay + 0.5 * from * to * std::sin(sector.width);
+    }
+
+    // Joins neighbouring sub-sectors, from the first on, where one triangle
+    // costs less than two. The depth of every pixel is worked out from its
+    // distance to the site, not from the triangle's plane, so a triangle may
+    // span facets.
+    void joinSubSectors() {
+        subSectors.clear();
+        for (std::size_t ray = 0; ray < siteRays.size(); ++ray) {
+            const double end = ray + 1 == siteRays.size() ? 2.0 * kPi : siteRays[ray + 1].angle;
+            subSectors.push_back(
+                {siteRays[ray], siteRays[ray].level, end - siteRays[ray].angle, true});
+        }
+        const std::size_t count = subSectors.size();
+        sectors.assign(1, subSectors[0]);
+        for (std::size_t index = 1; index < count; ++index) {
+            Sector& last = sectors.back();
+            const Sector& before =
+                sectors.size() > 1 ? sectors[sectors.size() - 2] : subSectors.back();
+            const Sector& next = subSectors[index];
+            const Sector& after = subSectors[(index + 1) % count];
+            const Sector joined{last.start, std::max(last.bound, next.bound),
+                                last.width + next.width, last.withinFacet && !next.start.onRim};
+            if (joined.width <= kPi / 2.0 && withinRim(joined) &&
+                cost(before, joined, after) <= cost(before, last, next) + cost(last, next, after)) {
+                last = joined;
+            } else {
+                sectors.push_back(next);
+            }
+        }
+    }
+
+    // The level of a sector's starting ray: far enough for the sectors on
+    // both sides of it.
+    double levelAt(std::size_t sector) const {
+        const Sector& before = sectors[sector == 0 ? sectors.size() - 1 : sector - 1];
+        const Sector& after = sectors[sector];
+        const FanRay& ray = after.start;
+        return std::max(reachOn(before, ray), reachOn(after, ray)) /
+               std::hypot(ray.unitX, ray.unitY);
     }
 
     double radius;
@@ -283,8 +349,10 @@ private:
     // Per candidate: the midpoints of each depth, then three rim rays.
     std::vector<double> blockedBeyond[kMaxDepth + 4];
     // The rays of the site in hand; each level holds the bound of the
-    // sub-sector after the ray until the levels are set.
+    // sub-sector after the ray.
     std::vector<FanRay> siteRays;
+    std::vector<Sector> subSectors;
+    std::vector<Sector> sectors;
 };
 
 }  // namespace

@@ -25,15 +25,15 @@ struct FanRay {
     double angle;  // counter-clockwise from +x, in [0, 2 * pi)
     double unitX;  // the ray's point at 32-gon distance 1 from the site
     double unitY;
-    double level;  // within [0, radius]
+    double level;  // where the fan's vertex lies, within the rim
     bool onRim;    // in a rim direction, between two facets
 };
 
-// How far each site's cell can reach. Every site's rays include the rim
-// directions, so no two neighbouring rays straddle two facets; between them
-// the rays are denser where the cell is long and thin. The fan through the
-// site and the rays' points at their levels covers every point that the
-// site can win by more than kCellTieTolerance, at any zoom and pan.
+// How far each site's cell can reach. The rays are dense where the cell is
+// long and thin, and sparse, one triangle spanning several facets, where it
+// is short. The fan through the site and the rays' points at their levels
+// covers every point within the cone's rim that the site can win by more
+// than kCellTieTolerance, at any zoom and pan, and nothing beyond the rim.
 struct CellExtents {
     // The sites that can win a pixel, in list order: of several sites at one
     // position only the copy nearest the list's end, the one the full cones
@@ -52,4 +52,4 @@ struct CellExtents {
 // The extents for the sites of the list starting at `head`. A radius of 0
 // or less draws no cones and yields no drawn sites. `areaPerRay` (square
 // raster pixels) is the overdraw that one more ray must save to be added.
-CellExtents computeCellExtents(const Site* head, int radius, double areaPerRay = 32.0);
+CellExtents computeCellExtents(const Site* head, int radius, double areaPerRay = 16.0);

@@ -1,5 +1,7 @@
 #include "sitemap/cut_cone_mesh.h"
 
+#include <algorithm>
+
 #include "sitemap/site.h"
 
 namespace {
@@ -40,10 +42,12 @@ CutConeMesh buildCutConeMesh(const CellExtents& extents, int radius) {
             if (!addsToFan(first, ray, end)) {
                 continue;
             }
-            mesh.vertices.push_back({static_cast<float>(apexX + ray->level * ray->unitX),
-                                     static_cast<float>(apexY + ray->level * ray->unitY),
-                                     static_cast<float>(1.0 - ray->level * inverseRadius), siteX,
-                                     siteY, site.r, site.g, site.b, 255});
+            mesh.vertices.push_back(
+                {static_cast<float>(apexX + ray->level * ray->unitX),
+                 static_cast<float>(apexY + ray->level * ray->unitY),
+                 static_cast<float>(1.0 - std::min(ray->level, static_cast<double>(radius)) *
+                                              inverseRadius),
+                 siteX, siteY, site.r, site.g, site.b, 255});
         }
         const auto rimEnd = static_cast<unsigned int>(mesh.vertices.size());
         for (unsigned int rim = apex + 1; rim < rimEnd; ++rim) {

@@ -31,9 +31,23 @@ DiagramOracle oracleFor(const std::vector<const Site*>& sites) {
     return DiagramOracle(oracleSites);
 }
 
-// How far the fan of a drawn site surely reaches in the direction of
-// (dx, dy): the lower level of the two rays around it.
-double reachToward(const CellExtents& extents, std::size_t drawnIndex, double dx, double dy) {
+struct Vector {
+    double x;
+    double y;
+};
+
+double cross(const Vector& a, const Vector& b) {
+    return a.x * b.y - a.y * b.x;
+}
+
+// The fan's vertex on a ray, relative to its site.
+Vector vertexOf(const FanRay& ray) {
+    return {ray.level * ray.unitX, ray.level * ray.unitY};
+}
+
+// How far the fan of a drawn site reaches in the direction of (dx, dy): the
+// distance to the far side of the triangle between the rays around it.
+double fanReach(const CellExtents& extents, std::size_t drawnIndex, double dx, double dy) {
     double angle = std::atan2(dy, dx);
     if (angle < 0) {
         angle += kTwoPi;
@@ -44,26 +58,19 @@ double reachToward(const CellExtents& extents, std::size_t drawnIndex, double dx
         const FanRay& next = ray + 1 == end ? *first : *(ray + 1);
         const double nextAngle = ray + 1 == end ? kTwoPi : next.angle;
         if (angle >= ray->angle && angle <= nextAngle) {
-            return std::min(ray->level, next.level);
+            const Vector from = vertexOf(*ray);
+            const Vector to = vertexOf(next);
+            const Vector side{to.x - from.x, to.y - from.y};
+            const double length = std::hypot(dx, dy);
+            return cross(from, side) / cross({dx / length, dy / length}, side);
         }
     }
     return 0.0;
 }
 
-const FanRay* rayAt(const CellExtents& extents, std::size_t drawnIndex, double angle) {
-    for (const FanRay* ray = extents.raysBegin(drawnIndex); ray != extents.raysEnd(drawnIndex);
-         ++ray) {
-        if (std::fabs(ray->angle - angle) < 1e-12) {
-            return ray;
-        }
-    }
-    return nullptr;
-}
-
 class CellExtentsCoverage : public ::testing::TestWithParam<std::tuple<std::string, double>> {};
 
-// Every point that a site wins by more than a tie lies within the levels of
-// the two rays around it: the fan between them reaches it.
+// Every point that a site wins by more than a tie lies within its fan.
 TEST_P(CellExtentsCoverage, EveryPointLiesWithinItsWinnersLevels) {
     const auto& [sceneName, areaPerRay] = GetParam();
     const int size = 120;
@@ -103,7 +110,7 @@ TEST_P(CellExtentsCoverage, EveryPointLiesWithinItsWinnersLevels) {
             ASSERT_NE(drawn, drawnIndex.end()) << "winner at " << winner->x << ", " << winner->y;
             const double dx = x - static_cast<float>(winner->x);
             const double dy = y - static_cast<float>(winner->y);
-            ASSERT_LE(best, reachToward(extents, drawn->second, dx, dy))
+            ASSERT_LE(std::hypot(dx, dy), fanReach(extents, drawn->second, dx, dy) + 1e-9)
                 << "point " << x << ", " << y << " of site " << winner->x << ", " << winner->y;
             ++checkedPoints;
         }
@@ -121,8 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Scenes, CellExtentsCoverage,
                          });
 
 TEST(CellExtents, LatticeCellsStayCloseToTheirSquares) {
-    // Spacing 8: each inner cell is the square of half-width 4 around its
-    // site, whose corners lie 4 * sqrt(2) away, on rim directions.
+    // Spacing 8: each inner cell is the square of side 8 around its site.
     HeightMap map;
     SceneBuilder scene(map, 1);
     for (int column = 0; column <= 10; ++column) {
@@ -140,11 +146,16 @@ TEST(CellExtents, LatticeCellsStayCloseToTheirSquares) {
             continue;
         }
         ++innerSites;
-        for (const FanRay* ray = extents.raysBegin(index); ray != extents.raysEnd(index); ++ray) {
-            EXPECT_GE(ray->level, 4.0 + kCellLevelMargin) << "angle " << ray->angle;
-            EXPECT_LE(ray->level, 4.0 * std::sqrt(2.0) + kCellLevelMargin + 0.01)
-                << "angle " << ray->angle;
+        double area = 0.0;
+        const FanRay* first = extents.raysBegin(index);
+        const FanRay* end = extents.raysEnd(index);
+        for (const FanRay* ray = first; ray != end; ++ray) {
+            area += cross(vertexOf(*ray), vertexOf(ray + 1 == end ? *first : *(ray + 1))) / 2.0;
         }
+        // The square, grown by the margin and by where the fan overshoots
+        // it; never the full cone.
+        EXPECT_GE(area, 64.0);
+        EXPECT_LE(area, 2.0 * 64.0);
     }
     EXPECT_EQ(innerSites, 81);
 }
@@ -163,12 +174,11 @@ TEST(CellExtents, OfCopiesAtOnePositionOnlyTheOneAddedFirstIsDrawn) {
 
     EXPECT_EQ(extents.drawnSites, (std::vector<const Site*>{other, firstCopy}));
     // The copies do not bound each other; the two positions bound each
-    // other at their bisector, 10 away, a little beyond it off the axis.
-    const double halfTurn = kTwoPi / 2.0;
-    for (const FanRay* ray : {rayAt(extents, 0, halfTurn), rayAt(extents, 1, 0.0)}) {
-        ASSERT_NE(ray, nullptr);
-        EXPECT_GE(ray->level, 10.0 + kCellLevelMargin);
-        EXPECT_LE(ray->level, 11.0 + kCellLevelMargin);
+    // other at their bisector, 10 away.
+    for (std::size_t index : {0u, 1u}) {
+        const double towardOther = index == 0 ? -1.0 : 1.0;
+        EXPECT_GE(fanReach(extents, index, towardOther, 0.0), 10.0 + kCellLevelMargin);
+        EXPECT_LE(fanReach(extents, index, towardOther, 0.0), 11.0 + kCellLevelMargin);
     }
 }
 
