@@ -8,10 +8,10 @@ class HeightMap;
 struct Site;
 
 // Draws the same picture as HeightMap::drawCones, faster: every cone is cut
-// down to a fan around its site that still covers the site's cell, on the
-// full cone's own facets so that every depth is unchanged, and all fans go
-// to GL in one draw call from a buffer object. The fans are worked out
-// again only when the sites or the radius change.
+// down to a fan around its site that still covers the site's cell, each
+// pixel gets the full cone's depth there, and all fans go to GL in one draw
+// call from a buffer object. The fans are worked out again only when the
+// sites or the radius change.
 class CutConeDrawing {
 public:
     explicit CutConeDrawing(double areaPerRay = kDefaultAreaPerRay);

@@ -19,10 +19,10 @@ struct ConeVertex {
 };
 
 // The cut cones of all drawn sites as one triangle list. Each site's cone is
-// a fan around its apex whose rim follows the levels of its rays; every
-// triangle lies in one facet of the full cone, so its depth at any point is
-// the full cone's. Triangles wind counter-clockwise seen from +z, the side
-// the viewer is on.
+// a fan around its apex whose vertices lie on the full cone at the levels of
+// its rays (a triangle spanning facets cuts below the cone; the drawing
+// gives every pixel the cone's own depth). Triangles wind counter-clockwise
+// seen from +z, the side the viewer is on.
 struct CutConeMesh {
     std::vector<ConeVertex> vertices;
     std::vector<unsigned int> indices;  // three per triangle
