@@ -12,6 +12,7 @@
 #include "app/keys.h"
 #include "sitemap/height_map.h"
 #include "tests/support/gl_test_window.h"
+#include "tests/support/leak_check.h"
 #include "tests/support/pixel_checks.h"
 #include "tests/support/site_list.h"
 
@@ -327,6 +328,34 @@ TEST_F(DisplayCallback, ShowsTheFrameAndLeavesTheModelviewIdentity) {
     EXPECT_EQ(shown.at(266, 902), kMarkerRed);
     EXPECT_EQ(shown.at(266 + 300, 902 - 300), kOlive);
     EXPECT_EQ(countColour(shown, kMarkerRed), 16);
+}
+
+int displayCalls = 0;
+
+// The extractions end by asking GLUT for a frame of the current window.
+class ExtractionRedisplay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        openTestWindow(kEdge, kEdge);
+        glutDisplayFunc([] { ++displayCalls; });
+        glutMainLoopEvent();
+        displayCalls = 0;
+    }
+    void TearDown() override {
+        glutDisplayFunc([] {});
+    }
+};
+
+TEST_F(ExtractionRedisplay, EveryExtractionAsksForOneFrameEvenWithoutARaster) {
+    HeightMap map;
+
+    map.extractBinary(255, 1);
+    glutMainLoopEvent();
+    EXPECT_EQ(displayCalls, 1);
+
+    map.extractRange(230, 255);
+    glutMainLoopEvent();
+    EXPECT_EQ(displayCalls, 2);
 }
 
 }  // namespace
