@@ -53,9 +53,9 @@ protected:
     }
 };
 
-TEST_F(BenchTable, SummaryLineQuotesTheFirstPath) {
+TEST_F(BenchTable, SummaryLineRoundsSharesDown) {
     EXPECT_EQ(summaryLine(keyOne(), 0),
-              "summary: key-1 frame 14221.9 ms, agreement 99.99%, markers 75.00%");
+              "summary: key-1 frame 14221.9 ms, agreement 99.987%, markers 75.000%");
 }
 
 TEST_F(BenchTable, PrintsOneRowPerSceneAndFlagsShortenedScenes) {
@@ -69,7 +69,7 @@ TEST_F(BenchTable, PrintsOneRowPerSceneAndFlagsShortenedScenes) {
     printTable(out, {{"reference", false}}, {keyOne(), centre});
     const std::string table = out.str();
     EXPECT_NE(
-        table.find("| key 1 | 5955 | 16.4 | 14221.9 | 14221.9 - 14221.9 | 1* | 99.99 | 75.00 |"),
+        table.find("| key 1 | 5955 | 16.4 | 14221.9 | 14221.9 - 14221.9 | 1* | 99.987 | 75.000 |"),
         std::string::npos)
         << table;
     EXPECT_NE(table.find("| one site, centre | 1 | - | 6.0 | 4.0 - 8.0 | 5 | - | - |"),
@@ -83,6 +83,8 @@ TEST_F(BenchTable, GivesEveryDrawingPathItsOwnColumns) {
     PathResult fast = scene.paths.front();
     fast.preparationMs = 123.45;
     fast.frames = summariseFrames({20, 30, 25}, 3);
+    fast.agreement.agreeingPixels = fast.agreement.checkedPixels;
+    fast.agreement.visibleMarkers = fast.agreement.markersInWindow;
     scene.paths.push_back(fast);
     std::ostringstream out;
     printTable(out, {{"reference", false}, {"fast", true}}, {scene});
@@ -91,11 +93,10 @@ TEST_F(BenchTable, GivesEveryDrawingPathItsOwnColumns) {
     EXPECT_NE(header.find("| reference frame ms (median) |"), std::string::npos) << header;
     EXPECT_NE(header.find("| fast preparation ms | fast frame ms (median) |"), std::string::npos)
         << header;
-    EXPECT_NE(table.find("| 75.00 | 123.5 | 25.0 | 20.0 - 30.0 | 3 | 99.99 | 75.00 |"),
+    EXPECT_NE(table.find("| 75.000 | 123.5 | 25.0 | 20.0 - 30.0 | 3 | 100 | 100 |"),
               std::string::npos)
         << table;
-    EXPECT_EQ(summaryLine(scene, 1),
-              "summary: key-1 frame 25.0 ms, agreement 99.99%, markers 75.00%");
+    EXPECT_EQ(summaryLine(scene, 1), "summary: key-1 frame 25.0 ms, agreement 100%, markers 100%");
 }
 
 }  // namespace

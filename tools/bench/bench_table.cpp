@@ -1,5 +1,6 @@
 #include "tools/bench/bench_table.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -10,9 +11,24 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
-// Shares come as negative numbers when there was nothing to count.
-std::string percent(double value) {
-    return value < 0 ? "-" : fixed(value, 2);
+// "100" only when every one counted; otherwise rounded down, so that a
+// handful of wrong pixels among a million still shows.
+std::string percent(long long part, long long whole) {
+    if (whole <= 0) {
+        return "-";
+    }
+    if (part == whole) {
+        return "100";
+    }
+    return fixed(std::floor(100000.0 * part / whole) / 1000.0, 3);
+}
+
+std::string pixelShare(const Agreement& agreement) {
+    return percent(agreement.agreeingPixels, agreement.checkedPixels);
+}
+
+std::string markerShare(const Agreement& agreement) {
+    return percent(agreement.visibleMarkers, agreement.markersInWindow);
 }
 
 std::string milliseconds(double value) {
@@ -58,12 +74,11 @@ void printTable(std::ostream& out, const std::vector<PathHeading>& paths,
             }
             const FrameStatistics& frames = path.frames;
             anyShortened = anyShortened || frames.shortened;
-            cells.insert(
-                cells.end(),
-                {milliseconds(frames.medianMs),
-                 milliseconds(frames.minMs) + " - " + milliseconds(frames.maxMs),
-                 std::to_string(frames.frames) + (frames.shortened ? "*" : ""),
-                 percent(path.agreement.pixelPercent()), percent(path.agreement.markerPercent())});
+            cells.insert(cells.end(),
+                         {milliseconds(frames.medianMs),
+                          milliseconds(frames.minMs) + " - " + milliseconds(frames.maxMs),
+                          std::to_string(frames.frames) + (frames.shortened ? "*" : ""),
+                          pixelShare(path.agreement), markerShare(path.agreement)});
         }
         printRow(out, cells);
     }
@@ -76,6 +91,5 @@ void printTable(std::ostream& out, const std::vector<PathHeading>& paths,
 std::string summaryLine(const SceneResult& keyOneScene, std::size_t pathIndex) {
     const PathResult& path = keyOneScene.paths.at(pathIndex);
     return "summary: key-1 frame " + milliseconds(path.frames.medianMs) + " ms, agreement " +
-           percent(path.agreement.pixelPercent()) + "%, markers " +
-           percent(path.agreement.markerPercent()) + "%";
+           pixelShare(path.agreement) + "%, markers " + markerShare(path.agreement) + "%";
 }

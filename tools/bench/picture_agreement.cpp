@@ -70,14 +70,6 @@ private:
 
 }  // namespace
 
-double Agreement::pixelPercent() const {
-    return checkedPixels > 0 ? 100.0 * agreeingPixels / checkedPixels : -1.0;
-}
-
-double Agreement::markerPercent() const {
-    return markersInWindow > 0 ? 100.0 * visibleMarkers / markersInWindow : -1.0;
-}
-
 std::vector<MarkerSquare> markerCandidates(const OracleSite& site, const ViewState& view) {
     // Zoom and pan reach GL as floats; the window coordinate is the point's.
     const double zoom = view.zoom;

@@ -38,10 +38,6 @@ struct Agreement {
     long long agreeingPixels = 0;
     int markersInWindow = 0;  // sites whose whole marker square lies in the window
     int visibleMarkers = 0;   // of those, the ones whose square is all red
-
-    // Percentages; negative when there was nothing to count.
-    double pixelPercent() const;
-    double markerPercent() const;
 };
 
 // The window pixels a site's 4 x 4 marker covers: columns centreColumn - 2 to
