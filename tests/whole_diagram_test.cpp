@@ -7,7 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "app/callbacks.h"
 #include "app/frame.h"
+#include "app/globals.h"
 #include "app/keys.h"
 #include "measure/diagram_oracle.h"
 #include "sitemap/height_map.h"
@@ -177,6 +179,19 @@ TEST_F(WholeDiagram, ZoomAndPanMoveTheCellsButChangeNoOwner) {
                     static_cast<float>(view.panY)});
 
     expectMatchesOracle(PixelGrid::readBack(kEdge, kEdge), sites, kEdge / 2, view);
+}
+
+TEST_F(WholeDiagram, TheDisplayedFrameHoldsToTheSameOracle) {
+    const std::vector<OracleSite> sites = randomSites(300, 2, kEdge - 3, 314);
+    place(sites);
+    g_heightMap = &map;
+
+    display();
+    // This renderer swaps by copying, so the back buffer still holds the frame shown.
+    const PixelGrid shown = PixelGrid::readBack(kEdge, kEdge);
+    g_heightMap = nullptr;
+
+    expectMatchesOracle(shown, sites, kEdge / 2, {1, 0, 0});
 }
 
 }  // namespace
