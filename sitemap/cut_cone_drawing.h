@@ -21,7 +21,7 @@ public:
 
     // The overdraw (square raster pixels) that one more fan triangle must
     // save: smaller values hug the cells more closely with more triangles.
-    static constexpr double kDefaultAreaPerRay = 16.0;
+    static constexpr double kDefaultAreaPerRay = 64.0;
 
     // Works the fans out again when the list's head, the site count or the
     // radius differ from the last time. Needs the GL context; true when it
