@@ -60,30 +60,6 @@ protected:
     }
 };
 
-TEST_F(CutConeMeshGeometry, EveryVertexLiesOnItsFullCone) {
-    const CutConeMesh mesh = build("curves");
-    const std::vector<Fan> fans = fansOf(mesh);
-    ASSERT_EQ(fans.size(), extents.drawnSites.size());
-    for (std::size_t index = 0; index < fans.size(); ++index) {
-        const Site& site = *extents.drawnSites[index];
-        const ConeVertex& apex = mesh.vertices[fans[index].apex];
-        EXPECT_EQ(apex.x, static_cast<float>(site.x));
-        EXPECT_EQ(apex.y, static_cast<float>(site.y));
-        EXPECT_EQ(apex.z, 1.0f);
-        for (unsigned int first : fans[index].triangles) {
-            for (int corner = 1; corner <= 2; ++corner) {
-                const ConeVertex& rim = mesh.vertices[mesh.indices[first + corner]];
-                const double height =
-                    1.0 - polygonDistance(rim.x - apex.x, rim.y - apex.y) / kRadius;
-                ASSERT_NEAR(rim.z, height, 1e-5);
-                ASSERT_EQ(rim.r, site.r);
-                ASSERT_EQ(rim.g, site.g);
-                ASSERT_EQ(rim.b, site.b);
-            }
-        }
-    }
-}
-
 TEST_F(CutConeMeshGeometry, TrianglesWindCounterClockwiseSeenFromAbove) {
     const CutConeMesh mesh = build("random");
     ASSERT_FALSE(mesh.indices.empty());
