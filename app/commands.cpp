@@ -22,12 +22,12 @@ void reportExtraction() {
     std::cout << "Time taken (seconds): " << g_stopwatch->elapsed() << std::endl;
 }
 
-// Draws the current view into the back buffer and saves it. Drawing first
-// matters: keys typed in one burst reach the program before the next frame,
-// and one frame of many sites can take longer than the gap between two keys,
-// so the last frame shown may predate an extraction or a view change.
+// Renders the current view into the back buffer, as the window's next frame
+// would show it, and saves it. Rendering first matters: keys typed in one
+// burst reach the program before the next frame, so the last frame drawn may
+// predate an extraction or a view change. An unchanged frame is only copied.
 void saveCurrentFrame() {
-    drawFrame(*g_heightMap, ViewState{g_zoom, g_panX, g_panY});
+    windowFrameRenderer().render(*g_heightMap, ViewState{g_zoom, g_panX, g_panY});
     g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
 }
 

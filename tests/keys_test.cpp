@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/callbacks.h"
+#include "app/frame.h"
 #include "app/globals.h"
 #include "app/keys.h"
 #include "measure/stopwatch.h"
@@ -108,6 +109,7 @@ protected:
         g_panY = 0.0f;
         openTestWindow(kEdge, kEdge);
         g_windowId = glutGetWindow();
+        windowFrameRenderer().forgetRetainedFrame();
     }
 
     void TearDown() override {
