@@ -184,6 +184,12 @@ protected:
     std::unique_ptr<DemoSession> startDemo() {
         auto demo = std::make_unique<DemoSession>(VORONOI_DEMO_PATH, scratch.path());
         window = demo->findWindow(kStartTimeout);
+        if (window.empty()) {
+            ADD_FAILURE() << "no window; the program is " << (demo->running() ? "" : "not ")
+                          << "running\nconsole:\n"
+                          << demo->console() << "errors:\n"
+                          << demo->errors();
+        }
         return demo;
     }
 

@@ -48,7 +48,7 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::seconds time
 }
 
 DemoSession::DemoSession(const std::string& program, const std::filesystem::path& workingDirectory)
-    : consolePath(workingDirectory / "console.txt") {
+    : consolePath(workingDirectory / "console.txt"), errorsPath(workingDirectory / "errors.txt") {
     std::fflush(nullptr);
     pid = fork();
     if (pid == 0) {
@@ -56,7 +56,7 @@ DemoSession::DemoSession(const std::string& program, const std::filesystem::path
             _exit(126);
         }
         redirect(consolePath, STDOUT_FILENO);
-        redirect(workingDirectory / "errors.txt", STDERR_FILENO);
+        redirect(errorsPath, STDERR_FILENO);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -75,9 +75,21 @@ DemoSession::~DemoSession() {
     }
 }
 
-std::string DemoSession::console() const {
-    std::ifstream in(consolePath, std::ios::binary);
+namespace {
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+std::string DemoSession::console() const {
+    return fileText(consolePath);
+}
+
+std::string DemoSession::errors() const {
+    return fileText(errorsPath);
 }
 
 bool DemoSession::waitForConsole(const std::function<bool(const std::string&)>& condition,

@@ -25,6 +25,8 @@ public:
     DemoSession& operator=(const DemoSession&) = delete;
 
     std::string console() const;
+    // What the program wrote on standard error.
+    std::string errors() const;
     bool waitForConsole(const std::function<bool(const std::string&)>& condition,
                         std::chrono::seconds timeout) const;
 
@@ -41,5 +43,6 @@ private:
     pid_t pid = -1;
     mutable bool reaped = false;  // its exit status was collected; the id may be reused
     std::filesystem::path consolePath;
+    std::filesystem::path errorsPath;
     std::string windowId;
 };
