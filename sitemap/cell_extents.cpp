@@ -37,6 +37,7 @@ constexpr double kFacetAngle = 2.0 * kPi / kConeSlices;
 constexpr double kUnblocked = std::numeric_limits<double>::infinity();
 // Sub-sectors are never narrower than a facet's 2^-kMaxDepth.
 constexpr int kMaxDepth = 9;
+constexpr int kSteps = 1 << kMaxDepth;
 
 struct Position {
     double x;
@@ -149,7 +150,19 @@ public:
         for (int k = 0; k < kConeSlices; ++k) {
             normalX[k] = std::cos((k + 0.5) * kFacetAngle);
             normalY[k] = std::sin((k + 0.5) * kFacetAngle);
+            rimX[k] = std::cos(k * kFacetAngle);
+            rimY[k] = std::sin(k * kFacetAngle);
         }
+        for (int step = 0; step <= kSteps; ++step) {
+            const double offset = step * kFacetAngle / kSteps;
+            const double scale = kApothem / std::cos(offset - kFacetAngle / 2.0);
+            stepX[step] = scale * std::cos(offset);
+            stepY[step] = scale * std::sin(offset);
+            stepLength[step] = scale;
+        }
+        stepX[0] = stepX[kSteps] = 1.0;
+        stepY[0] = stepY[kSteps] = 0.0;
+        stepLength[0] = stepLength[kSteps] = 1.0;
     }
 
     // Appends the site's rays with their levels.
@@ -171,20 +184,21 @@ public:
         }
 
         siteRays.clear();
+        rayLengths.clear();
         std::vector<double>& firstRim = blockedBeyond[kMaxDepth + 1];
         std::vector<double>& rim = blockedBeyond[kMaxDepth + 2];
         std::vector<double>& nextRim = blockedBeyond[kMaxDepth + 3];
         evaluateRim(0, firstRim);
         rim = firstRim;
         for (int facet = 0; facet < kConeSlices; ++facet) {
-            const double start = facet * kFacetAngle;
-            siteRays.push_back({start, std::cos(start), std::sin(start), 0.0, true});
+            siteRays.push_back({facet * kFacetAngle, rimX[facet], rimY[facet], 0.0, true});
+            rayLengths.push_back(1.0);
             if (facet + 1 < kConeSlices) {
                 evaluateRim(facet + 1, nextRim);
             } else {
                 nextRim = firstRim;
             }
-            refine(facet, start, start + kFacetAngle, rim.data(), nextRim.data(), 0);
+            refine(facet, 0, kSteps, rim.data(), nextRim.data());
             rim.swap(nextRim);
         }
         joinSubSectors();
@@ -222,8 +236,7 @@ private:
     }
 
     void evaluateRim(int rimIndex, std::vector<double>& beyond) {
-        const double angle = rimIndex * kFacetAngle;
-        evaluate(std::cos(angle), std::sin(angle), (rimIndex + kConeSlices - 1) % kConeSlices,
+        evaluate(rimX[rimIndex], rimY[rimIndex], (rimIndex + kConeSlices - 1) % kConeSlices,
                  rimIndex, beyond);
     }
 
@@ -241,63 +254,84 @@ private:
         return 0.5 * reach * reach * width;
     }
 
-    // Emits the rays inside the facet's sub-sector [from, to] and records the
-    // bound of each sub-sector in the level of the ray that starts it.
-    void refine(int facet, double from, double to, const double* first, const double* last,
-                int depth) {
+    // Emits the rays inside the facet's sub-sector between the given steps
+    // and records the bound of each sub-sector in the level of the ray that
+    // starts it.
+    void refine(int facet, int fromStep, int toStep, const double* first, const double* last) {
         const double whole = bound(first, last);
-        const double width = to - from;
-        if (depth < kMaxDepth && area(whole, width) > 2.0 * areaPerRay) {
-            const double middle = from + width / 2.0;
-            std::vector<double>& atMiddle = blockedBeyond[depth];
-            const double scale = kApothem / std::cos(middle - (facet + 0.5) * kFacetAngle);
-            const double unitX = scale * std::cos(middle);
-            const double unitY = scale * std::sin(middle);
+        const double width = (toStep - fromStep) * kFacetAngle / kSteps;
+        if (toStep - fromStep > 1 && area(whole, width) > 2.0 * areaPerRay) {
+            const int middle = (fromStep + toStep) / 2;
+            // Each depth of halving has a buffer of its own.
+            std::vector<double>& atMiddle = blockedBeyond[kMaxDepth - trailingZeros(middle)];
+            const double unitX = rimX[facet] * stepX[middle] - rimY[facet] * stepY[middle];
+            const double unitY = rimY[facet] * stepX[middle] + rimX[facet] * stepY[middle];
             evaluate(unitX, unitY, facet, facet, atMiddle);
             const double before = bound(first, atMiddle.data());
             const double after = bound(atMiddle.data(), last);
             if (area(whole, width) - area(before, width / 2.0) - area(after, width / 2.0) >
                 areaPerRay) {
-                refine(facet, from, middle, first, atMiddle.data(), depth + 1);
-                siteRays.push_back({middle, unitX, unitY, 0.0, false});
-                refine(facet, middle, to, atMiddle.data(), last, depth + 1);
+                refine(facet, fromStep, middle, first, atMiddle.data());
+                siteRays.push_back({(facet + static_cast<double>(middle) / kSteps) * kFacetAngle,
+                                    unitX, unitY, 0.0, false});
+                rayLengths.push_back(stepLength[middle]);
+                refine(facet, middle, toStep, atMiddle.data(), last);
                 return;
             }
         }
         siteRays.back().level = whole;
     }
 
+    static int trailingZeros(int step) {
+        int zeros = 0;
+        while ((step & 1) == 0) {
+            step >>= 1;
+            ++zeros;
+        }
+        return zeros;
+    }
+
     // A run of sub-sectors that one fan triangle covers.
     struct Sector {
         FanRay start;
-        double bound;  // the largest bound of its sub-sectors
+        double startLength;  // of the start ray's unit 32-gon point
+        double bound;        // the largest bound of its sub-sectors
         double width;
         bool withinFacet;
+        double cosHalfWidth;
+        double sinWidth;
     };
+
+    static Sector makeSector(const FanRay& start, double startLength, double bound, double width,
+                             bool withinFacet) {
+        return {start,       startLength,           bound,          width,
+                withinFacet, std::cos(width / 2.0), std::sin(width)};
+    }
 
     // How far (Euclidean) the sector's triangle must reach along one of its
     // two rays. Within one facet the 32-gon of the bound has a straight side,
     // on which the triangle's far side lies; across facets the far side is
     // the tangent of the bound's circle, which contains that 32-gon.
-    double reachOn(const Sector& sector, const FanRay& ray) const {
+    double reachOn(const Sector& sector, double rayLength) const {
         const double bound = std::min(sector.bound + kCellLevelMargin, radius);
-        return sector.withinFacet ? bound * std::hypot(ray.unitX, ray.unitY)
-                                  : bound / std::cos(sector.width / 2.0);
+        return sector.withinFacet ? bound * rayLength : bound / sector.cosHalfWidth;
     }
 
     // Where the fan reaches the rim it keeps the full cone's facets, so that
     // its outline there is the full cone's.
     bool withinRim(const Sector& sector) const {
         const double bound = std::min(sector.bound + kCellLevelMargin, radius);
-        return sector.withinFacet || bound / std::cos(sector.width / 2.0) <= radius * kApothem;
+        return sector.withinFacet || bound / sector.cosHalfWidth <= radius * kApothem;
     }
 
     // A triangle's cost and area, its vertices as far out as it and its
     // neighbours need.
     double cost(const Sector& before, const Sector& sector, const Sector& after) const {
-        const double from = std::max(reachOn(before, sector.start), reachOn(sector, sector.start));
-        const double to = std::max(reachOn(sector, after.start), reachOn(after, after.start));
-        return areaPerRay + 0.5 * from * to * std::sin(sector.width);
+        const double from =
+            std::max(reachOn(before, sector.startLength), reachOn(sector, sector.startLength));
+        const double to =
+            std::max(reachOn(sector, after.startLength), reachOn(after, after.startLength));
+        return areaPerRay + 0.5 * from * to * sector.sinWidth;
     }
 
     // Joins neighbouring sub-sectors, from the first on, where one triangle
@@ -308,8 +342,8 @@ private:
         subSectors.clear();
         for (std::size_t ray = 0; ray < siteRays.size(); ++ray) {
             const double end = ray + 1 == siteRays.size() ? 2.0 * kPi : siteRays[ray + 1].angle;
-            subSectors.push_back(
-                {siteRays[ray], siteRays[ray].level, end - siteRays[ray].angle, true});
+            subSectors.push_back(makeSector(siteRays[ray], rayLengths[ray], siteRays[ray].level,
+                                            end - siteRays[ray].angle, true));
         }
         const std::size_t count = subSectors.size();
         sectors.assign(1, subSectors[0]);
@@ -319,8 +353,9 @@ private:
                 sectors.size() > 1 ? sectors[sectors.size() - 2] : subSectors.back();
             const Sector& next = subSectors[index];
             const Sector& after = subSectors[(index + 1) % count];
-            const Sector joined{last.start, std::max(last.bound, next.bound),
-                                last.width + next.width, last.withinFacet && !next.start.onRim};
+            const Sector joined =
+                makeSector(last.start, last.startLength, std::max(last.bound, next.bound),
+                           last.width + next.width, last.withinFacet && !next.start.onRim);
             if (joined.width <= kPi / 2.0 && withinRim(joined) &&
                 cost(before, joined, after) <= cost(before, last, next) + cost(last, next, after)) {
                 last = joined;
@@ -335,15 +370,21 @@ private:
     double levelAt(std::size_t sector) const {
         const Sector& before = sectors[sector == 0 ? sectors.size() - 1 : sector - 1];
         const Sector& after = sectors[sector];
-        const FanRay& ray = after.start;
-        return std::max(reachOn(before, ray), reachOn(after, ray)) /
-               std::hypot(ray.unitX, ray.unitY);
+        return std::max(reachOn(before, after.startLength), reachOn(after, after.startLength)) /
+               after.startLength;
     }
 
     double radius;
     double areaPerRay;
     double normalX[kConeSlices];
     double normalY[kConeSlices];
+    double rimX[kConeSlices];  // unit vectors of the rim directions
+    double rimY[kConeSlices];
+    // The unit 32-gon points of the rays a facet may be cut at, step k of
+    // kSteps from its start, in the frame where the facet starts on +x.
+    double stepX[kSteps + 1];
+    double stepY[kSteps + 1];
+    double stepLength[kSteps + 1];
     std::size_t candidateCount = 0;
     std::vector<double> excess;  // c * tau - w . n_k, per candidate and facet
     // Per candidate: the midpoints of each depth, then three rim rays.
@@ -351,6 +392,7 @@ private:
     // The rays of the site in hand; each level holds the bound of the
     // sub-sector after the ray.
     std::vector<FanRay> siteRays;
+    std::vector<double> rayLengths;  // of their unit 32-gon points
     std::vector<Sector> subSectors;
     std::vector<Sector> sectors;
 };
