@@ -52,4 +52,4 @@ struct CellExtents {
 // The extents for the sites of the list starting at `head`. A radius of 0
 // or less draws no cones and yields no drawn sites. `areaPerRay` (square
 // raster pixels) is the overdraw that one more ray must save to be added.
-CellExtents computeCellExtents(const Site* head, int radius, double areaPerRay = 64.0);
+CellExtents computeCellExtents(const Site* head, int radius, double areaPerRay = 32.0);

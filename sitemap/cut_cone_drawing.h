@@ -20,8 +20,9 @@ public:
     CutConeDrawing& operator=(const CutConeDrawing&) = delete;
 
     // The overdraw (square raster pixels) that one more fan triangle must
-    // save: smaller values hug the cells more closely with more triangles.
-    static constexpr double kDefaultAreaPerRay = 64.0;
+    // save: smaller values hug the cells more closely with more triangles;
+    // from 16 to 128 the frame costs about the same on a software rasterizer.
+    static constexpr double kDefaultAreaPerRay = 32.0;
 
     // Works the fans out again when the list's head, the site count or the
     // radius differ from the last time. Needs the GL context; true when it
