@@ -18,6 +18,7 @@
 #include "measure/stopwatch.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/gl_test_window.h"
+#include "tests/support/leak_check.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/site_scenes.h"
 
