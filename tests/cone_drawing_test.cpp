@@ -12,7 +12,6 @@
 #include "app/keys.h"
 #include "sitemap/height_map.h"
 #include "tests/support/gl_test_window.h"
-#include "tests/support/leak_check.h"
 #include "tests/support/pixel_checks.h"
 #include "tests/support/site_list.h"
 

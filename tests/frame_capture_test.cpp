@@ -10,7 +10,6 @@
 #include "tests/support/bmp_file.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/gl_test_window.h"
-#include "tests/support/leak_check.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/site_list.h"
 

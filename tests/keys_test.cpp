@@ -16,7 +16,6 @@
 #include "tests/support/console_capture.h"
 #include "tests/support/extraction_report.h"
 #include "tests/support/gl_test_window.h"
-#include "tests/support/leak_check.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {

@@ -14,7 +14,6 @@
 #include "measure/diagram_oracle.h"
 #include "sitemap/height_map.h"
 #include "tests/support/gl_test_window.h"
-#include "tests/support/leak_check.h"
 #include "tests/support/pixel_checks.h"
 #include "tests/support/site_list.h"
 

@@ -6,6 +6,7 @@
 
 #include "app/window.h"
 #include "sitemap/height_map.h"
+#include "tests/support/leak_check.h"
 
 void openTestWindow(int width, int height) {
     static int windowId = 0;
