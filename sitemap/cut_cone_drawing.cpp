@@ -19,9 +19,27 @@ CutConeDrawing::~CutConeDrawing() {
     }
 }
 
+bool CutConeDrawing::ListIdentity::operator==(const ListIdentity& other) const {
+    return head == other.head && siteCount == other.siteCount && radius == other.radius &&
+           headX == other.headX && headY == other.headY && headColour[0] == other.headColour[0] &&
+           headColour[1] == other.headColour[1] && headColour[2] == other.headColour[2];
+}
+
+CutConeDrawing::ListIdentity CutConeDrawing::identify(const HeightMap& map, int radius) {
+    ListIdentity identity{map.sites, map.siteCount, radius, 0.0, 0.0, {0, 0, 0}};
+    if (map.sites) {
+        identity.headX = map.sites->x;
+        identity.headY = map.sites->y;
+        identity.headColour[0] = map.sites->r;
+        identity.headColour[1] = map.sites->g;
+        identity.headColour[2] = map.sites->b;
+    }
+    return identity;
+}
+
 bool CutConeDrawing::update(const HeightMap& map, int radius) {
-    if (built && map.sites == builtHead && map.siteCount == builtSiteCount &&
-        radius == builtRadius) {
+    const ListIdentity identity = identify(map, radius);
+    if (built && identity == builtFor) {
         return false;
     }
     const auto start = std::chrono::steady_clock::now();
@@ -49,9 +67,7 @@ bool CutConeDrawing::update(const HeightMap& map, int radius) {
     indexCount = mesh.indices.size();
 
     built = true;
-    builtHead = map.sites;
-    builtSiteCount = map.siteCount;
-    builtRadius = radius;
+    builtFor = identity;
     rebuildMilliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return true;

@@ -25,8 +25,8 @@ public:
     static constexpr double kDefaultAreaPerRay = 32.0;
 
     // Works the fans out again when the list's head, the site count or the
-    // radius differ from the last time. Needs the GL context; true when it
-    // rebuilt.
+    // radius differ from the last time (the list only ever grows). Needs the GL context; true when
+    // it rebuilt.
     bool update(const HeightMap& map, int radius);
 
     // update, then the cones and, when markSites is set, every site's red
@@ -41,10 +41,21 @@ public:
 
 private:
     double areaPerRay;
+    // What the fans were worked out for. The head's contents guard against
+    // a new list whose head took a freed one's place.
+    struct ListIdentity {
+        const Site* head;
+        int siteCount;
+        int radius;
+        double headX;
+        double headY;
+        unsigned char headColour[3];
+        bool operator==(const ListIdentity& other) const;
+    };
+    static ListIdentity identify(const HeightMap& map, int radius);
+
     bool built = false;
-    const Site* builtHead = nullptr;
-    int builtSiteCount = 0;
-    int builtRadius = 0;
+    ListIdentity builtFor{};
     double rebuildMilliseconds = 0.0;
     unsigned int vertexBuffer = 0;
     unsigned int indexBuffer = 0;
