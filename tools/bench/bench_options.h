@@ -9,6 +9,9 @@ struct BenchOptions {
     // A tiny raster of its own, a few sites and one frame per scene: enough to
     // keep the benchmark from rotting, nothing to read figures from.
     bool smoke = false;
+    // The reference in every view of every scene, not only where the run's
+    // time allows it by default.
+    bool allReferences = false;
     std::string rasterPath = "data/face_binary_edges.raw";
     int edge = 996;
     int frames = 5;  // timed frames per scene after the warm-up

@@ -23,15 +23,26 @@ double timedMs(const std::function<void()>& work) {
 }  // namespace
 
 std::vector<BenchScene> benchScenes(int randomSiteCount) {
-    const ViewState home{1.0f, 0.0f, 0.0f};
     return {
-        {"key 1", SiteSource::KeyOne, home},
-        {"key 1, zoom 3.7, pan (-300,-200)", SiteSource::KeyOne, {3.7f, -300.0f, -200.0f}},
-        {"key 1, zoom 0.5", SiteSource::KeyOne, {0.5f, 0.0f, 0.0f}},
-        {"key 2", SiteSource::KeyTwo, home},
-        {std::to_string(randomSiteCount) + " random", SiteSource::Random, home},
-        {"key 1 twice", SiteSource::KeyOneTwice, home},
-        {"one site, centre", SiteSource::Centre, home},
+        {"key 1", SiteSource::KeyOne, true},
+        {"key 2", SiteSource::KeyTwo, false},
+        {std::to_string(randomSiteCount) + " random", SiteSource::Random, false},
+        {"key 1 twice", SiteSource::KeyOneTwice, false},
+        {"one site, centre", SiteSource::Centre, true},
+    };
+}
+
+std::vector<BenchView> benchViews(int edge) {
+    const auto mirrorPan = static_cast<float>(-edge);
+    const std::string mirrorPanText = std::to_string(-edge);
+    return {
+        {"zoom 1", {1.0f, 0.0f, 0.0f}, false},
+        {"zoom 3.7, pan (-300,-200)", {3.7f, -300.0f, -200.0f}, false},
+        {"zoom 0.5", {0.5f, 0.0f, 0.0f}, false},
+        {"zoom -1, pan (" + mirrorPanText + "," + mirrorPanText + ")",
+         {-1.0f, mirrorPan, mirrorPan},
+         false},
+        {"zoom 1, culling (c)", {1.0f, 0.0f, 0.0f}, true},
     };
 }
 

@@ -20,12 +20,27 @@ enum class SiteSource {
 struct BenchScene {
     std::string name;
     SiteSource source;
-    ViewState view;
+    // Whether the reference is drawn in every view or only in the first: a
+    // reference frame of thousands of sites takes many seconds.
+    bool referenceInEveryView;
 };
 
 // The scenes in the order the table lists them; the first is the key 1
-// diagram at zoom 1, the one the summary line quotes.
+// diagram, the one the summary line quotes.
 std::vector<BenchScene> benchScenes(int randomSiteCount);
+
+// How a scene is looked at: zoom and pan as the view keys set them, and
+// whether back faces are culled as key c leaves them.
+struct BenchView {
+    std::string name;
+    ViewState view;
+    bool culling;
+};
+
+// The views every scene is drawn in; the first is zoom 1 without culling.
+// The mirrored view pans by the raster's edge, so that it shows the whole
+// raster upside down whatever its size.
+std::vector<BenchView> benchViews(int edge);
 
 struct BuiltSites {
     int siteCount = 0;

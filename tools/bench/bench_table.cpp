@@ -2,8 +2,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace {
+
+constexpr const char* kNone = "-";
 
 std::string fixed(double value, int decimals) {
     char text[64];
@@ -15,7 +18,7 @@ std::string fixed(double value, int decimals) {
 // handful of wrong pixels among a million still shows.
 std::string percent(long long part, long long whole) {
     if (whole <= 0) {
-        return "-";
+        return kNone;
     }
     if (part == whole) {
         return "100";
@@ -23,16 +26,32 @@ std::string percent(long long part, long long whole) {
     return fixed(std::floor(100000.0 * part / whole) / 1000.0, 3);
 }
 
-std::string pixelShare(const Agreement& agreement) {
-    return percent(agreement.agreeingPixels, agreement.checkedPixels);
-}
-
-std::string markerShare(const Agreement& agreement) {
-    return percent(agreement.visibleMarkers, agreement.markersInWindow);
-}
-
 std::string milliseconds(double value) {
     return fixed(value, 1);
+}
+
+// The median, with the spread when there was more than one frame.
+std::string frameMs(const FrameStatistics& frames) {
+    if (frames.frames == 0) {
+        return kNone;
+    }
+    if (frames.frames == 1) {
+        return milliseconds(frames.medianMs);
+    }
+    return milliseconds(frames.medianMs) + " (" + milliseconds(frames.minMs) + " - " +
+           milliseconds(frames.maxMs) + ")";
+}
+
+std::optional<double> speedUp(const ViewResult& view) {
+    if (!view.reference || view.fast.medianMs <= 0) {
+        return std::nullopt;
+    }
+    return view.reference->medianMs / view.fast.medianMs;
+}
+
+std::string speedUpText(const ViewResult& view) {
+    const std::optional<double> ratio = speedUp(view);
+    return ratio ? fixed(*ratio, 1) + "x" : kNone;
 }
 
 void printRow(std::ostream& out, const std::vector<std::string>& cells) {
@@ -43,53 +62,100 @@ void printRow(std::ostream& out, const std::vector<std::string>& cells) {
     out << '\n';
 }
 
+std::vector<std::string> viewCells(const ViewResult& view) {
+    std::vector<std::string> cells = {view.name, milliseconds(view.extentMs)};
+    if (view.reference) {
+        cells.insert(cells.end(),
+                     {frameMs(*view.reference), std::to_string(view.reference->frames) +
+                                                    (view.reference->shortened ? "*" : "")});
+    } else {
+        cells.insert(cells.end(), {kNone, kNone});
+    }
+    cells.insert(cells.end(), {frameMs(view.fast),
+                               frameMs(view.retained) + (view.retainedMisses > 0 ? " !" : ""),
+                               speedUpText(view)});
+    if (view.differences) {
+        cells.insert(cells.end(), {std::to_string(view.differences->differingPixels),
+                                   std::to_string(view.differences->atTies),
+                                   std::to_string(view.differences->notAtTies)});
+    } else {
+        cells.insert(cells.end(), {kNone, kNone, kNone});
+    }
+    cells.insert(cells.end(),
+                 {percent(view.agreement.agreeingPixels, view.agreement.checkedPixels),
+                  percent(view.agreement.visibleMarkers, view.agreement.markersInWindow)});
+    return cells;
+}
+
 }  // namespace
 
-void printTable(std::ostream& out, const std::vector<PathHeading>& paths,
-                const std::vector<SceneResult>& scenes) {
-    std::vector<std::string> header = {"scene", "sites", "extraction ms"};
-    for (const PathHeading& path : paths) {
-        if (path.prepares) {
-            header.push_back(path.name + " preparation ms");
-        }
-        header.insert(header.end(), {path.name + " frame ms (median)", "min - max", "frames",
-                                     "agreement %", "markers %"});
-    }
+void printTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
+    const std::vector<std::string> header = {
+        "scene",        "sites",   "extraction ms", "view",        "extents ms",
+        "reference ms", "frames",  "fast ms",       "retained ms", "speed-up",
+        "differing px", "at ties", "not at ties",   "agreement %", "markers %"};
     printRow(out, header);
     std::vector<std::string> rule;
     for (std::size_t column = 0; column < header.size(); ++column) {
-        rule.push_back(column == 0 ? "---" : "--:");
+        rule.push_back(column == 0 || column == 3 ? "---" : "--:");
     }
     printRow(out, rule);
 
     bool anyShortened = false;
+    bool anyWithoutReference = false;
+    bool anyMissed = false;
     for (const SceneResult& scene : scenes) {
-        std::vector<std::string> cells = {
-            scene.name, std::to_string(scene.siteCount),
-            scene.extractionMs ? milliseconds(*scene.extractionMs) : "-"};
-        for (std::size_t index = 0; index < paths.size() && index < scene.paths.size(); ++index) {
-            const PathResult& path = scene.paths[index];
-            if (paths[index].prepares) {
-                cells.push_back(path.preparationMs ? milliseconds(*path.preparationMs) : "-");
-            }
-            const FrameStatistics& frames = path.frames;
-            anyShortened = anyShortened || frames.shortened;
-            cells.insert(cells.end(),
-                         {milliseconds(frames.medianMs),
-                          milliseconds(frames.minMs) + " - " + milliseconds(frames.maxMs),
-                          std::to_string(frames.frames) + (frames.shortened ? "*" : ""),
-                          pixelShare(path.agreement), markerShare(path.agreement)});
+        bool firstView = true;
+        for (const ViewResult& view : scene.views) {
+            // The extraction ran once per scene: its figure stands in the
+            // scene's first row only.
+            std::vector<std::string> cells = {scene.name, std::to_string(scene.siteCount),
+                                              !firstView ? ""
+                                              : scene.extractionMs
+                                                  ? milliseconds(*scene.extractionMs)
+                                                  : kNone};
+            const std::vector<std::string> measured = viewCells(view);
+            cells.insert(cells.end(), measured.begin(), measured.end());
+            printRow(out, cells);
+            firstView = false;
+            anyShortened = anyShortened || (view.reference && view.reference->shortened);
+            anyWithoutReference = anyWithoutReference || !view.reference;
+            anyMissed = anyMissed || view.retainedMisses > 0;
         }
-        printRow(out, cells);
     }
     if (anyShortened) {
-        out << "\n* fewer frames than asked for: one frame of this scene took more than "
+        out << "\n\\* fewer reference frames than asked for: one frame took more than "
             << fixed(kSlowFrameMs / 1000.0, 0) << " s.\n";
+    }
+    if (anyWithoutReference) {
+        out << "\n\"-\" under reference: not drawn in that view, to keep the run short; "
+               "--all-references draws it in every view.\n";
+    }
+    if (anyMissed) {
+        out << "\n! some timed renders drew the frame instead of showing the retained copy.\n";
     }
 }
 
-std::string summaryLine(const SceneResult& keyOneScene, std::size_t pathIndex) {
-    const PathResult& path = keyOneScene.paths.at(pathIndex);
-    return "summary: key-1 frame " + milliseconds(path.frames.medianMs) + " ms, agreement " +
-           pixelShare(path.agreement) + "%, markers " + markerShare(path.agreement) + "%";
+std::string summaryLine(const std::vector<SceneResult>& scenes) {
+    long long notAtTies = 0;
+    for (const SceneResult& scene : scenes) {
+        for (const ViewResult& view : scene.views) {
+            notAtTies += view.differences ? view.differences->notAtTies : 0;
+        }
+    }
+    std::string keyOneFrame = kNone, reference = kNone, speedup = kNone, retained = kNone;
+    if (!scenes.empty() && !scenes.front().views.empty()) {
+        const ViewResult& keyOne = scenes.front().views.front();
+        keyOneFrame = milliseconds(keyOne.fast.medianMs);
+        retained = milliseconds(keyOne.retained.medianMs);
+        if (keyOne.reference) {
+            reference = milliseconds(keyOne.reference->medianMs);
+        }
+        if (const std::optional<double> ratio = speedUp(keyOne)) {
+            speedup = fixed(*ratio, 1);
+        }
+    }
+    return "summary: key-1 frame " + keyOneFrame + " ms, reference " + reference + " ms, speedup " +
+           speedup + "x, retained " + retained + " ms, non-tie differences " +
+           std::to_string(notAtTies);
 }

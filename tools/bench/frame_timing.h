@@ -10,6 +10,10 @@
 // stays in the draw buffer.
 FrameStatistics timeFrames(const std::function<void()>& drawOneFrame, int requestedFrames);
 
+// The same with exactly the requested number of timed frames, however long
+// they take.
+FrameStatistics timeEveryFrame(const std::function<void()>& drawOneFrame, int requestedFrames);
+
 // Milliseconds of some GL work, from glFinish to glFinish on a steady clock.
 double timedGlWorkMs(const std::function<void()>& work);
 

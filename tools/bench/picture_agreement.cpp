@@ -84,23 +84,32 @@ std::vector<MarkerSquare> markerCandidates(const OracleSite& site, const ViewSta
     return squares;
 }
 
+std::vector<char> markerMask(const std::vector<OracleSite>& sites, const ViewState& view, int width,
+                             int height) {
+    std::vector<char> underMarker(static_cast<std::size_t>(width) * height, 0);
+    for (const OracleSite& site : sites) {
+        for (const MarkerSquare& square : markerCandidates(site, view)) {
+            forEachSquarePixel(square, [&](int column, int row) {
+                if (column >= 0 && column < width && row >= 0 && row < height) {
+                    underMarker[static_cast<std::size_t>(row) * width + column] = 1;
+                }
+            });
+        }
+    }
+    return underMarker;
+}
+
 Agreement measureAgreement(const RgbPicture& picture, const std::vector<OracleSite>& sites,
                            const ViewState& view, int coneRadius, Rgb background) {
     const int width = picture.width;
     const int height = picture.height;
     Agreement agreement;
 
-    std::vector<char> underMarker(static_cast<std::size_t>(width) * height, 0);
+    const std::vector<char> underMarker = markerMask(sites, view, width, height);
     for (const OracleSite& site : sites) {
-        const std::vector<MarkerSquare> squares = markerCandidates(site, view);
         bool inWindow = true;
         bool allRed = false;
-        for (const MarkerSquare& square : squares) {
-            forEachSquarePixel(square, [&](int column, int row) {
-                if (column >= 0 && column < width && row >= 0 && row < height) {
-                    underMarker[static_cast<std::size_t>(row) * width + column] = 1;
-                }
-            });
+        for (const MarkerSquare& square : markerCandidates(site, view)) {
             inWindow = inWindow && squareInside(square, width, height);
             allRed = allRed || (inWindow && squareAllRed(picture, square));
         }

@@ -49,6 +49,11 @@ struct MarkerSquare {
 };
 std::vector<MarkerSquare> markerCandidates(const OracleSite& site, const ViewState& view);
 
+// One flag per window pixel, row by row from the bottom: set where any
+// candidate square of any site's marker covers it.
+std::vector<char> markerMask(const std::vector<OracleSite>& sites, const ViewState& view, int width,
+                             int height);
+
 // Holds the picture against the exact diagram of the sites drawn with cones
 // of coneRadius raster pixels under the view. A pixel outside every marker
 // agrees when it shows the colour of a site whose Euclidean distance is

@@ -1,5 +1,7 @@
-// Times what a frame of the diagram and an extraction cost, scene by scene,
-// in a real window, and holds every picture against the exact diagram.
+// Times what a frame of the diagram and an extraction cost, scene by scene
+// and view by view, in a real window: the full cones, the cut cones and the
+// retained frame. Compares the cut cones' picture with the full cones' and
+// holds the window's picture against the exact diagram.
 
 #include <unistd.h>
 
@@ -13,10 +15,10 @@
 #include "tools/bench/bench_scenes.h"
 #include "tools/bench/bench_table.h"
 #include "tools/bench/bench_window.h"
-#include "tools/bench/drawing_paths.h"
 #include "tools/bench/frame_timing.h"
 #include "tools/bench/quiet_console.h"
 #include "tools/bench/smoke_raster.h"
+#include "tools/bench/view_measurement.h"
 
 namespace {
 
@@ -56,7 +58,7 @@ bool loadRaster(HeightMap& map, const BenchOptions& options) {
     return loaded;
 }
 
-SceneResult measureScene(HeightMap& map, const BenchScene& scene, int requestedFrames,
+SceneResult measureScene(HeightMap& map, const BenchScene& scene, const BenchOptions& options,
                          int randomSiteCount, Rgb background) {
     SceneResult result;
     result.name = scene.name;
@@ -64,18 +66,16 @@ SceneResult measureScene(HeightMap& map, const BenchScene& scene, int requestedF
     result.siteCount = built.siteCount;
     result.extractionMs = built.extractionMs;
     const std::vector<OracleSite> sites = oracleSites(map);
-    for (const DrawingPath& path : drawingPaths()) {
-        std::cerr << "  " << scene.name << ", " << path.name << " drawing: " << built.siteCount
-                  << " sites" << std::endl;
-        PathResult pathResult;
-        if (path.prepare) {
-            pathResult.preparationMs = timedGlWorkMs([&] { path.prepare(map); });
-        }
-        pathResult.frames = timeFrames([&] { path.drawFrame(map, scene.view); }, requestedFrames);
-        const RgbPicture picture = readPicture(map.size, map.size);
-        pathResult.agreement =
-            measureAgreement(picture, sites, scene.view, map.size / 2, background);
-        result.paths.push_back(pathResult);
+    bool firstView = true;
+    for (const BenchView& view : benchViews(map.size)) {
+        ViewMeasurement measurement;
+        measurement.frames = options.smoke ? 1 : options.frames;
+        measurement.drawReference =
+            firstView || scene.referenceInEveryView || options.allReferences || options.smoke;
+        std::cerr << "  " << scene.name << ", " << built.siteCount << " sites, " << view.name
+                  << (measurement.drawReference ? "" : ", no reference") << std::endl;
+        result.views.push_back(measureView(map, view, sites, measurement, background));
+        firstView = false;
     }
     return result;
 }
@@ -93,7 +93,6 @@ int main(int argc, char** argv) {
         std::cout << benchUsage();
         return 0;
     }
-    const int requestedFrames = options.smoke ? 1 : options.frames;
     const int randomSiteCount = options.smoke ? kSmokeRandomSites : 5000;
 
     HeightMap map;
@@ -104,17 +103,13 @@ int main(int argc, char** argv) {
     openBenchWindow(map, glutArgc, argv);
     const Rgb background = readBackground();
 
-    std::vector<PathHeading> headings;
-    for (const DrawingPath& path : drawingPaths()) {
-        headings.push_back({path.name, static_cast<bool>(path.prepare)});
-    }
     std::vector<SceneResult> results;
     for (const BenchScene& scene : benchScenes(randomSiteCount)) {
-        results.push_back(measureScene(map, scene, requestedFrames, randomSiteCount, background));
+        results.push_back(measureScene(map, scene, options, randomSiteCount, background));
     }
     map.resetSites();
 
-    printTable(std::cout, headings, results);
-    std::cout << '\n' << summaryLine(results.front(), kSummaryPath) << std::endl;
+    printTable(std::cout, results);
+    std::cout << '\n' << summaryLine(results) << std::endl;
     return 0;
 }

@@ -1,0 +1,76 @@
+#include "tools/bench/view_measurement.h"
+
+#include <GL/freeglut.h>
+
+#include "app/frame.h"
+#include "sitemap/height_map.h"
+#include "tools/bench/frame_timing.h"
+
+namespace {
+
+// The culling key's GL state for the view's lifetime, as key c sets it;
+// what was there before comes back afterwards.
+class ViewGlState {
+public:
+    explicit ViewGlState(bool culling) : cullingWasOn(glIsEnabled(GL_CULL_FACE) == GL_TRUE) {
+        glGetIntegerv(GL_POLYGON_MODE, savedModes);
+        if (culling) {
+            glEnable(GL_CULL_FACE);
+            glPolygonMode(GL_FRONT, GL_FILL);
+        }
+    }
+    ~ViewGlState() {
+        if (!cullingWasOn) {
+            glDisable(GL_CULL_FACE);
+        }
+        glPolygonMode(GL_FRONT, static_cast<GLenum>(savedModes[0]));
+        glPolygonMode(GL_BACK, static_cast<GLenum>(savedModes[1]));
+    }
+    ViewGlState(const ViewGlState&) = delete;
+    ViewGlState& operator=(const ViewGlState&) = delete;
+
+private:
+    bool cullingWasOn;
+    GLint savedModes[2] = {GL_FILL, GL_FILL};
+};
+
+}  // namespace
+
+ViewResult measureView(HeightMap& map, const BenchView& view, const std::vector<OracleSite>& sites,
+                       const ViewMeasurement& measurement, Rgb background) {
+    const ViewGlState glState(view.culling);
+    const ViewState& zoomAndPan = view.view;
+    const int coneRadius = map.size / 2;
+    // Nothing carries over from another view or scene, not even from a list
+    // that happens to sit at the same address.
+    FrameRenderer renderer;
+    ViewResult result;
+    result.name = view.name;
+
+    result.extentMs = timedGlWorkMs([&] { renderer.prepare(map); });
+    result.fast = timeEveryFrame([&] { renderer.drawFrame(map, zoomAndPan, ConeDrawing::Fast); },
+                                 measurement.frames);
+    const RgbPicture fastPicture = readPicture(map.size, map.size);
+
+    // The warm-up render draws and keeps the frame; the timed ones should
+    // only show the kept copy.
+    bool timing = false;
+    result.retained = timeEveryFrame(
+        [&] {
+            renderer.render(map, zoomAndPan);
+            result.retainedMisses += timing && !renderer.lastFrameRetained() ? 1 : 0;
+            timing = true;
+        },
+        measurement.frames);
+    result.agreement = measureAgreement(readPicture(map.size, map.size), sites, zoomAndPan,
+                                        coneRadius, background);
+
+    if (measurement.drawReference) {
+        result.reference =
+            timeFrames([&] { renderer.drawFrame(map, zoomAndPan, ConeDrawing::Reference); },
+                       measurement.frames);
+        result.differences = compareFrames(readPicture(map.size, map.size), fastPicture, sites,
+                                           zoomAndPan, coneRadius);
+    }
+    return result;
+}
