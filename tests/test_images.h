@@ -1,30 +1,37 @@
 #pragma once
 
 #include <FreeImage.h>
+#include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 
-// Writes real image files through FreeImage. Coordinates are (column, row)
-// with row 0 at the top of the picture.
+using ImageColour = std::array<unsigned char, 3>;
 
-inline RGBQUAD rgb(BYTE red, BYTE green, BYTE blue) {
-    RGBQUAD colour{};
-    colour.rgbRed = red;
-    colour.rgbGreen = green;
-    colour.rgbBlue = blue;
-    return colour;
+// Writes a real image file through FreeImage: 8 bits with a grey palette
+// (taking the red of each colour), or 24-bit colour. Row 0 is the top.
+inline void saveImage(const std::string& path, int width, int height, int bitsPerPixel,
+                      const std::function<ImageColour(int column, int row)>& colourAt,
+                      FREE_IMAGE_FORMAT format = FIF_BMP) {
+    FIBITMAP* image = FreeImage_Allocate(width, height, bitsPerPixel);
+    for (int level = 0; bitsPerPixel == 8 && level < 256; ++level) {
+        const BYTE grey = static_cast<BYTE>(level);
+        FreeImage_GetPalette(image)[level] = RGBQUAD{grey, grey, grey, 0};
+    }
+    for (int row = 0; row < height; ++row) {
+        BYTE* line = FreeImage_GetScanLine(image, height - 1 - row);
+        for (int column = 0; column < width; ++column) {
+            const ImageColour colour = colourAt(column, row);
+            if (bitsPerPixel == 8) {
+                line[column] = colour[0];
+            } else {
+                line[column * 3 + FI_RGBA_RED] = colour[0];
+                line[column * 3 + FI_RGBA_GREEN] = colour[1];
+                line[column * 3 + FI_RGBA_BLUE] = colour[2];
+            }
+        }
+    }
+    EXPECT_TRUE(FreeImage_Save(format, image, path.c_str(), 0)) << path;
+    FreeImage_Unload(image);
 }
-
-using GreyAt = std::function<unsigned char(int column, int row)>;
-using ColourAt = std::function<RGBQUAD(int column, int row)>;
-
-// An 8-bit image with a grey palette.
-void saveGreyImage(const std::string& path, int width, int height, const GreyAt& greyAt,
-                   FREE_IMAGE_FORMAT format = FIF_BMP);
-// A 24-bit colour image.
-void saveColourImage(const std::string& path, int width, int height, const ColourAt& colourAt,
-                     FREE_IMAGE_FORMAT format = FIF_BMP);
-// An 8-bit image whose palette holds the given colours, indexed by indexAt.
-void savePaletteImage(const std::string& path, int width, int height, const RGBQUAD* palette,
-                      int paletteSize, const GreyAt& indexAt);

@@ -18,3 +18,11 @@ private:
     std::ostringstream captured;
     std::streambuf* saved;
 };
+
+// What the action writes to std::cout.
+template <typename Action>
+std::string printedBy(const Action& action) {
+    ConsoleCapture console;
+    action();
+    return console.text();
+}

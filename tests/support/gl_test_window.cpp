@@ -2,8 +2,6 @@
 
 #include <GL/freeglut.h>
 
-#include <cmath>
-
 #include "app/window.h"
 #include "sitemap/height_map.h"
 #include "tests/support/leak_check.h"
@@ -36,7 +34,7 @@ void openTestWindow(int width, int height) {
 }
 
 PixelGrid::PixelGrid(int width, int height)
-    : gridWidth(width), gridHeight(height), bytes(static_cast<std::size_t>(width) * height * 3) {}
+    : gridWidth(width), bytes(static_cast<std::size_t>(width) * height * 3) {}
 
 PixelGrid PixelGrid::readBack(int width, int height) {
     PixelGrid grid(width, height);
@@ -50,11 +48,4 @@ PixelGrid PixelGrid::readBack(int width, int height) {
 Rgb PixelGrid::at(int column, int row) const {
     const std::size_t offset = (static_cast<std::size_t>(row) * gridWidth + column) * 3;
     return {bytes[offset], bytes[offset + 1], bytes[offset + 2]};
-}
-
-Rgb backgroundColour() {
-    const auto toByte = [](float channel) {
-        return static_cast<std::uint8_t>(std::lround(channel * 255.0f));
-    };
-    return {toByte(kBackgroundRed), toByte(kBackgroundGreen), toByte(kBackgroundBlue)};
 }

@@ -11,22 +11,21 @@ void openTestWindow(int width, int height);
 
 using Rgb = std::array<std::uint8_t, 3>;
 
-// The draw buffer's pixels, bottom row first, as read back by glReadPixels.
+// The background (0.1, 0.57, 0.8) as it reads back from an 8-bit colour buffer.
+inline Rgb backgroundColour() {
+    return {26, 145, 204};
+}
+
+// The draw buffer's pixels as read back by glReadPixels.
 class PixelGrid {
 public:
-    PixelGrid(int width, int height);
     static PixelGrid readBack(int width, int height);
 
-    int width() const { return gridWidth; }
-    int height() const { return gridHeight; }
     // Column and row counted from the lower-left corner.
     Rgb at(int column, int row) const;
 
 private:
+    PixelGrid(int width, int height);
     int gridWidth;
-    int gridHeight;
     std::vector<std::uint8_t> bytes;
 };
-
-// The background as it reads back from an 8-bit colour buffer.
-Rgb backgroundColour();
