@@ -6,8 +6,8 @@
 struct ViewState;
 class HeightMap;
 
-// How a frame's cones are drawn: every full cone as the description of the
-// diagram has it (the reference), or cut down to their cells.
+// How a frame's cones are drawn: every cone whole (the reference), or cut
+// down to its site's cell.
 enum class ConeDrawing { Reference, Fast };
 
 // Draws one complete frame of the diagram into the current draw buffer with
