@@ -29,7 +29,7 @@ bool atTie(const DiagramOracle& oracle, double x, double y, int coneRadius,
 // Compares a picture with the reference picture of the same sites under the
 // view, both drawn with cones of coneRadius raster pixels. Only differing
 // pixels are classified. Both drawings put the same markers on top, so a
-// differing pixel under a marker never counts as a tie.
+// differing pixel where either picture shows a marker never counts as a tie.
 FrameDifferences compareFrames(const RgbPicture& reference, const RgbPicture& picture,
                                const std::vector<OracleSite>& sites, const ViewState& view,
                                int coneRadius);

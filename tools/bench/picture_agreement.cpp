@@ -6,7 +6,6 @@
 namespace {
 
 constexpr int kMarkerSize = 4;
-constexpr Rgb kMarkerRed = {255, 0, 0};
 // How near a marker centre may come to a pixel edge before its rounding
 // counts as uncertain; far above float rounding, far below a pixel.
 constexpr double kRoundingSlack = 1e-3;

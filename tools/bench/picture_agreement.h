@@ -9,6 +9,9 @@
 
 using Rgb = std::array<std::uint8_t, 3>;
 
+// The colour of every site's marker.
+constexpr Rgb kMarkerRed = {255, 0, 0};
+
 // A window's pixels as glReadPixels returns them with GL_RGB bytes and pack
 // alignment 1: bottom row first.
 struct RgbPicture {
