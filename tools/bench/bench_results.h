@@ -21,7 +21,7 @@ struct ViewResult {
     FrameStatistics fast;
     // The display callback's render with nothing changed.
     FrameStatistics retained;
-    // Timed renders that drew instead of showing the retained copy.
+    // Renders after the first that drew instead of showing the retained copy.
     int retainedMisses = 0;
     // The fast frame against the reference frame, where that was drawn.
     std::optional<FrameDifferences> differences;
