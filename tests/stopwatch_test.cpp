@@ -26,6 +26,7 @@ protected:
 };
 
 TEST_F(StopwatchTest, UnderAnHourReportsTheTickSpanWithItsFraction) {
+    g_ticks = INT32_MAX - 200;  // the tick counter wraps around on the way
     stopwatch.start();
     wait(1500);
     EXPECT_DOUBLE_EQ(stopwatch.elapsed(), 1.5);
@@ -41,13 +42,6 @@ TEST_F(StopwatchTest, SecondStartIsIgnoredAndElapsedAfterStopStillCounts) {
     stopwatch.stop();
     wait(1250);
     EXPECT_DOUBLE_EQ(stopwatch.elapsed(), 2.25);
-}
-
-TEST_F(StopwatchTest, TickCounterWrapAroundStillGivesTheSpan) {
-    g_ticks = INT32_MAX - 200;
-    stopwatch.start();
-    wait(700);
-    EXPECT_DOUBLE_EQ(stopwatch.elapsed(), 0.7);
 }
 
 TEST_F(StopwatchTest, FromAnHourOnReportsWholeCalendarSeconds) {
