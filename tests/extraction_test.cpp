@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
 
 #include <set>
 #include <string>
@@ -109,6 +114,54 @@ TEST(ExtractionWithoutRaster, AddsAndPrintsNothing) {
               "");
     EXPECT_EQ(map.siteCount, 0);
     EXPECT_EQ(map.sites, nullptr);
+}
+
+// Runs in a child process: caps the heap a few megabytes above what is in
+// use, so the real malloc fails part-way through the scan, then exits 0 only
+// if the scan stopped with its one line and left a list that matches the
+// count.
+[[noreturn]] void scanUntilMemoryRunsOut(HeightMap& map, const std::string& logPath) {
+    std::ofstream log(logPath);
+    std::cout.rdbuf(log.rdbuf());
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long dataKilobytes = 0;
+    while (status >> key && key != "VmData:") {
+    }
+    status >> dataKilobytes;
+    rlimit original{};
+    getrlimit(RLIMIT_DATA, &original);
+    const rlimit cap{static_cast<rlim_t>((dataKilobytes << 10) + (4L << 20)), original.rlim_max};
+    setrlimit(RLIMIT_DATA, &cap);
+    map.extractBinary(255, 1);
+    setrlimit(RLIMIT_DATA, &original);
+    log.close();
+
+    int listed = 0;
+    for (const Site* site = map.sites; site; site = site->next) {
+        ++listed;
+    }
+    std::ifstream printed(logPath);
+    std::string line, lastLine;
+    int lineCount = 0;
+    while (std::getline(printed, line)) {
+        ++lineCount;
+        lastLine = line;
+    }
+    const bool stoppedCleanly =
+        map.siteCount > 0 && map.siteCount < (map.size - 1) * (map.size - 1) &&
+        listed == map.siteCount && lineCount == map.siteCount + 1 &&
+        lastLine == "Could not allocate memory for a site, extraction stopped";
+    std::_Exit(stoppedCleanly ? 0 : 1);
+}
+
+TEST_F(Extraction, RunningOutOfMemoryStopsTheScanWithOneLineAndAConsistentList) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator aborts instead of returning null";
+#endif
+    load(512, 255);  // 511 x 511 sites need about 12 MB, well beyond the cap
+    const std::string logPath = (scratch.path() / "scan.txt").string();
+    EXPECT_EXIT(scanUntilMemoryRunsOut(map, logPath), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -53,4 +53,14 @@ TEST_F(StopwatchTest, FromAnHourOnReportsWholeCalendarSeconds) {
     EXPECT_DOUBLE_EQ(stopwatch.elapsed(), 7600.0);
 }
 
+// clock() counts processor time; a sleep burns none, so only a wall-clock
+// counter sees it.
+TEST(WallClockTicks, CountSleepingTimeInMilliseconds) {
+    Stopwatch stopwatch;
+    stopwatch.start();
+    const std::timespec pause{0, 120 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+    EXPECT_GE(stopwatch.elapsed(), 0.119);
+}
+
 }  // namespace
