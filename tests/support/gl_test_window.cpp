@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include "app/window.h"
+#include "measure/pixel_readback.h"
 #include "sitemap/height_map.h"
 #include "tests/support/leak_check.h"
 
@@ -38,10 +39,7 @@ PixelGrid::PixelGrid(int width, int height)
 
 PixelGrid PixelGrid::readBack(int width, int height) {
     PixelGrid grid(width, height);
-    glFinish();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, grid.bytes.data());
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    grid.bytes = readRgbPixels(width, height);
     return grid;
 }
 

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <vector>
 
+#include "measure/pixel_readback.h"
+
 namespace {
 
 // Waits for the GL to finish everything issued so far, then reads the clock.
@@ -44,10 +46,7 @@ FrameStatistics timeEveryFrame(const std::function<void()>& drawOneFrame, int re
 
 RgbPicture readPicture(int width, int height) {
     RgbPicture picture(width, height);
-    glFinish();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, picture.bytes.data());
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    picture.bytes = readRgbPixels(width, height);
     return picture;
 }
 
