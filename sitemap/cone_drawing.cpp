@@ -1,6 +1,7 @@
 #include <GL/freeglut.h>
 
 #include "sitemap/height_map.h"
+#include "sitemap/site_markers.h"
 
 void HeightMap::initGL() {
     glEnable(GL_DEPTH_TEST);
@@ -20,7 +21,13 @@ void HeightMap::drawCones(int radius, bool markSites) {
         glutSolidCone(radius, 1.0, 32, 1);
         glPopMatrix();
     }
-    if (!markSites || !sites) {
+    if (markSites) {
+        drawSiteMarkers(sites);
+    }
+}
+
+void drawSiteMarkers(const Site* sites) {
+    if (!sites) {
         return;
     }
     GLint savedDepthFunc = GL_LEQUAL;

@@ -9,6 +9,7 @@
 
 #include "sitemap/cut_cone_mesh.h"
 #include "sitemap/height_map.h"
+#include "sitemap/site_markers.h"
 
 CutConeDrawing::CutConeDrawing(double areaPerRay) : areaPerRay(areaPerRay) {}
 
@@ -105,18 +106,8 @@ void CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(savedIndexBuffer));
         depthProgram.release();
     }
-    if (markSites && map.sites) {
-        // As drawCones marks them: all sites, in list order, over every cone.
-        GLint savedDepthFunc = GL_LEQUAL;
-        glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
-        glDepthFunc(GL_ALWAYS);
-        glColor3ub(255, 0, 0);
-        glBegin(GL_POINTS);
-        for (const Site* site = map.sites; site; site = site->next) {
-            glVertex2f(static_cast<float>(site->x), static_cast<float>(site->y));
-        }
-        glEnd();
-        glDepthFunc(savedDepthFunc);
+    if (markSites) {
+        drawSiteMarkers(map.sites);
     }
     glColor4fv(savedColour);
 }
