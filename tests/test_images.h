@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 
 using ImageColour = std::array<unsigned char, 3>;
 
@@ -34,4 +36,23 @@ inline void saveImage(const std::string& path, int width, int height, int bitsPe
     }
     EXPECT_TRUE(FreeImage_Save(format, image, path.c_str(), 0)) << path;
     FreeImage_Unload(image);
+}
+
+// A BMP of `byteCount` zero pixel bytes whose header declares width x height
+// pixels of 24 bits: a small file that would decode to a huge picture.
+inline void saveBmpDeclaring(const std::string& path, int width, int height, int byteCount) {
+    const auto field = [](std::string& bytes, long long value, int size) {
+        for (int shift = 0; shift < size * 8; shift += 8) {
+            bytes.push_back(static_cast<char>((value >> shift) & 0xff));
+        }
+    };
+    std::string bytes = "BM";
+    field(bytes, 54 + byteCount, 4);
+    field(bytes, 0, 4);
+    field(bytes, 54, 4);
+    for (const auto& [value, size] : {std::pair{40, 4}, {width, 4}, {height, 4}, {1, 2}, {24, 2}}) {
+        field(bytes, value, size);
+    }
+    bytes.append(24 + byteCount, '\0');
+    std::ofstream(path, std::ios::binary) << bytes;
 }

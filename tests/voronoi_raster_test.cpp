@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,16 +15,24 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // Runs the built tool with the arguments and an output path, and returns the
 // raster it wrote.
 class VoronoiRasterTool : public ::testing::Test {
 protected:
     std::vector<unsigned char> run(const std::string& arguments) const {
-        const std::string output = pathOf("out.raw");
-        const std::string command = VORONOI_RASTER_PATH " " + arguments + " " + output;
+        const std::string command = VORONOI_RASTER_PATH " " + arguments + " " + pathOf("out.raw");
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        std::ifstream file(output, std::ios::binary);
+        return contentsOf("out.raw");
+    }
+    std::vector<unsigned char> contentsOf(const std::string& name) const {
+        std::ifstream file(pathOf(name), std::ios::binary);
         return {std::istreambuf_iterator<char>(file), {}};
+    }
+    std::string textOf(const std::string& name) const {
+        const std::vector<unsigned char> bytes = contentsOf(name);
+        return {bytes.begin(), bytes.end()};
     }
     std::string pathOf(const std::string& name) const { return (scratch.path() / name).string(); }
 
@@ -81,3 +93,77 @@ TEST_F(VoronoiRasterTool, EdgesOptionMarksADrawnLineAndLeavesFlatAreasBlack) {
 }
 
 }  // namespace
+
+namespace {
+
+// A bright disc on grey whose rim fades over 40 pixels: nowhere steeper than
+// 4 grey levels a pixel.
+ImageColour blurredDisc(int column, int row) {
+    const double fade = std::clamp((std::hypot(column - 498, row - 498) - 280) / 40, 0.0, 1.0);
+    const auto level = static_cast<unsigned char>(220 - 160 * fade);
+    return {level, level, level};
+}
+
+// Squares of 12 pixels: far more edge pixels, all equally strong, than both caps.
+ImageColour checkerboard(int column, int row) {
+    return (column / 12 + row / 12) % 2 ? ImageColour{250, 250, 250} : ImageColour{10, 10, 10};
+}
+
+}  // namespace
+
+TEST_F(VoronoiRasterTool, EdgesAreRankedSoThatSoftAndTiedEdgesStillGiveStrongPixels) {
+    const struct {
+        ImageColour (*picture)(int, int);
+        int fewestStrong, mostStrong, fewestWeak, mostWeak;
+    } cases[] = {{blurredDisc, 1000, 6000, 0, 6000}, {checkerboard, 6000, 6000, 6000, 6000}};
+    for (const auto& [picture, fewestStrong, mostStrong, fewestWeak, mostWeak] : cases) {
+        saveImage(pathOf("picture.png"), 996, 996, 24, picture, FIF_PNG);
+        int strong = 0;
+        int weak = 0;
+        for (unsigned char sample : run("--edges " + pathOf("picture.png"))) {
+            strong += sample == 255;
+            weak += sample >= 231 && sample <= 254;
+        }
+        EXPECT_GE(strong, fewestStrong);
+        EXPECT_LE(strong, mostStrong);
+        EXPECT_GE(weak, fewestWeak);
+        EXPECT_LE(weak, mostWeak);
+    }
+}
+
+// Each refusal or failure prints one line, exits with 1, keeps the output as it
+// was and leaves no other file beside it, without decoding a huge picture.
+TEST_F(VoronoiRasterTool, RefusalsAndFailedWritesKeepTheOldOutput) {
+    saveBmpDeclaring(pathOf("bomb.bmp"), 65535, 65535, 4000);
+    saveImage(
+        pathOf("flat.png"), 40, 30, 24,
+        [](int, int) {
+            return ImageColour{90, 90, 90};
+        },
+        FIF_PNG);
+    saveImage(pathOf("disc.png"), 996, 996, 24, blurredDisc, FIF_PNG);
+    const std::vector<unsigned char> old(996 * 996, 7);
+    const std::string out = pathOf("out.raw");
+    const struct {
+        std::string shellPrefix, arguments, line;
+    } cases[] = {
+        {"", pathOf("bomb.bmp"),
+         pathOf("bomb.bmp") + " is 65535 x 65535 pixels, 16384 MiB decoded; the limit is 256 MiB"},
+        {"", "--edges " + pathOf("flat.png"),
+         pathOf("flat.png") + " has no edges; " + out + " is not written"},
+        {"", out, out + " is the input file itself"},
+        // A file-size limit fails writes for root too, like a full disk.
+        {"trap '' XFSZ; ulimit -f 100; ", pathOf("disc.png"), "could not write " + out},
+    };
+    for (const auto& [shellPrefix, arguments, line] : cases) {
+        scratch.write("out.raw", old);
+        const std::string command = "sh -c \"" + shellPrefix + "/usr/bin/time -q -f %M -o " +
+                                    pathOf("kilobytes") + " " VORONOI_RASTER_PATH " " + arguments +
+                                    " " + out + "\" 2>" + pathOf("errors");
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << command;
+        EXPECT_EQ(textOf("errors"), "voronoi_raster: " + line + "\n");
+        EXPECT_EQ(contentsOf("out.raw"), old) << arguments;
+        EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), {}), 6) << arguments;
+        EXPECT_LT(std::stoi(textOf("kilobytes")), 500000) << arguments;
+    }
+}
