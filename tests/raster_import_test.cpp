@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <filesystem>
@@ -132,6 +133,15 @@ TEST_F(ImportImage, FailureIsReportedAndKeepsTheOldRaster) {
     std::ofstream("temp") << "in the way\n";
     saveImage("picture.bmp", 6, 6, 8, grey);
     expectFailure("picture.bmp", "Could not write temp/convert_temp.raw");
+    // 2 GiB if decoded: refused from its header alone.
+    saveBmpDeclaring("tall.bmp", 64, 8388672, 12000);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    expectFailure("tall.bmp",
+                  "tall.bmp is 64 x 8388672 pixels, 2049 MiB decoded; the limit is 256 MiB");
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100000);  // kilobytes
 }
 
 }  // namespace
