@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <utility>
 
 using ImageColour = std::array<unsigned char, 3>;
 
@@ -38,21 +37,15 @@ inline void saveImage(const std::string& path, int width, int height, int bitsPe
     FreeImage_Unload(image);
 }
 
-// A BMP of `byteCount` zero pixel bytes whose header declares width x height
-// pixels of 24 bits: a small file that would decode to a huge picture.
-inline void saveBmpDeclaring(const std::string& path, int width, int height, int byteCount) {
-    const auto field = [](std::string& bytes, long long value, int size) {
-        for (int shift = 0; shift < size * 8; shift += 8) {
-            bytes.push_back(static_cast<char>((value >> shift) & 0xff));
+// A small real BMP whose header is changed to declare width x height pixels:
+// a file of a few kilobytes that would decode to a huge picture.
+inline void saveBmpDeclaring(const std::string& path, int width, int height) {
+    saveImage(path, 40, 30, 24, [](int, int) { return ImageColour{}; });
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(18);  // the width, then the height, as 32-bit little-endian numbers
+    for (const int value : {width, height}) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            file.put(static_cast<char>((value >> shift) & 0xff));
         }
-    };
-    std::string bytes = "BM";
-    field(bytes, 54 + byteCount, 4);
-    field(bytes, 0, 4);
-    field(bytes, 54, 4);
-    for (const auto& [value, size] : {std::pair{40, 4}, {width, 4}, {height, 4}, {1, 2}, {24, 2}}) {
-        field(bytes, value, size);
     }
-    bytes.append(24 + byteCount, '\0');
-    std::ofstream(path, std::ios::binary) << bytes;
 }
