@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -42,10 +43,6 @@ inline void saveImage(const std::string& path, int width, int height, int bitsPe
 inline void saveBmpDeclaring(const std::string& path, int width, int height) {
     saveImage(path, 40, 30, 24, [](int, int) { return ImageColour{}; });
     std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-    file.seekp(18);  // the width, then the height, as 32-bit little-endian numbers
-    for (const int value : {width, height}) {
-        for (int shift = 0; shift < 32; shift += 8) {
-            file.put(static_cast<char>((value >> shift) & 0xff));
-        }
-    }
+    const std::int32_t size[] = {width, height};  // little-endian, like the file
+    file.seekp(18).write(reinterpret_cast<const char*>(size), sizeof size);
 }
