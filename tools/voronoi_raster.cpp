@@ -49,9 +49,11 @@ int main(int argc, char** argv) {
         std::cout << rasterUsage();
         return 0;
     }
-    std::error_code differentFiles;
+    // Device and inode, so that any name of the input counts; an output that
+    // does not exist yet is no clash.
+    std::error_code missingFile;
     if (request.action == RasterRequest::Action::ConvertPicture &&
-        std::filesystem::equivalent(request.inputPath, request.outputPath, differentFiles)) {
+        std::filesystem::equivalent(request.inputPath, request.outputPath, missingFile)) {
         std::cerr << "voronoi_raster: " << request.outputPath << " is the input file itself"
                   << std::endl;
         return 1;
