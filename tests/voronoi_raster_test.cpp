@@ -78,7 +78,7 @@ ImageColour checkerboard(int column, int row) {
 TEST_F(VoronoiRasterTool, RastersHaveTheDemoEdgeAndSitesForBothKeys) {
     saveImage(pathOf("disc.png"), 996, 700, 24, blurredDisc, FIF_PNG);
     saveImage(pathOf("checker.png"), 996, 996, 24, checkerboard, FIF_PNG);
-    saveImage(pathOf("wide.png"), 300, 200, 24, checkerboard, FIF_PNG);
+    saveImage(pathOf("wide.gif"), 300, 200, 8, checkerboard, FIF_GIF);
     const struct {
         std::string arguments;
         int fewestStrong, mostStrong, fewestWeak, mostWeak;
@@ -86,7 +86,7 @@ TEST_F(VoronoiRasterTool, RastersHaveTheDemoEdgeAndSitesForBothKeys) {
         {"--face", 2000, 8000, 1, 996 * 996},
         {"--edges " + pathOf("disc.png"), 1000, 6000, 0, 6000},
         {"--edges " + pathOf("checker.png"), 6000, 6000, 6000, 6000},
-        {pathOf("wide.png"), 0, 0, 1, 996 * 996},  // greys up to 250, scaled up
+        {pathOf("wide.gif"), 0, 0, 1, 996 * 996},  // greys up to 250, scaled up
     };
     for (const auto& [arguments, fewestStrong, mostStrong, fewestWeak, mostWeak] : cases) {
         const std::vector<unsigned char> raster = run(arguments);
@@ -104,12 +104,13 @@ TEST_F(VoronoiRasterTool, RastersHaveTheDemoEdgeAndSitesForBothKeys) {
 // was and leaves no other file beside it, without decoding a huge picture.
 TEST_F(VoronoiRasterTool, RefusalsAndFailedWritesKeepTheOldOutput) {
     saveBmpDeclaring(pathOf("bomb.bmp"), 65535, 65535);
-    saveImage(
-        pathOf("flat.png"), 40, 30, 24,
-        [](int, int) {
-            return ImageColour{90, 90, 90};
-        },
-        FIF_PNG);
+    // Its first image declares 20000 x 20000 pixels.
+    const char gif[] =
+        "GIF89a\x64\0\x64\0\x80\0\0\0\0\0\xff\xff\xff\x2c\0\0\0\0\x20\x4e\x20\x4e\0"
+        "\x02\x02\x4c\x01\0\x3b";
+    std::ofstream(pathOf("bomb.gif"), std::ios::binary).write(gif, sizeof gif - 1);
+    const auto flat = [](int, int) { return ImageColour{90, 90, 90}; };
+    saveImage(pathOf("flat.png"), 40, 30, 24, flat, FIF_PNG);
     saveImage(pathOf("disc.png"), 996, 700, 24, blurredDisc, FIF_PNG);
     const std::vector<unsigned char> old(996 * 996, 7);
     const std::string out = pathOf("out.raw");
@@ -118,6 +119,8 @@ TEST_F(VoronoiRasterTool, RefusalsAndFailedWritesKeepTheOldOutput) {
     } cases[] = {
         {"", pathOf("bomb.bmp"),
          pathOf("bomb.bmp") + " is 65535 x 65535 pixels, 16384 MiB decoded; the limit is 256 MiB"},
+        {"", pathOf("bomb.gif"),
+         pathOf("bomb.gif") + " is 20000 x 20000 pixels, 1526 MiB decoded; the limit is 256 MiB"},
         {"", "--edges " + pathOf("flat.png"),
          pathOf("flat.png") + " has no edges; " + out + " is not written"},
         {"", out, out + " is the input file itself"},
@@ -132,7 +135,7 @@ TEST_F(VoronoiRasterTool, RefusalsAndFailedWritesKeepTheOldOutput) {
         EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << command;
         EXPECT_EQ(contentsOf("errors"), "voronoi_raster: " + line + "\n");
         EXPECT_TRUE(contentsOf("out.raw") == std::string(old.begin(), old.end())) << arguments;
-        EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), {}), 6) << arguments;
+        EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), {}), 7) << arguments;
         EXPECT_LT(std::stoi(contentsOf("kilobytes")), 500000) << arguments;
     }
 }
