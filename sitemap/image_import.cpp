@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <system_error>
 
+#include "sitemap/bounded_picture.h"
 #include "sitemap/height_map.h"
 
 namespace {
@@ -73,9 +75,11 @@ bool HeightMap::importImage(const char* path, int edge) {
         return false;
     }
     // Every step that fails returns before loadRaw, so the raster loaded now stays.
-    ImageHandle loaded(FreeImage_Load(FIF_BMP, path, BMP_DEFAULT), &FreeImage_Unload);
+    std::string refusal;
+    ImageHandle loaded(loadBoundedPicture(FIF_BMP, path, BMP_DEFAULT, refusal), &FreeImage_Unload);
     if (!loaded) {
-        std::cout << "Could not load image file " << path << std::endl;
+        std::cout << (refusal.empty() ? "Could not load image file " + std::string(path) : refusal)
+                  << std::endl;
         return false;
     }
     ImageHandle grey = toGreySamples(loaded.get());

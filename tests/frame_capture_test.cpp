@@ -1,7 +1,12 @@
-#include <GL/gl.h>
+#include <GL/freeglut.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "sitemap/height_map.h"
@@ -40,21 +45,30 @@ protected:
     std::string pathOf(const std::string& name) const { return (scratch.path() / name).string(); }
 
     // The file is a 24-bit BMP of exactly the window's lower-left width x height
-    // pixels, the window's row r from the bottom as the file's row r from the top.
-    void expectFileShowsWindow(const std::string& name, int width, int height) const {
+    // pixels, the window's row r from the bottom as the file's row r from the
+    // top, and the background beyond the window's covered part.
+    void expectFileShowsWindow(const std::string& name, int width, int height,
+                               int coveredWidth = kWidth, int coveredHeight = kHeight) const {
         const BmpFile file(pathOf(name));
         EXPECT_EQ(file.type(), FIF_BMP) << name;
         ASSERT_EQ(file.width(), width);
         ASSERT_EQ(file.height(), height);
         EXPECT_EQ(file.bitsPerPixel(), 24);
-        const PixelGrid window = PixelGrid::readBack(width, height);
+        const PixelGrid window =
+            PixelGrid::readBack(std::min(width, coveredWidth), std::min(height, coveredHeight));
         int mismatches = 0;
         for (int row = 0; row < height; ++row) {
             for (int column = 0; column < width; ++column) {
-                mismatches += file.at(column, row) != window.at(column, row);
+                const bool covered = column < coveredWidth && row < coveredHeight;
+                mismatches +=
+                    file.at(column, row) != (covered ? window.at(column, row) : backgroundColour());
             }
         }
         EXPECT_EQ(mismatches, 0) << name;
+    }
+    std::string bytesOf(const std::string& name) const {
+        std::ifstream file(pathOf(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), {}};
     }
 
     ScratchDir scratch;
@@ -71,20 +85,39 @@ TEST_F(FrameCapture, SavesTheWindowAsA24BitBmpUnderAnyNameWithoutAWord) {
     EXPECT_EQ(file.at(30, kHeight - 1 - 12), backgroundColour());
 }
 
-TEST_F(FrameCapture, SecondCaptureReplacesTheFirstWhole) {
-    save("result.bmp");
+TEST_F(FrameCapture, ShrunkWindowSavesTheBackgroundWhereItHasNoPixels) {
+    openTestWindow(300, 90);
+    glutSwapBuffers();  // the GL driver takes in the new size at a swap
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    save("result.bmp", 120, 80);
-    save("fresh.bmp", 120, 80);
-    expectFileShowsWindow("result.bmp", 120, 80);
-    EXPECT_EQ(fs::file_size(pathOf("result.bmp")), fs::file_size(pathOf("fresh.bmp")));
+    HeightMap map;
+    addSite(map, 290, 80, kGreen);
+    map.drawCones(30, true);
+    EXPECT_EQ(save("result.bmp"), "");
+    expectFileShowsWindow("result.bmp", kWidth, kHeight, 300, 90);
 }
 
-TEST_F(FrameCapture, PathThatCannotBeWrittenIsReported) {
+// A save replaces the file whole, and only when it succeeds: a failed one
+// leaves the folder as it was, with no other file. A file-size limit fails
+// writes for root too, like a full disk.
+TEST_F(FrameCapture, SaveReplacesTheOldFileOnlyOnceComplete) {
+    save("result.bmp");
+    const std::string old = bytesOf("result.bmp");
     fs::create_directory(pathOf("folder.bmp"));
-    for (const char* name : {"missing/result.bmp", "folder.bmp"}) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limited{std::min<rlim_t>(old.size() / 2, saved.rlim_max), saved.rlim_max};
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limited);
+    for (const char* name : {"missing/result.bmp", "folder.bmp", "result.bmp"}) {
         EXPECT_EQ(save(name), "Could not write " + pathOf(name) + "\n");
+        EXPECT_TRUE(bytesOf("result.bmp") == old) << name;
+        EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), {}), 2) << name;
     }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+    save("result.bmp", 120, 80);
+    expectFileShowsWindow("result.bmp", 120, 80);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -34,4 +36,13 @@ inline void saveImage(const std::string& path, int width, int height, int bitsPe
     }
     EXPECT_TRUE(FreeImage_Save(format, image, path.c_str(), 0)) << path;
     FreeImage_Unload(image);
+}
+
+// A small real BMP whose header is changed to declare width x height pixels:
+// a file of a few kilobytes that would decode to a huge picture.
+inline void saveBmpDeclaring(const std::string& path, int width, int height) {
+    saveImage(path, 40, 30, 24, [](int, int) { return ImageColour{}; });
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    const std::int32_t size[] = {width, height};  // little-endian, like the file
+    file.seekp(18).write(reinterpret_cast<const char*>(size), sizeof size);
 }

@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <limits>
 #include <vector>
 
 namespace {
 
-// Slopes in grey levels per pixel after smoothing; a sharp step of height h
-// peaks at about 0.31 h.
-constexpr double kStrongSlope = 12.0;
-constexpr double kWeakSlope = 4.0;
+// In grey levels per pixel after smoothing (a sharp step of height h peaks at
+// about 0.31 h): flatter ridges are shading or noise, not edges.
+constexpr double kFaintestEdgeSlope = 2.0;
 constexpr int kWeakLowest = 231;
 constexpr int kWeakHighest = 254;
 
@@ -130,15 +127,6 @@ Plane thin(const Gradient& gradient) {
     return ridge;
 }
 
-// The lowest slope that keeps the count of pixels at or above it within `most`.
-double thresholdFor(const std::vector<double>& slopesDescending, int most, double floor) {
-    if (static_cast<int>(slopesDescending.size()) <= most) {
-        return floor;
-    }
-    const double firstLeftOut = slopesDescending[static_cast<std::size_t>(most)];
-    return std::max(floor, std::nextafter(firstLeftOut, std::numeric_limits<double>::infinity()));
-}
-
 }  // namespace
 
 GreyRaster detectEdges(const GreyRaster& grey) {
@@ -149,26 +137,27 @@ GreyRaster detectEdges(const GreyRaster& grey) {
     Gradient gradient = sobel(smooth(grey));
     const Plane ridge = thin(gradient);
 
-    std::vector<double> slopes;
-    for (double slope : ridge.values) {
-        if (slope >= kWeakSlope) {
-            slopes.push_back(slope);
+    std::vector<std::size_t> edgePixels;
+    for (std::size_t index = 0; index < ridge.values.size(); ++index) {
+        if (ridge.values[index] >= kFaintestEdgeSlope) {
+            edgePixels.push_back(index);
         }
     }
-    std::sort(slopes.begin(), slopes.end(), std::greater<double>());
-    const double strong = thresholdFor(slopes, kMostStrongEdgePixels, kStrongSlope);
-    const double weak = thresholdFor(slopes, kMostEdgePixels, kWeakSlope);
-
-    const int weakLevels = kWeakHighest - kWeakLowest + 1;
-    for (std::size_t index = 0; index < ridge.values.size(); ++index) {
-        const double slope = ridge.values[index];
-        if (slope >= strong) {
-            edges.samples[index] = 255;
-        } else if (slope >= weak) {
-            const int level = static_cast<int>(weakLevels * (slope - weak) / (strong - weak));
-            edges.samples[index] =
-                static_cast<unsigned char>(kWeakLowest + std::min(level, weakLevels - 1));
-        }
+    // Strongest first, and of equal slopes the earlier pixel, so that the caps
+    // hold exactly and any picture with an edge has strong pixels.
+    std::stable_sort(edgePixels.begin(), edgePixels.end(), [&](std::size_t a, std::size_t b) {
+        return ridge.values[a] > ridge.values[b];
+    });
+    const std::size_t kept = std::min<std::size_t>(edgePixels.size(), kMostEdgePixels);
+    const std::size_t strong = std::min<std::size_t>(kept, kMostStrongEdgePixels);
+    for (std::size_t rank = 0; rank < strong; ++rank) {
+        edges.samples[edgePixels[rank]] = 255;
+    }
+    const std::size_t weak = kept - strong;
+    const std::size_t weakLevels = kWeakHighest - kWeakLowest + 1;
+    for (std::size_t rank = 0; rank < weak; ++rank) {
+        edges.samples[edgePixels[strong + rank]] =
+            static_cast<unsigned char>(kWeakHighest - rank * weakLevels / weak);
     }
     return edges;
 }

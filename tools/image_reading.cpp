@@ -6,11 +6,13 @@
 #include <cmath>
 #include <memory>
 
+#include "sitemap/bounded_picture.h"
+
 namespace {
 
 using ImageHandle = std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)>;
 
-ImageHandle loadAnyFormat(const std::string& path) {
+ImageHandle loadAnyFormat(const std::string& path, std::string& refusal) {
     FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
     if (format == FIF_UNKNOWN) {
         format = FreeImage_GetFIFFromFilename(path.c_str());
@@ -20,7 +22,7 @@ ImageHandle loadAnyFormat(const std::string& path) {
     }
     // Photos from cameras are often stored sideways with a note to turn them.
     const int flags = format == FIF_JPEG ? JPEG_EXIFROTATE : 0;
-    return ImageHandle(FreeImage_Load(format, path.c_str(), flags), &FreeImage_Unload);
+    return ImageHandle(loadBoundedPicture(format, path, flags, refusal), &FreeImage_Unload);
 }
 
 ImageHandle toGrey(FIBITMAP* image) {
@@ -40,9 +42,10 @@ ImageHandle toGrey(FIBITMAP* image) {
 
 bool readScaledGreyImage(const std::string& path, int longerSide, GreyRaster& picture,
                          std::string& problem) {
-    ImageHandle loaded = loadAnyFormat(path);
+    std::string refusal;
+    ImageHandle loaded = loadAnyFormat(path, refusal);
     if (!loaded) {
-        problem = "could not read " + path + " as an image";
+        problem = refusal.empty() ? "could not read " + path + " as an image" : refusal;
         return false;
     }
     ImageHandle grey = toGrey(loaded.get());

@@ -1,6 +1,9 @@
 // Makes RAW rasters for voronoi_demo; see rasterUsage() for the command line.
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "tools/edge_detection.h"
@@ -23,6 +26,12 @@ bool makeRaster(const RasterRequest& request, GreyRaster& raster, std::string& p
     }
     // Edges are found before centring, so the picture's frame is no edge.
     raster = placeCentred(request.edgesOnly ? detectEdges(picture) : picture, kDefaultRasterEdge);
+    // An empty raster would give the demo no site, and would replace a useful one.
+    if (request.edgesOnly && std::all_of(raster.samples.begin(), raster.samples.end(),
+                                         [](unsigned char sample) { return sample == 0; })) {
+        problem = request.inputPath + " has no edges; " + request.outputPath + " is not written";
+        return false;
+    }
     return true;
 }
 
@@ -39,6 +48,15 @@ int main(int argc, char** argv) {
     if (request.action == RasterRequest::Action::ShowHelp) {
         std::cout << rasterUsage();
         return 0;
+    }
+    // Device and inode, so that any name of the input counts; an output that
+    // does not exist yet is no clash.
+    std::error_code missingFile;
+    if (request.action == RasterRequest::Action::ConvertPicture &&
+        std::filesystem::equivalent(request.inputPath, request.outputPath, missingFile)) {
+        std::cerr << "voronoi_raster: " << request.outputPath << " is the input file itself"
+                  << std::endl;
+        return 1;
     }
     GreyRaster raster;
     if (!makeRaster(request, raster, problem) ||
