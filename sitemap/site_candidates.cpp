@@ -102,6 +102,9 @@ struct Buckets {
     std::vector<SitePoint> sites;
     std::vector<std::uint32_t> start;  // cell c holds sites[start[c]] to sites[start[c + 1] - 1]
     std::vector<int> nearestOccupied;  // a cell with sites near this cell's centre
+    // Each row's first and last cell with sites (first > last when none).
+    std::vector<int> firstOccupied;
+    std::vector<int> lastOccupied;
 };
 
 template <typename Work>
@@ -155,14 +158,18 @@ public:
         const int highRow = bucketOf(square.y0 + square.size + limit, grid.originY, grid.rows);
         for (int bucketRow = lowRow; bucketRow <= highRow; ++bucketRow) {
             const double gapY = std::max(0, std::abs(bucketRow - row) - 1) * grid.cellSize;
-            for (int bucketColumn = lowColumn; bucketColumn <= highColumn; ++bucketColumn) {
-                const double gapX =
-                    std::max(0, std::abs(bucketColumn - column) - 1) * grid.cellSize;
+            if (gapY > limit) {
+                continue;
+            }
+            // Only the row's occupied stretch, within the limit's chord.
+            const int chord =
+                static_cast<int>(std::sqrt(limit * limit - gapY * gapY) / grid.cellSize) + 1;
+            const int first =
+                std::max({lowColumn, column - chord, buckets.firstOccupied[bucketRow]});
+            const int last =
+                std::min({highColumn, column + chord, buckets.lastOccupied[bucketRow]});
+            for (int bucketColumn = first; bucketColumn <= last; ++bucketColumn) {
                 const int bucket = bucketRow * grid.columns + bucketColumn;
-                if (gapX * gapX + gapY * gapY > limit * limit ||
-                    buckets.start[bucket] == buckets.start[bucket + 1]) {
-                    continue;
-                }
                 for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
                      ++index) {
                     const SitePoint& site = buckets.sites[index];
@@ -257,42 +264,44 @@ private:
     // at a corner, which gives a lower bound of d_s - d_t, exact where both
     // are planar, far from the sites.
     void select(const Square& square, const std::vector<std::uint32_t>& from,
-                std::vector<std::uint32_t>& keep) const {
+                std::vector<std::uint32_t>& keep) {
         keep.clear();
         if (from.empty()) {
             return;
         }
-        const double centreX = square.x0 + square.size / 2;
-        const double centreY = square.y0 + square.size / 2;
-        std::uint32_t nearest = from.front();
-        double nearestDistance = std::numeric_limits<double>::infinity();
-        for (std::uint32_t index : from) {
-            const SitePoint& site = buckets.sites[index];
-            const double distance = facetDistance(centreX - site.x, centreY - site.y);
-            if (distance < nearestDistance) {
-                nearestDistance = distance;
-                nearest = index;
+        const double half = square.size / 2;
+        const double centreX = square.x0 + half;
+        const double centreY = square.y0 + half;
+        facets.resize(from.size());
+        std::size_t nearest = 0;
+        for (std::size_t position = 0; position < from.size(); ++position) {
+            const SitePoint& site = buckets.sites[from[position]];
+            facets[position] = facetOf(centreX - site.x, centreY - site.y);
+            if (facets[position].distance < facets[nearest].distance) {
+                nearest = position;
             }
         }
+        const SitePoint& nearestSite = buckets.sites[from[nearest]];
         double nearestAtCorner[4];
         for (int corner = 0; corner < 4; ++corner) {
-            nearestAtCorner[corner] =
-                facetDistance(square.cornerX(corner) - buckets.sites[nearest].x,
-                              square.cornerY(corner) - buckets.sites[nearest].y);
+            nearestAtCorner[corner] = facetDistance(square.cornerX(corner) - nearestSite.x,
+                                                    square.cornerY(corner) - nearestSite.y);
         }
-        for (std::uint32_t index : from) {
-            const SitePoint& site = buckets.sites[index];
-            const Facet facet = facetOf(centreX - site.x, centreY - site.y);
-            double least = std::numeric_limits<double>::infinity();
+        for (std::size_t position = 0; position < from.size(); ++position) {
+            // The facet's plane at a corner: the centre's distance plus the
+            // normal's share of the step from the centre to the corner.
+            const Facet& facet = facets[position];
+            const double alongX = half * facet.normalX;
+            const double alongY = half * facet.normalY;
+            const double least = facet.distance - std::fabs(alongX) - std::fabs(alongY);
             double leastOverNearest = std::numeric_limits<double>::infinity();
             for (int corner = 0; corner < 4; ++corner) {
-                const double below = facet.normalX * (square.cornerX(corner) - site.x) +
-                                     facet.normalY * (square.cornerY(corner) - site.y);
-                least = std::min(least, below);
+                const double below = facet.distance + ((corner & 1) ? alongX : -alongX) +
+                                     ((corner >> 1) ? alongY : -alongY);
                 leastOverNearest = std::min(leastOverNearest, below - nearestAtCorner[corner]);
             }
             if (least <= radius + kRimReach && leastOverNearest <= kCellTieTolerance) {
-                keep.push_back(index);
+                keep.push_back(from[position]);
             }
         }
     }
@@ -302,6 +311,7 @@ private:
     double radius;
     std::vector<std::uint32_t> gathered;
     std::vector<std::vector<std::uint32_t>> kept;
+    std::vector<Facet> facets;
 };
 
 std::vector<SitePoint> collectSites(const Site* head) {
@@ -393,9 +403,14 @@ void findNearestOccupied(const SiteCandidates& grid, Buckets& buckets) {
         const long long dy = from / columns - to / columns;
         return dx * dx + dy * dy;
     };
+    buckets.firstOccupied.assign(grid.rows, columns);
+    buckets.lastOccupied.assign(grid.rows, -1);
     for (int cell = 0; cell < columns * grid.rows; ++cell) {
         if (buckets.start[cell] != buckets.start[cell + 1]) {
             nearest[cell] = cell;
+            const int row = cell / columns;
+            buckets.firstOccupied[row] = std::min(buckets.firstOccupied[row], cell % columns);
+            buckets.lastOccupied[row] = std::max(buckets.lastOccupied[row], cell % columns);
         }
     }
     const auto sweep = [&](int row, int column, const int(*steps)[2]) {
