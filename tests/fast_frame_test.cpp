@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -95,6 +96,28 @@ protected:
         return PixelGrid::readBack(kSize, kSize);
     }
 
+    // Reports the first few differing pixels where the full cones show one
+    // site; returns how many there are.
+    int nonTieDifferences(const PixelGrid& reference, const PixelGrid& fast,
+                          const ViewState& view) {
+        TieOracle ties(map);
+        int differences = 0;
+        int nonTie = 0;
+        for (int row = 0; row < kSize; ++row) {
+            for (int column = 0; column < kSize; ++column) {
+                if (fast.at(column, row) == reference.at(column, row)) {
+                    continue;
+                }
+                ++differences;
+                if (!ties.isTie(column, row, view) && ++nonTie <= 5) {
+                    ADD_FAILURE() << "pixel " << column << ", " << row;
+                }
+            }
+        }
+        EXPECT_EQ(nonTie, 0) << "of " << differences << " differing pixels";
+        return nonTie;
+    }
+
     HeightMap map;
     FrameRenderer renderer;
 };
@@ -112,29 +135,18 @@ TEST_P(FastFrameMatchesReference, EverywhereButAtTies) {
         glPolygonMode(GL_FRONT, GL_FILL);
     }
     const PixelGrid reference = draw(namedView.view, ConeDrawing::Reference);
-    TieOracle ties(map);
+    int coloured = 0;
+    for (int row = 0; row < kSize; ++row) {
+        for (int column = 0; column < kSize; ++column) {
+            coloured += reference.at(column, row) != backgroundColour();
+        }
+    }
+    EXPECT_GT(coloured, 0);
     for (const int cutConeSiteLimit : {0, 1 << 30}) {
         SCOPED_TRACE(cutConeSiteLimit == 0 ? "screen pass" : "cut cones");
         FrameRenderer fastRenderer(cutConeSiteLimit);
         fastRenderer.drawFrame(map, namedView.view, ConeDrawing::Fast);
-        const PixelGrid fast = PixelGrid::readBack(kSize, kSize);
-        int differences = 0;
-        int nonTieDifferences = 0;
-        int coloured = 0;
-        for (int row = 0; row < kSize; ++row) {
-            for (int column = 0; column < kSize; ++column) {
-                coloured += reference.at(column, row) != backgroundColour();
-                if (fast.at(column, row) == reference.at(column, row)) {
-                    continue;
-                }
-                ++differences;
-                if (!ties.isTie(column, row, namedView.view) && ++nonTieDifferences <= 5) {
-                    ADD_FAILURE() << "pixel " << column << ", " << row;
-                }
-            }
-        }
-        EXPECT_EQ(nonTieDifferences, 0) << "of " << differences << " differing pixels";
-        EXPECT_GT(coloured, 0);
+        nonTieDifferences(reference, PixelGrid::readBack(kSize, kSize), namedView.view);
     }
 }
 
@@ -144,6 +156,31 @@ INSTANTIATE_TEST_SUITE_P(ScenesAndViews, FastFrameMatchesReference,
                          [](const auto& info) {
                              return std::get<0>(info.param) + "_" + std::get<1>(info.param).name;
                          });
+
+// A few sites get the cut cones, many the screen pass; where the context is
+// too old for one (Mesa can pretend to be, see CMakeLists.txt), the next
+// drawing takes over with the same picture. EXPECTED_DRAWINGS names the
+// drawings for the sparse and the dense scene.
+TEST_F(FastFrameTest, TakesTheCheaperDrawingTheContextOffers) {
+    const char* expected = std::getenv("EXPECTED_DRAWINGS");
+    const std::string drawings = expected ? expected : "cut cones, screen pass";
+    const auto named = [](FilledDrawingPath path) -> std::string {
+        return path == FilledDrawingPath::CutCones     ? "cut cones"
+               : path == FilledDrawingPath::ScreenPass ? "screen pass"
+                                                       : "full cones";
+    };
+    std::string chosen;
+    for (const char* scene : {"random", "dense"}) {
+        SCOPED_TRACE(scene);
+        map.resetSites();
+        buildScene(scene, map, kSize);
+        const PixelGrid reference = draw(kViews[0].view, ConeDrawing::Reference);
+        const PixelGrid fast = draw(kViews[0].view, ConeDrawing::Fast);
+        chosen += (chosen.empty() ? "" : ", ") + named(renderer.lastFilledPath());
+        nonTieDifferences(reference, fast, kViews[0].view);
+    }
+    EXPECT_EQ(chosen, drawings);
+}
 
 TEST_F(FastFrameTest, LeavesTheGlStateAsItFoundIt) {
     buildScene("random", map, kSize);
