@@ -16,9 +16,14 @@ namespace {
 constexpr std::size_t kMostCandidates = 8;
 constexpr double kSmallestCell = 0.25;
 constexpr std::size_t kDeepest = 16;
+constexpr std::size_t kMostRivals = 5;
 // The grid's cells hold about this many sites on average over the sites'
-// bounding box; denser spots are cut into quarters.
-constexpr double kSitesPerCell = 256.0;
+// bounding box, the buckets that sites are looked up in about kSitesPerBucket.
+// Where a cell holds more, it is cut into squares of about kSitesPerSquare
+// from the start, each gathering its sites from the buckets.
+constexpr double kSitesPerCell = 4096.0;
+constexpr double kSitesPerBucket = 2.0;
+constexpr double kSitesPerSquare = 2.0;
 
 struct Normals {
     double x[kConeSlices / 8];
@@ -97,14 +102,24 @@ struct SitePoint {
     std::uint32_t listPosition;
 };
 
-// The sites bucketed by grid cell, copies of one position dropped.
+// The sites in square buckets that tile the grid, copies of one position
+// dropped.
 struct Buckets {
+    double size = 1.0;  // the grid's cell size divided by a power of two
+    int columns = 0;
+    int rows = 0;
     std::vector<SitePoint> sites;
-    std::vector<std::uint32_t> start;  // cell c holds sites[start[c]] to sites[start[c + 1] - 1]
-    std::vector<int> nearestOccupied;  // a cell with sites near this cell's centre
-    // Each row's first and last cell with sites (first > last when none).
+    std::vector<std::uint32_t> start;  // bucket b holds sites[start[b]] to sites[start[b + 1] - 1]
+    // Each bucket row's first and last bucket with sites (first > last when none).
     std::vector<int> firstOccupied;
     std::vector<int> lastOccupied;
+    // For each grid cell: the sites in it, and a site near its centre.
+    std::vector<std::uint32_t> cellSiteCount;
+    std::vector<std::uint32_t> nearCentre;
+
+    int bucketOf(double at, double origin, int count) const {
+        return std::clamp(static_cast<int>(std::floor((at - origin) / size)), 0, count - 1);
+    }
 };
 
 template <typename Work>
@@ -129,47 +144,103 @@ public:
     CandidateNode cell(int column, int row) {
         const Square square{grid.originX + column * grid.cellSize,
                             grid.originY + row * grid.cellSize, grid.cellSize};
-        // Any site bounds the nearest distance from above; one close by
-        // bounds it tightly, which keeps the gathering short.
-        const int near = buckets.nearestOccupied[row * grid.columns + column];
-        double tightest = std::numeric_limits<double>::infinity();
-        for (std::uint32_t index = buckets.start[near]; index < buckets.start[near + 1]; ++index) {
-            const SitePoint& site = buckets.sites[index];
-            double farthest = 0.0;
-            for (int corner = 0; corner < 4; ++corner) {
-                farthest = std::max(farthest, facetDistance(square.cornerX(corner) - site.x,
-                                                            square.cornerY(corner) - site.y));
+        const int cell = row * grid.columns + column;
+        int levels = 0;
+        if (buckets.cellSiteCount[cell] > 0) {
+            const double density = buckets.cellSiteCount[cell] / (square.size * square.size);
+            const double wanted = std::sqrt(kSitesPerSquare / density);
+            while (levels < 8 && square.size / (1 << (levels + 1)) >= wanted) {
+                ++levels;
             }
-            tightest = std::min(tightest, farthest);
         }
-        // A site shows in the square only where it is no farther than that
-        // site's distance (at most its largest over the corners, the
-        // distance being convex) and than the radius.
-        const double limit = std::min(tightest + kCellTieTolerance, radius + kRimReach);
+        return cutInto(square, levels, buckets.nearCentre[cell]);
+    }
+
+    std::vector<CandidateNode> nodes;
+    std::vector<std::uint32_t> candidates;
+    std::vector<RimSite> rimFacets;
+
+private:
+    CandidateNode cutInto(const Square& square, int levels, std::uint32_t fallbackSite) {
+        if (levels == 0) {
+            return gatherInto(square, fallbackSite);
+        }
+        const auto first = static_cast<std::uint32_t>(nodes.size());
+        nodes.resize(nodes.size() + 4);
+        for (int which = 0; which < 4; ++which) {
+            const CandidateNode quarter = cutInto(square.quarter(which), levels - 1, fallbackSite);
+            nodes[first + which] = quarter;
+        }
+        return {first, kSplitNode};
+    }
+
+    // A site near the square's centre from the buckets around it, or the
+    // fallback where they are empty.
+    std::uint32_t siteNear(const Square& square, std::uint32_t fallbackSite) const {
+        const double centreX = square.x0 + square.size / 2;
+        const double centreY = square.y0 + square.size / 2;
+        const int column = buckets.bucketOf(centreX, grid.originX, buckets.columns);
+        const int row = buckets.bucketOf(centreY, grid.originY, buckets.rows);
+        std::uint32_t best = fallbackSite;
+        double bestDistance =
+            facetDistance(centreX - buckets.sites[best].x, centreY - buckets.sites[best].y);
+        for (int bucketRow = std::max(row - 1, 0); bucketRow <= std::min(row + 1, buckets.rows - 1);
+             ++bucketRow) {
+            for (int bucketColumn = std::max(column - 1, 0);
+                 bucketColumn <= std::min(column + 1, buckets.columns - 1); ++bucketColumn) {
+                const int bucket = bucketRow * buckets.columns + bucketColumn;
+                for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
+                     ++index) {
+                    const double distance = facetDistance(centreX - buckets.sites[index].x,
+                                                          centreY - buckets.sites[index].y);
+                    if (distance < bestDistance) {
+                        bestDistance = distance;
+                        best = index;
+                    }
+                }
+            }
+        }
+        return best;
+    }
+
+    CandidateNode gatherInto(const Square& square, std::uint32_t fallbackSite) {
+        // Any site bounds the nearest distance from above; one close by
+        // bounds it tightly, which keeps the gathering short. A site shows in
+        // the square only where it is no farther than that site (at most its
+        // largest distance over the corners, the distance being convex) and
+        // than the radius.
+        const SitePoint& near = buckets.sites[siteNear(square, fallbackSite)];
+        double farthest = 0.0;
+        for (int corner = 0; corner < 4; ++corner) {
+            farthest = std::max(farthest, facetDistance(square.cornerX(corner) - near.x,
+                                                        square.cornerY(corner) - near.y));
+        }
+        const double limit = std::min(farthest + kCellTieTolerance, radius + kRimReach);
         gathered.clear();
-        const auto bucketOf = [&](double at, double origin, int count) {
-            return std::clamp(static_cast<int>(std::floor((at - origin) / grid.cellSize)), 0,
-                              count - 1);
-        };
-        const int lowColumn = bucketOf(square.x0 - limit, grid.originX, grid.columns);
+        const int lowColumn = buckets.bucketOf(square.x0 - limit, grid.originX, buckets.columns);
         const int highColumn =
-            bucketOf(square.x0 + square.size + limit, grid.originX, grid.columns);
-        const int lowRow = bucketOf(square.y0 - limit, grid.originY, grid.rows);
-        const int highRow = bucketOf(square.y0 + square.size + limit, grid.originY, grid.rows);
+            buckets.bucketOf(square.x0 + square.size + limit, grid.originX, buckets.columns);
+        const int lowRow = buckets.bucketOf(square.y0 - limit, grid.originY, buckets.rows);
+        const int highRow =
+            buckets.bucketOf(square.y0 + square.size + limit, grid.originY, buckets.rows);
+        const double middleColumn = (square.x0 + square.size / 2 - grid.originX) / buckets.size;
+        const double middleRow = (square.y0 + square.size / 2 - grid.originY) / buckets.size;
+        const double halfWidth = square.size / 2 / buckets.size;
         for (int bucketRow = lowRow; bucketRow <= highRow; ++bucketRow) {
-            const double gapY = std::max(0, std::abs(bucketRow - row) - 1) * grid.cellSize;
+            const double gapY =
+                std::max(0.0, std::fabs(bucketRow + 0.5 - middleRow) - halfWidth - 0.5) *
+                buckets.size;
             if (gapY > limit) {
                 continue;
             }
             // Only the row's occupied stretch, within the limit's chord.
-            const int chord =
-                static_cast<int>(std::sqrt(limit * limit - gapY * gapY) / grid.cellSize) + 1;
-            const int first =
-                std::max({lowColumn, column - chord, buckets.firstOccupied[bucketRow]});
-            const int last =
-                std::min({highColumn, column + chord, buckets.lastOccupied[bucketRow]});
+            const double chord = std::sqrt(limit * limit - gapY * gapY) / buckets.size + halfWidth;
+            const int first = std::max({lowColumn, static_cast<int>(middleColumn - chord) - 1,
+                                        buckets.firstOccupied[bucketRow]});
+            const int last = std::min({highColumn, static_cast<int>(middleColumn + chord) + 1,
+                                       buckets.lastOccupied[bucketRow]});
             for (int bucketColumn = first; bucketColumn <= last; ++bucketColumn) {
-                const int bucket = bucketRow * grid.columns + bucketColumn;
+                const int bucket = bucketRow * buckets.columns + bucketColumn;
                 for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
                      ++index) {
                     const SitePoint& site = buckets.sites[index];
@@ -182,11 +253,6 @@ public:
         return refine(square, gathered, 0);
     }
 
-    std::vector<CandidateNode> nodes;
-    std::vector<std::uint32_t> candidates;
-    std::vector<RimSite> rimFacets;
-
-private:
     // Where the nearest distance can reach the rim strips somewhere in the
     // leaf (it is at most any listed site's largest over the corners), every
     // listed site may show there, through the facets that face the leaf.
@@ -257,8 +323,8 @@ private:
     }
 
     // Site s can show at a point p of the square only if d_s(p) is within
-    // the tolerance of d_t(p) for the site t nearest the centre, and d_s(p)
-    // within the radius. Below d_s lies the plane of its facet at the centre;
+    // the tolerance of d_t(p) for every other site t, and d_s(p) within the
+    // radius. Below d_s lies the plane of its facet at the centre;
     // d_t is convex, so on each half of the square it lies below the plane
     // through its corner values. The difference of the two planes is least
     // at a corner, which gives a lower bound of d_s - d_t, exact where both
@@ -281,11 +347,25 @@ private:
                 nearest = position;
             }
         }
-        const SitePoint& nearestSite = buckets.sites[from[nearest]];
-        double nearestAtCorner[4];
-        for (int corner = 0; corner < 4; ++corner) {
-            nearestAtCorner[corner] = facetDistance(square.cornerX(corner) - nearestSite.x,
-                                                    square.cornerY(corner) - nearestSite.y);
+        // The rivals: the site nearest the centre and the first few sites in
+        // the square, each of which owns a stretch of it; any one that is
+        // nearer everywhere rules a site out.
+        rivals.assign(1, from[nearest]);
+        for (std::uint32_t index : from) {
+            const SitePoint& site = buckets.sites[index];
+            if (rivals.size() < kMostRivals && index != from[nearest] && site.x >= square.x0 &&
+                site.x <= square.x0 + square.size && site.y >= square.y0 &&
+                site.y <= square.y0 + square.size) {
+                rivals.push_back(index);
+            }
+        }
+        double rivalAtCorner[kMostRivals][4];
+        for (std::size_t rival = 0; rival < rivals.size(); ++rival) {
+            const SitePoint& site = buckets.sites[rivals[rival]];
+            for (int corner = 0; corner < 4; ++corner) {
+                rivalAtCorner[rival][corner] =
+                    facetDistance(square.cornerX(corner) - site.x, square.cornerY(corner) - site.y);
+            }
         }
         for (std::size_t position = 0; position < from.size(); ++position) {
             // The facet's plane at a corner: the centre's distance plus the
@@ -294,13 +374,21 @@ private:
             const double alongX = half * facet.normalX;
             const double alongY = half * facet.normalY;
             const double least = facet.distance - std::fabs(alongX) - std::fabs(alongY);
-            double leastOverNearest = std::numeric_limits<double>::infinity();
+            double below[4];
             for (int corner = 0; corner < 4; ++corner) {
-                const double below = facet.distance + ((corner & 1) ? alongX : -alongX) +
-                                     ((corner >> 1) ? alongY : -alongY);
-                leastOverNearest = std::min(leastOverNearest, below - nearestAtCorner[corner]);
+                below[corner] = facet.distance + ((corner & 1) ? alongX : -alongX) +
+                                ((corner >> 1) ? alongY : -alongY);
             }
-            if (least <= radius + kRimReach && leastOverNearest <= kCellTieTolerance) {
+            bool ruledOut = false;
+            for (std::size_t rival = 0; rival < rivals.size() && !ruledOut; ++rival) {
+                double leastOverRival = std::numeric_limits<double>::infinity();
+                for (int corner = 0; corner < 4; ++corner) {
+                    leastOverRival =
+                        std::min(leastOverRival, below[corner] - rivalAtCorner[rival][corner]);
+                }
+                ruledOut = leastOverRival > kCellTieTolerance;
+            }
+            if (least <= radius + kRimReach && !ruledOut) {
                 keep.push_back(from[position]);
             }
         }
@@ -312,6 +400,7 @@ private:
     std::vector<std::uint32_t> gathered;
     std::vector<std::vector<std::uint32_t>> kept;
     std::vector<Facet> facets;
+    std::vector<std::uint32_t> rivals;
 };
 
 std::vector<SitePoint> collectSites(const Site* head) {
@@ -344,30 +433,47 @@ void placeGrid(SiteCandidates& grid, const std::vector<SitePoint>& sites, int ra
     grid.rows = static_cast<int>(std::ceil((maxY + reach - grid.originY) / grid.cellSize));
 }
 
-Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& sites, int threads) {
-    const int cells = grid.columns * grid.rows;
-    std::vector<int> cellOf(sites.size());
-    std::vector<std::uint32_t> start(cells + 1, 0);
-    for (std::size_t index = 0; index < sites.size(); ++index) {
-        const int column = static_cast<int>((sites[index].x - grid.originX) / grid.cellSize);
-        const int row = static_cast<int>((sites[index].y - grid.originY) / grid.cellSize);
-        cellOf[index] = row * grid.columns + column;
-        ++start[cellOf[index] + 1];
+double bucketSize(const SiteCandidates& grid, std::size_t siteCount) {
+    const double area = grid.columns * grid.rows * grid.cellSize * grid.cellSize;
+    double size = grid.cellSize;
+    while (size > 1.0 && (size / 2) * (size / 2) * siteCount / area >= kSitesPerBucket / 4) {
+        size /= 2;
     }
-    for (int cell = 0; cell < cells; ++cell) {
-        start[cell + 1] += start[cell];
+    return size;
+}
+
+Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& sites, double size,
+                    int threads) {
+    Buckets buckets;
+    buckets.size = size;
+    const int perCell = static_cast<int>(grid.cellSize / size);
+    buckets.columns = grid.columns * perCell;
+    buckets.rows = grid.rows * perCell;
+    const std::size_t count = static_cast<std::size_t>(buckets.columns) * buckets.rows;
+    std::vector<std::uint32_t> bucketOfSite(sites.size());
+    std::vector<std::uint32_t> start(count + 1, 0);
+    for (std::size_t index = 0; index < sites.size(); ++index) {
+        const int column = buckets.bucketOf(sites[index].x, grid.originX, buckets.columns);
+        const int row = buckets.bucketOf(sites[index].y, grid.originY, buckets.rows);
+        bucketOfSite[index] = static_cast<std::uint32_t>(row) * buckets.columns + column;
+        ++start[bucketOfSite[index] + 1];
+    }
+    for (std::size_t bucket = 0; bucket < count; ++bucket) {
+        start[bucket + 1] += start[bucket];
     }
     std::vector<SitePoint> sorted(sites.size());
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-    for (std::size_t index = 0; index < sites.size(); ++index) {
-        sorted[fill[cellOf[index]]++] = sites[index];
+    {
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (std::size_t index = 0; index < sites.size(); ++index) {
+            sorted[fill[bucketOfSite[index]]++] = sites[index];
+        }
     }
     // Of the copies of one position the one nearest the list's end stays.
-    std::vector<std::uint32_t> keptCount(cells, 0);
+    std::vector<std::uint32_t> keptCount(count, 0);
     onThreads(threads, [&](int thread) {
-        for (int cell = thread; cell < cells; cell += threads) {
-            const auto begin = sorted.begin() + start[cell];
-            const auto end = sorted.begin() + start[cell + 1];
+        for (std::size_t bucket = thread; bucket < count; bucket += threads) {
+            const auto begin = sorted.begin() + start[bucket];
+            const auto end = sorted.begin() + start[bucket + 1];
             std::sort(begin, end, [](const SitePoint& a, const SitePoint& b) {
                 return a.x != b.x   ? a.x < b.x
                        : a.y != b.y ? a.y < b.y
@@ -376,61 +482,77 @@ Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& si
             const auto last = std::unique(begin, end, [](const SitePoint& a, const SitePoint& b) {
                 return a.x == b.x && a.y == b.y;
             });
-            keptCount[cell] = static_cast<std::uint32_t>(last - begin);
+            keptCount[bucket] = static_cast<std::uint32_t>(last - begin);
         }
     });
-    Buckets buckets;
-    buckets.start.assign(cells + 1, 0);
-    for (int cell = 0; cell < cells; ++cell) {
-        buckets.start[cell + 1] = buckets.start[cell] + keptCount[cell];
+    buckets.start.assign(count + 1, 0);
+    buckets.firstOccupied.assign(buckets.rows, buckets.columns);
+    buckets.lastOccupied.assign(buckets.rows, -1);
+    for (std::size_t bucket = 0; bucket < count; ++bucket) {
+        buckets.start[bucket + 1] = buckets.start[bucket] + keptCount[bucket];
+        if (keptCount[bucket] > 0) {
+            const int row = static_cast<int>(bucket / buckets.columns);
+            const int column = static_cast<int>(bucket % buckets.columns);
+            buckets.firstOccupied[row] = std::min(buckets.firstOccupied[row], column);
+            buckets.lastOccupied[row] = std::max(buckets.lastOccupied[row], column);
+        }
     }
-    buckets.sites.resize(buckets.start[cells]);
-    for (int cell = 0; cell < cells; ++cell) {
-        std::copy_n(sorted.begin() + start[cell], keptCount[cell],
-                    buckets.sites.begin() + buckets.start[cell]);
+    buckets.sites.resize(buckets.start[count]);
+    for (std::size_t bucket = 0; bucket < count; ++bucket) {
+        std::copy_n(sorted.begin() + start[bucket], keptCount[bucket],
+                    buckets.sites.begin() + buckets.start[bucket]);
     }
     return buckets;
 }
 
-// For every cell an occupied cell near its centre, passed on from neighbour
-// to neighbour in two sweeps: close to the nearest, which is all it needs.
-void findNearestOccupied(const SiteCandidates& grid, Buckets& buckets) {
+// For every grid cell a site near its centre: the one in the cell nearest
+// its centre, else one passed on from neighbour to neighbour in two sweeps,
+// close to the nearest, which is all it needs to be.
+void findSitesNearCentres(const SiteCandidates& grid, Buckets& buckets) {
     const int columns = grid.columns;
-    std::vector<int>& nearest = buckets.nearestOccupied;
-    nearest.assign(static_cast<std::size_t>(columns) * grid.rows, -1);
-    const auto squaredGap = [columns](int from, int to) {
-        const long long dx = from % columns - to % columns;
-        const long long dy = from / columns - to / columns;
+    const std::size_t cells = static_cast<std::size_t>(columns) * grid.rows;
+    const std::uint32_t kNone = 0xFFFFFFFFu;
+    buckets.cellSiteCount.assign(cells, 0);
+    buckets.nearCentre.assign(cells, kNone);
+    const auto squaredDistance = [&](std::size_t cell, std::uint32_t site) {
+        const double dx =
+            grid.originX + (cell % columns + 0.5) * grid.cellSize - buckets.sites[site].x;
+        const double dy =
+            grid.originY + (cell / columns + 0.5) * grid.cellSize - buckets.sites[site].y;
         return dx * dx + dy * dy;
     };
-    buckets.firstOccupied.assign(grid.rows, columns);
-    buckets.lastOccupied.assign(grid.rows, -1);
-    for (int cell = 0; cell < columns * grid.rows; ++cell) {
-        if (buckets.start[cell] != buckets.start[cell + 1]) {
-            nearest[cell] = cell;
-            const int row = cell / columns;
-            buckets.firstOccupied[row] = std::min(buckets.firstOccupied[row], cell % columns);
-            buckets.lastOccupied[row] = std::max(buckets.lastOccupied[row], cell % columns);
+    const auto offer = [&](std::size_t cell, std::uint32_t site) {
+        if (site != kNone &&
+            (buckets.nearCentre[cell] == kNone ||
+             squaredDistance(cell, site) < squaredDistance(cell, buckets.nearCentre[cell]))) {
+            buckets.nearCentre[cell] = site;
         }
+    };
+    for (std::uint32_t site = 0; site < buckets.sites.size(); ++site) {
+        const int column =
+            std::clamp(static_cast<int>((buckets.sites[site].x - grid.originX) / grid.cellSize), 0,
+                       columns - 1);
+        const int row =
+            std::clamp(static_cast<int>((buckets.sites[site].y - grid.originY) / grid.cellSize), 0,
+                       grid.rows - 1);
+        const std::size_t cell = static_cast<std::size_t>(row) * columns + column;
+        ++buckets.cellSiteCount[cell];
+        offer(cell, site);
     }
+    static const int kBefore[4][2] = {{-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+    static const int kAfter[4][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}};
     const auto sweep = [&](int row, int column, const int(*steps)[2]) {
-        const int cell = row * columns + column;
         for (int step = 0; step < 4; ++step) {
             const int otherColumn = column + steps[step][0];
             const int otherRow = row + steps[step][1];
-            if (otherColumn < 0 || otherColumn >= columns || otherRow < 0 ||
-                otherRow >= grid.rows) {
-                continue;
-            }
-            const int offered = nearest[otherRow * columns + otherColumn];
-            if (offered >= 0 && (nearest[cell] < 0 ||
-                                 squaredGap(cell, offered) < squaredGap(cell, nearest[cell]))) {
-                nearest[cell] = offered;
+            if (otherColumn >= 0 && otherColumn < columns && otherRow >= 0 &&
+                otherRow < grid.rows) {
+                offer(
+                    static_cast<std::size_t>(row) * columns + column,
+                    buckets.nearCentre[static_cast<std::size_t>(otherRow) * columns + otherColumn]);
             }
         }
     };
-    static const int kBefore[4][2] = {{-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
-    static const int kAfter[4][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}};
     for (int row = 0; row < grid.rows; ++row) {
         for (int column = 0; column < columns; ++column) {
             sweep(row, column, kBefore);
@@ -474,8 +596,8 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
     threads = std::max(threads, 1);
     const std::vector<SitePoint> points = collectSites(head);
     placeGrid(grid, points, radius);
-    Buckets buckets = bucketSites(grid, points, threads);
-    findNearestOccupied(grid, buckets);
+    Buckets buckets = bucketSites(grid, points, bucketSize(grid, points.size()), threads);
+    findSitesNearCentres(grid, buckets);
 
     const int cells = grid.columns * grid.rows;
     std::vector<CandidateNode> roots(cells);
