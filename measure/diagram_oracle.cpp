@@ -122,6 +122,7 @@ double DiagramOracle::withinFactor(double x, double y, double factor,
             found.push_back(index);
         }
     }
+    std::sort(found.begin(), found.end());
     return nearest;
 }
 
@@ -144,6 +145,7 @@ double DiagramOracle::polygonNearest(double x, double y, double tolerance,
             found.push_back(index);
         }
     }
+    std::sort(found.begin(), found.end());
     return nearest;
 }
 

@@ -32,7 +32,8 @@ public:
     double withinFactor(double x, double y, double factor, std::vector<int>& found) const;
 
     // Sites whose 32-gon distance from (x, y) is within tolerance of the
-    // smallest one. Returns that smallest 32-gon distance.
+    // smallest one. Returns that smallest 32-gon distance. Both list the
+    // sites in the order of sites().
     double polygonNearest(double x, double y, double tolerance, std::vector<int>& found) const;
 
 private:

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/commands.h"
@@ -183,31 +184,38 @@ TEST_F(FastFrameTest, TakesTheCheaperDrawingTheContextOffers) {
 }
 
 TEST_F(FastFrameTest, LeavesTheGlStateAsItFoundIt) {
-    buildScene("random", map, kSize);
-    renderer.render(map, kViews[0].view);
-    renderer.render(map, kViews[0].view);
-    ASSERT_TRUE(renderer.lastFrameRetained());
-
-    GLint value = -1;
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_LEQUAL);
-    glGetIntegerv(GL_CURRENT_PROGRAM, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
-    EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
-    double modelview[16];
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    for (int index = 0; index < 16; ++index) {
-        EXPECT_EQ(modelview[index], index % 5 == 0 ? 1.0 : 0.0);
+    for (const char* scene : {"random", "dense"}) {
+        SCOPED_TRACE(scene);
+        map.resetSites();
+        buildScene(scene, map, kSize);
+        renderer.render(map, kViews[0].view);
+        renderer.render(map, kViews[0].view);
+        ASSERT_TRUE(renderer.lastFrameRetained());
+        const std::vector<std::pair<GLenum, GLint>> kept = {{GL_DEPTH_FUNC, GL_LEQUAL},
+                                                            {GL_CURRENT_PROGRAM, 0},
+                                                            {GL_ARRAY_BUFFER_BINDING, 0},
+                                                            {GL_ELEMENT_ARRAY_BUFFER_BINDING, 0},
+                                                            {GL_SHADER_STORAGE_BUFFER_BINDING, 0},
+                                                            {GL_DRAW_FRAMEBUFFER_BINDING, 0},
+                                                            {GL_READ_FRAMEBUFFER_BINDING, 0}};
+        for (const auto& [name, expected] : kept) {
+            GLint value = -1;
+            glGetIntegerv(name, &value);
+            EXPECT_EQ(value, expected) << std::hex << name;
+        }
+        for (GLuint index = 0; index < 3; ++index) {
+            GLint value = -1;
+            glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &value);
+            EXPECT_EQ(value, 0) << "storage buffer " << index;
+        }
+        EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+        EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+        double modelview[16];
+        glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+        for (int index = 0; index < 16; ++index) {
+            EXPECT_EQ(modelview[index], index % 5 == 0 ? 1.0 : 0.0);
+        }
     }
 }
 
