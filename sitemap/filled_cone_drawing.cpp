@@ -3,11 +3,22 @@
 #include <GL/gl.h>
 
 #include "sitemap/height_map.h"
-#include "sitemap/site_markers.h"
 #include "sitemap/window_to_raster.h"
 
+int FilledConeDrawing::listedSites(const HeightMap& map) {
+    const SiteListIdentity identity = SiteListIdentity::of(map);
+    if (identity != countedFor) {
+        counted = 0;
+        for (const Site* site = map.sites; site; site = site->next) {
+            ++counted;
+        }
+        countedFor = identity;
+    }
+    return counted;
+}
+
 bool FilledConeDrawing::screenPassFirst(const HeightMap& map) {
-    return map.siteCount > cutConeSiteLimit && screenPass.available();
+    return listedSites(map) > cutConeSiteLimit && screenPass.available();
 }
 
 void FilledConeDrawing::update(const HeightMap& map, int radius) {
@@ -33,7 +44,7 @@ bool FilledConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
         if (markSites) {
             GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
             glGetFloatv(GL_CURRENT_COLOR, savedColour);
-            drawSiteMarkers(map.sites);
+            screenPass.drawMarkers();
             glColor4fv(savedColour);
         }
         return true;

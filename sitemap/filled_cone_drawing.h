@@ -33,8 +33,13 @@ public:
 
 private:
     bool screenPassFirst(const HeightMap& map);
+    // The sites in the list, counted again when it changes: the map's count
+    // stays when its sites are released.
+    int listedSites(const HeightMap& map);
 
     int cutConeSiteLimit;
+    SiteListIdentity countedFor;
+    int counted = 0;
     CutConeDrawing cutCones;
     ScreenPassDrawing screenPass;
     FilledDrawingPath path = FilledDrawingPath::None;

@@ -153,6 +153,7 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     cellSize = static_cast<float>(grid.cellSize);
     gridSize[0] = grid.columns;
     gridSize[1] = grid.rows;
+    siteCount = static_cast<int>(grid.sites.size());
     rimStrips.clear();
     for (const RimSite& rim : grid.rimSites) {
         const CandidateSite& site = grid.sites[rim.site];
@@ -213,6 +214,26 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius) {
     glUseProgram(static_cast<GLuint>(savedProgram));
     drawRimStrips(radius);
     return true;
+}
+
+void ScreenPassDrawing::drawMarkers() const {
+    if (siteCount == 0) {
+        return;
+    }
+    GLint savedDepthFunc = GL_LEQUAL;
+    glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
+    GLint savedArrayBuffer = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &savedArrayBuffer);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glDepthFunc(GL_ALWAYS);
+    glColor3ub(255, 0, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, sizeof(CandidateSite), nullptr);
+    glDrawArrays(GL_POINTS, 0, siteCount);
+    glPopClientAttrib();
+    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
+    glDepthFunc(static_cast<GLenum>(savedDepthFunc));
 }
 
 // Each strip runs along one facet of a cone's rim, with the very vertices the
