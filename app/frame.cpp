@@ -31,24 +31,33 @@ void FrameRenderer::drawFrame(HeightMap& map, const ViewState& view, ConeDrawing
         ::drawFrame(map, view);
         return;
     }
-    drawFrameWith(map, view, [&](int radius) { cutCones.draw(map, radius, true); });
+    drawFrameWith(map, view, [&](int radius) {
+        if (!filled.draw(map, radius, true)) {
+            map.drawCones(radius, true);
+        }
+    });
 }
 
 void FrameRenderer::prepare(HeightMap& map) {
-    cutCones.update(map, map.size / 2);
+    filled.update(map, map.size / 2);
 }
 
 bool FrameRenderer::Inputs::operator==(const Inputs& other) const {
-    return sites == other.sites && siteCount == other.siteCount && size == other.size &&
-           zoom == other.zoom && panX == other.panX && panY == other.panY &&
-           frontMode == other.frontMode && culling == other.culling &&
+    return sites == other.sites && size == other.size && zoom == other.zoom && panX == other.panX &&
+           panY == other.panY && frontMode == other.frontMode && culling == other.culling &&
            viewport[0] == other.viewport[0] && viewport[1] == other.viewport[1] &&
            viewport[2] == other.viewport[2] && viewport[3] == other.viewport[3];
 }
 
 FrameRenderer::Inputs FrameRenderer::currentInputs(const HeightMap& map, const ViewState& view) {
-    Inputs inputs{map.sites, map.siteCount, map.size, view.zoom,   view.panX,
-                  view.panY, GL_FILL,       false,    {0, 0, 0, 0}};
+    Inputs inputs{SiteListIdentity::of(map),
+                  map.size,
+                  view.zoom,
+                  view.panX,
+                  view.panY,
+                  GL_FILL,
+                  false,
+                  {0, 0, 0, 0}};
     GLint polygonModes[2] = {GL_FILL, GL_FILL};
     glGetIntegerv(GL_POLYGON_MODE, polygonModes);
     inputs.frontMode = polygonModes[0];

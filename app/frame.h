@@ -1,13 +1,14 @@
 #pragma once
 
 #include "app/retained_frame.h"
-#include "sitemap/cut_cone_drawing.h"
+#include "sitemap/filled_cone_drawing.h"
+#include "sitemap/site_list_identity.h"
 
 struct ViewState;
 class HeightMap;
 
-// How a frame's cones are drawn: every cone whole (the reference), or cut
-// down to its site's cell.
+// How a frame's cones are drawn: every cone whole (the reference), or only
+// what shows of them (cut cones or the screen pass, whichever is cheaper).
 enum class ConeDrawing { Reference, Fast };
 
 // Draws one complete frame of the diagram into the current draw buffer with
@@ -16,24 +17,31 @@ enum class ConeDrawing { Reference, Fast };
 // fast drawing is held against.
 void drawFrame(HeightMap& map, const ViewState& view);
 
-// Draws the window's frames: the cut cones when polygons are filled, the
-// full cones when they are outlined (cut cones would outline other shapes),
+// Draws the window's frames: the filled drawing when polygons are filled,
+// the full cones when they are outlined (cut cones would outline other shapes),
 // and a copy of the last frame when nothing it depends on has changed.
 class FrameRenderer {
 public:
+    // Up to cutConeSiteLimit sites the filled frames are cut cones.
+    explicit FrameRenderer(int cutConeSiteLimit = FilledConeDrawing::kCutConeSiteLimit)
+        : filled(cutConeSiteLimit) {}
+
     // One frame drawn from scratch as drawFrame does, with the cones drawn
     // the given way; the cut cones are worked out first if the sites changed
-    // since the last time. No retained copy is used or made.
+    // since the last time. No retained copy is used or made. Where the fast
+    // drawings cannot run, the full cones.
     void drawFrame(HeightMap& map, const ViewState& view, ConeDrawing drawing);
 
     // The frame for the window's back buffer.
     void render(HeightMap& map, const ViewState& view);
 
-    // Works the cut cones out now if the sites changed, so that the next
-    // frame does not.
+    // Works out now what the filled drawing needs if the sites changed, so
+    // that the next frame does not.
     void prepare(HeightMap& map);
-    // What working the cut cones out cost the last time, in milliseconds.
-    double lastExtentMilliseconds() const { return cutCones.lastRebuildMilliseconds(); }
+    // What that cost the last time, in milliseconds.
+    double lastExtentMilliseconds() const { return filled.lastPreparationMilliseconds(); }
+    // Which drawing gave the last filled frame.
+    FilledDrawingPath lastFilledPath() const { return filled.lastPath(); }
     // Whether the last render showed the retained copy.
     bool lastFrameRetained() const { return retained; }
     // Makes the next render draw.
@@ -42,8 +50,7 @@ public:
 private:
     // Everything the picture depends on besides the constant set-up.
     struct Inputs {
-        const void* sites;
-        int siteCount;
+        SiteListIdentity sites;
         int size;
         float zoom;
         float panX;
@@ -55,7 +62,7 @@ private:
     };
     static Inputs currentInputs(const HeightMap& map, const ViewState& view);
 
-    CutConeDrawing cutCones;
+    FilledConeDrawing filled;
     RetainedFrame retainedFrame;
     Inputs retainedInputs{};
     bool retained = false;

@@ -35,70 +35,70 @@ double polygonDistance(double dx, double dy) {
 }
 
 DiagramOracle::DiagramOracle(std::vector<OracleSite> sites) : allSites(std::move(sites)) {
-    if (allSites.empty()) {
-        return;
+    order.resize(allSites.size());
+    for (std::size_t index = 0; index < order.size(); ++index) {
+        order[index] = static_cast<int>(index);
     }
-    double maxX = allSites[0].x, maxY = allSites[0].y;
-    minX = maxX;
-    minY = maxY;
-    for (const OracleSite& site : allSites) {
-        minX = std::min(minX, site.x);
-        minY = std::min(minY, site.y);
-        maxX = std::max(maxX, site.x);
-        maxY = std::max(maxY, site.y);
+    if (!allSites.empty()) {
+        buildTree(0, static_cast<int>(allSites.size()));
     }
-    // About two sites per bucket on average.
-    const double area = std::max(1.0, (maxX - minX + 1) * (maxY - minY + 1));
-    bucketSize = std::max(1.0, std::sqrt(2.0 * area / allSites.size()));
-    columns = static_cast<int>((maxX - minX) / bucketSize) + 1;
-    rows = static_cast<int>((maxY - minY) / bucketSize) + 1;
-    buckets.resize(static_cast<std::size_t>(columns) * rows);
-    for (int index = 0; index < static_cast<int>(allSites.size()); ++index) {
-        const int column = static_cast<int>((allSites[index].x - minX) / bucketSize);
-        const int row = static_cast<int>((allSites[index].y - minY) / bucketSize);
-        buckets[static_cast<std::size_t>(row) * columns + column].push_back(index);
+}
+
+int DiagramOracle::buildTree(int first, int last) {
+    TreeNode node{HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL, first, last, -1, -1};
+    for (int position = first; position < last; ++position) {
+        const OracleSite& site = allSites[order[position]];
+        node.minX = std::min(node.minX, site.x);
+        node.minY = std::min(node.minY, site.y);
+        node.maxX = std::max(node.maxX, site.x);
+        node.maxY = std::max(node.maxY, site.y);
     }
+    const int index = static_cast<int>(tree.size());
+    tree.push_back(node);
+    constexpr int kLeafSites = 8;
+    if (last - first > kLeafSites) {
+        // Halve along the longer side.
+        const bool alongX = node.maxX - node.minX >= node.maxY - node.minY;
+        const int middle = first + (last - first) / 2;
+        std::nth_element(
+            order.begin() + first, order.begin() + middle, order.begin() + last, [&](int a, int b) {
+                return alongX ? allSites[a].x < allSites[b].x : allSites[a].y < allSites[b].y;
+            });
+        const int below = buildTree(first, middle);
+        const int above = buildTree(middle, last);
+        tree[index].below = below;
+        tree[index].above = above;
+    }
+    return index;
 }
 
 template <typename Visit>
 void DiagramOracle::searchOutward(double x, double y, Visit visit) const {
-    if (allSites.empty()) {
+    if (tree.empty()) {
         return;
     }
-    const auto clampIndex = [](double value, int count) {
-        return static_cast<int>(std::clamp(std::floor(value), 0.0, count - 1.0));
+    const auto boxDistance = [&](const TreeNode& node) {
+        return std::hypot(std::max({node.minX - x, x - node.maxX, 0.0}),
+                          std::max({node.minY - y, y - node.maxY, 0.0}));
     };
-    const int centreColumn = clampIndex((x - minX) / bucketSize, columns);
-    const int centreRow = clampIndex((y - minY) / bucketSize, rows);
-    // Distance from the query point to the grid's box: rings nearer than
-    // this hold nothing.
-    const double outsideX = std::max({minX - x, x - (minX + columns * bucketSize), 0.0});
-    const double outsideY = std::max({minY - y, y - (minY + rows * bucketSize), 0.0});
-    const double offGrid = std::hypot(outsideX, outsideY);
     double searchRadius = std::numeric_limits<double>::infinity();
-    const int maxRing = std::max(columns, rows);
-    for (int ring = 0; ring <= maxRing; ++ring) {
-        // Every site outside the rings visited so far is at least this far.
-        const double ringDistance = std::max(offGrid, (ring - 1) * bucketSize);
-        if (ring > 0 && ringDistance > searchRadius) {
-            break;
+    std::vector<int> pending = {0};
+    while (!pending.empty()) {
+        const TreeNode& node = tree[pending.back()];
+        pending.pop_back();
+        if (boxDistance(node) > searchRadius) {
+            continue;
         }
-        for (int row = centreRow - ring; row <= centreRow + ring; ++row) {
-            if (row < 0 || row >= rows) {
-                continue;
+        if (node.below < 0) {
+            for (int position = node.first; position < node.last; ++position) {
+                searchRadius = visit(order[position]);
             }
-            const bool edgeRow = row == centreRow - ring || row == centreRow + ring;
-            const int step = edgeRow ? 1 : 2 * ring;
-            for (int column = centreColumn - ring; column <= centreColumn + ring;
-                 column += std::max(step, 1)) {
-                if (column < 0 || column >= columns) {
-                    continue;
-                }
-                for (int index : buckets[static_cast<std::size_t>(row) * columns + column]) {
-                    searchRadius = visit(index);
-                }
-            }
+            continue;
         }
+        // The nearer half is searched first, on top of the stack.
+        const bool belowNearer = boxDistance(tree[node.below]) <= boxDistance(tree[node.above]);
+        pending.push_back(belowNearer ? node.above : node.below);
+        pending.push_back(belowNearer ? node.below : node.above);
     }
 }
 
@@ -122,6 +122,7 @@ double DiagramOracle::withinFactor(double x, double y, double factor,
             found.push_back(index);
         }
     }
+    std::sort(found.begin(), found.end());
     return nearest;
 }
 
@@ -144,6 +145,7 @@ double DiagramOracle::polygonNearest(double x, double y, double tolerance,
             found.push_back(index);
         }
     }
+    std::sort(found.begin(), found.end());
     return nearest;
 }
 

@@ -32,20 +32,27 @@ public:
     double withinFactor(double x, double y, double factor, std::vector<int>& found) const;
 
     // Sites whose 32-gon distance from (x, y) is within tolerance of the
-    // smallest one. Returns that smallest 32-gon distance.
+    // smallest one. Returns that smallest 32-gon distance. Both list the
+    // sites in the order of sites().
     double polygonNearest(double x, double y, double tolerance, std::vector<int>& found) const;
 
 private:
-    // Visits the sites bucket ring by bucket ring outward from (x, y) until
-    // visit returns a Euclidean search radius that the next ring exceeds.
+    // Visits the sites near (x, y) first, skipping every part of the tree
+    // that lies farther than the Euclidean search radius visit returns.
     template <typename Visit>
     void searchOutward(double x, double y, Visit visit) const;
+    int buildTree(int first, int last);
 
     std::vector<OracleSite> allSites;
-    double minX = 0, minY = 0;
-    double bucketSize = 1;
-    int columns = 0, rows = 0;
-    std::vector<std::vector<int>> buckets;
+    // A k-d tree over the sites: a node covers order[first] to
+    // order[last - 1] inside its box; leaves have no children (below < 0).
+    struct TreeNode {
+        double minX, minY, maxX, maxY;
+        int first, last;
+        int below, above;
+    };
+    std::vector<int> order;
+    std::vector<TreeNode> tree;
 };
 
 // Where the centre of window pixel (column, row), counted from the lower-left

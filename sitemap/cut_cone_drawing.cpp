@@ -20,27 +20,9 @@ CutConeDrawing::~CutConeDrawing() {
     }
 }
 
-bool CutConeDrawing::ListIdentity::operator==(const ListIdentity& other) const {
-    return head == other.head && siteCount == other.siteCount && radius == other.radius &&
-           headX == other.headX && headY == other.headY && headColour[0] == other.headColour[0] &&
-           headColour[1] == other.headColour[1] && headColour[2] == other.headColour[2];
-}
-
-CutConeDrawing::ListIdentity CutConeDrawing::identify(const HeightMap& map, int radius) {
-    ListIdentity identity{map.sites, map.siteCount, radius, 0.0, 0.0, {0, 0, 0}};
-    if (map.sites) {
-        identity.headX = map.sites->x;
-        identity.headY = map.sites->y;
-        identity.headColour[0] = map.sites->r;
-        identity.headColour[1] = map.sites->g;
-        identity.headColour[2] = map.sites->b;
-    }
-    return identity;
-}
-
 bool CutConeDrawing::update(const HeightMap& map, int radius) {
-    const ListIdentity identity = identify(map, radius);
-    if (built && identity == builtFor) {
+    const SiteListIdentity identity = SiteListIdentity::of(map);
+    if (built && identity == builtFor && radius == builtRadius) {
         return false;
     }
     const auto start = std::chrono::steady_clock::now();
@@ -69,16 +51,16 @@ bool CutConeDrawing::update(const HeightMap& map, int radius) {
 
     built = true;
     builtFor = identity;
+    builtRadius = radius;
     rebuildMilliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return true;
 }
 
-void CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
+bool CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
     update(map, radius);
     if (indexCount > 0 && !depthProgram.use(radius)) {
-        map.drawCones(radius, markSites);
-        return;
+        return false;
     }
     GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glGetFloatv(GL_CURRENT_COLOR, savedColour);
@@ -110,4 +92,5 @@ void CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
         drawSiteMarkers(map.sites);
     }
     glColor4fv(savedColour);
+    return true;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "sitemap/cone_depth_program.h"
+#include "sitemap/site_list_identity.h"
 
 class HeightMap;
 struct Site;
@@ -24,16 +25,15 @@ public:
     // from 16 to 128 the frame costs about the same on a software rasterizer.
     static constexpr double kDefaultAreaPerRay = 32.0;
 
-    // Works the fans out again when the list's head, the site count or the
-    // radius differ from the last time (the list only ever grows). Needs the GL context; true when
-    // it rebuilt.
+    // Works the fans out again when the sites or the radius differ from the
+    // last time. Needs the GL context; true when it rebuilt.
     bool update(const HeightMap& map, int radius);
 
     // update, then the cones and, when markSites is set, every site's red
     // marker over all cones, as drawCones leaves them. Leaves the GL state as
-    // it found it. Where GL cannot run the depth program, or the view shows
-    // no area, draws the full cones instead.
-    void draw(HeightMap& map, int radius, bool markSites);
+    // it found it. False, drawing nothing, where GL cannot run the depth
+    // program or the view shows no area.
+    bool draw(HeightMap& map, int radius, bool markSites);
 
     // What the last rebuild cost (extents, mesh and upload) in milliseconds.
     double lastRebuildMilliseconds() const { return rebuildMilliseconds; }
@@ -41,21 +41,9 @@ public:
 
 private:
     double areaPerRay;
-    // What the fans were worked out for. The head's contents guard against
-    // a new list whose head took a freed one's place.
-    struct ListIdentity {
-        const Site* head;
-        int siteCount;
-        int radius;
-        double headX;
-        double headY;
-        unsigned char headColour[3];
-        bool operator==(const ListIdentity& other) const;
-    };
-    static ListIdentity identify(const HeightMap& map, int radius);
-
     bool built = false;
-    ListIdentity builtFor{};
+    SiteListIdentity builtFor;
+    int builtRadius = 0;
     double rebuildMilliseconds = 0.0;
     unsigned int vertexBuffer = 0;
     unsigned int indexBuffer = 0;

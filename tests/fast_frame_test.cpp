@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/commands.h"
@@ -95,6 +97,28 @@ protected:
         return PixelGrid::readBack(kSize, kSize);
     }
 
+    // Reports the first few differing pixels where the full cones show one
+    // site; returns how many there are.
+    int nonTieDifferences(const PixelGrid& reference, const PixelGrid& fast,
+                          const ViewState& view) {
+        TieOracle ties(map);
+        int differences = 0;
+        int nonTie = 0;
+        for (int row = 0; row < kSize; ++row) {
+            for (int column = 0; column < kSize; ++column) {
+                if (fast.at(column, row) == reference.at(column, row)) {
+                    continue;
+                }
+                ++differences;
+                if (!ties.isTie(column, row, view) && ++nonTie <= 5) {
+                    ADD_FAILURE() << "pixel " << column << ", " << row;
+                }
+            }
+        }
+        EXPECT_EQ(nonTie, 0) << "of " << differences << " differing pixels";
+        return nonTie;
+    }
+
     HeightMap map;
     FrameRenderer renderer;
 };
@@ -103,6 +127,7 @@ class FastFrameMatchesReference
     : public FastFrameTest,
       public ::testing::WithParamInterface<std::tuple<std::string, NamedView>> {};
 
+// Both filled drawings, whatever the site count.
 TEST_P(FastFrameMatchesReference, EverywhereButAtTies) {
     const auto& [sceneName, namedView] = GetParam();
     buildScene(sceneName, map, kSize);
@@ -110,28 +135,20 @@ TEST_P(FastFrameMatchesReference, EverywhereButAtTies) {
         glEnable(GL_CULL_FACE);
         glPolygonMode(GL_FRONT, GL_FILL);
     }
-
     const PixelGrid reference = draw(namedView.view, ConeDrawing::Reference);
-    const PixelGrid fast = draw(namedView.view, ConeDrawing::Fast);
-
-    TieOracle ties(map);
-    int differences = 0;
-    int nonTieDifferences = 0;
     int coloured = 0;
     for (int row = 0; row < kSize; ++row) {
         for (int column = 0; column < kSize; ++column) {
             coloured += reference.at(column, row) != backgroundColour();
-            if (fast.at(column, row) == reference.at(column, row)) {
-                continue;
-            }
-            ++differences;
-            if (!ties.isTie(column, row, namedView.view) && ++nonTieDifferences <= 5) {
-                ADD_FAILURE() << "pixel " << column << ", " << row;
-            }
         }
     }
-    EXPECT_EQ(nonTieDifferences, 0) << "of " << differences << " differing pixels";
     EXPECT_GT(coloured, 0);
+    for (const int cutConeSiteLimit : {0, 1 << 30}) {
+        SCOPED_TRACE(cutConeSiteLimit == 0 ? "screen pass" : "cut cones");
+        FrameRenderer fastRenderer(cutConeSiteLimit);
+        fastRenderer.drawFrame(map, namedView.view, ConeDrawing::Fast);
+        nonTieDifferences(reference, PixelGrid::readBack(kSize, kSize), namedView.view);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ScenesAndViews, FastFrameMatchesReference,
@@ -141,32 +158,64 @@ INSTANTIATE_TEST_SUITE_P(ScenesAndViews, FastFrameMatchesReference,
                              return std::get<0>(info.param) + "_" + std::get<1>(info.param).name;
                          });
 
-TEST_F(FastFrameTest, LeavesTheGlStateAsItFoundIt) {
-    buildScene("random", map, kSize);
-    renderer.render(map, kViews[0].view);
-    renderer.render(map, kViews[0].view);
-    ASSERT_TRUE(renderer.lastFrameRetained());
+// A few sites get the cut cones, many the screen pass; where the context is
+// too old for one (Mesa can pretend to be, see CMakeLists.txt), the next
+// drawing takes over with the same picture. EXPECTED_DRAWINGS names the
+// drawings for the sparse and the dense scene.
+TEST_F(FastFrameTest, TakesTheCheaperDrawingTheContextOffers) {
+    const char* expected = std::getenv("EXPECTED_DRAWINGS");
+    const std::string drawings = expected ? expected : "cut cones, screen pass";
+    const auto named = [](FilledDrawingPath path) -> std::string {
+        return path == FilledDrawingPath::CutCones     ? "cut cones"
+               : path == FilledDrawingPath::ScreenPass ? "screen pass"
+                                                       : "full cones";
+    };
+    std::string chosen;
+    for (const char* scene : {"random", "dense"}) {
+        SCOPED_TRACE(scene);
+        map.resetSites();
+        buildScene(scene, map, kSize);
+        const PixelGrid reference = draw(kViews[0].view, ConeDrawing::Reference);
+        const PixelGrid fast = draw(kViews[0].view, ConeDrawing::Fast);
+        chosen += (chosen.empty() ? "" : ", ") + named(renderer.lastFilledPath());
+        nonTieDifferences(reference, fast, kViews[0].view);
+    }
+    EXPECT_EQ(chosen, drawings);
+}
 
-    GLint value = -1;
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_LEQUAL);
-    glGetIntegerv(GL_CURRENT_PROGRAM, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &value);
-    EXPECT_EQ(value, 0);
-    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
-    EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
-    double modelview[16];
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    for (int index = 0; index < 16; ++index) {
-        EXPECT_EQ(modelview[index], index % 5 == 0 ? 1.0 : 0.0);
+TEST_F(FastFrameTest, LeavesTheGlStateAsItFoundIt) {
+    for (const char* scene : {"random", "dense"}) {
+        SCOPED_TRACE(scene);
+        map.resetSites();
+        buildScene(scene, map, kSize);
+        renderer.render(map, kViews[0].view);
+        renderer.render(map, kViews[0].view);
+        ASSERT_TRUE(renderer.lastFrameRetained());
+        const std::vector<std::pair<GLenum, GLint>> kept = {{GL_DEPTH_FUNC, GL_LEQUAL},
+                                                            {GL_CURRENT_PROGRAM, 0},
+                                                            {GL_ARRAY_BUFFER_BINDING, 0},
+                                                            {GL_ELEMENT_ARRAY_BUFFER_BINDING, 0},
+                                                            {GL_SHADER_STORAGE_BUFFER_BINDING, 0},
+                                                            {GL_DRAW_FRAMEBUFFER_BINDING, 0},
+                                                            {GL_READ_FRAMEBUFFER_BINDING, 0}};
+        for (const auto& [name, expected] : kept) {
+            GLint value = -1;
+            glGetIntegerv(name, &value);
+            EXPECT_EQ(value, expected) << std::hex << name;
+        }
+        for (GLuint index = 0; index < 3; ++index) {
+            GLint value = -1;
+            glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &value);
+            EXPECT_EQ(value, 0) << "storage buffer " << index;
+        }
+        EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+        EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+        double modelview[16];
+        glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+        for (int index = 0; index < 16; ++index) {
+            EXPECT_EQ(modelview[index], index % 5 == 0 ? 1.0 : 0.0);
+        }
     }
 }
 

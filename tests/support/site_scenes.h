@@ -11,9 +11,8 @@
 #include "sitemap/height_map.h"
 
 // Site sets that stress the diagram: scattered, crowded along thin curves,
-// repeated, on and past the raster's border. Every site gets a colour of
-// its own that is neither the background nor the marker red, so a pixel's
-// colour names its site.
+// repeated, on and past the raster's border, on every pixel, in clusters. Every site gets a colour
+// of its own that is neither the background nor the marker red, so a pixel's colour names its site.
 class SceneBuilder {
 public:
     SceneBuilder(HeightMap& map, unsigned int seed) : map(map), random(seed) {}
@@ -110,10 +109,26 @@ inline void buildScene(const std::string& name, HeightMap& map, int size) {
             scene.add(along, 1.25 * edge);
         }
         scene.scatter(12, -0.1 * edge, 1.1 * edge);
+    } else if (name == "dense") {
+        for (int row = 0; row < size; ++row) {
+            for (int column = 0; column < size; ++column) {
+                scene.add(column, row);
+            }
+        }
+    } else if (name == "clustered") {
+        std::normal_distribution<double> spread(0.0, edge / 40);
+        for (int cluster = 0; cluster < 5; ++cluster) {
+            const double centreX = edge * (0.2 + 0.15 * cluster);
+            const double centreY = edge * (0.8 - 0.12 * cluster);
+            for (int index = 0; index < 600; ++index) {
+                scene.add(std::round((centreX + spread(scene.generator())) * 256.0) / 256.0,
+                          std::round((centreY + spread(scene.generator())) * 256.0) / 256.0);
+            }
+        }
     } else if (name == "single") {
         scene.add(edge * 0.37, edge * 0.61);
     }
 }
 
-inline const std::vector<std::string> kSceneNames = {"random",     "curves", "line",
-                                                     "duplicates", "border", "single"};
+inline const std::vector<std::string> kSceneNames = {"random", "curves", "line",      "duplicates",
+                                                     "border", "dense",  "clustered", "single"};

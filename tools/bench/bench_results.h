@@ -16,9 +16,12 @@ struct ViewResult {
     double extentMs = 0;
     // The full cones, every frame; none where the reference was not drawn.
     std::optional<FrameStatistics> reference;
+    // Where it was skipped for taking too long: what one frame would take.
+    std::optional<double> predictedReferenceMs;
     // The cut cones drawn afresh every frame, extents already known: what a
     // frame costs after a change.
     FrameStatistics fast;
+    std::string fastDrawing;  // which drawing the renderer chose
     // The display callback's render with nothing changed.
     FrameStatistics retained;
     // Renders after the first that drew instead of showing the retained copy.

@@ -22,13 +22,16 @@ double timedMs(const std::function<void()>& work) {
 
 }  // namespace
 
-std::vector<BenchScene> benchScenes(int randomSiteCount) {
+std::vector<BenchScene> benchScenes(int randomSiteCount, bool smoke) {
+    const int denseRandomSites = smoke ? 4 * randomSiteCount : 200000;
     return {
         {"key 1", SiteSource::KeyOne, true},
         {"key 2", SiteSource::KeyTwo, false},
-        {std::to_string(randomSiteCount) + " random", SiteSource::Random, false},
+        {std::to_string(randomSiteCount) + " random", SiteSource::Random, false, randomSiteCount},
         {"key 1 twice", SiteSource::KeyOneTwice, false},
         {"one site, centre", SiteSource::Centre, true},
+        {std::to_string(denseRandomSites) + " random", SiteSource::Random, false, denseRandomSites},
+        {"every pixel 255", SiteSource::EveryPixel, false},
     };
 }
 
@@ -46,7 +49,7 @@ std::vector<BenchView> benchViews(int edge) {
     };
 }
 
-BuiltSites buildSites(HeightMap& map, SiteSource source, int randomSiteCount) {
+BuiltSites buildSites(HeightMap& map, SiteSource source, int randomSites) {
     map.resetSites();
     BuiltSites built;
     switch (source) {
@@ -60,11 +63,25 @@ BuiltSites buildSites(HeightMap& map, SiteSource source, int randomSiteCount) {
             built.extractionMs = timedMs([&map] { map.extractBinary(255, 1); }) +
                                  timedMs([&map] { map.extractBinary(255, 1); });
             break;
-        case SiteSource::Random: addRandomSites(map, randomSiteCount, kRandomSeed); break;
+        case SiteSource::Random: addRandomSites(map, randomSites, kRandomSeed); break;
         case SiteSource::Centre: addSite(map, map.size / 2, map.size / 2, 230, 160, 40); break;
+        case SiteSource::EveryPixel: addEveryPixel(map); break;
     }
     built.siteCount = countSites(map);
     return built;
+}
+
+bool addEveryPixel(HeightMap& map) {
+    // Column by column, as the extraction scans.
+    for (int x = 1; x < map.size; ++x) {
+        for (int y = 1; y < map.size; ++y) {
+            if (!addSite(map, x, y, static_cast<unsigned char>(x * 7),
+                         static_cast<unsigned char>(y), static_cast<unsigned char>(x + y))) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool addRandomSites(HeightMap& map, int count, unsigned seed) {

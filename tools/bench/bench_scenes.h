@@ -14,6 +14,7 @@ enum class SiteSource {
     KeyTwo,       // the range extraction of key 2
     KeyOneTwice,  // key 1 run twice: every position twice
     Random,       // uniformly random integer positions, fixed seed
+    EveryPixel,   // what key 1 finds in a raster of 255 only: rows and columns from 1 on
     Centre,       // one site at the raster's centre
 };
 
@@ -23,11 +24,13 @@ struct BenchScene {
     // Whether the reference is drawn in every view or only in the first: a
     // reference frame of thousands of sites takes many seconds.
     bool referenceInEveryView;
+    int randomSites = 0;  // for SiteSource::Random
 };
 
 // The scenes in the order the table lists them; the first is the key 1
 // diagram, the one the summary line quotes.
-std::vector<BenchScene> benchScenes(int randomSiteCount);
+// The dense scenes have fewer sites in a smoke run.
+std::vector<BenchScene> benchScenes(int randomSiteCount, bool smoke);
 
 // How a scene is looked at: zoom and pan as the view keys set them, and
 // whether back faces are culled as key c leaves them.
@@ -51,12 +54,13 @@ struct BuiltSites {
 
 // Replaces the map's sites with the scene's. The extractions run as the key
 // commands run them, with their console lines sent to /dev/null.
-BuiltSites buildSites(HeightMap& map, SiteSource source, int randomSiteCount);
+BuiltSites buildSites(HeightMap& map, SiteSource source, int randomSites);
 
 // Sites placed without an extraction: malloc'd and put at the head of the
 // list, like the extraction's own. Both stop, returning false, when memory
 // runs out; the sites added so far stay.
 bool addRandomSites(HeightMap& map, int count, unsigned seed);
+bool addEveryPixel(HeightMap& map);
 bool addSite(HeightMap& map, double x, double y, unsigned char r, unsigned char g, unsigned char b);
 
 int countSites(const HeightMap& map);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "tools/bench/view_measurement.h"
+
 namespace {
 
 constexpr const char* kNone = "-";
@@ -68,10 +70,13 @@ std::vector<std::string> viewCells(const ViewResult& view) {
         cells.insert(cells.end(),
                      {frameMs(*view.reference), std::to_string(view.reference->frames) +
                                                     (view.reference->shortened ? "*" : "")});
+    } else if (view.predictedReferenceMs) {
+        cells.insert(cells.end(),
+                     {"skipped (" + fixed(*view.predictedReferenceMs / 1000.0, 0) + " s)", kNone});
     } else {
         cells.insert(cells.end(), {kNone, kNone});
     }
-    cells.insert(cells.end(), {frameMs(view.fast),
+    cells.insert(cells.end(), {view.fastDrawing, frameMs(view.fast),
                                frameMs(view.retained) + (view.retainedMisses > 0 ? " !" : ""),
                                speedUpText(view)});
     if (view.differences) {
@@ -91,9 +96,9 @@ std::vector<std::string> viewCells(const ViewResult& view) {
 
 void printTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
     const std::vector<std::string> header = {
-        "scene",        "sites",   "extraction ms", "view",        "extents ms",
-        "reference ms", "frames",  "fast ms",       "retained ms", "speed-up",
-        "differing px", "at ties", "not at ties",   "agreement %", "markers %"};
+        "scene",   "sites",        "extraction ms", "view",        "extents ms", "reference ms",
+        "frames",  "fast drawing", "fast ms",       "retained ms", "speed-up",   "differing px",
+        "at ties", "not at ties",  "agreement %",   "markers %"};
     printRow(out, header);
     std::vector<std::string> rule;
     for (std::size_t column = 0; column < header.size(); ++column) {
@@ -103,6 +108,7 @@ void printTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
 
     bool anyShortened = false;
     bool anyWithoutReference = false;
+    bool anySkipped = false;
     bool anyMissed = false;
     for (const SceneResult& scene : scenes) {
         bool firstView = true;
@@ -119,7 +125,9 @@ void printTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
             printRow(out, cells);
             firstView = false;
             anyShortened = anyShortened || (view.reference && view.reference->shortened);
-            anyWithoutReference = anyWithoutReference || !view.reference;
+            anyWithoutReference =
+                anyWithoutReference || (!view.reference && !view.predictedReferenceMs);
+            anySkipped = anySkipped || view.predictedReferenceMs;
             anyMissed = anyMissed || view.retainedMisses > 0;
         }
     }
@@ -130,6 +138,11 @@ void printTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
     if (anyWithoutReference) {
         out << "\n\"-\" under reference: not drawn in that view, to keep the run short; "
                "--all-references draws it in every view.\n";
+    }
+    if (anySkipped) {
+        out << "\n\"skipped (N s)\" under reference: one full-cone frame would take about N s "
+               "(timed for the first 200 sites and scaled), more than "
+            << fixed(kLongestReferenceMs / 1000.0, 0) << " s, so it was not drawn.\n";
     }
     if (anyMissed) {
         out << "\n! some timed renders drew the frame instead of showing the retained copy.\n";
@@ -143,10 +156,12 @@ std::string summaryLine(const std::vector<SceneResult>& scenes) {
             notAtTies += view.differences ? view.differences->notAtTies : 0;
         }
     }
-    std::string keyOneFrame = kNone, reference = kNone, speedup = kNone, retained = kNone;
+    std::string keyOneFrame = kNone, extents = kNone, reference = kNone, speedup = kNone,
+                retained = kNone;
     if (!scenes.empty() && !scenes.front().views.empty()) {
         const ViewResult& keyOne = scenes.front().views.front();
         keyOneFrame = milliseconds(keyOne.fast.medianMs);
+        extents = milliseconds(keyOne.extentMs);
         retained = milliseconds(keyOne.retained.medianMs);
         if (keyOne.reference) {
             reference = milliseconds(keyOne.reference->medianMs);
@@ -155,7 +170,7 @@ std::string summaryLine(const std::vector<SceneResult>& scenes) {
             speedup = fixed(*ratio, 1);
         }
     }
-    return "summary: key-1 frame " + keyOneFrame + " ms, reference " + reference + " ms, speedup " +
-           speedup + "x, retained " + retained + " ms, non-tie differences " +
-           std::to_string(notAtTies);
+    return "summary: key-1 frame " + keyOneFrame + " ms, extents " + extents + " ms, reference " +
+           reference + " ms, speedup " + speedup + "x, retained " + retained +
+           " ms, non-tie differences " + std::to_string(notAtTies);
 }

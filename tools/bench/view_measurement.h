@@ -8,6 +8,9 @@
 
 class HeightMap;
 
+// A reference frame predicted to take longer is not drawn.
+constexpr double kLongestReferenceMs = 60000.0;
+
 struct ViewMeasurement {
     int frames = 5;             // timed frames per path after its warm-up
     bool drawReference = true;  // the slow full cones, and the comparison with them

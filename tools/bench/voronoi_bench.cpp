@@ -59,10 +59,10 @@ bool loadRaster(HeightMap& map, const BenchOptions& options) {
 }
 
 SceneResult measureScene(HeightMap& map, const BenchScene& scene, const BenchOptions& options,
-                         int randomSiteCount, Rgb background) {
+                         Rgb background) {
     SceneResult result;
     result.name = scene.name;
-    const BuiltSites built = buildSites(map, scene.source, randomSiteCount);
+    const BuiltSites built = buildSites(map, scene.source, scene.randomSites);
     result.siteCount = built.siteCount;
     result.extractionMs = built.extractionMs;
     const std::vector<OracleSite> sites = oracleSites(map);
@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
     const Rgb background = readBackground();
 
     std::vector<SceneResult> results;
-    for (const BenchScene& scene : benchScenes(randomSiteCount)) {
-        results.push_back(measureScene(map, scene, options, randomSiteCount, background));
+    for (const BenchScene& scene : benchScenes(randomSiteCount, options.smoke)) {
+        results.push_back(measureScene(map, scene, options, background));
     }
     map.resetSites();
 

@@ -1,0 +1,60 @@
+#include "sitemap/filled_cone_drawing.h"
+
+#include <GL/gl.h>
+
+#include "sitemap/height_map.h"
+#include "sitemap/window_to_raster.h"
+
+int FilledConeDrawing::listedSites(const HeightMap& map) {
+    const SiteListIdentity identity = SiteListIdentity::of(map);
+    if (identity != countedFor) {
+        counted = 0;
+        for (const Site* site = map.sites; site; site = site->next) {
+            ++counted;
+        }
+        countedFor = identity;
+    }
+    return counted;
+}
+
+bool FilledConeDrawing::screenPassFirst(const HeightMap& map) {
+    return listedSites(map) > cutConeSiteLimit && screenPass.available();
+}
+
+void FilledConeDrawing::update(const HeightMap& map, int radius) {
+    if (screenPassFirst(map)) {
+        screenPass.update(map, radius);
+        path = FilledDrawingPath::ScreenPass;
+    } else {
+        cutCones.update(map, radius);
+        path = FilledDrawingPath::CutCones;
+    }
+}
+
+bool FilledConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
+    // Checked first: neither drawing shows anything without an inverse view,
+    // and working out the cut cones for many sites is costly.
+    WindowToRaster mapping;
+    if (!currentWindowToRaster(radius, mapping)) {
+        path = FilledDrawingPath::None;
+        return false;
+    }
+    if (screenPassFirst(map) && screenPass.draw(map, radius)) {
+        path = FilledDrawingPath::ScreenPass;
+        if (markSites) {
+            GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+            glGetFloatv(GL_CURRENT_COLOR, savedColour);
+            screenPass.drawMarkers();
+            glColor4fv(savedColour);
+        }
+        return true;
+    }
+    path = cutCones.draw(map, radius, markSites) ? FilledDrawingPath::CutCones
+                                                 : FilledDrawingPath::None;
+    return path != FilledDrawingPath::None;
+}
+
+double FilledConeDrawing::lastPreparationMilliseconds() const {
+    return path == FilledDrawingPath::ScreenPass ? screenPass.lastRebuildMilliseconds()
+                                                 : cutCones.lastRebuildMilliseconds();
+}

@@ -1,0 +1,270 @@
+#define GL_GLEXT_PROTOTYPES
+#include "sitemap/screen_pass_drawing.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sitemap/cell_extents.h"
+#include "sitemap/shader_building.h"
+#include "sitemap/site_candidates.h"
+#include "sitemap/window_to_raster.h"
+
+namespace {
+
+const char* const kVertexShader = R"(
+#version 430 compatibility
+void main() {
+    gl_Position = gl_Vertex;
+}
+)";
+
+std::string fragmentShader() {
+    return "#version 430 compatibility\n" + facetDistanceFunction() + R"(
+layout(std430, binding = 0) readonly buffer Sites { uvec4 sites[]; };
+layout(std430, binding = 1) readonly buffer Nodes { uvec2 nodes[]; };
+layout(std430, binding = 2) readonly buffer Candidates { uint candidates[]; };
+uniform mat2 windowToRaster;
+uniform vec2 rasterOrigin;
+uniform vec2 depthAtDistance;
+uniform vec2 gridOrigin;
+uniform float cellSize;
+uniform ivec2 gridSize;
+uniform float radius;
+uniform float rimBand;
+
+void main() {
+    vec2 point = windowToRaster * gl_FragCoord.xy + rasterOrigin;
+    vec2 cell = (point - gridOrigin) / cellSize;
+    if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
+        discard;
+    }
+    ivec2 column = ivec2(cell);
+    vec2 inside = cell - vec2(column);
+    uvec2 node = nodes[column.y * gridSize.x + column.x];
+    while (node.y == 0xFFFFFFFFu) {
+        inside *= 2.0;
+        ivec2 quarter = ivec2(greaterThanEqual(inside, vec2(1.0)));
+        inside -= vec2(quarter);
+        node = nodes[node.x + uint(quarter.x + 2 * quarter.y)];
+    }
+    float nearest = radius + 1.0;
+    uint winner = 0u;
+    for (uint index = node.x; index < node.x + node.y; ++index) {
+        uint site = candidates[index];
+        float distance = facetDistance(point - uintBitsToFloat(sites[site].xy));
+        if (distance < nearest) {
+            nearest = distance;
+            winner = site;
+        }
+    }
+    // The rim strips draw the band.
+    if (nearest > radius - rimBand) {
+        discard;
+    }
+    gl_FragColor = unpackUnorm4x8(sites[winner].z);
+    gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
+}
+)";
+}
+
+// The cone's rim vertices as GLUT works them out: the angle in 32-bit
+// floats, its sine and cosine in 64 bits, rounded, times the radius.
+std::vector<float> rimOffsets(int radius) {
+    std::vector<float> offsets;
+    const float step = 2.0f * static_cast<float>(3.14159265358979323846) / kConeSlices;
+    for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+        const double angle = step * static_cast<float>(vertex);
+        offsets.push_back(static_cast<float>(std::cos(angle)) * static_cast<float>(radius));
+        offsets.push_back(static_cast<float>(std::sin(angle)) * static_cast<float>(radius));
+    }
+    return offsets;
+}
+
+bool versionAtLeast(GLenum name, int major, int minor) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    int haveMajor = 0;
+    int haveMinor = 0;
+    if (!text || std::sscanf(text, "%d.%d", &haveMajor, &haveMinor) != 2) {
+        return false;
+    }
+    // GLSL writes 4.30 where GL writes 4.3.
+    while (haveMinor >= 10) {
+        haveMinor /= 10;
+    }
+    return haveMajor > major || (haveMajor == major && haveMinor >= minor);
+}
+
+template <typename Item>
+void upload(GLuint buffer, const std::vector<Item>& items) {
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffer);
+    // An empty buffer cannot be bound for the shader.
+    const Item none{};
+    glBufferData(GL_SHADER_STORAGE_BUFFER,
+                 static_cast<GLsizeiptr>(std::max<std::size_t>(items.size(), 1) * sizeof(Item)),
+                 items.empty() ? &none : items.data(), GL_STATIC_DRAW);
+}
+
+}  // namespace
+
+ScreenPassDrawing::~ScreenPassDrawing() {
+    if (program != 0) {
+        glDeleteProgram(program);
+    }
+    if (buffers[0] != 0) {
+        glDeleteBuffers(3, buffers);
+    }
+}
+
+bool ScreenPassDrawing::available() {
+    if (!triedCompile) {
+        triedCompile = true;
+        if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
+            program = linkProgram(kVertexShader, fragmentShader().c_str());
+        }
+    }
+    return program != 0;
+}
+
+void ScreenPassDrawing::update(const HeightMap& map, int radius) {
+    const SiteListIdentity identity = SiteListIdentity::of(map);
+    if (built && identity == builtFor && radius == builtRadius) {
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const SiteCandidates grid = computeSiteCandidates(map.sites, radius);
+    GLint savedBuffer = 0;
+    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
+    if (buffers[0] == 0) {
+        glGenBuffers(3, buffers);
+    }
+    upload(buffers[0], grid.sites);
+    upload(buffers[1], grid.nodes);
+    upload(buffers[2], grid.candidates);
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
+    gridOrigin[0] = static_cast<float>(grid.originX);
+    gridOrigin[1] = static_cast<float>(grid.originY);
+    cellSize = static_cast<float>(grid.cellSize);
+    gridSize[0] = grid.columns;
+    gridSize[1] = grid.rows;
+    siteCount = static_cast<int>(grid.sites.size());
+    rimStrips.clear();
+    for (const RimSite& rim : grid.rimSites) {
+        const CandidateSite& site = grid.sites[rim.site];
+        rimStrips.push_back({site.x, site.y, site.colour, rim.facets});
+    }
+    built = true;
+    builtFor = identity;
+    builtRadius = radius;
+    rebuildMilliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool ScreenPassDrawing::draw(const HeightMap& map, int radius) {
+    WindowToRaster mapping;
+    if (!available() || !currentWindowToRaster(radius, mapping)) {
+        return false;
+    }
+    update(map, radius);
+    if (gridSize[0] == 0) {
+        return true;
+    }
+    GLint savedProgram = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &savedProgram);
+    GLint savedBindings[3] = {0, 0, 0};
+    for (GLuint index = 0; index < 3; ++index) {
+        glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &savedBindings[index]);
+    }
+    GLint savedBuffer = 0;
+    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
+
+    glUseProgram(program);
+    glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
+                       mapping.matrix);
+    glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
+    glUniform2fv(glGetUniformLocation(program, "depthAtDistance"), 1, mapping.depthAtDistance);
+    glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
+    glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
+    glUniform2iv(glGetUniformLocation(program, "gridSize"), 1, gridSize);
+    glUniform1f(glGetUniformLocation(program, "radius"), static_cast<float>(radius));
+    glUniform1f(glGetUniformLocation(program, "rimBand"), static_cast<float>(kRimBand));
+    for (GLuint index = 0; index < 3; ++index) {
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index, buffers[index]);
+    }
+    // Counter-clockwise in normalized device coordinates, so that neither
+    // culling nor a mirroring view drops it.
+    glBegin(GL_QUADS);
+    glVertex2f(-1.0f, -1.0f);
+    glVertex2f(1.0f, -1.0f);
+    glVertex2f(1.0f, 1.0f);
+    glVertex2f(-1.0f, 1.0f);
+    glEnd();
+
+    for (GLuint index = 0; index < 3; ++index) {
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index,
+                         static_cast<GLuint>(savedBindings[index]));
+    }
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
+    glUseProgram(static_cast<GLuint>(savedProgram));
+    drawRimStrips(radius);
+    return true;
+}
+
+void ScreenPassDrawing::drawMarkers() const {
+    if (siteCount == 0) {
+        return;
+    }
+    GLint savedDepthFunc = GL_LEQUAL;
+    glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
+    GLint savedArrayBuffer = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &savedArrayBuffer);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glDepthFunc(GL_ALWAYS);
+    glColor3ub(255, 0, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, sizeof(CandidateSite), nullptr);
+    glDrawArrays(GL_POINTS, 0, siteCount);
+    glPopClientAttrib();
+    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
+    glDepthFunc(static_cast<GLenum>(savedDepthFunc));
+}
+
+// Each strip runs along one facet of a cone's rim, with the very vertices the
+// full cone has there, so that the rasterizer rounds its outer edge alike.
+void ScreenPassDrawing::drawRimStrips(int radius) {
+    if (rimStrips.empty() || !rimDepth.use(radius)) {
+        return;
+    }
+    GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glGetFloatv(GL_CURRENT_COLOR, savedColour);
+    const std::vector<float> rim = rimOffsets(radius);
+    const float inner = static_cast<float>((radius - kRimStrip) / radius);
+    for (const RimStrip& strip : rimStrips) {
+        glPushMatrix();
+        glTranslatef(strip.x, strip.y, 0.0f);
+        glColor4ubv(reinterpret_cast<const GLubyte*>(&strip.colour));
+        glTexCoord2f(strip.x, strip.y);
+        glBegin(GL_QUADS);
+        for (int facet = 0; facet < kConeSlices; ++facet) {
+            if ((strip.facets >> facet & 1u) == 0) {
+                continue;
+            }
+            const int next = (facet + 1) % kConeSlices;
+            glVertex2f(rim[2 * facet], rim[2 * facet + 1]);
+            glVertex2f(rim[2 * next], rim[2 * next + 1]);
+            glVertex2f(inner * rim[2 * next], inner * rim[2 * next + 1]);
+            glVertex2f(inner * rim[2 * facet], inner * rim[2 * facet + 1]);
+        }
+        glEnd();
+        glPopMatrix();
+    }
+    rimDepth.release();
+    glColor4fv(savedColour);
+}

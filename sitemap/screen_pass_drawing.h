@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "sitemap/cone_depth_program.h"
+#include "sitemap/site_list_identity.h"
+
+class HeightMap;
+
+// Draws the cells of the full cones with one window-sized quad: each pixel
+// looks its raster point up in the site candidates and takes the nearest of
+// the few listed there, with that cone's colour and depth. The cost follows
+// the pixels, not the sites. Right at the rims, strips of the cones draw.
+// Needs GL 4.3 and GLSL 4.30 (storage buffers).
+class ScreenPassDrawing {
+public:
+    ScreenPassDrawing() = default;
+    ~ScreenPassDrawing();
+    ScreenPassDrawing(const ScreenPassDrawing&) = delete;
+    ScreenPassDrawing& operator=(const ScreenPassDrawing&) = delete;
+
+    // Whether the context can run the pass; compiles it on the first call.
+    bool available();
+    // Works the candidates out and uploads them when the sites or the
+    // radius differ from the last time. Needs the GL context.
+    void update(const HeightMap& map, int radius);
+    // update, then the cells, without markers, under the current matrices.
+    // Leaves the GL state as it found it. False, drawing nothing, where the
+    // context cannot run the pass or the view shows no area.
+    bool draw(const HeightMap& map, int radius);
+
+    // Every site's red marker over everything drawn before, as
+    // drawSiteMarkers leaves them, from the uploaded positions: far cheaper
+    // than one call per site. Needs a successful draw first.
+    void drawMarkers() const;
+
+    // What the last rebuild cost (candidates and upload) in milliseconds.
+    double lastRebuildMilliseconds() const { return rebuildMilliseconds; }
+
+private:
+    void drawRimStrips(int radius);
+
+    struct RimStrip {
+        float x;
+        float y;
+        std::uint32_t colour;
+        std::uint32_t facets;
+    };
+
+    bool triedCompile = false;
+    unsigned int program = 0;
+    unsigned int buffers[3] = {0, 0, 0};  // sites, nodes, candidates
+    bool built = false;
+    SiteListIdentity builtFor;
+    int builtRadius = 0;
+    double rebuildMilliseconds = 0.0;
+    float gridOrigin[2] = {0.0f, 0.0f};
+    float cellSize = 1.0f;
+    int gridSize[2] = {0, 0};
+    int siteCount = 0;  // positions in buffers[0], copies of one position dropped
+    std::vector<RimStrip> rimStrips;
+    ConeDepthProgram rimDepth;
+};

@@ -1,0 +1,454 @@
+#include "sitemap/site_candidates.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "sitemap/cell_extents.h"
+#include "sitemap/site.h"
+#include "sitemap/site_buckets.h"
+
+namespace {
+
+// A leaf with more candidates than this is cut into four, down to
+// kSmallestCell: the screen pass's cost grows with the candidates per pixel.
+constexpr std::size_t kMostCandidates = 8;
+constexpr double kSmallestCell = 0.25;
+constexpr std::size_t kDeepest = 16;
+constexpr std::size_t kMostRivals = 5;
+// Where a grid cell holds many sites, it is cut into squares of about this
+// many from the start, each gathering its sites from the buckets.
+constexpr double kSitesPerSquare = 2.0;
+
+struct Normals {
+    double x[kConeSlices / 8];
+    double y[kConeSlices / 8];
+    Normals() {
+        const double kPi = 3.14159265358979323846;
+        for (int facet = 0; facet < kConeSlices / 8; ++facet) {
+            const double angle = (facet + 0.5) * 2.0 * kPi / kConeSlices;
+            x[facet] = std::cos(angle) / std::cos(kPi / kConeSlices);
+            y[facet] = std::sin(angle) / std::cos(kPi / kConeSlices);
+        }
+    }
+};
+const Normals kNormals;
+
+// The 32-gon distance of an offset and the (pre-divided) normal of the facet
+// that measures it: normal . v never exceeds the distance of any offset v,
+// so it bounds the distance linearly from below.
+struct Facet {
+    double distance;
+    double normalX;
+    double normalY;
+};
+
+Facet facetOf(double vx, double vy) {
+    double ax = std::fabs(vx);
+    double ay = std::fabs(vy);
+    const bool swapped = ay > ax;
+    if (swapped) {
+        std::swap(ax, ay);
+    }
+    int best = 0;
+    double distance = kNormals.x[0] * ax + kNormals.y[0] * ay;
+    for (int facet = 1; facet < kConeSlices / 8; ++facet) {
+        const double along = kNormals.x[facet] * ax + kNormals.y[facet] * ay;
+        if (along > distance) {
+            distance = along;
+            best = facet;
+        }
+    }
+    double nx = kNormals.x[best];
+    double ny = kNormals.y[best];
+    if (swapped) {
+        std::swap(nx, ny);
+    }
+    return {distance, vx < 0 ? -nx : nx, vy < 0 ? -ny : ny};
+}
+
+double facetDistance(double vx, double vy) {
+    return facetOf(vx, vy).distance;
+}
+
+struct Square {
+    double x0;
+    double y0;
+    double size;
+    double cornerX(int corner) const { return x0 + (corner & 1) * size; }
+    double cornerY(int corner) const { return y0 + (corner >> 1) * size; }
+    Square quarter(int which) const {
+        const double half = size / 2;
+        return {x0 + (which & 1) * half, y0 + (which >> 1) * half, half};
+    }
+};
+
+// Euclidean distance from a point to a square, a lower bound of the 32-gon one.
+double distanceToSquare(double x, double y, const Square& square) {
+    const double dx = std::max({square.x0 - x, 0.0, x - square.x0 - square.size});
+    const double dy = std::max({square.y0 - y, 0.0, y - square.y0 - square.size});
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// Works the cells of one thread out, keeping its nodes and candidates apart
+// until all threads are done.
+class CellWorker {
+public:
+    CellWorker(const SiteCandidates& grid, const Buckets& buckets, double radius)
+        : grid(grid), buckets(buckets), radius(radius), kept(kDeepest) {}
+
+    CandidateNode cell(int column, int row) {
+        const Square square{grid.originX + column * grid.cellSize,
+                            grid.originY + row * grid.cellSize, grid.cellSize};
+        const int cell = row * grid.columns + column;
+        int levels = 0;
+        if (buckets.cellSiteCount[cell] > 0) {
+            const double density = buckets.cellSiteCount[cell] / (square.size * square.size);
+            const double wanted = std::sqrt(kSitesPerSquare / density);
+            while (levels < 8 && square.size / (1 << (levels + 1)) >= wanted) {
+                ++levels;
+            }
+        }
+        return cutInto(square, levels, buckets.nearCentre[cell]);
+    }
+
+    std::vector<CandidateNode> nodes;
+    std::vector<std::uint32_t> candidates;
+    std::vector<RimSite> rimFacets;
+
+private:
+    CandidateNode cutInto(const Square& square, int levels, std::uint32_t fallbackSite) {
+        if (levels == 0) {
+            return gatherInto(square, fallbackSite);
+        }
+        const auto first = static_cast<std::uint32_t>(nodes.size());
+        nodes.resize(nodes.size() + 4);
+        for (int which = 0; which < 4; ++which) {
+            const CandidateNode quarter = cutInto(square.quarter(which), levels - 1, fallbackSite);
+            nodes[first + which] = quarter;
+        }
+        return {first, kSplitNode};
+    }
+
+    // A site near the square's centre from the buckets around it, or the
+    // fallback where they are empty.
+    std::uint32_t siteNear(const Square& square, std::uint32_t fallbackSite) const {
+        const double centreX = square.x0 + square.size / 2;
+        const double centreY = square.y0 + square.size / 2;
+        const int column = buckets.bucketOf(centreX, grid.originX, buckets.columns);
+        const int row = buckets.bucketOf(centreY, grid.originY, buckets.rows);
+        std::uint32_t best = fallbackSite;
+        double bestDistance =
+            facetDistance(centreX - buckets.sites[best].x, centreY - buckets.sites[best].y);
+        for (int bucketRow = std::max(row - 1, 0); bucketRow <= std::min(row + 1, buckets.rows - 1);
+             ++bucketRow) {
+            for (int bucketColumn = std::max(column - 1, 0);
+                 bucketColumn <= std::min(column + 1, buckets.columns - 1); ++bucketColumn) {
+                const int bucket = bucketRow * buckets.columns + bucketColumn;
+                for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
+                     ++index) {
+                    const double distance = facetDistance(centreX - buckets.sites[index].x,
+                                                          centreY - buckets.sites[index].y);
+                    if (distance < bestDistance) {
+                        bestDistance = distance;
+                        best = index;
+                    }
+                }
+            }
+        }
+        return best;
+    }
+
+    CandidateNode gatherInto(const Square& square, std::uint32_t fallbackSite) {
+        // Any site bounds the nearest distance from above; one close by
+        // bounds it tightly, which keeps the gathering short. A site shows in
+        // the square only where it is no farther than that site (at most its
+        // largest distance over the corners, the distance being convex) and
+        // than the radius.
+        const SitePoint& near = buckets.sites[siteNear(square, fallbackSite)];
+        double farthest = 0.0;
+        for (int corner = 0; corner < 4; ++corner) {
+            farthest = std::max(farthest, facetDistance(square.cornerX(corner) - near.x,
+                                                        square.cornerY(corner) - near.y));
+        }
+        const double limit = std::min(farthest + kCellTieTolerance, radius + kRimReach);
+        gathered.clear();
+        const int lowColumn = buckets.bucketOf(square.x0 - limit, grid.originX, buckets.columns);
+        const int highColumn =
+            buckets.bucketOf(square.x0 + square.size + limit, grid.originX, buckets.columns);
+        const int lowRow = buckets.bucketOf(square.y0 - limit, grid.originY, buckets.rows);
+        const int highRow =
+            buckets.bucketOf(square.y0 + square.size + limit, grid.originY, buckets.rows);
+        const double middleColumn = (square.x0 + square.size / 2 - grid.originX) / buckets.size;
+        const double middleRow = (square.y0 + square.size / 2 - grid.originY) / buckets.size;
+        const double halfWidth = square.size / 2 / buckets.size;
+        for (int bucketRow = lowRow; bucketRow <= highRow; ++bucketRow) {
+            const double gapY =
+                std::max(0.0, std::fabs(bucketRow + 0.5 - middleRow) - halfWidth - 0.5) *
+                buckets.size;
+            if (gapY > limit) {
+                continue;
+            }
+            // Only the row's occupied stretch, within the limit's chord.
+            const double chord = std::sqrt(limit * limit - gapY * gapY) / buckets.size + halfWidth;
+            const int first = std::max({lowColumn, static_cast<int>(middleColumn - chord) - 1,
+                                        buckets.firstOccupied[bucketRow]});
+            const int last = std::min({highColumn, static_cast<int>(middleColumn + chord) + 1,
+                                       buckets.lastOccupied[bucketRow]});
+            for (int bucketColumn = first; bucketColumn <= last; ++bucketColumn) {
+                const int bucket = bucketRow * buckets.columns + bucketColumn;
+                for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
+                     ++index) {
+                    const SitePoint& site = buckets.sites[index];
+                    if (distanceToSquare(site.x, site.y, square) <= limit) {
+                        gathered.push_back(index);
+                    }
+                }
+            }
+        }
+        return refine(square, gathered, 0);
+    }
+
+    // Where the nearest distance can reach the rim strips somewhere in the
+    // leaf (it is at most any listed site's largest over the corners), every
+    // listed site may show there, through the facets that face the leaf.
+    void markRimFacets(const Square& square, const std::vector<std::uint32_t>& listed) {
+        double nearestAtMost = std::numeric_limits<double>::infinity();
+        for (std::uint32_t index : listed) {
+            const SitePoint& site = buckets.sites[index];
+            double farthest = 0.0;
+            for (int corner = 0; corner < 4; ++corner) {
+                farthest = std::max(farthest, facetDistance(square.cornerX(corner) - site.x,
+                                                            square.cornerY(corner) - site.y));
+            }
+            nearestAtMost = std::min(nearestAtMost, farthest);
+        }
+        if (listed.empty() || nearestAtMost < radius - kRimStrip) {
+            return;
+        }
+        const double kPi = 3.14159265358979323846;
+        const double facetAngle = 2.0 * kPi / kConeSlices;
+        for (std::uint32_t index : listed) {
+            const SitePoint& site = buckets.sites[index];
+            if (distanceToSquare(site.x, site.y, square) < square.size) {
+                rimFacets.push_back({index, 0xFFFFFFFFu});
+                continue;
+            }
+            // The square is seen from the site under less than a half turn.
+            const double middle = std::atan2(square.y0 + square.size / 2 - site.y,
+                                             square.x0 + square.size / 2 - site.x);
+            double low = 0.0;
+            double high = 0.0;
+            for (int corner = 0; corner < 4; ++corner) {
+                double turn =
+                    std::atan2(square.cornerY(corner) - site.y, square.cornerX(corner) - site.x) -
+                    middle;
+                turn -= 2.0 * kPi * std::round(turn / (2.0 * kPi));
+                low = std::min(low, turn);
+                high = std::max(high, turn);
+            }
+            std::uint32_t facets = 0;
+            const int first = static_cast<int>(std::floor((middle + low) / facetAngle)) - 1;
+            const int last = static_cast<int>(std::floor((middle + high) / facetAngle)) + 1;
+            for (int facet = first; facet <= last; ++facet) {
+                facets |= 1u << (((facet % kConeSlices) + kConeSlices) % kConeSlices);
+            }
+            rimFacets.push_back({index, facets});
+        }
+    }
+
+    // Keeps the sites of `from` that can show in the square, then cuts the
+    // square into quarters while they are many.
+    CandidateNode refine(const Square& square, const std::vector<std::uint32_t>& from,
+                         std::size_t depth) {
+        std::vector<std::uint32_t>& keep = kept[depth];
+        select(square, from, keep);
+        if (keep.size() > kMostCandidates && square.size > kSmallestCell && depth + 1 < kDeepest) {
+            const auto first = static_cast<std::uint32_t>(nodes.size());
+            nodes.resize(nodes.size() + 4);
+            for (int which = 0; which < 4; ++which) {
+                const CandidateNode quarter = refine(square.quarter(which), kept[depth], depth + 1);
+                nodes[first + which] = quarter;
+            }
+            return {first, kSplitNode};
+        }
+        markRimFacets(square, keep);
+        const auto first = static_cast<std::uint32_t>(candidates.size());
+        candidates.insert(candidates.end(), keep.begin(), keep.end());
+        return {first, static_cast<std::uint32_t>(keep.size())};
+    }
+
+    // Site s can show at a point p of the square only if d_s(p) is within
+    // the tolerance of d_t(p) for every other site t, and d_s(p) within the
+    // radius. Below d_s lies the plane of its facet at the centre;
+    // d_t is convex, so on each half of the square it lies below the plane
+    // through its corner values. The difference of the two planes is least
+    // at a corner, which gives a lower bound of d_s - d_t, exact where both
+    // are planar, far from the sites.
+    void select(const Square& square, const std::vector<std::uint32_t>& from,
+                std::vector<std::uint32_t>& keep) {
+        keep.clear();
+        if (from.empty()) {
+            return;
+        }
+        const double half = square.size / 2;
+        const double centreX = square.x0 + half;
+        const double centreY = square.y0 + half;
+        facets.resize(from.size());
+        std::size_t nearest = 0;
+        for (std::size_t position = 0; position < from.size(); ++position) {
+            const SitePoint& site = buckets.sites[from[position]];
+            facets[position] = facetOf(centreX - site.x, centreY - site.y);
+            if (facets[position].distance < facets[nearest].distance) {
+                nearest = position;
+            }
+        }
+        // The rivals: the site nearest the centre and the first few sites in
+        // the square, each of which owns a stretch of it; any one that is
+        // nearer everywhere rules a site out.
+        rivals.assign(1, from[nearest]);
+        for (std::uint32_t index : from) {
+            const SitePoint& site = buckets.sites[index];
+            if (rivals.size() < kMostRivals && index != from[nearest] && site.x >= square.x0 &&
+                site.x <= square.x0 + square.size && site.y >= square.y0 &&
+                site.y <= square.y0 + square.size) {
+                rivals.push_back(index);
+            }
+        }
+        double rivalAtCorner[kMostRivals][4];
+        for (std::size_t rival = 0; rival < rivals.size(); ++rival) {
+            const SitePoint& site = buckets.sites[rivals[rival]];
+            for (int corner = 0; corner < 4; ++corner) {
+                rivalAtCorner[rival][corner] =
+                    facetDistance(square.cornerX(corner) - site.x, square.cornerY(corner) - site.y);
+            }
+        }
+        for (std::size_t position = 0; position < from.size(); ++position) {
+            // The facet's plane at a corner: the centre's distance plus the
+            // normal's share of the step from the centre to the corner.
+            const Facet& facet = facets[position];
+            const double alongX = half * facet.normalX;
+            const double alongY = half * facet.normalY;
+            const double least = facet.distance - std::fabs(alongX) - std::fabs(alongY);
+            double below[4];
+            for (int corner = 0; corner < 4; ++corner) {
+                below[corner] = facet.distance + ((corner & 1) ? alongX : -alongX) +
+                                ((corner >> 1) ? alongY : -alongY);
+            }
+            bool ruledOut = false;
+            for (std::size_t rival = 0; rival < rivals.size() && !ruledOut; ++rival) {
+                double leastOverRival = std::numeric_limits<double>::infinity();
+                for (int corner = 0; corner < 4; ++corner) {
+                    leastOverRival =
+                        std::min(leastOverRival, below[corner] - rivalAtCorner[rival][corner]);
+                }
+                ruledOut = leastOverRival > kCellTieTolerance;
+            }
+            if (least <= radius + kRimReach && !ruledOut) {
+                keep.push_back(from[position]);
+            }
+        }
+    }
+
+    const SiteCandidates& grid;
+    const Buckets& buckets;
+    double radius;
+    std::vector<std::uint32_t> gathered;
+    std::vector<std::vector<std::uint32_t>> kept;
+    std::vector<Facet> facets;
+    std::vector<std::uint32_t> rivals;
+};
+
+}  // namespace
+
+const CandidateNode* SiteCandidates::leafAt(double x, double y) const {
+    double column = (x - originX) / cellSize;
+    double row = (y - originY) / cellSize;
+    if (!(column >= 0 && row >= 0 && column < columns && row < rows)) {
+        return nullptr;
+    }
+    const CandidateNode* node = &nodes[static_cast<int>(row) * columns + static_cast<int>(column)];
+    column -= std::floor(column);
+    row -= std::floor(row);
+    while (node->count == kSplitNode) {
+        column *= 2;
+        row *= 2;
+        const int right = column >= 1.0;
+        const int upper = row >= 1.0;
+        column -= right;
+        row -= upper;
+        node = &nodes[node->first + right + 2 * upper];
+    }
+    return node;
+}
+
+SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) {
+    SiteCandidates grid;
+    if (!head || radius <= 0) {
+        return grid;
+    }
+    threads = std::max(threads, 1);
+    const std::vector<SitePoint> points = collectSites(head);
+    placeGrid(grid, points, radius);
+    Buckets buckets = bucketSites(grid, points, threads);
+    findSitesNearCentres(grid, buckets);
+
+    const int cells = grid.columns * grid.rows;
+    std::vector<CandidateNode> roots(cells);
+    std::vector<unsigned char> rootThread(cells);
+    std::vector<CellWorker> workers(threads, CellWorker(grid, buckets, radius));
+    std::atomic<int> nextRow{0};
+    onThreads(threads, [&](int thread) {
+        for (int row = nextRow++; row < grid.rows; row = nextRow++) {
+            for (int column = 0; column < grid.columns; ++column) {
+                roots[row * grid.columns + column] = workers[thread].cell(column, row);
+                rootThread[row * grid.columns + column] = static_cast<unsigned char>(thread);
+            }
+        }
+    });
+
+    // One node array: the cells first, then each thread's quarters.
+    std::vector<std::uint32_t> nodeBase(threads), candidateBase(threads);
+    std::size_t nodeCount = cells, candidateCount = 0;
+    for (int thread = 0; thread < threads; ++thread) {
+        nodeBase[thread] = static_cast<std::uint32_t>(nodeCount);
+        candidateBase[thread] = static_cast<std::uint32_t>(candidateCount);
+        nodeCount += workers[thread].nodes.size();
+        candidateCount += workers[thread].candidates.size();
+    }
+    const auto rebased = [&](CandidateNode node, int thread) {
+        node.first += node.count == kSplitNode ? nodeBase[thread] : candidateBase[thread];
+        return node;
+    };
+    grid.nodes.reserve(nodeCount);
+    for (int cell = 0; cell < cells; ++cell) {
+        grid.nodes.push_back(rebased(roots[cell], rootThread[cell]));
+    }
+    grid.candidates.reserve(candidateCount);
+    for (int thread = 0; thread < threads; ++thread) {
+        for (const CandidateNode& node : workers[thread].nodes) {
+            grid.nodes.push_back(rebased(node, thread));
+        }
+        grid.candidates.insert(grid.candidates.end(), workers[thread].candidates.begin(),
+                               workers[thread].candidates.end());
+    }
+    std::vector<std::uint32_t> facetsOf(buckets.sites.size(), 0);
+    for (const CellWorker& worker : workers) {
+        for (const RimSite& rim : worker.rimFacets) {
+            facetsOf[rim.site] |= rim.facets;
+        }
+    }
+    for (std::size_t index = 0; index < facetsOf.size(); ++index) {
+        if (facetsOf[index] != 0) {
+            grid.rimSites.push_back({static_cast<std::uint32_t>(index), facetsOf[index]});
+        }
+    }
+    grid.sites.reserve(buckets.sites.size());
+    for (const SitePoint& site : buckets.sites) {
+        grid.sites.push_back(
+            {static_cast<float>(site.x), static_cast<float>(site.y), site.colour, 0});
+    }
+    return grid;
+}
