@@ -74,11 +74,10 @@ bool CutConeDrawing::update(const HeightMap& map, int radius) {
     return true;
 }
 
-void CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
+bool CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
     update(map, radius);
     if (indexCount > 0 && !depthProgram.use(radius)) {
-        map.drawCones(radius, markSites);
-        return;
+        return false;
     }
     GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glGetFloatv(GL_CURRENT_COLOR, savedColour);
@@ -110,4 +109,5 @@ void CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
         drawSiteMarkers(map.sites);
     }
     glColor4fv(savedColour);
+    return true;
 }
