@@ -1,0 +1,103 @@
+#include "tools/bench/wireframe_view.h"
+
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/frame.h"
+#include "app/keys.h"
+#include "sitemap/height_map.h"
+#include "tools/bench/frame_timing.h"
+
+namespace {
+
+// Key v's GL state for the measurement's lifetime.
+class WireframeGlState {
+public:
+    WireframeGlState() : cullingWasOn(glIsEnabled(GL_CULL_FACE) == GL_TRUE) {
+        glGetIntegerv(GL_POLYGON_MODE, savedModes);
+        glEnable(GL_CULL_FACE);
+        glPolygonMode(GL_FRONT, GL_LINE);
+    }
+    ~WireframeGlState() {
+        if (!cullingWasOn) {
+            glDisable(GL_CULL_FACE);
+        }
+        glPolygonMode(GL_FRONT, static_cast<GLenum>(savedModes[0]));
+    }
+    WireframeGlState(const WireframeGlState&) = delete;
+    WireframeGlState& operator=(const WireframeGlState&) = delete;
+
+private:
+    bool cullingWasOn;
+    GLint savedModes[2] = {GL_FILL, GL_FILL};
+};
+
+// Starts the process's peak resident memory afresh from what it holds now.
+void resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double peakMemoryMb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stod(line.substr(6)) / 1024.0;
+        }
+    }
+    return 0.0;
+}
+
+long long differingPixels(const RgbPicture& first, const RgbPicture& second) {
+    long long differing = 0;
+    for (int row = 0; row < first.height; ++row) {
+        for (int column = 0; column < first.width; ++column) {
+            differing += first.at(column, row) != second.at(column, row);
+        }
+    }
+    return differing;
+}
+
+}  // namespace
+
+WireframeResult measureWireframe(HeightMap& map, int rounds) {
+    const WireframeGlState glState;
+    const ViewState view{1.0f, 0.0f, 0.0f};
+    WireframeResult result;
+    std::vector<double> slicedMs;
+    std::vector<double> onePassMs;
+    RgbPicture sliced;
+    RgbPicture onePass;
+    for (int round = 0; round < rounds; ++round) {
+        FrameRenderer renderer;
+        resetPeakMemory();
+        double totalMs = 0.0;
+        result.passes = 0;
+        do {
+            const double passMs = timedGlWorkMs([&] { renderer.render(map, view); });
+            totalMs += passMs;
+            result.longestPassMs = std::max(result.longestPassMs, passMs);
+            ++result.passes;
+        } while (!renderer.pictureFinished());
+        slicedMs.push_back(totalMs);
+        result.slicedPeakMb = std::max(result.slicedPeakMb, peakMemoryMb());
+        sliced = readPicture(map.size, map.size);
+        if (totalMs >= kLongestOnePassMs) {
+            continue;
+        }
+        resetPeakMemory();
+        onePassMs.push_back(
+            timedGlWorkMs([&] { renderer.drawFrame(map, view, ConeDrawing::Reference); }));
+        result.onePassPeakMb = std::max(result.onePassPeakMb, peakMemoryMb());
+        onePass = readPicture(map.size, map.size);
+    }
+    result.slicedMs = summariseFrames(slicedMs, rounds);
+    if (!onePassMs.empty()) {
+        result.onePassMs = summariseFrames(onePassMs, rounds);
+        result.differingPixels = differingPixels(sliced, onePass);
+    }
+    return result;
+}
