@@ -27,6 +27,7 @@ struct WireframeResult {
 constexpr double kLongestOnePassMs = 60000.0;
 
 // Draws the map's sites in wire-frame mode, sliced and in one pass by turns,
-// `rounds` times each, and compares the last pictures. Leaves the GL state as
+// `rounds` times each after an untimed warm-up, and compares the last
+// pictures. Leaves the GL state as
 // it found it.
 WireframeResult measureWireframe(HeightMap& map, int rounds);
