@@ -22,29 +22,37 @@ std::chrono::steady_clock::time_point finishedNow() {
 
 void SlicedFrame::start(const HeightMap& map) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    nextSite = map.sites;
+    nextCone = map.sites;
+    nextMarker = nullptr;
     started = true;
-    budget.restart();
+    coneBudget.restart();
 }
 
 bool SlicedFrame::drawNextSlice(HeightMap& map, const ViewState& view) {
     if (!started) {
         return false;
     }
-    const int cones = budget.nextConeCount();
+    const bool cones = nextCone != nullptr;
+    SliceBudget& budget = cones ? coneBudget : markerBudget;
+    const int count = budget.nextCount();
     GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glGetFloatv(GL_CURRENT_COLOR, savedColour);
     const auto sliceStart = finishedNow();
     drawInView(view, [&] {
-        nextSite = drawFullCones(nextSite, cones, map.size / 2);
-        if (!nextSite) {
-            drawSiteMarkers(map.sites);
+        if (cones) {
+            nextCone = drawFullCones(nextCone, count, map.size / 2);
+        } else {
+            nextMarker = drawSiteMarkers(nextMarker, count);
         }
     });
     lastSliceMs = std::chrono::duration<double, std::milli>(finishedNow() - sliceStart).count();
     glColor4fv(savedColour);
-    budget.record(cones, lastSliceMs);
-    started = nextSite != nullptr;
+    budget.record(count, lastSliceMs);
+    if (cones && !nextCone) {
+        nextMarker = map.sites;
+        markerBudget.restart();
+    }
+    started = nextCone || nextMarker;
     return started;
 }
 

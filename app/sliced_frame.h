@@ -10,19 +10,20 @@ struct ViewState;
 // draw buffer, so that no single frame has to draw them all: the same clear,
 // view transform, cones in list order and markers last as drawFrame, with
 // the depth test carrying over from slice to slice, so the finished picture
-// is the one drawFrame gives there. The buffer must keep its colour and
+// is the one drawFrame gives there. The markers come in slices of their own
+// after the last cone: hundreds of thousands take a while too. The buffer must keep its colour and
 // depth from one slice to the next. Each slice's GL work is finished before
 // the next, which keeps the driver from holding a whole picture's geometry,
 // and timed, which sizes the next slice.
 class SlicedFrame {
 public:
     explicit SlicedFrame(double sliceBudgetMs = SliceBudget::kDefaultBudgetMs)
-        : budget(sliceBudgetMs) {}
+        : coneBudget(sliceBudgetMs), markerBudget(sliceBudgetMs) {}
 
     // Clears the draw buffer for a new picture of the map's sites.
     void start(const HeightMap& map);
-    // Draws the next slice under the view and, after the last cones, the
-    // markers. The map's list and the view must be the ones of the whole
+    // Draws the next slice of cones, or of markers once the cones are done,
+    // under the view. The map's list and the view must be the ones of the whole
     // picture. True while slices are outstanding.
     bool drawNextSlice(HeightMap& map, const ViewState& view);
     bool finished() const { return !started; }
@@ -32,9 +33,11 @@ public:
     double lastSliceMilliseconds() const { return lastSliceMs; }
 
 private:
-    SliceBudget budget;
+    SliceBudget coneBudget;
+    SliceBudget markerBudget;
     bool started = false;
-    const Site* nextSite = nullptr;
+    const Site* nextCone = nullptr;
+    const Site* nextMarker = nullptr;
     double lastSliceMs = 0.0;
 };
 

@@ -36,17 +36,23 @@ const Site* drawFullCones(const Site* first, int count, int radius) {
 }
 
 void drawSiteMarkers(const Site* sites) {
-    if (!sites) {
-        return;
+    drawSiteMarkers(sites, std::numeric_limits<int>::max());
+}
+
+const Site* drawSiteMarkers(const Site* first, int count) {
+    if (!first) {
+        return nullptr;
     }
     GLint savedDepthFunc = GL_LEQUAL;
     glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
     glDepthFunc(GL_ALWAYS);
     glColor3ub(255, 0, 0);
     glBegin(GL_POINTS);
-    for (const Site* site = sites; site; site = site->next) {
+    const Site* site = first;
+    for (int marked = 0; site && marked < count; ++marked, site = site->next) {
         glVertex2f(static_cast<float>(site->x), static_cast<float>(site->y));
     }
     glEnd();
     glDepthFunc(savedDepthFunc);
+    return site;
 }

@@ -161,8 +161,8 @@ INSTANTIATE_TEST_SUITE_P(ScenesAndViews, FastFrameMatchesReference,
                              return std::get<0>(info.param) + "_" + std::get<1>(info.param).name;
                          });
 
-// The full cones about a cone per slice, in the GL state that keys c and v
-// leave, against the same cones in one pass.
+// The full cones about a cone (then a marker) per slice, in the GL state
+// that keys c and v leave, against the same cones in one pass.
 class SlicedFrameMatchesOnePass
     : public FastFrameTest,
       public ::testing::WithParamInterface<std::tuple<std::string, GLenum, NamedView>> {};
@@ -178,7 +178,10 @@ TEST_P(SlicedFrameMatchesOnePass, PixelForPixelWithTheMarkersOnlyWhenFinished) {
     sliced.start(map);
     int slices = 1;
     for (; sliced.drawNextSlice(map, namedView.view); ++slices) {
-        EXPECT_EQ(pixelsDifferingFrom([](int, int) { return kMarkerRed; }), kSize * kSize);
+        // Cones take at least the first half of the slices.
+        if (slices <= map.siteCount / 2) {
+            EXPECT_EQ(pixelsDifferingFrom([](int, int) { return kMarkerRed; }), kSize * kSize);
+        }
     }
     EXPECT_GT(slices, map.siteCount / 2);
     EXPECT_EQ(pixelsDifferingFrom([&](int column, int row) { return onePass.at(column, row); }), 0);

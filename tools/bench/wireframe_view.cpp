@@ -67,7 +67,7 @@ long long differingPixels(const RgbPicture& first, const RgbPicture& second) {
 void warmUp(FrameRenderer& renderer, int edge, const ViewState& view) {
     HeightMap sites;
     sites.size = edge;
-    for (int index = 0; index < 4 * SliceBudget::kFirstSliceCones; ++index) {
+    for (int index = 0; index < 4 * SliceBudget::kFirstSliceSize; ++index) {
         addSite(sites, edge * 0.05 * index, edge * 0.5, 255, 255, 255);
     }
     do {
