@@ -22,8 +22,8 @@ std::string roundsMs(const FrameStatistics& rounds) {
 }  // namespace
 
 void printWireframeTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
-    out << "| scene | sites | sliced ms | passes | longest pass ms | sliced peak MB | one pass ms "
-           "| one pass peak MB | sliced / one pass | differing px |\n"
+    out << "| scene | sites | sliced ms | passes | longest pass ms | sliced peak +MB | one pass ms "
+           "| one pass peak +MB | sliced / one pass | differing px |\n"
         << "| --- | --: | --: | --: | --: | --: | --: | --: | --: | --: |\n";
     bool anySkipped = false;
     for (const SceneResult& scene : scenes) {
@@ -63,6 +63,6 @@ std::string wireframeSummaryLine(const std::vector<SceneResult>& scenes) {
     }
     return "wire-frame summary: key-1 sliced " + fixed(view.slicedMs.medianMs, 1) +
            " ms, one pass " + (view.onePassMs ? fixed(view.onePassMs->medianMs, 1) : "-") +
-           " ms, longest pass " + fixed(view.longestPassMs, 1) + " ms, peak " +
+           " ms, longest pass " + fixed(view.longestPassMs, 1) + " ms, peak +" +
            fixed(view.slicedPeakMb, 0) + " MB, differing pixels " + std::to_string(differing);
 }

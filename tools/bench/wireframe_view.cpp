@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,19 +38,24 @@ private:
     GLint savedModes[2] = {GL_FILL, GL_FILL};
 };
 
-// Starts the process's peak resident memory afresh from what it holds now.
-void resetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-double peakMemoryMb() {
+// A figure of /proc/self/status, in MB.
+double statusMb(const std::string& field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stod(line.substr(6)) / 1024.0;
+        if (line.rfind(field, 0) == 0) {
+            return std::stod(line.substr(field.size())) / 1024.0;
         }
     }
     return 0.0;
+}
+
+// How far the process's resident memory rises above what it holds now
+// while `work` runs: the peak is started afresh from the current figure.
+double peakRiseMb(const std::function<void()>& work) {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const double before = statusMb("VmRSS:");
+    work();
+    return statusMb("VmHWM:") - before;
 }
 
 long long differingPixels(const RgbPicture& first, const RgbPicture& second) {
@@ -91,25 +97,27 @@ WireframeResult measureWireframe(HeightMap& map, int rounds) {
     warmUp(renderer, map.size, view);
     for (int round = 0; round < rounds; ++round) {
         renderer.forgetRetainedFrame();
-        resetPeakMemory();
         double totalMs = 0.0;
         result.passes = 0;
-        do {
-            const double passMs = timedGlWorkMs([&] { renderer.render(map, view); });
-            totalMs += passMs;
-            result.longestPassMs = std::max(result.longestPassMs, passMs);
-            ++result.passes;
-        } while (!renderer.pictureFinished());
+        const double slicedRiseMb = peakRiseMb([&] {
+            do {
+                const double passMs = timedGlWorkMs([&] { renderer.render(map, view); });
+                totalMs += passMs;
+                result.longestPassMs = std::max(result.longestPassMs, passMs);
+                ++result.passes;
+            } while (!renderer.pictureFinished());
+        });
         slicedMs.push_back(totalMs);
-        result.slicedPeakMb = std::max(result.slicedPeakMb, peakMemoryMb());
+        result.slicedPeakMb = std::max(result.slicedPeakMb, slicedRiseMb);
         sliced = readPicture(map.size, map.size);
         if (totalMs >= kLongestOnePassMs) {
             continue;
         }
-        resetPeakMemory();
-        onePassMs.push_back(
-            timedGlWorkMs([&] { renderer.drawFrame(map, view, ConeDrawing::Reference); }));
-        result.onePassPeakMb = std::max(result.onePassPeakMb, peakMemoryMb());
+        const double onePassRiseMb = peakRiseMb([&] {
+            onePassMs.push_back(
+                timedGlWorkMs([&] { renderer.drawFrame(map, view, ConeDrawing::Reference); }));
+        });
+        result.onePassPeakMb = std::max(result.onePassPeakMb, onePassRiseMb);
         onePass = readPicture(map.size, map.size);
     }
     result.slicedMs = summariseFrames(slicedMs, rounds);

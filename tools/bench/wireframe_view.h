@@ -15,7 +15,9 @@ struct WireframeResult {
     FrameStatistics slicedMs;
     int passes = 0;              // renders per sliced picture
     double longestPassMs = 0.0;  // the longest render of any round
-    double slicedPeakMb = 0.0;   // the process's peak resident memory meanwhile
+    // How far the process's resident memory rose above its figure before the
+    // drawing, the most of any round.
+    double slicedPeakMb = 0.0;
     // The one pass, where it was drawn.
     std::optional<FrameStatistics> onePassMs;
     double onePassPeakMb = 0.0;
