@@ -22,12 +22,13 @@ void reportExtraction() {
     std::cout << "Time taken (seconds): " << g_stopwatch->elapsed() << std::endl;
 }
 
-// Renders the current view into the back buffer, as the window's next frame
-// would show it, and saves it. Rendering first matters: keys typed in one
-// burst reach the program before the next frame, so the last frame drawn may
-// predate an extraction or a view change. An unchanged frame is only copied.
+// Renders the current view's finished picture into the back buffer and
+// saves it. Rendering first matters: keys typed in one burst reach the
+// program before the next frame, so the last frame drawn may predate an
+// extraction or a view change, and a picture drawn in slices may not be
+// finished yet. An unchanged, finished frame is only copied.
 void saveCurrentFrame() {
-    windowFrameRenderer().render(*g_heightMap, ViewState{g_zoom, g_panX, g_panY});
+    windowFrameRenderer().renderFinished(*g_heightMap, ViewState{g_zoom, g_panX, g_panY});
     g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
 }
 

@@ -5,37 +5,33 @@
 #include "app/keys.h"
 #include "sitemap/height_map.h"
 
-namespace {
-
-template <typename DrawCones>
-void drawFrameWith(HeightMap& map, const ViewState& view, DrawCones drawCones) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+void drawInView(const ViewState& view, const std::function<void()>& draw) {
     glLoadIdentity();
     glPushMatrix();
     glLoadIdentity();
     // Scale first, translate second: the pan is in raster pixels.
     glScalef(view.zoom, view.zoom, 1.0f);
     glTranslatef(view.panX, view.panY, 0.0f);
-    drawCones(map.size / 2);
+    draw();
     glPopMatrix();
 }
 
-}  // namespace
-
 void drawFrame(HeightMap& map, const ViewState& view) {
-    drawFrameWith(map, view, [&](int radius) { map.drawCones(radius, true); });
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawInView(view, [&] { map.drawCones(map.size / 2, true); });
+}
+
+bool FrameRenderer::drawFastFrame(HeightMap& map, const ViewState& view) {
+    bool drawn = false;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawInView(view, [&] { drawn = filled.draw(map, map.size / 2, true); });
+    return drawn;
 }
 
 void FrameRenderer::drawFrame(HeightMap& map, const ViewState& view, ConeDrawing drawing) {
-    if (drawing == ConeDrawing::Reference) {
+    if (drawing == ConeDrawing::Reference || !drawFastFrame(map, view)) {
         ::drawFrame(map, view);
-        return;
     }
-    drawFrameWith(map, view, [&](int radius) {
-        if (!filled.draw(map, radius, true)) {
-            map.drawCones(radius, true);
-        }
-    });
 }
 
 void FrameRenderer::prepare(HeightMap& map) {
@@ -66,17 +62,44 @@ FrameRenderer::Inputs FrameRenderer::currentInputs(const HeightMap& map, const V
     return inputs;
 }
 
+bool FrameRenderer::upToDate(const HeightMap& map, const ViewState& view) const {
+    return pictureStarted && slicedFrame.finished() && currentInputs(map, view) == retainedInputs;
+}
+
 void FrameRenderer::render(HeightMap& map, const ViewState& view) {
+    renderPass(map, view, false);
+}
+
+void FrameRenderer::renderFinished(HeightMap& map, const ViewState& view) {
+    renderPass(map, view, true);
+}
+
+void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool wholePicture) {
     const Inputs inputs = currentInputs(map, view);
     const int* viewport = inputs.viewport;
-    retained = inputs == retainedInputs &&
+    const bool samePicture = pictureStarted && inputs == retainedInputs;
+    retained = samePicture && slicedFrame.finished() &&
                retainedFrame.show(viewport[0], viewport[1], viewport[2], viewport[3]);
     if (retained) {
         return;
     }
-    drawFrame(map, view, inputs.frontMode == GL_FILL ? ConeDrawing::Fast : ConeDrawing::Reference);
-    retainedInputs = inputs;
-    retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+    if (!samePicture || slicedFrame.finished()) {
+        retainedInputs = inputs;
+        pictureStarted = true;
+        if (inputs.frontMode == GL_FILL && drawFastFrame(map, view)) {
+            slicedFrame.abandon();
+            retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+            return;
+        }
+        slicedFrame.start(map);
+    }
+    while (slicedFrame.drawNextSlice(map, view) && wholePicture) {
+    }
+    if (slicedFrame.finished()) {
+        retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+    } else {
+        showBackBuffer(viewport);
+    }
 }
 
 FrameRenderer& windowFrameRenderer() {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
+
 #include "app/retained_frame.h"
+#include "app/sliced_frame.h"
 #include "sitemap/filled_cone_drawing.h"
 #include "sitemap/site_list_identity.h"
 
@@ -17,23 +20,45 @@ enum class ConeDrawing { Reference, Fast };
 // fast drawing is held against.
 void drawFrame(HeightMap& map, const ViewState& view);
 
-// Draws the window's frames: the filled drawing when polygons are filled,
-// the full cones when they are outlined (cut cones would outline other shapes),
-// and a copy of the last frame when nothing it depends on has changed.
+// Runs `draw` under the view transform (zoom, then pan) and leaves the
+// modelview matrix as identity.
+void drawInView(const ViewState& view, const std::function<void()>& draw);
+
+// Draws the window's frames: the filled drawing (cut cones or the screen
+// pass) when polygons are filled, the full cones when they are outlined (cut
+// cones would outline other shapes) or the filled drawing cannot run, and a
+// copy of the last frame when nothing it depends on has changed. The full
+// cones are drawn a slice per frame, so that no frame keeps the window from
+// answering for long: into the back buffer, which is not swapped until the
+// picture is finished, and copied to the front buffer after every slice.
+// Drawing them into an offscreen buffer instead would not do: the driver
+// rasterizes some edges there a pixel apart from the window's.
 class FrameRenderer {
 public:
-    // Up to cutConeSiteLimit sites the filled frames are cut cones.
-    explicit FrameRenderer(int cutConeSiteLimit = FilledConeDrawing::kCutConeSiteLimit)
-        : filled(cutConeSiteLimit) {}
+    // Each slice of full cones aims at sliceBudgetMs of GL work; up to
+    // cutConeSiteLimit sites the filled frames are cut cones.
+    explicit FrameRenderer(double sliceBudgetMs = SliceBudget::kDefaultBudgetMs,
+                           int cutConeSiteLimit = FilledConeDrawing::kCutConeSiteLimit)
+        : filled(cutConeSiteLimit), slicedFrame(sliceBudgetMs) {}
 
-    // One frame drawn from scratch as drawFrame does, with the cones drawn
-    // the given way; the cut cones are worked out first if the sites changed
-    // since the last time. No retained copy is used or made. Where the fast
-    // drawings cannot run, the full cones.
+    // One frame drawn from scratch as drawFrame does, in one pass, with the
+    // cones drawn the given way (the full ones where the filled drawing
+    // cannot run); what the filled drawing needs is worked out first if the
+    // sites changed since the last time. No retained copy is used or made.
     void drawFrame(HeightMap& map, const ViewState& view, ConeDrawing drawing);
 
-    // The frame for the window's back buffer.
+    // The window's next frame: after a change the fast picture, or the first
+    // slice of the full cones; then the next slice, until the picture is
+    // finished; then the retained copy. The back buffer is to be swapped
+    // only when the picture is finished; until then it holds the slices so
+    // far, which the render has shown in the front buffer.
     void render(HeightMap& map, const ViewState& view);
+    // render, with all outstanding slices drawn first: the finished picture.
+    void renderFinished(HeightMap& map, const ViewState& view);
+    // Whether the picture the last render showed is finished.
+    bool pictureFinished() const { return slicedFrame.finished(); }
+    // Whether the next render would show the finished picture it showed last.
+    bool upToDate(const HeightMap& map, const ViewState& view) const;
 
     // Works out now what the filled drawing needs if the sites changed, so
     // that the next frame does not.
@@ -42,10 +67,12 @@ public:
     double lastExtentMilliseconds() const { return filled.lastPreparationMilliseconds(); }
     // Which drawing gave the last filled frame.
     FilledDrawingPath lastFilledPath() const { return filled.lastPath(); }
+    // The GL work of the last slice of full cones, in milliseconds.
+    double lastSliceMilliseconds() const { return slicedFrame.lastSliceMilliseconds(); }
     // Whether the last render showed the retained copy.
     bool lastFrameRetained() const { return retained; }
-    // Makes the next render draw.
-    void forgetRetainedFrame() { retainedFrame.forget(); }
+    // Makes the next render start a new picture.
+    void forgetRetainedFrame() { pictureStarted = false; }
 
 private:
     // Everything the picture depends on besides the constant set-up.
@@ -62,9 +89,16 @@ private:
     };
     static Inputs currentInputs(const HeightMap& map, const ViewState& view);
 
+    void renderPass(HeightMap& map, const ViewState& view, bool wholePicture);
+    // The filled drawing's frame into the current draw buffer; false, with
+    // the buffer cleared, where it cannot run.
+    bool drawFastFrame(HeightMap& map, const ViewState& view);
+
     FilledConeDrawing filled;
     RetainedFrame retainedFrame;
+    SlicedFrame slicedFrame;
     Inputs retainedInputs{};
+    bool pictureStarted = false;
     bool retained = false;
 };
 

@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
 
     glutInit(&argc, argv);
     openWindow(g_windowWidth, g_windowHeight);
+    // Where the driver cannot pace the swaps, the idle callback paces frames.
+    syncSwapsToDisplay();
     registerCallbacks();
     g_heightMap->initGL();
     setUpView(g_windowWidth, g_windowHeight);

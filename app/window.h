@@ -14,3 +14,7 @@ void setUpView(int width, int height);
 constexpr float kBackgroundRed = 0.1f;
 constexpr float kBackgroundGreen = 0.57f;
 constexpr float kBackgroundBlue = 0.8f;
+
+// Asks the driver to swap buffers at the display's refresh rate (swap
+// interval 1), where it offers a way to; false where it does not.
+bool syncSwapsToDisplay();

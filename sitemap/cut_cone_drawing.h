@@ -32,7 +32,7 @@ public:
     // update, then the cones and, when markSites is set, every site's red
     // marker over all cones, as drawCones leaves them. Leaves the GL state as
     // it found it. False, drawing nothing, where GL cannot run the depth
-    // program or the view shows no area.
+    // program or the view shows no area: the full cones are needed there.
     bool draw(HeightMap& map, int radius, bool markSites);
 
     // What the last rebuild cost (extents, mesh and upload) in milliseconds.

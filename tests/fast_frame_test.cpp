@@ -7,6 +7,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -18,6 +21,7 @@
 #include "app/keys.h"
 #include "measure/diagram_oracle.h"
 #include "measure/stopwatch.h"
+#include "tests/support/bmp_file.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/gl_test_window.h"
 #include "tests/support/leak_check.h"
@@ -25,6 +29,8 @@
 #include "tests/support/site_scenes.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // Small enough that the full cones draw quickly under a software renderer.
 constexpr int kSize = 160;
@@ -48,6 +54,20 @@ const std::vector<NamedView> kViews = {
     {"HalfTurn", {-1.0f, -1.0f * kSize, -1.0f * kSize}, false},
     {"Zoom1Culling", {1.0f, 0.0f, 0.0f}, true},
 };
+
+constexpr Rgb kMarkerRed = {255, 0, 0};
+
+// How many of the window's pixels differ from the picture.
+int pixelsDifferingFrom(const std::function<Rgb(int, int)>& picture) {
+    const PixelGrid window = PixelGrid::readBack(kSize, kSize);
+    int differing = 0;
+    for (int row = 0; row < kSize; ++row) {
+        for (int column = 0; column < kSize; ++column) {
+            differing += window.at(column, row) != picture(column, row);
+        }
+    }
+    return differing;
+}
 
 // Whether the full cones may show either of two sites at the pixel: two
 // positions within the tie tolerance of the nearest 32-gon distance, or the
@@ -145,7 +165,7 @@ TEST_P(FastFrameMatchesReference, EverywhereButAtTies) {
     EXPECT_GT(coloured, 0);
     for (const int cutConeSiteLimit : {0, 1 << 30}) {
         SCOPED_TRACE(cutConeSiteLimit == 0 ? "screen pass" : "cut cones");
-        FrameRenderer fastRenderer(cutConeSiteLimit);
+        FrameRenderer fastRenderer(SliceBudget::kDefaultBudgetMs, cutConeSiteLimit);
         fastRenderer.drawFrame(map, namedView.view, ConeDrawing::Fast);
         nonTieDifferences(reference, PixelGrid::readBack(kSize, kSize), namedView.view);
     }
@@ -182,6 +202,46 @@ TEST_F(FastFrameTest, TakesTheCheaperDrawingTheContextOffers) {
     }
     EXPECT_EQ(chosen, drawings);
 }
+
+// The full cones about a cone (then a marker) per slice, in the GL state
+// that keys c and v leave, against the same cones in one pass. The dense
+// scenes would take a slice per pixel.
+const std::vector<std::string> kSparseSceneNames = {"random",     "curves", "line",
+                                                    "duplicates", "border", "single"};
+
+class SlicedFrameMatchesOnePass
+    : public FastFrameTest,
+      public ::testing::WithParamInterface<std::tuple<std::string, GLenum, NamedView>> {};
+
+TEST_P(SlicedFrameMatchesOnePass, PixelForPixelWithTheMarkersOnlyWhenFinished) {
+    const auto& [sceneName, polygonMode, namedView] = GetParam();
+    buildScene(sceneName, map, kSize);
+    glEnable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT, polygonMode);
+    const PixelGrid onePass = draw(namedView.view, ConeDrawing::Reference);
+
+    SlicedFrame sliced(0.0);
+    sliced.start(map);
+    int slices = 1;
+    for (; sliced.drawNextSlice(map, namedView.view); ++slices) {
+        // Cones take at least the first half of the slices.
+        if (slices <= map.siteCount / 2) {
+            EXPECT_EQ(pixelsDifferingFrom([](int, int) { return kMarkerRed; }), kSize * kSize);
+        }
+    }
+    EXPECT_GT(slices, map.siteCount / 2);
+    EXPECT_EQ(pixelsDifferingFrom([&](int column, int row) { return onePass.at(column, row); }), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ScenesModesAndViews, SlicedFrameMatchesOnePass,
+                         ::testing::Combine(::testing::ValuesIn(kSparseSceneNames),
+                                            ::testing::Values(GLenum{GL_LINE}, GLenum{GL_FILL}),
+                                            ::testing::Values(kViews[0], kViews[1])),
+                         [](const auto& info) {
+                             return std::get<0>(info.param) +
+                                    (std::get<1>(info.param) == GL_LINE ? "_Lines_" : "_Fill_") +
+                                    std::get<2>(info.param).name;
+                         });
 
 TEST_F(FastFrameTest, LeavesTheGlStateAsItFoundIt) {
     for (const char* scene : {"random", "dense"}) {
@@ -260,12 +320,16 @@ protected:
         runKeyCommand(commandForKey(key));
     }
 
-    // After a change: the next frame is drawn afresh and shows the change,
-    // and the one after is the retained copy of it.
+    // After a change: the next frames are drawn afresh until the picture is
+    // finished and show the change, and the one after is the retained copy.
     void expectRedrawnThenRetained(const std::string& change) {
         SCOPED_TRACE(change);
-        const PixelGrid changed = renderWindowFrame();
+        renderer.render(map, currentView());
         EXPECT_FALSE(renderer.lastFrameRetained());
+        while (!renderer.pictureFinished()) {
+            renderer.render(map, currentView());
+        }
+        const PixelGrid changed = PixelGrid::readBack(kSize, kSize);
         GLint modes[2] = {GL_FILL, GL_FILL};
         glGetIntegerv(GL_POLYGON_MODE, modes);
         FrameRenderer fresh;
@@ -303,6 +367,41 @@ TEST_F(RetainedFrameTest, EachKindOfChangeIsDrawnOnTheNextFrame) {
     expectRedrawnThenRetained("outlines");
     press('c');
     expectRedrawnThenRetained("filled with culling");
+}
+
+// The window's own renderer, whose first slice of a new picture is a few
+// cones: a key in the middle of a picture starts the new one at once, and 4
+// saves the finished picture.
+TEST_F(RetainedFrameTest, KeysMidPictureRestartItAndFourSavesItFinished) {
+    const fs::path startDirectory = fs::current_path();
+    fs::current_path(scratch.path());
+    g_windowWidth = g_windowHeight = kSize;
+    FrameRenderer& window = windowFrameRenderer();
+    press('1');
+    press('v');
+    for (const std::string keys : {"d", "4", "e4"}) {
+        SCOPED_TRACE(keys);
+        press('a');
+        window.render(map, currentView());
+        EXPECT_FALSE(window.pictureFinished());
+        for (const char key : keys) {
+            press(static_cast<unsigned char>(key));
+        }
+        while (keys.back() != '4' && !window.pictureFinished()) {
+            window.render(map, currentView());
+        }
+        const PixelGrid shown = PixelGrid::readBack(kSize, kSize);
+        std::optional<BmpFile> saved;
+        if (keys.back() == '4') {
+            saved.emplace("result.bmp");
+        }
+        FrameRenderer().drawFrame(map, currentView(), ConeDrawing::Reference);
+        EXPECT_EQ(pixelsDifferingFrom([&](int column, int row) {
+                      return saved ? saved->at(column, row) : shown.at(column, row);
+                  }),
+                  0);
+    }
+    fs::current_path(startDirectory);
 }
 
 TEST_F(RetainedFrameTest, AWindowOfAnotherSizeIsDrawnAfresh) {

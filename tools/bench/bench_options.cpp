@@ -39,6 +39,10 @@ bool parseBenchArguments(const std::vector<std::string>& arguments, BenchOptions
             options.allReferences = true;
             continue;
         }
+        if (argument == "--wireframe-only") {
+            options.wireframeOnly = true;
+            continue;
+        }
         if (argument != "--raster" && argument != "--edge" && argument != "--frames") {
             problem = "unknown argument " + argument;
             return false;
@@ -60,13 +64,15 @@ bool parseBenchArguments(const std::vector<std::string>& arguments, BenchOptions
 
 const char* benchUsage() {
     return "Usage: voronoi_bench [--raster PATH] [--edge N] [--frames N] [--all-references]\n"
+           "                     [--wireframe-only]\n"
            "       voronoi_bench --smoke\n"
            "\n"
            "Times the demo's frame drawing and site extraction in a real window, scene by\n"
            "scene and view by view: the reference drawing with full cones, the fast drawing\n"
            "with cut cones, and the retained frame. Compares the fast picture with the\n"
            "reference pixel by pixel and holds the window's picture against an exact\n"
-           "nearest-site computation. Prints a table, then a summary line.\n"
+           "nearest-site computation. Then each scene in wire-frame mode, drawn a slice per\n"
+           "frame and in one pass. Prints two tables, then two summary lines.\n"
            "\n"
            "  --raster PATH     raster for the raster scenes (default data/face_binary_edges.raw)\n"
            "  --edge N          its edge in pixels, also the window's (default 996)\n"
@@ -76,6 +82,7 @@ const char* benchUsage() {
            "                    only in every view of key 1 and of the one site, and in the\n"
            "                    zoom 1 view of the others (the full run then takes several\n"
            "                    minutes more)\n"
+           "  --wireframe-only  only the wire-frame view of key 1, one round (large rasters)\n"
            "  --smoke           a tiny raster of its own, one frame per drawing and the\n"
            "                    reference everywhere, to check that the benchmark still runs\n"
            "  --help            print this text\n";

@@ -7,6 +7,7 @@
 #include "tools/bench/frame_comparison.h"
 #include "tools/bench/frame_statistics.h"
 #include "tools/bench/picture_agreement.h"
+#include "tools/bench/wireframe_view.h"
 
 // What one view of one scene cost and showed.
 struct ViewResult {
@@ -37,4 +38,5 @@ struct SceneResult {
     int siteCount = 0;
     std::optional<double> extractionMs;
     std::vector<ViewResult> views;  // in the order of benchViews
+    std::optional<WireframeResult> wireframe;
 };

@@ -1,7 +1,8 @@
 // Times what a frame of the diagram and an extraction cost, scene by scene
 // and view by view, in a real window: the full cones, the cut cones and the
 // retained frame. Compares the cut cones' picture with the full cones' and
-// holds the window's picture against the exact diagram.
+// holds the window's picture against the exact diagram. Then every scene in
+// wire-frame mode, the full cones drawn a slice per frame and in one pass.
 
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "tools/bench/quiet_console.h"
 #include "tools/bench/smoke_raster.h"
 #include "tools/bench/view_measurement.h"
+#include "tools/bench/wireframe_table.h"
 
 namespace {
 
@@ -65,6 +67,15 @@ SceneResult measureScene(HeightMap& map, const BenchScene& scene, const BenchOpt
     const BuiltSites built = buildSites(map, scene.source, scene.randomSites);
     result.siteCount = built.siteCount;
     result.extractionMs = built.extractionMs;
+    if (options.wireframeOnly || built.siteCount <= kLargestWireframeScene) {
+        const int wireframeRounds = options.smoke || options.wireframeOnly ? 1 : 3;
+        std::cerr << "  " << scene.name << ", " << built.siteCount << " sites, wire-frame"
+                  << std::endl;
+        result.wireframe = measureWireframe(map, wireframeRounds);
+    }
+    if (options.wireframeOnly) {
+        return result;
+    }
     const std::vector<OracleSite> sites = oracleSites(map);
     bool firstView = true;
     for (const BenchView& view : benchViews(map.size)) {
@@ -106,10 +117,17 @@ int main(int argc, char** argv) {
     std::vector<SceneResult> results;
     for (const BenchScene& scene : benchScenes(randomSiteCount, options.smoke)) {
         results.push_back(measureScene(map, scene, options, background));
+        if (options.wireframeOnly) {
+            break;
+        }
     }
     map.resetSites();
 
-    printTable(std::cout, results);
-    std::cout << '\n' << summaryLine(results) << std::endl;
+    if (!options.wireframeOnly) {
+        printTable(std::cout, results);
+        std::cout << '\n' << summaryLine(results) << "\n\n";
+    }
+    printWireframeTable(std::cout, results);
+    std::cout << '\n' << wireframeSummaryLine(results) << std::endl;
     return 0;
 }
