@@ -4,35 +4,10 @@
 
 #include "app/frame.h"
 #include "sitemap/height_map.h"
+#include "tools/bench/display_mode_state.h"
 #include "tools/bench/frame_timing.h"
 
 namespace {
-
-// The culling key's GL state for the view's lifetime, as key c sets it;
-// what was there before comes back afterwards.
-class ViewGlState {
-public:
-    explicit ViewGlState(bool culling) : cullingWasOn(glIsEnabled(GL_CULL_FACE) == GL_TRUE) {
-        glGetIntegerv(GL_POLYGON_MODE, savedModes);
-        if (culling) {
-            glEnable(GL_CULL_FACE);
-            glPolygonMode(GL_FRONT, GL_FILL);
-        }
-    }
-    ~ViewGlState() {
-        if (!cullingWasOn) {
-            glDisable(GL_CULL_FACE);
-        }
-        glPolygonMode(GL_FRONT, static_cast<GLenum>(savedModes[0]));
-        glPolygonMode(GL_BACK, static_cast<GLenum>(savedModes[1]));
-    }
-    ViewGlState(const ViewGlState&) = delete;
-    ViewGlState& operator=(const ViewGlState&) = delete;
-
-private:
-    bool cullingWasOn;
-    GLint savedModes[2] = {GL_FILL, GL_FILL};
-};
 
 const char* drawingName(FilledDrawingPath path) {
     switch (path) {
@@ -67,7 +42,7 @@ double predictReferenceMs(HeightMap& map, const ViewState& view) {
 
 ViewResult measureView(HeightMap& map, const BenchView& view, const std::vector<OracleSite>& sites,
                        const ViewMeasurement& measurement, Rgb background) {
-    const ViewGlState glState(view.culling);
+    const DisplayModeState glState(view.culling, GL_FILL);
     const ViewState& zoomAndPan = view.view;
     const int coneRadius = map.size / 2;
     // Nothing carries over from another view or scene, not even from a list

@@ -12,31 +12,10 @@
 #include "app/keys.h"
 #include "sitemap/height_map.h"
 #include "tools/bench/bench_scenes.h"
+#include "tools/bench/display_mode_state.h"
 #include "tools/bench/frame_timing.h"
 
 namespace {
-
-// Key v's GL state for the measurement's lifetime.
-class WireframeGlState {
-public:
-    WireframeGlState() : cullingWasOn(glIsEnabled(GL_CULL_FACE) == GL_TRUE) {
-        glGetIntegerv(GL_POLYGON_MODE, savedModes);
-        glEnable(GL_CULL_FACE);
-        glPolygonMode(GL_FRONT, GL_LINE);
-    }
-    ~WireframeGlState() {
-        if (!cullingWasOn) {
-            glDisable(GL_CULL_FACE);
-        }
-        glPolygonMode(GL_FRONT, static_cast<GLenum>(savedModes[0]));
-    }
-    WireframeGlState(const WireframeGlState&) = delete;
-    WireframeGlState& operator=(const WireframeGlState&) = delete;
-
-private:
-    bool cullingWasOn;
-    GLint savedModes[2] = {GL_FILL, GL_FILL};
-};
 
 // A figure of /proc/self/status, in MB.
 double statusMb(const std::string& field) {
@@ -85,7 +64,7 @@ void warmUp(FrameRenderer& renderer, int edge, const ViewState& view) {
 }  // namespace
 
 WireframeResult measureWireframe(HeightMap& map, int rounds) {
-    const WireframeGlState glState;
+    const DisplayModeState glState(true, GL_LINE);
     const ViewState view{1.0f, 0.0f, 0.0f};
     WireframeResult result;
     std::vector<double> slicedMs;
