@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t kMostCandidates = 8;
 constexpr double kSmallestCell = 0.25;
 constexpr std::size_t kDeepest = 16;
-constexpr std::size_t kMostRivals = 5;
+constexpr std::size_t kMostRivals = 9;
 // Where a grid cell holds many sites, it is cut into squares of about this
 // many from the start, each gathering its sites from the buckets.
 constexpr double kSitesPerSquare = 2.0;
@@ -305,16 +305,41 @@ private:
                 nearest = position;
             }
         }
-        // The rivals: the site nearest the centre and the first few sites in
-        // the square, each of which owns a stretch of it; any one that is
-        // nearer everywhere rules a site out.
-        rivals.assign(1, from[nearest]);
+        // The rivals: the site nearest the centre, those nearest the corners
+        // and the first few sites in the square, each of which owns a
+        // stretch of it; any one that is nearer everywhere rules a site out.
+        std::uint32_t nearestToCorner[4];
+        double cornerDistance[4];
+        std::fill(cornerDistance, cornerDistance + 4, std::numeric_limits<double>::infinity());
         for (std::uint32_t index : from) {
             const SitePoint& site = buckets.sites[index];
-            if (rivals.size() < kMostRivals && index != from[nearest] && site.x >= square.x0 &&
-                site.x <= square.x0 + square.size && site.y >= square.y0 &&
-                site.y <= square.y0 + square.size) {
+            for (int corner = 0; corner < 4; ++corner) {
+                const double dx = square.cornerX(corner) - site.x;
+                const double dy = square.cornerY(corner) - site.y;
+                if (dx * dx + dy * dy < cornerDistance[corner]) {
+                    cornerDistance[corner] = dx * dx + dy * dy;
+                    nearestToCorner[corner] = index;
+                }
+            }
+        }
+        rivals.assign(1, from[nearest]);
+        const auto addRival = [&](std::uint32_t index) {
+            if (rivals.size() < kMostRivals &&
+                std::find(rivals.begin(), rivals.end(), index) == rivals.end()) {
                 rivals.push_back(index);
+            }
+        };
+        for (std::uint32_t index : nearestToCorner) {
+            addRival(index);
+        }
+        for (std::uint32_t index : from) {
+            const SitePoint& site = buckets.sites[index];
+            if (site.x >= square.x0 && site.x <= square.x0 + square.size && site.y >= square.y0 &&
+                site.y <= square.y0 + square.size) {
+                addRival(index);
+            }
+            if (rivals.size() == kMostRivals) {
+                break;
             }
         }
         double rivalAtCorner[kMostRivals][4];
