@@ -25,12 +25,17 @@ constexpr double kSitesPerSquare = 2.0;
 struct Normals {
     double x[kConeSlices / 8];
     double y[kConeSlices / 8];
+    // tangent[k]: the tangent of the edge between facets k and k + 1.
+    double tangent[kConeSlices / 8 - 1];
     Normals() {
         const double kPi = 3.14159265358979323846;
         for (int facet = 0; facet < kConeSlices / 8; ++facet) {
             const double angle = (facet + 0.5) * 2.0 * kPi / kConeSlices;
             x[facet] = std::cos(angle) / std::cos(kPi / kConeSlices);
             y[facet] = std::sin(angle) / std::cos(kPi / kConeSlices);
+        }
+        for (int edge = 0; edge + 1 < kConeSlices / 8; ++edge) {
+            tangent[edge] = std::tan((edge + 1) * 2.0 * kPi / kConeSlices);
         }
     }
 };
@@ -45,28 +50,23 @@ struct Facet {
     double normalY;
 };
 
+// The facet is the one whose sector holds the offset: folded into the first
+// octant, it is found by comparisons alone, which keeps this hot loop free
+// of unpredictable branches.
 Facet facetOf(double vx, double vy) {
-    double ax = std::fabs(vx);
-    double ay = std::fabs(vy);
-    const bool swapped = ay > ax;
-    if (swapped) {
-        std::swap(ax, ay);
-    }
+    const double absX = std::fabs(vx);
+    const double absY = std::fabs(vy);
+    const double ax = std::max(absX, absY);
+    const double ay = std::min(absX, absY);
     int best = 0;
-    double distance = kNormals.x[0] * ax + kNormals.y[0] * ay;
-    for (int facet = 1; facet < kConeSlices / 8; ++facet) {
-        const double along = kNormals.x[facet] * ax + kNormals.y[facet] * ay;
-        if (along > distance) {
-            distance = along;
-            best = facet;
-        }
+    for (int edge = 0; edge + 1 < kConeSlices / 8; ++edge) {
+        best += ay > kNormals.tangent[edge] * ax;
     }
-    double nx = kNormals.x[best];
-    double ny = kNormals.y[best];
-    if (swapped) {
-        std::swap(nx, ny);
-    }
-    return {distance, vx < 0 ? -nx : nx, vy < 0 ? -ny : ny};
+    const double distance = kNormals.x[best] * ax + kNormals.y[best] * ay;
+    const bool swapped = absY > absX;
+    const double nx = swapped ? kNormals.y[best] : kNormals.x[best];
+    const double ny = swapped ? kNormals.x[best] : kNormals.y[best];
+    return {distance, std::copysign(nx, vx), std::copysign(ny, vy)};
 }
 
 double facetDistance(double vx, double vy) {
@@ -139,9 +139,14 @@ private:
         const double centreY = square.y0 + square.size / 2;
         const int column = buckets.bucketOf(centreX, grid.originX, buckets.columns);
         const int row = buckets.bucketOf(centreY, grid.originY, buckets.rows);
+        // Euclidean: any site close by bounds the gathering well enough.
+        const auto squaredDistance = [&](std::uint32_t index) {
+            const double dx = centreX - buckets.sites[index].x;
+            const double dy = centreY - buckets.sites[index].y;
+            return dx * dx + dy * dy;
+        };
         std::uint32_t best = fallbackSite;
-        double bestDistance =
-            facetDistance(centreX - buckets.sites[best].x, centreY - buckets.sites[best].y);
+        double bestDistance = squaredDistance(best);
         for (int bucketRow = std::max(row - 1, 0); bucketRow <= std::min(row + 1, buckets.rows - 1);
              ++bucketRow) {
             for (int bucketColumn = std::max(column - 1, 0);
@@ -149,8 +154,7 @@ private:
                 const int bucket = bucketRow * buckets.columns + bucketColumn;
                 for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
                      ++index) {
-                    const double distance = facetDistance(centreX - buckets.sites[index].x,
-                                                          centreY - buckets.sites[index].y);
+                    const double distance = squaredDistance(index);
                     if (distance < bestDistance) {
                         bestDistance = distance;
                         best = index;
