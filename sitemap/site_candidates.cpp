@@ -20,7 +20,10 @@ constexpr std::size_t kDeepest = 16;
 constexpr std::size_t kMostRivals = 9;
 // Where a grid cell holds many sites, it is cut into squares of about this
 // many from the start, each gathering its sites from the buckets.
-constexpr double kSitesPerSquare = 2.0;
+constexpr double kSitesPerSquare = 1.0;
+// Gatherings that reach farther than this many buckets test whole buckets
+// before their sites.
+constexpr double kWholeBucketTestReach = 3.0;
 
 struct Normals {
     double x[kConeSlices / 8];
@@ -165,6 +168,30 @@ private:
         return best;
     }
 
+    // Whether every site of the bucket is farther than the near site all
+    // over the square, by more than the tie tolerance: the bucket's centre
+    // bounds its sites' distances from below, less the bucket's own reach,
+    // and the rest follows the reasoning of select.
+    bool bucketBehindNear(const Square& square, int column, int row,
+                          const double nearAtCorner[4]) const {
+        const double centreX = grid.originX + (column + 0.5) * buckets.size;
+        const double centreY = grid.originY + (row + 0.5) * buckets.size;
+        const double half = square.size / 2;
+        const Facet facet = facetOf(square.x0 + half - centreX, square.y0 + half - centreY);
+        const double alongX = half * facet.normalX;
+        const double alongY = half * facet.normalY;
+        // The half diagonal's 32-gon length, with room for rounding.
+        const double reach = buckets.size * 0.7072 / std::cos(3.14159265358979323846 / kConeSlices);
+        for (int corner = 0; corner < 4; ++corner) {
+            const double below = facet.distance + ((corner & 1) ? alongX : -alongX) +
+                                 ((corner >> 1) ? alongY : -alongY) - reach;
+            if (below - nearAtCorner[corner] <= kCellTieTolerance) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     CandidateNode gatherInto(const Square& square, std::uint32_t fallbackSite) {
         // Any site bounds the nearest distance from above; one close by
         // bounds it tightly, which keeps the gathering short. A site shows in
@@ -172,10 +199,12 @@ private:
         // largest distance over the corners, the distance being convex) and
         // than the radius.
         const SitePoint& near = buckets.sites[siteNear(square, fallbackSite)];
+        double nearAtCorner[4];
         double farthest = 0.0;
         for (int corner = 0; corner < 4; ++corner) {
-            farthest = std::max(farthest, facetDistance(square.cornerX(corner) - near.x,
-                                                        square.cornerY(corner) - near.y));
+            nearAtCorner[corner] =
+                facetDistance(square.cornerX(corner) - near.x, square.cornerY(corner) - near.y);
+            farthest = std::max(farthest, nearAtCorner[corner]);
         }
         const double limit = std::min(farthest + kCellTieTolerance, radius + kRimReach);
         gathered.clear();
@@ -188,6 +217,9 @@ private:
         const double middleColumn = (square.x0 + square.size / 2 - grid.originX) / buckets.size;
         const double middleRow = (square.y0 + square.size / 2 - grid.originY) / buckets.size;
         const double halfWidth = square.size / 2 / buckets.size;
+        // Far from the sites the gathering reaches over many buckets, most of
+        // them behind the near site everywhere in the square.
+        const bool farReach = limit > kWholeBucketTestReach * buckets.size;
         for (int bucketRow = lowRow; bucketRow <= highRow; ++bucketRow) {
             const double gapY =
                 std::max(0.0, std::fabs(bucketRow + 0.5 - middleRow) - halfWidth - 0.5) *
@@ -203,6 +235,10 @@ private:
                                        buckets.lastOccupied[bucketRow]});
             for (int bucketColumn = first; bucketColumn <= last; ++bucketColumn) {
                 const int bucket = bucketRow * buckets.columns + bucketColumn;
+                if (buckets.start[bucket] == buckets.start[bucket + 1] ||
+                    (farReach && bucketBehindNear(square, bucketColumn, bucketRow, nearAtCorner))) {
+                    continue;
+                }
                 for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
                      ++index) {
                     const SitePoint& site = buckets.sites[index];
