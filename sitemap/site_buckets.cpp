@@ -34,7 +34,14 @@ void onThreads(int threads, const std::function<void(int)>& work) {
 }
 
 std::vector<SitePoint> collectSites(const Site* head) {
+    // Counted first: growing the array step by step costs more than a
+    // second walk down the list.
+    std::size_t count = 0;
+    for (const Site* site = head; site; site = site->next) {
+        ++count;
+    }
     std::vector<SitePoint> sites;
+    sites.reserve(count);
     std::uint32_t position = 0;
     for (const Site* site = head; site; site = site->next) {
         // The cones stand at positions rounded to 32-bit floats.
@@ -94,6 +101,10 @@ Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& si
         for (std::size_t bucket = thread; bucket < count; bucket += threads) {
             const auto begin = sorted.begin() + start[bucket];
             const auto end = sorted.begin() + start[bucket + 1];
+            if (end - begin < 2) {
+                keptCount[bucket] = static_cast<std::uint32_t>(end - begin);
+                continue;
+            }
             std::sort(begin, end, [](const SitePoint& a, const SitePoint& b) {
                 return a.x != b.x   ? a.x < b.x
                        : a.y != b.y ? a.y < b.y
@@ -116,6 +127,11 @@ Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& si
             buckets.firstOccupied[row] = std::min(buckets.firstOccupied[row], column);
             buckets.lastOccupied[row] = std::max(buckets.lastOccupied[row], column);
         }
+    }
+    // Without copies the sorted sites stand where they belong already.
+    if (buckets.start[count] == sorted.size()) {
+        buckets.sites = std::move(sorted);
+        return buckets;
     }
     buckets.sites.resize(buckets.start[count]);
     for (std::size_t bucket = 0; bucket < count; ++bucket) {

@@ -17,20 +17,28 @@ namespace {
 constexpr std::size_t kMostCandidates = 8;
 constexpr double kSmallestCell = 0.25;
 constexpr std::size_t kDeepest = 16;
-constexpr std::size_t kMostRivals = 5;
+constexpr std::size_t kMostRivals = 9;
 // Where a grid cell holds many sites, it is cut into squares of about this
 // many from the start, each gathering its sites from the buckets.
-constexpr double kSitesPerSquare = 2.0;
+constexpr double kSitesPerSquare = 1.0;
+// Gatherings that reach farther than this many buckets test whole buckets
+// before their sites.
+constexpr double kWholeBucketTestReach = 3.0;
 
 struct Normals {
     double x[kConeSlices / 8];
     double y[kConeSlices / 8];
+    // tangent[k]: the tangent of the edge between facets k and k + 1.
+    double tangent[kConeSlices / 8 - 1];
     Normals() {
         const double kPi = 3.14159265358979323846;
         for (int facet = 0; facet < kConeSlices / 8; ++facet) {
             const double angle = (facet + 0.5) * 2.0 * kPi / kConeSlices;
             x[facet] = std::cos(angle) / std::cos(kPi / kConeSlices);
             y[facet] = std::sin(angle) / std::cos(kPi / kConeSlices);
+        }
+        for (int edge = 0; edge + 1 < kConeSlices / 8; ++edge) {
+            tangent[edge] = std::tan((edge + 1) * 2.0 * kPi / kConeSlices);
         }
     }
 };
@@ -45,28 +53,23 @@ struct Facet {
     double normalY;
 };
 
+// The facet is the one whose sector holds the offset: folded into the first
+// octant, it is found by comparisons alone, which keeps this hot loop free
+// of unpredictable branches.
 Facet facetOf(double vx, double vy) {
-    double ax = std::fabs(vx);
-    double ay = std::fabs(vy);
-    const bool swapped = ay > ax;
-    if (swapped) {
-        std::swap(ax, ay);
-    }
+    const double absX = std::fabs(vx);
+    const double absY = std::fabs(vy);
+    const double ax = std::max(absX, absY);
+    const double ay = std::min(absX, absY);
     int best = 0;
-    double distance = kNormals.x[0] * ax + kNormals.y[0] * ay;
-    for (int facet = 1; facet < kConeSlices / 8; ++facet) {
-        const double along = kNormals.x[facet] * ax + kNormals.y[facet] * ay;
-        if (along > distance) {
-            distance = along;
-            best = facet;
-        }
+    for (int edge = 0; edge + 1 < kConeSlices / 8; ++edge) {
+        best += ay > kNormals.tangent[edge] * ax;
     }
-    double nx = kNormals.x[best];
-    double ny = kNormals.y[best];
-    if (swapped) {
-        std::swap(nx, ny);
-    }
-    return {distance, vx < 0 ? -nx : nx, vy < 0 ? -ny : ny};
+    const double distance = kNormals.x[best] * ax + kNormals.y[best] * ay;
+    const bool swapped = absY > absX;
+    const double nx = swapped ? kNormals.y[best] : kNormals.x[best];
+    const double ny = swapped ? kNormals.x[best] : kNormals.y[best];
+    return {distance, std::copysign(nx, vx), std::copysign(ny, vy)};
 }
 
 double facetDistance(double vx, double vy) {
@@ -139,9 +142,14 @@ private:
         const double centreY = square.y0 + square.size / 2;
         const int column = buckets.bucketOf(centreX, grid.originX, buckets.columns);
         const int row = buckets.bucketOf(centreY, grid.originY, buckets.rows);
+        // Euclidean: any site close by bounds the gathering well enough.
+        const auto squaredDistance = [&](std::uint32_t index) {
+            const double dx = centreX - buckets.sites[index].x;
+            const double dy = centreY - buckets.sites[index].y;
+            return dx * dx + dy * dy;
+        };
         std::uint32_t best = fallbackSite;
-        double bestDistance =
-            facetDistance(centreX - buckets.sites[best].x, centreY - buckets.sites[best].y);
+        double bestDistance = squaredDistance(best);
         for (int bucketRow = std::max(row - 1, 0); bucketRow <= std::min(row + 1, buckets.rows - 1);
              ++bucketRow) {
             for (int bucketColumn = std::max(column - 1, 0);
@@ -149,8 +157,7 @@ private:
                 const int bucket = bucketRow * buckets.columns + bucketColumn;
                 for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
                      ++index) {
-                    const double distance = facetDistance(centreX - buckets.sites[index].x,
-                                                          centreY - buckets.sites[index].y);
+                    const double distance = squaredDistance(index);
                     if (distance < bestDistance) {
                         bestDistance = distance;
                         best = index;
@@ -161,6 +168,30 @@ private:
         return best;
     }
 
+    // Whether every site of the bucket is farther than the near site all
+    // over the square, by more than the tie tolerance: the bucket's centre
+    // bounds its sites' distances from below, less the bucket's own reach,
+    // and the rest follows the reasoning of select.
+    bool bucketBehindNear(const Square& square, int column, int row,
+                          const double nearAtCorner[4]) const {
+        const double centreX = grid.originX + (column + 0.5) * buckets.size;
+        const double centreY = grid.originY + (row + 0.5) * buckets.size;
+        const double half = square.size / 2;
+        const Facet facet = facetOf(square.x0 + half - centreX, square.y0 + half - centreY);
+        const double alongX = half * facet.normalX;
+        const double alongY = half * facet.normalY;
+        // The half diagonal's 32-gon length, with room for rounding.
+        const double reach = buckets.size * 0.7072 / std::cos(3.14159265358979323846 / kConeSlices);
+        for (int corner = 0; corner < 4; ++corner) {
+            const double below = facet.distance + ((corner & 1) ? alongX : -alongX) +
+                                 ((corner >> 1) ? alongY : -alongY) - reach;
+            if (below - nearAtCorner[corner] <= kCellTieTolerance) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     CandidateNode gatherInto(const Square& square, std::uint32_t fallbackSite) {
         // Any site bounds the nearest distance from above; one close by
         // bounds it tightly, which keeps the gathering short. A site shows in
@@ -168,10 +199,12 @@ private:
         // largest distance over the corners, the distance being convex) and
         // than the radius.
         const SitePoint& near = buckets.sites[siteNear(square, fallbackSite)];
+        double nearAtCorner[4];
         double farthest = 0.0;
         for (int corner = 0; corner < 4; ++corner) {
-            farthest = std::max(farthest, facetDistance(square.cornerX(corner) - near.x,
-                                                        square.cornerY(corner) - near.y));
+            nearAtCorner[corner] =
+                facetDistance(square.cornerX(corner) - near.x, square.cornerY(corner) - near.y);
+            farthest = std::max(farthest, nearAtCorner[corner]);
         }
         const double limit = std::min(farthest + kCellTieTolerance, radius + kRimReach);
         gathered.clear();
@@ -184,6 +217,9 @@ private:
         const double middleColumn = (square.x0 + square.size / 2 - grid.originX) / buckets.size;
         const double middleRow = (square.y0 + square.size / 2 - grid.originY) / buckets.size;
         const double halfWidth = square.size / 2 / buckets.size;
+        // Far from the sites the gathering reaches over many buckets, most of
+        // them behind the near site everywhere in the square.
+        const bool farReach = limit > kWholeBucketTestReach * buckets.size;
         for (int bucketRow = lowRow; bucketRow <= highRow; ++bucketRow) {
             const double gapY =
                 std::max(0.0, std::fabs(bucketRow + 0.5 - middleRow) - halfWidth - 0.5) *
@@ -199,6 +235,10 @@ private:
                                        buckets.lastOccupied[bucketRow]});
             for (int bucketColumn = first; bucketColumn <= last; ++bucketColumn) {
                 const int bucket = bucketRow * buckets.columns + bucketColumn;
+                if (buckets.start[bucket] == buckets.start[bucket + 1] ||
+                    (farReach && bucketBehindNear(square, bucketColumn, bucketRow, nearAtCorner))) {
+                    continue;
+                }
                 for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
                      ++index) {
                     const SitePoint& site = buckets.sites[index];
@@ -305,16 +345,41 @@ private:
                 nearest = position;
             }
         }
-        // The rivals: the site nearest the centre and the first few sites in
-        // the square, each of which owns a stretch of it; any one that is
-        // nearer everywhere rules a site out.
-        rivals.assign(1, from[nearest]);
+        // The rivals: the site nearest the centre, those nearest the corners
+        // and the first few sites in the square, each of which owns a
+        // stretch of it; any one that is nearer everywhere rules a site out.
+        std::uint32_t nearestToCorner[4];
+        double cornerDistance[4];
+        std::fill(cornerDistance, cornerDistance + 4, std::numeric_limits<double>::infinity());
         for (std::uint32_t index : from) {
             const SitePoint& site = buckets.sites[index];
-            if (rivals.size() < kMostRivals && index != from[nearest] && site.x >= square.x0 &&
-                site.x <= square.x0 + square.size && site.y >= square.y0 &&
-                site.y <= square.y0 + square.size) {
+            for (int corner = 0; corner < 4; ++corner) {
+                const double dx = square.cornerX(corner) - site.x;
+                const double dy = square.cornerY(corner) - site.y;
+                if (dx * dx + dy * dy < cornerDistance[corner]) {
+                    cornerDistance[corner] = dx * dx + dy * dy;
+                    nearestToCorner[corner] = index;
+                }
+            }
+        }
+        rivals.assign(1, from[nearest]);
+        const auto addRival = [&](std::uint32_t index) {
+            if (rivals.size() < kMostRivals &&
+                std::find(rivals.begin(), rivals.end(), index) == rivals.end()) {
                 rivals.push_back(index);
+            }
+        };
+        for (std::uint32_t index : nearestToCorner) {
+            addRival(index);
+        }
+        for (std::uint32_t index : from) {
+            const SitePoint& site = buckets.sites[index];
+            if (site.x >= square.x0 && site.x <= square.x0 + square.size && site.y >= square.y0 &&
+                site.y <= square.y0 + square.size) {
+                addRival(index);
+            }
+            if (rivals.size() == kMostRivals) {
+                break;
             }
         }
         double rivalAtCorner[kMostRivals][4];
