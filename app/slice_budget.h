@@ -18,9 +18,10 @@ public:
     // Starts over with a first slice of kFirstSliceSize.
     void restart() { count = kFirstSliceSize; }
     int nextCount() const { return count; }
-    // Takes the time that a slice of `items` cones or markers took. The next slice grows
-    // at most to twice this one, so one costly stretch of the list cannot
-    // overshoot the budget by much; it shrinks as far as the time asks.
+    // Takes the time that a slice of `items` cones or markers took. The next
+    // slice grows at most to twice this one, so one costly stretch of the
+    // list cannot overshoot the budget by much; it shrinks as far as the
+    // time asks.
     void record(int items, double milliseconds);
 
 private:

@@ -11,10 +11,10 @@ struct ViewState;
 // view transform, cones in list order and markers last as drawFrame, with
 // the depth test carrying over from slice to slice, so the finished picture
 // is the one drawFrame gives there. The markers come in slices of their own
-// after the last cone: hundreds of thousands take a while too. The buffer must keep its colour and
-// depth from one slice to the next. Each slice's GL work is finished before
-// the next, which keeps the driver from holding a whole picture's geometry,
-// and timed, which sizes the next slice.
+// after the last cone: hundreds of thousands take a while too. The buffer
+// must keep its colour and depth from one slice to the next. Each slice's GL
+// work is finished before the next, which keeps the driver from holding a
+// whole picture's geometry, and timed, which sizes the next slice.
 class SlicedFrame {
 public:
     explicit SlicedFrame(double sliceBudgetMs = SliceBudget::kDefaultBudgetMs)
