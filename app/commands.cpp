@@ -12,7 +12,7 @@
 
 namespace {
 
-void reportExtraction() {
+void finishExtraction() {
     // Wipes the per-site lines of the extraction; a console that cannot be
     // cleared keeps them, which is harmless.
     [[maybe_unused]] const int clearStatus = std::system("clear");
@@ -20,6 +20,9 @@ void reportExtraction() {
     std::cout << "Total number of points computed: " << g_heightMap->siteCount << std::endl;
     // Read last, so the time includes the clearing and the two lines above.
     std::cout << "Time taken (seconds): " << g_stopwatch->elapsed() << std::endl;
+    // Worked out here rather than in the next frame, which would hold the
+    // window as long: about a second for a million sites.
+    windowFrameRenderer().prepare(*g_heightMap);
 }
 
 // Renders the current view's finished picture into the back buffer and
@@ -52,13 +55,13 @@ void runKeyCommand(KeyCommand command) {
             g_stopwatch->start();
             g_heightMap->extractBinary(255, 1);
             g_stopwatch->stop();
-            reportExtraction();
+            finishExtraction();
             break;
         case KeyCommand::ExtractRange:
             g_stopwatch->start();
             g_heightMap->extractRange(230, 255);
             g_stopwatch->stop();
-            reportExtraction();
+            finishExtraction();
             break;
         case KeyCommand::None: break;
         case KeyCommand::SaveFrame:
