@@ -111,6 +111,22 @@ void upload(GLuint buffer, const std::vector<Item>& items) {
                  items.empty() ? &none : items.data(), GL_STATIC_DRAW);
 }
 
+// The current view as the marker thinning needs it; false where it turns or
+// shears the raster, or shows no area.
+bool axisAlignedView(MarkerView& view) {
+    WindowToRaster mapping;
+    if (!currentWindowToRaster(1, mapping) || mapping.toWindow[1] != 0.0f ||
+        mapping.toWindow[2] != 0.0f) {
+        return false;
+    }
+    view.scaleX = mapping.toWindow[0];
+    view.offsetX = mapping.windowOrigin[0];
+    view.scaleY = mapping.toWindow[3];
+    view.offsetY = mapping.windowOrigin[1];
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    return true;
+}
+
 }  // namespace
 
 ScreenPassDrawing::~ScreenPassDrawing() {
@@ -118,7 +134,7 @@ ScreenPassDrawing::~ScreenPassDrawing() {
         glDeleteProgram(program);
     }
     if (buffers[0] != 0) {
-        glDeleteBuffers(3, buffers);
+        glDeleteBuffers(4, buffers);
     }
 }
 
@@ -142,7 +158,7 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     GLint savedBuffer = 0;
     glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
     if (buffers[0] == 0) {
-        glGenBuffers(3, buffers);
+        glGenBuffers(4, buffers);
     }
     upload(buffers[0], grid.sites);
     upload(buffers[1], grid.nodes);
@@ -154,6 +170,7 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     gridSize[0] = grid.columns;
     gridSize[1] = grid.rows;
     siteCount = static_cast<int>(grid.sites.size());
+    markerPoints = sortedMarkerPoints(map.sites);
     rimStrips.clear();
     for (const RimSite& rim : grid.rimSites) {
         const CandidateSite& site = grid.sites[rim.site];
@@ -227,10 +244,22 @@ void ScreenPassDrawing::drawMarkers() const {
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glDepthFunc(GL_ALWAYS);
     glColor3ub(255, 0, 0);
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, sizeof(CandidateSite), nullptr);
-    glDrawArrays(GL_POINTS, 0, siteCount);
+    MarkerView view;
+    if (axisAlignedView(view)) {
+        // Worked out again for every frame: a few milliseconds at a million
+        // sites, and a changed frame has a new view or new sites.
+        const std::vector<MarkerPoint> thinned = thinMarkers(markerPoints, view);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[3]);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(thinned.size() * sizeof(MarkerPoint)),
+                     thinned.data(), GL_STREAM_DRAW);
+        glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), nullptr);
+        glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinned.size()));
+    } else {
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+        glVertexPointer(2, GL_FLOAT, sizeof(CandidateSite), nullptr);
+        glDrawArrays(GL_POINTS, 0, siteCount);
+    }
     glPopClientAttrib();
     glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
     glDepthFunc(static_cast<GLenum>(savedDepthFunc));

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "sitemap/cone_depth_program.h"
+#include "sitemap/marker_thinning.h"
 #include "sitemap/site_list_identity.h"
 
 class HeightMap;
@@ -31,8 +32,9 @@ public:
     bool draw(const HeightMap& map, int radius);
 
     // Every site's red marker over everything drawn before, as
-    // drawSiteMarkers leaves them, from the uploaded positions: far cheaper
-    // than one call per site. Needs a successful draw first.
+    // drawSiteMarkers leaves them, from uploaded positions: far cheaper than
+    // one call per site, and where markers crowd, only those that add
+    // pixels. Needs a successful draw first.
     void drawMarkers() const;
 
     // What the last rebuild cost (candidates and upload) in milliseconds.
@@ -50,7 +52,7 @@ private:
 
     bool triedCompile = false;
     unsigned int program = 0;
-    unsigned int buffers[3] = {0, 0, 0};  // sites, nodes, candidates
+    unsigned int buffers[4] = {0, 0, 0, 0};  // sites, nodes, candidates, thinned markers
     bool built = false;
     SiteListIdentity builtFor;
     int builtRadius = 0;
@@ -60,5 +62,6 @@ private:
     int gridSize[2] = {0, 0};
     int siteCount = 0;  // positions in buffers[0], copies of one position dropped
     std::vector<RimStrip> rimStrips;
+    std::vector<MarkerPoint> markerPoints;
     ConeDepthProgram rimDepth;
 };

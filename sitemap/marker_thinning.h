@@ -1,0 +1,31 @@
+#pragma once
+
+#include <vector>
+
+struct Site;
+
+// Where a site's marker point goes: its position as a 32-bit float vertex.
+struct MarkerPoint {
+    float x;
+    float y;
+};
+
+// The list's marker points sorted by x, then y. An extraction's list comes
+// sorted the other way round, which costs a reversal only.
+std::vector<MarkerPoint> sortedMarkerPoints(const Site* head);
+
+// A view that neither turns nor shears: window = scale * raster + offset on
+// each axis, onto a viewport that covers the window.
+struct MarkerView {
+    double scaleX;
+    double offsetX;
+    double scaleY;
+    double offsetY;
+    int viewport[4];
+};
+
+// Of the sorted marker points, those whose 4 x 4 pixel points cover exactly
+// the pixels that all of them cover in the view. Far fewer where markers
+// crowd: about one in nine where a marker stands on every pixel.
+std::vector<MarkerPoint> thinMarkers(const std::vector<MarkerPoint>& sorted,
+                                     const MarkerView& view);
