@@ -22,6 +22,8 @@ namespace {
 constexpr double kLargestGap = 3.5;
 constexpr double kSurelyInside = 1.0;
 constexpr double kFarOutside = 4.0;
+// Merging costs a pass per run; more runs than this are sorted instead.
+constexpr std::size_t kMostMergedRuns = 16;
 
 bool before(const MarkerPoint& a, const MarkerPoint& b) {
     return a.x != b.x ? a.x < b.x : a.y < b.y;
@@ -193,10 +195,23 @@ std::vector<MarkerPoint> sortedMarkerPoints(const Site* head) {
     for (const Site* site = head; site; site = site->next) {
         points.push_back({static_cast<float>(site->x), static_cast<float>(site->y)});
     }
-    if (std::is_sorted(points.rbegin(), points.rend(), before)) {
-        std::reverse(points.begin(), points.end());
-    } else {
+    // Each extraction adds a sorted run, so a list is a few runs merged.
+    std::reverse(points.begin(), points.end());
+    std::vector<std::size_t> runEnds;
+    for (std::size_t index = 1; index < points.size() && runEnds.size() <= kMostMergedRuns;
+         ++index) {
+        if (before(points[index], points[index - 1])) {
+            runEnds.push_back(index);
+        }
+    }
+    if (runEnds.size() > kMostMergedRuns) {
         std::sort(points.begin(), points.end(), before);
+        return points;
+    }
+    runEnds.push_back(points.size());
+    for (std::size_t run = 1; run < runEnds.size(); ++run) {
+        std::inplace_merge(points.begin(), points.begin() + runEnds[run - 1],
+                           points.begin() + runEnds[run], before);
     }
     return points;
 }
