@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "sitemap/cell_extents.h"
+#include "sitemap/large_arrays.h"
 #include "sitemap/site.h"
 #include "sitemap/site_buckets.h"
 
@@ -126,6 +127,7 @@ private:
         if (levels == 0) {
             return gatherInto(square, fallbackSite);
         }
+        growLarge(nodes, 4);
         const auto first = static_cast<std::uint32_t>(nodes.size());
         nodes.resize(nodes.size() + 4);
         for (int which = 0; which < 4; ++which) {
@@ -306,6 +308,7 @@ private:
         std::vector<std::uint32_t>& keep = kept[depth];
         select(square, from, keep);
         if (keep.size() > kMostCandidates && square.size > kSmallestCell && depth + 1 < kDeepest) {
+            growLarge(nodes, 4);
             const auto first = static_cast<std::uint32_t>(nodes.size());
             nodes.resize(nodes.size() + 4);
             for (int which = 0; which < 4; ++which) {
@@ -315,6 +318,7 @@ private:
             return {first, kSplitNode};
         }
         markRimFacets(square, keep);
+        growLarge(candidates, keep.size());
         const auto first = static_cast<std::uint32_t>(candidates.size());
         candidates.insert(candidates.end(), keep.begin(), keep.end());
         return {first, static_cast<std::uint32_t>(keep.size())};
@@ -487,11 +491,11 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
         node.first += node.count == kSplitNode ? nodeBase[thread] : candidateBase[thread];
         return node;
     };
-    grid.nodes.reserve(nodeCount);
+    reserveLarge(grid.nodes, nodeCount);
     for (int cell = 0; cell < cells; ++cell) {
         grid.nodes.push_back(rebased(roots[cell], rootThread[cell]));
     }
-    grid.candidates.reserve(candidateCount);
+    reserveLarge(grid.candidates, candidateCount);
     for (int thread = 0; thread < threads; ++thread) {
         for (const CandidateNode& node : workers[thread].nodes) {
             grid.nodes.push_back(rebased(node, thread));
@@ -499,7 +503,7 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
         grid.candidates.insert(grid.candidates.end(), workers[thread].candidates.begin(),
                                workers[thread].candidates.end());
     }
-    std::vector<std::uint32_t> facetsOf(buckets.sites.size(), 0);
+    std::vector<std::uint32_t> facetsOf = largeArray<std::uint32_t>(buckets.sites.size(), 0);
     for (const CellWorker& worker : workers) {
         for (const RimSite& rim : worker.rimFacets) {
             facetsOf[rim.site] |= rim.facets;
@@ -510,7 +514,7 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
             grid.rimSites.push_back({static_cast<std::uint32_t>(index), facetsOf[index]});
         }
     }
-    grid.sites.reserve(buckets.sites.size());
+    reserveLarge(grid.sites, buckets.sites.size());
     for (const SitePoint& site : buckets.sites) {
         grid.sites.push_back(
             {static_cast<float>(site.x), static_cast<float>(site.y), site.colour, 0});
