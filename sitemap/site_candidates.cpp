@@ -25,6 +25,9 @@ constexpr double kSitesPerSquare = 1.0;
 // Gatherings that reach farther than this many buckets test whole buckets
 // before their sites.
 constexpr double kWholeBucketTestReach = 3.0;
+// The 32-gon length of the diagonal of a unit square, rounded up: at most
+// the Euclidean one over cos(pi / 32).
+constexpr double kDiagonal = 1.4211;
 
 struct Normals {
     double x[kConeSlices / 8];
@@ -89,11 +92,12 @@ struct Square {
     }
 };
 
-// Euclidean distance from a point to a square, a lower bound of the 32-gon one.
-double distanceToSquare(double x, double y, const Square& square) {
+// The square of the Euclidean distance from a point to a square; that
+// distance bounds the 32-gon one from below.
+double squaredDistanceToSquare(double x, double y, const Square& square) {
     const double dx = std::max({square.x0 - x, 0.0, x - square.x0 - square.size});
     const double dy = std::max({square.y0 - y, 0.0, y - square.y0 - square.size});
-    return std::sqrt(dx * dx + dy * dy);
+    return dx * dx + dy * dy;
 }
 
 // Works the cells of one thread out, keeping its nodes and candidates apart
@@ -244,7 +248,7 @@ private:
                 for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
                      ++index) {
                     const SitePoint& site = buckets.sites[index];
-                    if (distanceToSquare(site.x, site.y, square) <= limit) {
+                    if (squaredDistanceToSquare(site.x, site.y, square) <= limit * limit) {
                         gathered.push_back(index);
                     }
                 }
@@ -257,6 +261,15 @@ private:
     // leaf (it is at most any listed site's largest over the corners), every
     // listed site may show there, through the facets that face the leaf.
     void markRimFacets(const Square& square, const std::vector<std::uint32_t>& listed) {
+        // Most leaves lie well inside the radius of their first site.
+        if (!listed.empty()) {
+            const SitePoint& site = buckets.sites[listed.front()];
+            const double dx = std::max(site.x - square.x0, square.x0 + square.size - site.x);
+            const double dy = std::max(site.y - square.y0, square.y0 + square.size - site.y);
+            if (std::sqrt(dx * dx + dy * dy) * kDiagonal / std::sqrt(2.0) < radius - kRimStrip) {
+                return;
+            }
+        }
         double nearestAtMost = std::numeric_limits<double>::infinity();
         for (std::uint32_t index : listed) {
             const SitePoint& site = buckets.sites[index];
@@ -274,7 +287,7 @@ private:
         const double facetAngle = 2.0 * kPi / kConeSlices;
         for (std::uint32_t index : listed) {
             const SitePoint& site = buckets.sites[index];
-            if (distanceToSquare(site.x, site.y, square) < square.size) {
+            if (squaredDistanceToSquare(site.x, site.y, square) < square.size * square.size) {
                 rimFacets.push_back({index, 0xFFFFFFFFu});
                 continue;
             }
@@ -337,20 +350,8 @@ private:
         if (from.empty()) {
             return;
         }
-        const double half = square.size / 2;
-        const double centreX = square.x0 + half;
-        const double centreY = square.y0 + half;
-        facets.resize(from.size());
-        std::size_t nearest = 0;
-        for (std::size_t position = 0; position < from.size(); ++position) {
-            const SitePoint& site = buckets.sites[from[position]];
-            facets[position] = facetOf(centreX - site.x, centreY - site.y);
-            if (facets[position].distance < facets[nearest].distance) {
-                nearest = position;
-            }
-        }
-        // The rivals: the site nearest the centre, those nearest the corners
-        // and the first few sites in the square, each of which owns a
+        // The rivals: the sites nearest the corners, the one nearest the
+        // centre and the first few sites in the square, each of which owns a
         // stretch of it; any one that is nearer everywhere rules a site out.
         std::uint32_t nearestToCorner[4];
         double cornerDistance[4];
@@ -366,7 +367,7 @@ private:
                 }
             }
         }
-        rivals.assign(1, from[nearest]);
+        rivals.clear();
         const auto addRival = [&](std::uint32_t index) {
             if (rivals.size() < kMostRivals &&
                 std::find(rivals.begin(), rivals.end(), index) == rivals.end()) {
@@ -376,7 +377,50 @@ private:
         for (std::uint32_t index : nearestToCorner) {
             addRival(index);
         }
+        double rivalAtCorner[kMostRivals][4];
+        const auto measureRivals = [&](std::size_t from) {
+            for (std::size_t rival = from; rival < rivals.size(); ++rival) {
+                const SitePoint& site = buckets.sites[rivals[rival]];
+                for (int corner = 0; corner < 4; ++corner) {
+                    rivalAtCorner[rival][corner] = facetDistance(square.cornerX(corner) - site.x,
+                                                                 square.cornerY(corner) - site.y);
+                }
+            }
+        };
+        measureRivals(0);
+        // Every point of the square lies in the quarter of some corner, so
+        // no farther from the rival nearest that corner than its distance
+        // there plus the half diagonal: a site that keeps farther from the
+        // square than that is never the nearest.
+        const double half = square.size / 2;
+        double nearestAtMost = 0.0;
+        for (int corner = 0; corner < 4; ++corner) {
+            double least = std::numeric_limits<double>::infinity();
+            for (std::size_t rival = 0; rival < rivals.size(); ++rival) {
+                least = std::min(least, rivalAtCorner[rival][corner]);
+            }
+            nearestAtMost = std::max(nearestAtMost, least);
+        }
+        const double reach = nearestAtMost + half * kDiagonal + kCellTieTolerance;
+        const double centreX = square.x0 + half;
+        const double centreY = square.y0 + half;
+        reachable.clear();
+        facets.clear();
+        std::size_t nearest = 0;
         for (std::uint32_t index : from) {
+            const SitePoint& site = buckets.sites[index];
+            if (squaredDistanceToSquare(site.x, site.y, square) > reach * reach) {
+                continue;
+            }
+            reachable.push_back(index);
+            facets.push_back(facetOf(centreX - site.x, centreY - site.y));
+            if (facets.back().distance < facets[nearest].distance) {
+                nearest = facets.size() - 1;
+            }
+        }
+        const std::size_t measured = rivals.size();
+        addRival(reachable[nearest]);
+        for (std::uint32_t index : reachable) {
             const SitePoint& site = buckets.sites[index];
             if (site.x >= square.x0 && site.x <= square.x0 + square.size && site.y >= square.y0 &&
                 site.y <= square.y0 + square.size) {
@@ -386,15 +430,8 @@ private:
                 break;
             }
         }
-        double rivalAtCorner[kMostRivals][4];
-        for (std::size_t rival = 0; rival < rivals.size(); ++rival) {
-            const SitePoint& site = buckets.sites[rivals[rival]];
-            for (int corner = 0; corner < 4; ++corner) {
-                rivalAtCorner[rival][corner] =
-                    facetDistance(square.cornerX(corner) - site.x, square.cornerY(corner) - site.y);
-            }
-        }
-        for (std::size_t position = 0; position < from.size(); ++position) {
+        measureRivals(measured);
+        for (std::size_t position = 0; position < reachable.size(); ++position) {
             // The facet's plane at a corner: the centre's distance plus the
             // normal's share of the step from the centre to the corner.
             const Facet& facet = facets[position];
@@ -416,7 +453,7 @@ private:
                 ruledOut = leastOverRival > kCellTieTolerance;
             }
             if (least <= radius + kRimReach && !ruledOut) {
-                keep.push_back(from[position]);
+                keep.push_back(reachable[position]);
             }
         }
     }
@@ -426,6 +463,7 @@ private:
     double radius;
     std::vector<std::uint32_t> gathered;
     std::vector<std::vector<std::uint32_t>> kept;
+    std::vector<std::uint32_t> reachable;
     std::vector<Facet> facets;
     std::vector<std::uint32_t> rivals;
 };
