@@ -119,7 +119,20 @@ public:
                 ++levels;
             }
         }
-        return cutInto(square, levels, buckets.nearCentre[cell]);
+        // A site near every corner of the squares, each corner shared by up
+        // to four of them.
+        const int span = 1 << levels;
+        const double step = square.size / span;
+        cornerSites.resize(static_cast<std::size_t>(span + 1) * (span + 1));
+        for (int cornerRow = 0; cornerRow <= span; ++cornerRow) {
+            for (int cornerColumn = 0; cornerColumn <= span; ++cornerColumn) {
+                cornerSites[cornerRow * (span + 1) + cornerColumn] =
+                    siteNear(square.x0 + cornerColumn * step, square.y0 + cornerRow * step,
+                             buckets.nearCentre[cell]);
+            }
+        }
+        cornerColumns = span + 1;
+        return cutInto(square, levels, 0, 0, buckets.nearCentre[cell]);
     }
 
     std::vector<CandidateNode> nodes;
@@ -127,25 +140,33 @@ public:
     std::vector<RimSite> rimFacets;
 
 private:
-    CandidateNode cutInto(const Square& square, int levels, std::uint32_t fallbackSite) {
+    // The square's lower left corner is corner (column, row) of the cell's
+    // corner table.
+    CandidateNode cutInto(const Square& square, int levels, int column, int row,
+                          std::uint32_t fallbackSite) {
         if (levels == 0) {
-            return gatherInto(square, fallbackSite);
+            const std::uint32_t corners[4] = {cornerSites[row * cornerColumns + column],
+                                              cornerSites[row * cornerColumns + column + 1],
+                                              cornerSites[(row + 1) * cornerColumns + column],
+                                              cornerSites[(row + 1) * cornerColumns + column + 1]};
+            return gatherInto(square, corners, fallbackSite);
         }
         growLarge(nodes, 4);
         const auto first = static_cast<std::uint32_t>(nodes.size());
         nodes.resize(nodes.size() + 4);
+        const int half = 1 << (levels - 1);
         for (int which = 0; which < 4; ++which) {
-            const CandidateNode quarter = cutInto(square.quarter(which), levels - 1, fallbackSite);
+            const CandidateNode quarter =
+                cutInto(square.quarter(which), levels - 1, column + (which & 1) * half,
+                        row + (which >> 1) * half, fallbackSite);
             nodes[first + which] = quarter;
         }
         return {first, kSplitNode};
     }
 
-    // A site near the square's centre from the buckets around it, or the
-    // fallback where they are empty.
-    std::uint32_t siteNear(const Square& square, std::uint32_t fallbackSite) const {
-        const double centreX = square.x0 + square.size / 2;
-        const double centreY = square.y0 + square.size / 2;
+    // A site near point (centreX, centreY) from the buckets around it, or
+    // the fallback where they are empty.
+    std::uint32_t siteNear(double centreX, double centreY, std::uint32_t fallbackSite) const {
         const int column = buckets.bucketOf(centreX, grid.originX, buckets.columns);
         const int row = buckets.bucketOf(centreY, grid.originY, buckets.rows);
         // Euclidean: any site close by bounds the gathering well enough.
@@ -198,21 +219,35 @@ private:
         return true;
     }
 
-    CandidateNode gatherInto(const Square& square, std::uint32_t fallbackSite) {
-        // Any site bounds the nearest distance from above; one close by
-        // bounds it tightly, which keeps the gathering short. A site shows in
-        // the square only where it is no farther than that site (at most its
-        // largest distance over the corners, the distance being convex) and
-        // than the radius.
-        const SitePoint& near = buckets.sites[siteNear(square, fallbackSite)];
+    CandidateNode gatherInto(const Square& square, const std::uint32_t corners[4],
+                             std::uint32_t fallbackSite) {
+        // A site shows in the square only where it is no farther than the
+        // nearest, and than the radius. Every point of the square lies in
+        // some corner's quarter, so no farther from the site near that corner
+        // than its distance there plus the half diagonal.
+        double bound = 0.0;
+        for (int corner = 0; corner < 4; ++corner) {
+            const SitePoint& site = buckets.sites[corners[corner]];
+            bound = std::max(bound, facetDistance(square.cornerX(corner) - site.x,
+                                                  square.cornerY(corner) - site.y));
+        }
+        bound += square.size / 2 * kDiagonal;
+        // Any one site bounds it too, by its largest distance over the
+        // corners (the distance is convex): where the corners are far from
+        // the sites, one near the centre bounds it more tightly.
+        std::uint32_t near = corners[0];
+        if (bound > square.size) {
+            near = siteNear(square.x0 + square.size / 2, square.y0 + square.size / 2, fallbackSite);
+        }
         double nearAtCorner[4];
         double farthest = 0.0;
         for (int corner = 0; corner < 4; ++corner) {
-            nearAtCorner[corner] =
-                facetDistance(square.cornerX(corner) - near.x, square.cornerY(corner) - near.y);
+            nearAtCorner[corner] = facetDistance(square.cornerX(corner) - buckets.sites[near].x,
+                                                 square.cornerY(corner) - buckets.sites[near].y);
             farthest = std::max(farthest, nearAtCorner[corner]);
         }
-        const double limit = std::min(farthest + kCellTieTolerance, radius + kRimReach);
+        const double limit =
+            std::min(std::min(bound, farthest) + kCellTieTolerance, radius + kRimReach);
         gathered.clear();
         const int lowColumn = buckets.bucketOf(square.x0 - limit, grid.originX, buckets.columns);
         const int highColumn =
@@ -350,8 +385,20 @@ private:
         if (from.empty()) {
             return;
         }
-        // The rivals: the sites nearest the corners, the one nearest the
-        // centre and the first few sites in the square, each of which owns a
+        const double half = square.size / 2;
+        const double centreX = square.x0 + half;
+        const double centreY = square.y0 + half;
+        facets.resize(from.size());
+        std::size_t nearest = 0;
+        for (std::size_t position = 0; position < from.size(); ++position) {
+            const SitePoint& site = buckets.sites[from[position]];
+            facets[position] = facetOf(centreX - site.x, centreY - site.y);
+            if (facets[position].distance < facets[nearest].distance) {
+                nearest = position;
+            }
+        }
+        // The rivals: the site nearest the centre, those nearest the corners
+        // and the first few sites in the square, each of which owns a
         // stretch of it; any one that is nearer everywhere rules a site out.
         std::uint32_t nearestToCorner[4];
         double cornerDistance[4];
@@ -367,7 +414,7 @@ private:
                 }
             }
         }
-        rivals.clear();
+        rivals.assign(1, from[nearest]);
         const auto addRival = [&](std::uint32_t index) {
             if (rivals.size() < kMostRivals &&
                 std::find(rivals.begin(), rivals.end(), index) == rivals.end()) {
@@ -377,50 +424,7 @@ private:
         for (std::uint32_t index : nearestToCorner) {
             addRival(index);
         }
-        double rivalAtCorner[kMostRivals][4];
-        const auto measureRivals = [&](std::size_t from) {
-            for (std::size_t rival = from; rival < rivals.size(); ++rival) {
-                const SitePoint& site = buckets.sites[rivals[rival]];
-                for (int corner = 0; corner < 4; ++corner) {
-                    rivalAtCorner[rival][corner] = facetDistance(square.cornerX(corner) - site.x,
-                                                                 square.cornerY(corner) - site.y);
-                }
-            }
-        };
-        measureRivals(0);
-        // Every point of the square lies in the quarter of some corner, so
-        // no farther from the rival nearest that corner than its distance
-        // there plus the half diagonal: a site that keeps farther from the
-        // square than that is never the nearest.
-        const double half = square.size / 2;
-        double nearestAtMost = 0.0;
-        for (int corner = 0; corner < 4; ++corner) {
-            double least = std::numeric_limits<double>::infinity();
-            for (std::size_t rival = 0; rival < rivals.size(); ++rival) {
-                least = std::min(least, rivalAtCorner[rival][corner]);
-            }
-            nearestAtMost = std::max(nearestAtMost, least);
-        }
-        const double reach = nearestAtMost + half * kDiagonal + kCellTieTolerance;
-        const double centreX = square.x0 + half;
-        const double centreY = square.y0 + half;
-        reachable.clear();
-        facets.clear();
-        std::size_t nearest = 0;
         for (std::uint32_t index : from) {
-            const SitePoint& site = buckets.sites[index];
-            if (squaredDistanceToSquare(site.x, site.y, square) > reach * reach) {
-                continue;
-            }
-            reachable.push_back(index);
-            facets.push_back(facetOf(centreX - site.x, centreY - site.y));
-            if (facets.back().distance < facets[nearest].distance) {
-                nearest = facets.size() - 1;
-            }
-        }
-        const std::size_t measured = rivals.size();
-        addRival(reachable[nearest]);
-        for (std::uint32_t index : reachable) {
             const SitePoint& site = buckets.sites[index];
             if (site.x >= square.x0 && site.x <= square.x0 + square.size && site.y >= square.y0 &&
                 site.y <= square.y0 + square.size) {
@@ -430,8 +434,15 @@ private:
                 break;
             }
         }
-        measureRivals(measured);
-        for (std::size_t position = 0; position < reachable.size(); ++position) {
+        double rivalAtCorner[kMostRivals][4];
+        for (std::size_t rival = 0; rival < rivals.size(); ++rival) {
+            const SitePoint& site = buckets.sites[rivals[rival]];
+            for (int corner = 0; corner < 4; ++corner) {
+                rivalAtCorner[rival][corner] =
+                    facetDistance(square.cornerX(corner) - site.x, square.cornerY(corner) - site.y);
+            }
+        }
+        for (std::size_t position = 0; position < from.size(); ++position) {
             // The facet's plane at a corner: the centre's distance plus the
             // normal's share of the step from the centre to the corner.
             const Facet& facet = facets[position];
@@ -453,7 +464,7 @@ private:
                 ruledOut = leastOverRival > kCellTieTolerance;
             }
             if (least <= radius + kRimReach && !ruledOut) {
-                keep.push_back(reachable[position]);
+                keep.push_back(from[position]);
             }
         }
     }
@@ -463,7 +474,8 @@ private:
     double radius;
     std::vector<std::uint32_t> gathered;
     std::vector<std::vector<std::uint32_t>> kept;
-    std::vector<std::uint32_t> reachable;
+    std::vector<std::uint32_t> cornerSites;
+    int cornerColumns = 0;
     std::vector<Facet> facets;
     std::vector<std::uint32_t> rivals;
 };
