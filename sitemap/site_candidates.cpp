@@ -177,18 +177,31 @@ private:
         };
         std::uint32_t best = fallbackSite;
         double bestDistance = squaredDistance(best);
+        const auto scan = [&](int bucket) {
+            for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
+                 ++index) {
+                const double distance = squaredDistance(index);
+                if (distance < bestDistance) {
+                    bestDistance = distance;
+                    best = index;
+                }
+            }
+        };
+        // The point's own bucket first: no site beyond it is nearer than
+        // its edges.
+        scan(row * buckets.columns + column);
+        const double left = centreX - grid.originX - column * buckets.size;
+        const double below = centreY - grid.originY - row * buckets.size;
+        const double margin = std::min({left, buckets.size - left, below, buckets.size - below});
+        if (margin >= 0.0 && bestDistance <= margin * margin) {
+            return best;
+        }
         for (int bucketRow = std::max(row - 1, 0); bucketRow <= std::min(row + 1, buckets.rows - 1);
              ++bucketRow) {
             for (int bucketColumn = std::max(column - 1, 0);
                  bucketColumn <= std::min(column + 1, buckets.columns - 1); ++bucketColumn) {
-                const int bucket = bucketRow * buckets.columns + bucketColumn;
-                for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
-                     ++index) {
-                    const double distance = squaredDistance(index);
-                    if (distance < bestDistance) {
-                        bestDistance = distance;
-                        best = index;
-                    }
+                if (bucketRow != row || bucketColumn != column) {
+                    scan(bucketRow * buckets.columns + bucketColumn);
                 }
             }
         }
@@ -236,18 +249,23 @@ private:
         // corners (the distance is convex): where the corners are far from
         // the sites, one near the centre bounds it more tightly.
         std::uint32_t near = corners[0];
-        if (bound > square.size) {
-            near = siteNear(square.x0 + square.size / 2, square.y0 + square.size / 2, fallbackSite);
-        }
         double nearAtCorner[4];
-        double farthest = 0.0;
-        for (int corner = 0; corner < 4; ++corner) {
-            nearAtCorner[corner] = facetDistance(square.cornerX(corner) - buckets.sites[near].x,
-                                                 square.cornerY(corner) - buckets.sites[near].y);
-            farthest = std::max(farthest, nearAtCorner[corner]);
+        const auto measureNear = [&] {
+            double farthest = 0.0;
+            for (int corner = 0; corner < 4; ++corner) {
+                nearAtCorner[corner] =
+                    facetDistance(square.cornerX(corner) - buckets.sites[near].x,
+                                  square.cornerY(corner) - buckets.sites[near].y);
+                farthest = std::max(farthest, nearAtCorner[corner]);
+            }
+            return farthest;
+        };
+        const bool corneredTightly = bound <= square.size;
+        if (!corneredTightly) {
+            near = siteNear(square.x0 + square.size / 2, square.y0 + square.size / 2, fallbackSite);
+            bound = std::min(bound, measureNear());
         }
-        const double limit =
-            std::min(std::min(bound, farthest) + kCellTieTolerance, radius + kRimReach);
+        const double limit = std::min(bound + kCellTieTolerance, radius + kRimReach);
         gathered.clear();
         const int lowColumn = buckets.bucketOf(square.x0 - limit, grid.originX, buckets.columns);
         const int highColumn =
@@ -261,6 +279,9 @@ private:
         // Far from the sites the gathering reaches over many buckets, most of
         // them behind the near site everywhere in the square.
         const bool farReach = limit > kWholeBucketTestReach * buckets.size;
+        if (farReach && corneredTightly) {
+            measureNear();
+        }
         for (int bucketRow = lowRow; bucketRow <= highRow; ++bucketRow) {
             const double gapY =
                 std::max(0.0, std::fabs(bucketRow + 0.5 - middleRow) - halfWidth - 0.5) *
@@ -518,13 +539,12 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
     std::vector<CandidateNode> roots(cells);
     std::vector<unsigned char> rootThread(cells);
     std::vector<CellWorker> workers(threads, CellWorker(grid, buckets, radius));
-    std::atomic<int> nextRow{0};
+    // Cell by cell: on an edge raster a few cells hold most of the work.
+    std::atomic<int> nextCell{0};
     onThreads(threads, [&](int thread) {
-        for (int row = nextRow++; row < grid.rows; row = nextRow++) {
-            for (int column = 0; column < grid.columns; ++column) {
-                roots[row * grid.columns + column] = workers[thread].cell(column, row);
-                rootThread[row * grid.columns + column] = static_cast<unsigned char>(thread);
-            }
+        for (int cell = nextCell++; cell < cells; cell = nextCell++) {
+            roots[cell] = workers[thread].cell(cell % grid.columns, cell / grid.columns);
+            rootThread[cell] = static_cast<unsigned char>(thread);
         }
     });
 
