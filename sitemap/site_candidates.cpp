@@ -571,33 +571,45 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
         node.first += node.count == kSplitNode ? nodeBase[thread] : candidateBase[thread];
         return node;
     };
+    // Every thread moves its own share.
     reserveLarge(grid.nodes, nodeCount);
-    for (int cell = 0; cell < cells; ++cell) {
-        grid.nodes.push_back(rebased(roots[cell], rootThread[cell]));
-    }
+    grid.nodes.resize(nodeCount);
     reserveLarge(grid.candidates, candidateCount);
-    for (int thread = 0; thread < threads; ++thread) {
-        for (const CandidateNode& node : workers[thread].nodes) {
-            grid.nodes.push_back(rebased(node, thread));
-        }
-        grid.candidates.insert(grid.candidates.end(), workers[thread].candidates.begin(),
-                               workers[thread].candidates.end());
-    }
-    std::vector<std::uint32_t> facetsOf = largeArray<std::uint32_t>(buckets.sites.size(), 0);
-    for (const CellWorker& worker : workers) {
-        for (const RimSite& rim : worker.rimFacets) {
-            facetsOf[rim.site] |= rim.facets;
-        }
-    }
-    for (std::size_t index = 0; index < facetsOf.size(); ++index) {
-        if (facetsOf[index] != 0) {
-            grid.rimSites.push_back({static_cast<std::uint32_t>(index), facetsOf[index]});
-        }
-    }
+    grid.candidates.resize(candidateCount);
     reserveLarge(grid.sites, buckets.sites.size());
-    for (const SitePoint& site : buckets.sites) {
-        grid.sites.push_back(
-            {static_cast<float>(site.x), static_cast<float>(site.y), site.colour, 0});
+    grid.sites.resize(buckets.sites.size());
+    onThreads(threads, [&](int thread) {
+        for (int cell = thread; cell < cells; cell += threads) {
+            grid.nodes[cell] = rebased(roots[cell], rootThread[cell]);
+        }
+        const CellWorker& worker = workers[thread];
+        std::transform(worker.nodes.begin(), worker.nodes.end(),
+                       grid.nodes.begin() + nodeBase[thread],
+                       [&](CandidateNode node) { return rebased(node, thread); });
+        std::copy(worker.candidates.begin(), worker.candidates.end(),
+                  grid.candidates.begin() + candidateBase[thread]);
+        const std::size_t first = buckets.sites.size() * thread / threads;
+        const std::size_t last = buckets.sites.size() * (thread + 1) / threads;
+        for (std::size_t index = first; index < last; ++index) {
+            const SitePoint& site = buckets.sites[index];
+            grid.sites[index] = {static_cast<float>(site.x), static_cast<float>(site.y),
+                                 site.colour, 0};
+        }
+    });
+    // Few sites reach the rim: their facets are gathered by sorting.
+    for (const CellWorker& worker : workers) {
+        grid.rimSites.insert(grid.rimSites.end(), worker.rimFacets.begin(), worker.rimFacets.end());
     }
+    std::sort(grid.rimSites.begin(), grid.rimSites.end(),
+              [](const RimSite& a, const RimSite& b) { return a.site < b.site; });
+    std::size_t kept = 0;
+    for (const RimSite& rim : grid.rimSites) {
+        if (kept > 0 && grid.rimSites[kept - 1].site == rim.site) {
+            grid.rimSites[kept - 1].facets |= rim.facets;
+        } else {
+            grid.rimSites[kept++] = rim;
+        }
+    }
+    grid.rimSites.resize(kept);
     return grid;
 }
