@@ -121,13 +121,14 @@ Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& si
     buckets.start = largeArray<std::uint32_t>(count + 1, 0);
     buckets.firstOccupied.assign(buckets.rows, buckets.columns);
     buckets.lastOccupied.assign(buckets.rows, -1);
-    for (std::size_t bucket = 0; bucket < count; ++bucket) {
-        buckets.start[bucket + 1] = buckets.start[bucket] + keptCount[bucket];
-        if (keptCount[bucket] > 0) {
-            const int row = static_cast<int>(bucket / buckets.columns);
-            const int column = static_cast<int>(bucket % buckets.columns);
-            buckets.firstOccupied[row] = std::min(buckets.firstOccupied[row], column);
-            buckets.lastOccupied[row] = std::max(buckets.lastOccupied[row], column);
+    for (int row = 0; row < buckets.rows; ++row) {
+        for (int column = 0; column < buckets.columns; ++column) {
+            const std::size_t bucket = static_cast<std::size_t>(row) * buckets.columns + column;
+            buckets.start[bucket + 1] = buckets.start[bucket] + keptCount[bucket];
+            if (keptCount[bucket] > 0) {
+                buckets.firstOccupied[row] = std::min(buckets.firstOccupied[row], column);
+                buckets.lastOccupied[row] = column;
+            }
         }
     }
     // Without copies the sorted sites stand where they belong already.

@@ -549,6 +549,11 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
     std::vector<CandidateNode> roots(cells);
     std::vector<unsigned char> rootThread(cells);
     std::vector<CellWorker> workers(threads, CellWorker(grid, buckets, radius));
+    // Room for what dense rasters need, so that the arrays seldom grow.
+    for (CellWorker& worker : workers) {
+        reserveLarge(worker.nodes, 2 * buckets.sites.size() / threads);
+        reserveLarge(worker.candidates, 8 * buckets.sites.size() / threads);
+    }
     // Cell by cell: on an edge raster a few cells hold most of the work.
     std::atomic<int> nextCell{0};
     onThreads(threads, [&](int thread) {
