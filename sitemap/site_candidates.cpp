@@ -174,15 +174,15 @@ private:
         return {first, kSplitNode};
     }
 
-    // A site near point (centreX, centreY) from the buckets around it, or
-    // the fallback where they are empty.
-    std::uint32_t siteNear(double centreX, double centreY, std::uint32_t fallbackSite) const {
-        const int column = buckets.bucketOf(centreX, grid.originX, buckets.columns);
-        const int row = buckets.bucketOf(centreY, grid.originY, buckets.rows);
+    // A site near point (x, y) from the buckets around it, or the fallback
+    // where they are empty.
+    std::uint32_t siteNear(double x, double y, std::uint32_t fallbackSite) const {
+        const int column = buckets.bucketOf(x, grid.originX, buckets.columns);
+        const int row = buckets.bucketOf(y, grid.originY, buckets.rows);
         // Euclidean: any site close by bounds the gathering well enough.
         const auto squaredDistance = [&](std::uint32_t index) {
-            const double dx = centreX - buckets.sites[index].x;
-            const double dy = centreY - buckets.sites[index].y;
+            const double dx = x - buckets.sites[index].x;
+            const double dy = y - buckets.sites[index].y;
             return dx * dx + dy * dy;
         };
         std::uint32_t best = fallbackSite;
@@ -200,8 +200,8 @@ private:
         // The point's own bucket first: no site beyond it is nearer than
         // its edges.
         scan(row * buckets.columns + column);
-        const double left = centreX - grid.originX - column * buckets.size;
-        const double below = centreY - grid.originY - row * buckets.size;
+        const double left = x - grid.originX - column * buckets.size;
+        const double below = y - grid.originY - row * buckets.size;
         const double margin = std::min({left, buckets.size - left, below, buckets.size - below});
         if (margin >= 0.0 && bestDistance <= margin * margin) {
             return best;
