@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "sitemap/large_arrays.h"
 #include "sitemap/site.h"
 
 namespace {
@@ -41,7 +42,7 @@ std::vector<SitePoint> collectSites(const Site* head) {
         ++count;
     }
     std::vector<SitePoint> sites;
-    sites.reserve(count);
+    reserveLarge(sites, count);
     std::uint32_t position = 0;
     for (const Site* site = head; site; site = site->next) {
         // The cones stand at positions rounded to 32-bit floats.
@@ -77,8 +78,8 @@ Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& si
     buckets.columns = grid.columns * perCell;
     buckets.rows = grid.rows * perCell;
     const std::size_t count = static_cast<std::size_t>(buckets.columns) * buckets.rows;
-    std::vector<std::uint32_t> bucketOfSite(sites.size());
-    std::vector<std::uint32_t> start(count + 1, 0);
+    std::vector<std::uint32_t> bucketOfSite = largeArray<std::uint32_t>(sites.size());
+    std::vector<std::uint32_t> start = largeArray<std::uint32_t>(count + 1, 0);
     for (std::size_t index = 0; index < sites.size(); ++index) {
         const int column = buckets.bucketOf(sites[index].x, grid.originX, buckets.columns);
         const int row = buckets.bucketOf(sites[index].y, grid.originY, buckets.rows);
@@ -88,15 +89,16 @@ Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& si
     for (std::size_t bucket = 0; bucket < count; ++bucket) {
         start[bucket + 1] += start[bucket];
     }
-    std::vector<SitePoint> sorted(sites.size());
+    std::vector<SitePoint> sorted = largeArray<SitePoint>(sites.size());
     {
-        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        std::vector<std::uint32_t> fill = largeArray<std::uint32_t>(count);
+        std::copy_n(start.begin(), count, fill.begin());
         for (std::size_t index = 0; index < sites.size(); ++index) {
             sorted[fill[bucketOfSite[index]]++] = sites[index];
         }
     }
     // Of the copies of one position the one nearest the list's end stays.
-    std::vector<std::uint32_t> keptCount(count, 0);
+    std::vector<std::uint32_t> keptCount = largeArray<std::uint32_t>(count, 0);
     onThreads(threads, [&](int thread) {
         for (std::size_t bucket = thread; bucket < count; bucket += threads) {
             const auto begin = sorted.begin() + start[bucket];
@@ -116,16 +118,17 @@ Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& si
             keptCount[bucket] = static_cast<std::uint32_t>(last - begin);
         }
     });
-    buckets.start.assign(count + 1, 0);
+    buckets.start = largeArray<std::uint32_t>(count + 1, 0);
     buckets.firstOccupied.assign(buckets.rows, buckets.columns);
     buckets.lastOccupied.assign(buckets.rows, -1);
-    for (std::size_t bucket = 0; bucket < count; ++bucket) {
-        buckets.start[bucket + 1] = buckets.start[bucket] + keptCount[bucket];
-        if (keptCount[bucket] > 0) {
-            const int row = static_cast<int>(bucket / buckets.columns);
-            const int column = static_cast<int>(bucket % buckets.columns);
-            buckets.firstOccupied[row] = std::min(buckets.firstOccupied[row], column);
-            buckets.lastOccupied[row] = std::max(buckets.lastOccupied[row], column);
+    for (int row = 0; row < buckets.rows; ++row) {
+        for (int column = 0; column < buckets.columns; ++column) {
+            const std::size_t bucket = static_cast<std::size_t>(row) * buckets.columns + column;
+            buckets.start[bucket + 1] = buckets.start[bucket] + keptCount[bucket];
+            if (keptCount[bucket] > 0) {
+                buckets.firstOccupied[row] = std::min(buckets.firstOccupied[row], column);
+                buckets.lastOccupied[row] = column;
+            }
         }
     }
     // Without copies the sorted sites stand where they belong already.
@@ -133,6 +136,7 @@ Buckets bucketSites(const SiteCandidates& grid, const std::vector<SitePoint>& si
         buckets.sites = std::move(sorted);
         return buckets;
     }
+    reserveLarge(buckets.sites, buckets.start[count]);
     buckets.sites.resize(buckets.start[count]);
     for (std::size_t bucket = 0; bucket < count; ++bucket) {
         std::copy_n(sorted.begin() + start[bucket], keptCount[bucket],

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "sitemap/cell_extents.h"
+#include "sitemap/large_arrays.h"
 #include "sitemap/site.h"
 #include "sitemap/site_buckets.h"
 
@@ -24,6 +25,9 @@ constexpr double kSitesPerSquare = 1.0;
 // Gatherings that reach farther than this many buckets test whole buckets
 // before their sites.
 constexpr double kWholeBucketTestReach = 3.0;
+// The 32-gon length of the diagonal of a unit square, rounded up: at most
+// the Euclidean one over cos(pi / 32).
+constexpr double kDiagonal = 1.4211;
 
 struct Normals {
     double x[kConeSlices / 8];
@@ -72,8 +76,18 @@ Facet facetOf(double vx, double vy) {
     return {distance, std::copysign(nx, vx), std::copysign(ny, vy)};
 }
 
+// The distance alone is the largest over the first octant's facets: no
+// table look-up, no branch.
 double facetDistance(double vx, double vy) {
-    return facetOf(vx, vy).distance;
+    const double absX = std::fabs(vx);
+    const double absY = std::fabs(vy);
+    const double ax = std::max(absX, absY);
+    const double ay = std::min(absX, absY);
+    double distance = kNormals.x[0] * ax + kNormals.y[0] * ay;
+    for (int facet = 1; facet < kConeSlices / 8; ++facet) {
+        distance = std::max(distance, kNormals.x[facet] * ax + kNormals.y[facet] * ay);
+    }
+    return distance;
 }
 
 struct Square {
@@ -88,11 +102,12 @@ struct Square {
     }
 };
 
-// Euclidean distance from a point to a square, a lower bound of the 32-gon one.
-double distanceToSquare(double x, double y, const Square& square) {
+// The square of the Euclidean distance from a point to a square; that
+// distance bounds the 32-gon one from below.
+double squaredDistanceToSquare(double x, double y, const Square& square) {
     const double dx = std::max({square.x0 - x, 0.0, x - square.x0 - square.size});
     const double dy = std::max({square.y0 - y, 0.0, y - square.y0 - square.size});
-    return std::sqrt(dx * dx + dy * dy);
+    return dx * dx + dy * dy;
 }
 
 // Works the cells of one thread out, keeping its nodes and candidates apart
@@ -114,7 +129,20 @@ public:
                 ++levels;
             }
         }
-        return cutInto(square, levels, buckets.nearCentre[cell]);
+        // A site near every corner of the squares, each corner shared by up
+        // to four of them.
+        const int span = 1 << levels;
+        const double step = square.size / span;
+        cornerSites.resize(static_cast<std::size_t>(span + 1) * (span + 1));
+        for (int cornerRow = 0; cornerRow <= span; ++cornerRow) {
+            for (int cornerColumn = 0; cornerColumn <= span; ++cornerColumn) {
+                cornerSites[cornerRow * (span + 1) + cornerColumn] =
+                    siteNear(square.x0 + cornerColumn * step, square.y0 + cornerRow * step,
+                             buckets.nearCentre[cell]);
+            }
+        }
+        cornerColumns = span + 1;
+        return cutInto(square, levels, 0, 0, buckets.nearCentre[cell]);
     }
 
     std::vector<CandidateNode> nodes;
@@ -122,46 +150,68 @@ public:
     std::vector<RimSite> rimFacets;
 
 private:
-    CandidateNode cutInto(const Square& square, int levels, std::uint32_t fallbackSite) {
+    // The square's lower left corner is corner (column, row) of the cell's
+    // corner table.
+    CandidateNode cutInto(const Square& square, int levels, int column, int row,
+                          std::uint32_t fallbackSite) {
         if (levels == 0) {
-            return gatherInto(square, fallbackSite);
+            const std::uint32_t corners[4] = {cornerSites[row * cornerColumns + column],
+                                              cornerSites[row * cornerColumns + column + 1],
+                                              cornerSites[(row + 1) * cornerColumns + column],
+                                              cornerSites[(row + 1) * cornerColumns + column + 1]};
+            return gatherInto(square, corners, fallbackSite);
         }
+        growLarge(nodes, 4);
         const auto first = static_cast<std::uint32_t>(nodes.size());
         nodes.resize(nodes.size() + 4);
+        const int half = 1 << (levels - 1);
         for (int which = 0; which < 4; ++which) {
-            const CandidateNode quarter = cutInto(square.quarter(which), levels - 1, fallbackSite);
+            const CandidateNode quarter =
+                cutInto(square.quarter(which), levels - 1, column + (which & 1) * half,
+                        row + (which >> 1) * half, fallbackSite);
             nodes[first + which] = quarter;
         }
         return {first, kSplitNode};
     }
 
-    // A site near the square's centre from the buckets around it, or the
-    // fallback where they are empty.
-    std::uint32_t siteNear(const Square& square, std::uint32_t fallbackSite) const {
-        const double centreX = square.x0 + square.size / 2;
-        const double centreY = square.y0 + square.size / 2;
-        const int column = buckets.bucketOf(centreX, grid.originX, buckets.columns);
-        const int row = buckets.bucketOf(centreY, grid.originY, buckets.rows);
+    // A site near point (x, y) from the buckets around it, or the fallback
+    // where they are empty.
+    std::uint32_t siteNear(double x, double y, std::uint32_t fallbackSite) const {
+        const int column = buckets.bucketOf(x, grid.originX, buckets.columns);
+        const int row = buckets.bucketOf(y, grid.originY, buckets.rows);
         // Euclidean: any site close by bounds the gathering well enough.
         const auto squaredDistance = [&](std::uint32_t index) {
-            const double dx = centreX - buckets.sites[index].x;
-            const double dy = centreY - buckets.sites[index].y;
+            const double dx = x - buckets.sites[index].x;
+            const double dy = y - buckets.sites[index].y;
             return dx * dx + dy * dy;
         };
         std::uint32_t best = fallbackSite;
         double bestDistance = squaredDistance(best);
+        const auto scan = [&](int bucket) {
+            for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
+                 ++index) {
+                const double distance = squaredDistance(index);
+                if (distance < bestDistance) {
+                    bestDistance = distance;
+                    best = index;
+                }
+            }
+        };
+        // The point's own bucket first: no site beyond it is nearer than
+        // its edges.
+        scan(row * buckets.columns + column);
+        const double left = x - grid.originX - column * buckets.size;
+        const double below = y - grid.originY - row * buckets.size;
+        const double margin = std::min({left, buckets.size - left, below, buckets.size - below});
+        if (margin >= 0.0 && bestDistance <= margin * margin) {
+            return best;
+        }
         for (int bucketRow = std::max(row - 1, 0); bucketRow <= std::min(row + 1, buckets.rows - 1);
              ++bucketRow) {
             for (int bucketColumn = std::max(column - 1, 0);
                  bucketColumn <= std::min(column + 1, buckets.columns - 1); ++bucketColumn) {
-                const int bucket = bucketRow * buckets.columns + bucketColumn;
-                for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
-                     ++index) {
-                    const double distance = squaredDistance(index);
-                    if (distance < bestDistance) {
-                        bestDistance = distance;
-                        best = index;
-                    }
+                if (bucketRow != row || bucketColumn != column) {
+                    scan(bucketRow * buckets.columns + bucketColumn);
                 }
             }
         }
@@ -192,21 +242,40 @@ private:
         return true;
     }
 
-    CandidateNode gatherInto(const Square& square, std::uint32_t fallbackSite) {
-        // Any site bounds the nearest distance from above; one close by
-        // bounds it tightly, which keeps the gathering short. A site shows in
-        // the square only where it is no farther than that site (at most its
-        // largest distance over the corners, the distance being convex) and
-        // than the radius.
-        const SitePoint& near = buckets.sites[siteNear(square, fallbackSite)];
-        double nearAtCorner[4];
-        double farthest = 0.0;
+    CandidateNode gatherInto(const Square& square, const std::uint32_t corners[4],
+                             std::uint32_t fallbackSite) {
+        // A site shows in the square only where it is no farther than the
+        // nearest, and than the radius. Every point of the square lies in
+        // some corner's quarter, so no farther from the site near that corner
+        // than its distance there plus the half diagonal.
+        double bound = 0.0;
         for (int corner = 0; corner < 4; ++corner) {
-            nearAtCorner[corner] =
-                facetDistance(square.cornerX(corner) - near.x, square.cornerY(corner) - near.y);
-            farthest = std::max(farthest, nearAtCorner[corner]);
+            const SitePoint& site = buckets.sites[corners[corner]];
+            bound = std::max(bound, facetDistance(square.cornerX(corner) - site.x,
+                                                  square.cornerY(corner) - site.y));
         }
-        const double limit = std::min(farthest + kCellTieTolerance, radius + kRimReach);
+        bound += square.size / 2 * kDiagonal;
+        // Any one site bounds it too, by its largest distance over the
+        // corners (the distance is convex): where the corners are far from
+        // the sites, one near the centre bounds it more tightly.
+        std::uint32_t near = corners[0];
+        double nearAtCorner[4];
+        const auto measureNear = [&] {
+            double farthest = 0.0;
+            for (int corner = 0; corner < 4; ++corner) {
+                nearAtCorner[corner] =
+                    facetDistance(square.cornerX(corner) - buckets.sites[near].x,
+                                  square.cornerY(corner) - buckets.sites[near].y);
+                farthest = std::max(farthest, nearAtCorner[corner]);
+            }
+            return farthest;
+        };
+        const bool corneredTightly = bound <= square.size;
+        if (!corneredTightly) {
+            near = siteNear(square.x0 + square.size / 2, square.y0 + square.size / 2, fallbackSite);
+            bound = std::min(bound, measureNear());
+        }
+        const double limit = std::min(bound + kCellTieTolerance, radius + kRimReach);
         gathered.clear();
         const int lowColumn = buckets.bucketOf(square.x0 - limit, grid.originX, buckets.columns);
         const int highColumn =
@@ -220,6 +289,9 @@ private:
         // Far from the sites the gathering reaches over many buckets, most of
         // them behind the near site everywhere in the square.
         const bool farReach = limit > kWholeBucketTestReach * buckets.size;
+        if (farReach && corneredTightly) {
+            measureNear();
+        }
         for (int bucketRow = lowRow; bucketRow <= highRow; ++bucketRow) {
             const double gapY =
                 std::max(0.0, std::fabs(bucketRow + 0.5 - middleRow) - halfWidth - 0.5) *
@@ -242,7 +314,7 @@ private:
                 for (std::uint32_t index = buckets.start[bucket]; index < buckets.start[bucket + 1];
                      ++index) {
                     const SitePoint& site = buckets.sites[index];
-                    if (distanceToSquare(site.x, site.y, square) <= limit) {
+                    if (squaredDistanceToSquare(site.x, site.y, square) <= limit * limit) {
                         gathered.push_back(index);
                     }
                 }
@@ -255,6 +327,15 @@ private:
     // leaf (it is at most any listed site's largest over the corners), every
     // listed site may show there, through the facets that face the leaf.
     void markRimFacets(const Square& square, const std::vector<std::uint32_t>& listed) {
+        // Most leaves lie well inside the radius of their first site.
+        if (!listed.empty()) {
+            const SitePoint& site = buckets.sites[listed.front()];
+            const double dx = std::max(site.x - square.x0, square.x0 + square.size - site.x);
+            const double dy = std::max(site.y - square.y0, square.y0 + square.size - site.y);
+            if (std::sqrt(dx * dx + dy * dy) * kDiagonal / std::sqrt(2.0) < radius - kRimStrip) {
+                return;
+            }
+        }
         double nearestAtMost = std::numeric_limits<double>::infinity();
         for (std::uint32_t index : listed) {
             const SitePoint& site = buckets.sites[index];
@@ -272,7 +353,7 @@ private:
         const double facetAngle = 2.0 * kPi / kConeSlices;
         for (std::uint32_t index : listed) {
             const SitePoint& site = buckets.sites[index];
-            if (distanceToSquare(site.x, site.y, square) < square.size) {
+            if (squaredDistanceToSquare(site.x, site.y, square) < square.size * square.size) {
                 rimFacets.push_back({index, 0xFFFFFFFFu});
                 continue;
             }
@@ -306,6 +387,7 @@ private:
         std::vector<std::uint32_t>& keep = kept[depth];
         select(square, from, keep);
         if (keep.size() > kMostCandidates && square.size > kSmallestCell && depth + 1 < kDeepest) {
+            growLarge(nodes, 4);
             const auto first = static_cast<std::uint32_t>(nodes.size());
             nodes.resize(nodes.size() + 4);
             for (int which = 0; which < 4; ++which) {
@@ -315,6 +397,7 @@ private:
             return {first, kSplitNode};
         }
         markRimFacets(square, keep);
+        growLarge(candidates, keep.size());
         const auto first = static_cast<std::uint32_t>(candidates.size());
         candidates.insert(candidates.end(), keep.begin(), keep.end());
         return {first, static_cast<std::uint32_t>(keep.size())};
@@ -422,6 +505,8 @@ private:
     double radius;
     std::vector<std::uint32_t> gathered;
     std::vector<std::vector<std::uint32_t>> kept;
+    std::vector<std::uint32_t> cornerSites;
+    int cornerColumns = 0;
     std::vector<Facet> facets;
     std::vector<std::uint32_t> rivals;
 };
@@ -464,13 +549,17 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
     std::vector<CandidateNode> roots(cells);
     std::vector<unsigned char> rootThread(cells);
     std::vector<CellWorker> workers(threads, CellWorker(grid, buckets, radius));
-    std::atomic<int> nextRow{0};
+    // Room for what dense rasters need, so that the arrays seldom grow.
+    for (CellWorker& worker : workers) {
+        reserveLarge(worker.nodes, 2 * buckets.sites.size() / threads);
+        reserveLarge(worker.candidates, 8 * buckets.sites.size() / threads);
+    }
+    // Cell by cell: on an edge raster a few cells hold most of the work.
+    std::atomic<int> nextCell{0};
     onThreads(threads, [&](int thread) {
-        for (int row = nextRow++; row < grid.rows; row = nextRow++) {
-            for (int column = 0; column < grid.columns; ++column) {
-                roots[row * grid.columns + column] = workers[thread].cell(column, row);
-                rootThread[row * grid.columns + column] = static_cast<unsigned char>(thread);
-            }
+        for (int cell = nextCell++; cell < cells; cell = nextCell++) {
+            roots[cell] = workers[thread].cell(cell % grid.columns, cell / grid.columns);
+            rootThread[cell] = static_cast<unsigned char>(thread);
         }
     });
 
@@ -487,33 +576,45 @@ SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) 
         node.first += node.count == kSplitNode ? nodeBase[thread] : candidateBase[thread];
         return node;
     };
-    grid.nodes.reserve(nodeCount);
-    for (int cell = 0; cell < cells; ++cell) {
-        grid.nodes.push_back(rebased(roots[cell], rootThread[cell]));
-    }
-    grid.candidates.reserve(candidateCount);
-    for (int thread = 0; thread < threads; ++thread) {
-        for (const CandidateNode& node : workers[thread].nodes) {
-            grid.nodes.push_back(rebased(node, thread));
+    // Every thread moves its own share.
+    reserveLarge(grid.nodes, nodeCount);
+    grid.nodes.resize(nodeCount);
+    reserveLarge(grid.candidates, candidateCount);
+    grid.candidates.resize(candidateCount);
+    reserveLarge(grid.sites, buckets.sites.size());
+    grid.sites.resize(buckets.sites.size());
+    onThreads(threads, [&](int thread) {
+        for (int cell = thread; cell < cells; cell += threads) {
+            grid.nodes[cell] = rebased(roots[cell], rootThread[cell]);
         }
-        grid.candidates.insert(grid.candidates.end(), workers[thread].candidates.begin(),
-                               workers[thread].candidates.end());
-    }
-    std::vector<std::uint32_t> facetsOf(buckets.sites.size(), 0);
+        const CellWorker& worker = workers[thread];
+        std::transform(worker.nodes.begin(), worker.nodes.end(),
+                       grid.nodes.begin() + nodeBase[thread],
+                       [&](CandidateNode node) { return rebased(node, thread); });
+        std::copy(worker.candidates.begin(), worker.candidates.end(),
+                  grid.candidates.begin() + candidateBase[thread]);
+        const std::size_t first = buckets.sites.size() * thread / threads;
+        const std::size_t last = buckets.sites.size() * (thread + 1) / threads;
+        for (std::size_t index = first; index < last; ++index) {
+            const SitePoint& site = buckets.sites[index];
+            grid.sites[index] = {static_cast<float>(site.x), static_cast<float>(site.y),
+                                 site.colour, 0};
+        }
+    });
+    // Few sites reach the rim: their facets are gathered by sorting.
     for (const CellWorker& worker : workers) {
-        for (const RimSite& rim : worker.rimFacets) {
-            facetsOf[rim.site] |= rim.facets;
+        grid.rimSites.insert(grid.rimSites.end(), worker.rimFacets.begin(), worker.rimFacets.end());
+    }
+    std::sort(grid.rimSites.begin(), grid.rimSites.end(),
+              [](const RimSite& a, const RimSite& b) { return a.site < b.site; });
+    std::size_t kept = 0;
+    for (const RimSite& rim : grid.rimSites) {
+        if (kept > 0 && grid.rimSites[kept - 1].site == rim.site) {
+            grid.rimSites[kept - 1].facets |= rim.facets;
+        } else {
+            grid.rimSites[kept++] = rim;
         }
     }
-    for (std::size_t index = 0; index < facetsOf.size(); ++index) {
-        if (facetsOf[index] != 0) {
-            grid.rimSites.push_back({static_cast<std::uint32_t>(index), facetsOf[index]});
-        }
-    }
-    grid.sites.reserve(buckets.sites.size());
-    for (const SitePoint& site : buckets.sites) {
-        grid.sites.push_back(
-            {static_cast<float>(site.x), static_cast<float>(site.y), site.colour, 0});
-    }
+    grid.rimSites.resize(kept);
     return grid;
 }

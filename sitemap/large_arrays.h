@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// The candidate search fills arrays of tens of megabytes right after making
+// them. Where a page fault is dear (a virtual machine), faulting them in page
+// by page costs more than the filling: huge pages save most of the faults.
+void adviseHugePages(void* data, std::size_t bytes);
+
+// Room for `count` items, huge pages advised before any is written; the items
+// held move over.
+template <typename Item>
+void reserveLarge(std::vector<Item>& items, std::size_t count) {
+    if (count <= items.capacity()) {
+        return;
+    }
+    std::vector<Item> larger;
+    larger.reserve(count);
+    adviseHugePages(larger.data(), count * sizeof(Item));
+    larger.insert(larger.end(), items.begin(), items.end());
+    items.swap(larger);
+}
+
+// Room for `more` items beyond those held, growing by doubling.
+template <typename Item>
+void growLarge(std::vector<Item>& items, std::size_t more) {
+    if (items.size() + more > items.capacity()) {
+        reserveLarge(items, 2 * items.capacity() + more);
+    }
+}
+
+template <typename Item>
+std::vector<Item> largeArray(std::size_t count, const Item& value = Item()) {
+    std::vector<Item> items;
+    reserveLarge(items, count);
+    items.assign(count, value);
+    return items;
+}
