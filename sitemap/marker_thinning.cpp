@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "sitemap/large_arrays.h"
 #include "sitemap/site.h"
 
 // Why markers can be left out: a point 4 pixels wide covers the 4 pixels on
@@ -191,7 +192,12 @@ private:
 }  // namespace
 
 std::vector<MarkerPoint> sortedMarkerPoints(const Site* head) {
+    std::size_t count = 0;
+    for (const Site* site = head; site; site = site->next) {
+        ++count;
+    }
     std::vector<MarkerPoint> points;
+    reserveLarge(points, count);
     for (const Site* site = head; site; site = site->next) {
         points.push_back({static_cast<float>(site->x), static_cast<float>(site->y)});
     }
