@@ -201,7 +201,11 @@ std::vector<MarkerPoint> sortedMarkerPoints(const Site* head) {
     for (const Site* site = head; site; site = site->next) {
         points.push_back({static_cast<float>(site->x), static_cast<float>(site->y)});
     }
-    // Each extraction adds a sorted run, so a list is a few runs merged.
+    // Each extraction puts a run sorted one way or the other at the head, so
+    // a list is a few runs to merge.
+    if (std::is_sorted(points.begin(), points.end(), before)) {
+        return points;
+    }
     std::reverse(points.begin(), points.end());
     std::vector<std::size_t> runEnds;
     for (std::size_t index = 1; index < points.size() && runEnds.size() <= kMostMergedRuns;

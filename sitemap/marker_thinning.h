@@ -10,8 +10,8 @@ struct MarkerPoint {
     float y;
 };
 
-// The list's marker points sorted by x, then y. An extraction's list comes
-// sorted the other way round, which costs a reversal only.
+// The list's marker points sorted by x, then y. Extractions leave lists
+// sorted one way or the other, which costs a reversal at most.
 std::vector<MarkerPoint> sortedMarkerPoints(const Site* head);
 
 // A view that neither turns nor shears: window = scale * raster + offset on
