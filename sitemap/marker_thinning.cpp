@@ -46,10 +46,12 @@ struct Block {
 
 class Thinner {
 public:
-    Thinner(const std::vector<MarkerPoint>& sorted, const MarkerView& view)
-        : sorted(sorted), view(view) {}
+    Thinner(const std::vector<MarkerPoint>& sorted, const MarkerView& view,
+            std::vector<MarkerPoint>& kept)
+        : sorted(sorted), view(view), kept(kept) {}
 
-    std::vector<MarkerPoint> thin() {
+    void thin() {
+        kept.clear();
         for (std::size_t first = 0; first < sorted.size();) {
             std::size_t end = first;
             while (end < sorted.size() && sorted[end].x == sorted[first].x) {
@@ -59,7 +61,6 @@ public:
             first = end;
         }
         closeAll();
-        return kept;
     }
 
 private:
@@ -182,7 +183,7 @@ private:
 
     const std::vector<MarkerPoint>& sorted;
     const MarkerView& view;
-    std::vector<MarkerPoint> kept;
+    std::vector<MarkerPoint>& kept;
     std::vector<Stretch> stretches;
     bool stretchOpen = false;
     std::vector<Block> blocks;
@@ -226,7 +227,7 @@ std::vector<MarkerPoint> sortedMarkerPoints(const Site* head) {
     return points;
 }
 
-std::vector<MarkerPoint> thinMarkers(const std::vector<MarkerPoint>& sorted,
-                                     const MarkerView& view) {
-    return Thinner(sorted, view).thin();
+void thinMarkers(const std::vector<MarkerPoint>& sorted, const MarkerView& view,
+                 std::vector<MarkerPoint>& kept) {
+    Thinner(sorted, view, kept).thin();
 }

@@ -233,7 +233,7 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius) {
     return true;
 }
 
-void ScreenPassDrawing::drawMarkers() const {
+void ScreenPassDrawing::drawMarkers() {
     if (siteCount == 0) {
         return;
     }
@@ -249,12 +249,13 @@ void ScreenPassDrawing::drawMarkers() const {
     if (axisAlignedView(view)) {
         // Worked out again for every frame: a few milliseconds at a million
         // sites, and a changed frame has a new view or new sites.
-        const std::vector<MarkerPoint> thinned = thinMarkers(markerPoints, view);
+        thinMarkers(markerPoints, view, thinnedMarkers);
         glBindBuffer(GL_ARRAY_BUFFER, buffers[3]);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(thinned.size() * sizeof(MarkerPoint)),
-                     thinned.data(), GL_STREAM_DRAW);
+        glBufferData(GL_ARRAY_BUFFER,
+                     static_cast<GLsizeiptr>(thinnedMarkers.size() * sizeof(MarkerPoint)),
+                     thinnedMarkers.data(), GL_STREAM_DRAW);
         glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), nullptr);
-        glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinned.size()));
+        glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinnedMarkers.size()));
     } else {
         glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
         glVertexPointer(2, GL_FLOAT, sizeof(CandidateSite), nullptr);

@@ -35,7 +35,7 @@ public:
     // drawSiteMarkers leaves them, from uploaded positions: far cheaper than
     // one call per site, and where markers crowd, only those that add
     // pixels. Needs a successful draw first.
-    void drawMarkers() const;
+    void drawMarkers();
 
     // What the last rebuild cost (candidates and upload) in milliseconds.
     double lastRebuildMilliseconds() const { return rebuildMilliseconds; }
@@ -63,5 +63,6 @@ private:
     int siteCount = 0;  // positions in buffers[0], copies of one position dropped
     std::vector<RimStrip> rimStrips;
     std::vector<MarkerPoint> markerPoints;
+    std::vector<MarkerPoint> thinnedMarkers;
     ConeDepthProgram rimDepth;
 };
