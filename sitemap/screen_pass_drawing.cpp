@@ -8,10 +8,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "sitemap/cell_extents.h"
+#include "sitemap/large_arrays.h"
 #include "sitemap/shader_building.h"
 #include "sitemap/site_candidates.h"
 #include "sitemap/window_to_raster.h"
@@ -106,9 +108,21 @@ void upload(GLuint buffer, const std::vector<Item>& items) {
     glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffer);
     // An empty buffer cannot be bound for the shader.
     const Item none{};
-    glBufferData(GL_SHADER_STORAGE_BUFFER,
-                 static_cast<GLsizeiptr>(std::max<std::size_t>(items.size(), 1) * sizeof(Item)),
-                 items.empty() ? &none : items.data(), GL_STATIC_DRAW);
+    const Item* data = items.empty() ? &none : items.data();
+    const std::size_t bytes = std::max<std::size_t>(items.size(), 1) * sizeof(Item);
+    glBufferData(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STATIC_DRAW);
+    void* mapped = glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
+                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+    if (!mapped) {
+        glBufferData(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(bytes), data,
+                     GL_STATIC_DRAW);
+        return;
+    }
+    // A software renderer keeps buffers in ordinary memory, where tens of
+    // megabytes cost thousands of page faults; elsewhere the advice is ignored.
+    adviseHugePages(mapped, bytes);
+    std::memcpy(mapped, data, bytes);
+    glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
 }
 
 // The current view as the marker thinning needs it; false where it turns or
