@@ -39,15 +39,15 @@ bool FilledConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
         path = FilledDrawingPath::None;
         return false;
     }
-    if (screenPassFirst(map) && screenPass.draw(map, radius)) {
-        path = FilledDrawingPath::ScreenPass;
-        if (markSites) {
-            GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-            glGetFloatv(GL_CURRENT_COLOR, savedColour);
-            screenPass.drawMarkers();
-            glColor4fv(savedColour);
+    if (screenPassFirst(map)) {
+        GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        glGetFloatv(GL_CURRENT_COLOR, savedColour);
+        const bool drawn = screenPass.draw(map, radius, markSites);
+        glColor4fv(savedColour);
+        if (drawn) {
+            path = FilledDrawingPath::ScreenPass;
+            return true;
         }
-        return true;
     }
     path = cutCones.draw(map, radius, markSites) ? FilledDrawingPath::CutCones
                                                  : FilledDrawingPath::None;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,13 @@ void main() {
 }
 )";
 
-std::string fragmentShader() {
-    return "#version 430 compatibility\n" + facetDistanceFunction() + R"(
+// Behind the markers, which are drawn first then, the fragments that a marker
+// covers fail an early depth test and are never worked out; the cells' depth
+// goes unwritten, as nothing drawn later needs it.
+std::string fragmentShader(bool behindMarkers) {
+    return std::string("#version 430 compatibility\n") +
+           (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
+           facetDistanceFunction() + R"(
 layout(std430, binding = 0) readonly buffer Sites { uvec4 sites[]; };
 layout(std430, binding = 1) readonly buffer Nodes { uvec2 nodes[]; };
 layout(std430, binding = 2) readonly buffer Candidates { uint candidates[]; };
@@ -71,7 +77,9 @@ void main() {
         discard;
     }
     gl_FragColor = unpackUnorm4x8(sites[winner].z);
+#ifndef BEHIND_MARKERS
     gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
+#endif
 }
 )";
 }
@@ -144,8 +152,10 @@ bool axisAlignedView(MarkerView& view) {
 }  // namespace
 
 ScreenPassDrawing::~ScreenPassDrawing() {
-    if (program != 0) {
-        glDeleteProgram(program);
+    for (const unsigned int linked : programs) {
+        if (linked != 0) {
+            glDeleteProgram(linked);
+        }
     }
     if (buffers[0] != 0) {
         glDeleteBuffers(4, buffers);
@@ -156,10 +166,11 @@ bool ScreenPassDrawing::available() {
     if (!triedCompile) {
         triedCompile = true;
         if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
-            program = linkProgram(kVertexShader, fragmentShader().c_str());
+            programs[0] = linkProgram(kVertexShader, fragmentShader(false).c_str());
+            programs[1] = linkProgram(kVertexShader, fragmentShader(true).c_str());
         }
     }
-    return program != 0;
+    return programs[0] != 0 && programs[1] != 0;
 }
 
 void ScreenPassDrawing::update(const HeightMap& map, int radius) {
@@ -197,7 +208,7 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool ScreenPassDrawing::draw(const HeightMap& map, int radius) {
+bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     WindowToRaster mapping;
     if (!available() || !currentWindowToRaster(radius, mapping)) {
         return false;
@@ -206,6 +217,23 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius) {
     if (gridSize[0] == 0) {
         return true;
     }
+    // Where no rim strip reaches into the window, the markers go first and
+    // spare the pass every pixel they cover: most of the window where the
+    // sites are dense.
+    if (markSites && !rimStripsInWindow(mapping, radius)) {
+        drawMarkers();
+        drawCells(mapping, radius, true);
+        return true;
+    }
+    drawCells(mapping, radius, false);
+    drawRimStrips(radius);
+    if (markSites) {
+        drawMarkers();
+    }
+    return true;
+}
+
+void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, bool behindMarkers) {
     GLint savedProgram = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &savedProgram);
     GLint savedBindings[3] = {0, 0, 0};
@@ -214,7 +242,15 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius) {
     }
     GLint savedBuffer = 0;
     glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
+    glPushAttrib(GL_DEPTH_BUFFER_BIT);
+    if (behindMarkers) {
+        // The markers' depth is 0.5, the cleared depth 1; the quad's lies between.
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LESS);
+        glDepthMask(GL_TRUE);
+    }
 
+    const GLuint program = programs[behindMarkers ? 1 : 0];
     glUseProgram(program);
     glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
                        mapping.matrix);
@@ -231,20 +267,64 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius) {
     // Counter-clockwise in normalized device coordinates, so that neither
     // culling nor a mirroring view drops it.
     glBegin(GL_QUADS);
-    glVertex2f(-1.0f, -1.0f);
-    glVertex2f(1.0f, -1.0f);
-    glVertex2f(1.0f, 1.0f);
-    glVertex2f(-1.0f, 1.0f);
+    glVertex3f(-1.0f, -1.0f, 0.5f);
+    glVertex3f(1.0f, -1.0f, 0.5f);
+    glVertex3f(1.0f, 1.0f, 0.5f);
+    glVertex3f(-1.0f, 1.0f, 0.5f);
     glEnd();
 
+    glPopAttrib();
     for (GLuint index = 0; index < 3; ++index) {
         glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index,
                          static_cast<GLuint>(savedBindings[index]));
     }
     glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
     glUseProgram(static_cast<GLuint>(savedProgram));
-    drawRimStrips(radius);
-    return true;
+}
+
+// Whether a rim strip's facet may cover a pixel of the viewport: its bounding
+// box in the raster plane against the viewport's, with a pixel to spare.
+bool ScreenPassDrawing::rimStripsInWindow(const WindowToRaster& mapping, int radius) const {
+    if (rimStrips.empty()) {
+        return false;
+    }
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    float low[2] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
+    float high[2] = {std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
+    for (int corner = 0; corner < 4; ++corner) {
+        const float windowX = static_cast<float>(viewport[0] + (corner & 1) * viewport[2]);
+        const float windowY = static_cast<float>(viewport[1] + (corner >> 1) * viewport[3]);
+        for (int axis = 0; axis < 2; ++axis) {
+            const float raster = mapping.matrix[axis] * windowX +
+                                 mapping.matrix[2 + axis] * windowY + mapping.origin[axis];
+            low[axis] = std::min(low[axis], raster);
+            high[axis] = std::max(high[axis], raster);
+        }
+    }
+    const float spare = 1.0f + std::fabs(mapping.matrix[0]) + std::fabs(mapping.matrix[1]) +
+                        std::fabs(mapping.matrix[2]) + std::fabs(mapping.matrix[3]);
+    const std::vector<float> rim = rimOffsets(radius);
+    for (const RimStrip& strip : rimStrips) {
+        for (int facet = 0; facet < kConeSlices; ++facet) {
+            if ((strip.facets >> facet & 1u) == 0) {
+                continue;
+            }
+            const int next = (facet + 1) % kConeSlices;
+            // The strip's inner corners lie within the spare of its rim ones.
+            const float facetLow[2] = {
+                strip.x + std::min(rim[2 * facet], rim[2 * next]) - spare,
+                strip.y + std::min(rim[2 * facet + 1], rim[2 * next + 1]) - spare};
+            const float facetHigh[2] = {
+                strip.x + std::max(rim[2 * facet], rim[2 * next]) + spare,
+                strip.y + std::max(rim[2 * facet + 1], rim[2 * next + 1]) + spare};
+            if (facetLow[0] <= high[0] && facetHigh[0] >= low[0] && facetLow[1] <= high[1] &&
+                facetHigh[1] >= low[1]) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void ScreenPassDrawing::drawMarkers() {

@@ -8,6 +8,7 @@
 #include "sitemap/site_list_identity.h"
 
 class HeightMap;
+struct WindowToRaster;
 
 // Draws the cells of the full cones with one window-sized quad: each pixel
 // looks its raster point up in the site candidates and takes the nearest of
@@ -26,22 +27,23 @@ public:
     // Works the candidates out and uploads them when the sites or the
     // radius differ from the last time. Needs the GL context.
     void update(const HeightMap& map, int radius);
-    // update, then the cells, without markers, under the current matrices.
-    // Leaves the GL state as it found it. False, drawing nothing, where the
+    // update, then the cells and, when markSites is set, every site's red
+    // marker over them, under the current matrices; the colours are those
+    // the full cones and drawSiteMarkers leave. Leaves the GL state as it
+    // found it but the current colour. False, drawing nothing, where the
     // context cannot run the pass or the view shows no area.
-    bool draw(const HeightMap& map, int radius);
-
-    // Every site's red marker over everything drawn before, as
-    // drawSiteMarkers leaves them, from uploaded positions: far cheaper than
-    // one call per site, and where markers crowd, only those that add
-    // pixels. Needs a successful draw first.
-    void drawMarkers();
+    bool draw(const HeightMap& map, int radius, bool markSites);
 
     // What the last rebuild cost (candidates and upload) in milliseconds.
     double lastRebuildMilliseconds() const { return rebuildMilliseconds; }
 
 private:
+    void drawCells(const WindowToRaster& mapping, int radius, bool behindMarkers);
     void drawRimStrips(int radius);
+    bool rimStripsInWindow(const WindowToRaster& mapping, int radius) const;
+    // From uploaded positions: far cheaper than one call per site, and where
+    // markers crowd, only those that add pixels.
+    void drawMarkers();
 
     struct RimStrip {
         float x;
@@ -51,7 +53,7 @@ private:
     };
 
     bool triedCompile = false;
-    unsigned int program = 0;
+    unsigned int programs[2] = {0, 0};       // over nothing, behind the markers
     unsigned int buffers[4] = {0, 0, 0, 0};  // sites, nodes, candidates, thinned markers
     bool built = false;
     SiteListIdentity builtFor;
