@@ -8,10 +8,7 @@
 int FilledConeDrawing::listedSites(const HeightMap& map) {
     const SiteListIdentity identity = SiteListIdentity::of(map);
     if (identity != countedFor) {
-        counted = 0;
-        for (const Site* site = map.sites; site; site = site->next) {
-            ++counted;
-        }
+        counted = static_cast<int>(countSites(map.sites));
         countedFor = identity;
     }
     return counted;

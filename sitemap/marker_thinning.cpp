@@ -193,12 +193,8 @@ private:
 }  // namespace
 
 std::vector<MarkerPoint> sortedMarkerPoints(const Site* head) {
-    std::size_t count = 0;
-    for (const Site* site = head; site; site = site->next) {
-        ++count;
-    }
     std::vector<MarkerPoint> points;
-    reserveLarge(points, count);
+    reserveLarge(points, countSites(head));
     for (const Site* site = head; site; site = site->next) {
         points.push_back({static_cast<float>(site->x), static_cast<float>(site->y)});
     }

@@ -37,12 +37,8 @@ void onThreads(int threads, const std::function<void(int)>& work) {
 std::vector<SitePoint> collectSites(const Site* head) {
     // Counted first: growing the array step by step costs more than a
     // second walk down the list.
-    std::size_t count = 0;
-    for (const Site* site = head; site; site = site->next) {
-        ++count;
-    }
     std::vector<SitePoint> sites;
-    reserveLarge(sites, count);
+    reserveLarge(sites, countSites(head));
     std::uint32_t position = 0;
     for (const Site* site = head; site; site = site->next) {
         // The cones stand at positions rounded to 32-bit floats.
