@@ -83,6 +83,8 @@ private:
             return;
         }
         stretches.clear();
+        // Whether the marker before lies in the last stretch.
+        bool afterStretch = false;
         for (std::size_t index = first; index < end; ++index) {
             const double y = windowY(sorted[index].y);
             const int placeY = placeOn(y, view.viewport[1], view.viewport[3]);
@@ -90,7 +92,7 @@ private:
                 continue;
             }
             const bool joins =
-                placeY > 0 && !stretches.empty() && stretchOpen &&
+                placeY > 0 && afterStretch &&
                 std::fabs(y - windowY(sorted[stretches.back().last].y)) <= kLargestGap;
             if (joins) {
                 stretches.back().last = index;
@@ -100,9 +102,8 @@ private:
                 // Near the edge every marker stays, each on its own.
                 emit({index, index});
             }
-            stretchOpen = placeY > 0;
+            afterStretch = placeY > 0;
         }
-        stretchOpen = false;
         if (placeX > 0) {
             stack(x);
         } else {
@@ -185,7 +186,6 @@ private:
     const MarkerView& view;
     std::vector<MarkerPoint>& kept;
     std::vector<Stretch> stretches;
-    bool stretchOpen = false;
     std::vector<Block> blocks;
     std::vector<Block> nextBlocks;
 };

@@ -133,12 +133,10 @@ void upload(GLuint buffer, const std::vector<Item>& items) {
     glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
 }
 
-// The current view as the marker thinning needs it; false where it turns or
-// shears the raster, or shows no area.
-bool axisAlignedView(MarkerView& view) {
-    WindowToRaster mapping;
-    if (!currentWindowToRaster(1, mapping) || mapping.toWindow[1] != 0.0f ||
-        mapping.toWindow[2] != 0.0f) {
+// The view as the marker thinning needs it; false where it turns or shears
+// the raster.
+bool axisAlignedView(const WindowToRaster& mapping, MarkerView& view) {
+    if (mapping.toWindow[1] != 0.0f || mapping.toWindow[2] != 0.0f) {
         return false;
     }
     view.scaleX = mapping.toWindow[0];
@@ -221,14 +219,14 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     // spare the pass every pixel they cover: most of the window where the
     // sites are dense.
     if (markSites && !rimStripsInWindow(mapping, radius)) {
-        drawMarkers();
+        drawMarkers(mapping);
         drawCells(mapping, radius, true);
         return true;
     }
     drawCells(mapping, radius, false);
     drawRimStrips(radius);
     if (markSites) {
-        drawMarkers();
+        drawMarkers(mapping);
     }
     return true;
 }
@@ -327,7 +325,7 @@ bool ScreenPassDrawing::rimStripsInWindow(const WindowToRaster& mapping, int rad
     return false;
 }
 
-void ScreenPassDrawing::drawMarkers() {
+void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
     if (siteCount == 0) {
         return;
     }
@@ -340,7 +338,7 @@ void ScreenPassDrawing::drawMarkers() {
     glColor3ub(255, 0, 0);
     glEnableClientState(GL_VERTEX_ARRAY);
     MarkerView view;
-    if (axisAlignedView(view)) {
+    if (axisAlignedView(mapping, view)) {
         // Worked out again for every frame: a few milliseconds at a million
         // sites, and a changed frame has a new view or new sites.
         thinMarkers(markerPoints, view, thinnedMarkers);

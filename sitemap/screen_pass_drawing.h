@@ -43,7 +43,7 @@ private:
     bool rimStripsInWindow(const WindowToRaster& mapping, int radius) const;
     // From uploaded positions: far cheaper than one call per site, and where
     // markers crowd, only those that add pixels.
-    void drawMarkers();
+    void drawMarkers(const WindowToRaster& mapping);
 
     struct RimStrip {
         float x;
