@@ -6,6 +6,7 @@ void display();
 void idle();
 void visible(int state);
 void keyboard(unsigned char key, int x, int y);
+void closed();
 
-// Registers the four callbacks in the order the program relies on.
+// Registers the callbacks in the order the program relies on.
 void registerCallbacks();

@@ -1,6 +1,6 @@
 #include "app/commands.h"
 
-#include <GL/gl.h>
+#include <GL/freeglut.h>
 
 #include <cstdlib>
 #include <iostream>
@@ -29,10 +29,15 @@ void finishExtraction() {
 // saves it. Rendering first matters: keys typed in one burst reach the
 // program before the next frame, so the last frame drawn may predate an
 // extraction or a view change, and a picture drawn in slices may not be
-// finished yet. An unchanged, finished frame is only copied.
+// finished yet. An unchanged, finished frame is only copied. The swap then
+// shows what was saved, which the next frames find up to date and would not
+// bring to the front; and a software driver takes in a new window size only
+// after a swap (or a draw to the front), so a window enlarged after a save
+// would get a picture cut to the old size, kept as it was.
 void saveCurrentFrame() {
     windowFrameRenderer().renderFinished(*g_heightMap, ViewState{g_zoom, g_panX, g_panY});
     g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
+    glutSwapBuffers();
 }
 
 void setPolygonMode(GLenum mode) {

@@ -102,7 +102,22 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
     }
 }
 
+namespace {
+
+// Made on first use and released only while the window's context exists: at
+// exit the context is gone, and GL calls then have nothing to act on.
+FrameRenderer* windowRenderer = nullptr;
+
+}  // namespace
+
 FrameRenderer& windowFrameRenderer() {
-    static FrameRenderer renderer;
-    return renderer;
+    if (!windowRenderer) {
+        windowRenderer = new FrameRenderer();
+    }
+    return *windowRenderer;
+}
+
+void releaseWindowFrameRenderer() {
+    delete windowRenderer;
+    windowRenderer = nullptr;
 }

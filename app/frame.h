@@ -104,3 +104,6 @@ private:
 
 // The renderer of the program's window.
 FrameRenderer& windowFrameRenderer();
+// Releases its GL objects; the window's context must be current. The next
+// windowFrameRenderer() makes a new one.
+void releaseWindowFrameRenderer();

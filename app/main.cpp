@@ -1,5 +1,8 @@
 #include <GL/freeglut.h>
 
+#include <exception>
+#include <iostream>
+
 #include "app/callbacks.h"
 #include "app/globals.h"
 #include "app/window.h"
@@ -7,24 +10,31 @@
 #include "sitemap/height_map.h"
 
 int main(int argc, char** argv) {
-    // Set-up: the raster, the stopwatch, and a window as large as the raster.
-    // A raster that fails to load has said so; the program runs on without it.
-    g_heightMap = new HeightMap();
-    g_heightMap->loadRaw("data/face_binary_edges.raw", 996);
-    g_stopwatch = new Stopwatch();
-    g_windowWidth = g_heightMap->size;
-    g_windowHeight = g_heightMap->size;
+    try {
+        // Set-up: the raster, the stopwatch, and a window as large as the
+        // raster. A raster that fails to load has said so; the program runs
+        // on without it.
+        g_heightMap = new HeightMap();
+        g_heightMap->loadRaw("data/face_binary_edges.raw", 996);
+        g_stopwatch = new Stopwatch();
+        g_windowWidth = g_heightMap->size;
+        g_windowHeight = g_heightMap->size;
 
-    glutInit(&argc, argv);
-    openWindow(g_windowWidth, g_windowHeight);
-    // Where the driver cannot pace the swaps, the idle callback paces frames.
-    syncSwapsToDisplay();
-    registerCallbacks();
-    g_heightMap->initGL();
-    setUpView(g_windowWidth, g_windowHeight);
-    g_windowId = glutGetWindow();
+        glutInit(&argc, argv);
+        openWindow(g_windowWidth, g_windowHeight);
+        // Where the driver cannot pace the swaps, the idle callback paces frames.
+        syncSwapsToDisplay();
+        registerCallbacks();
+        g_heightMap->initGL();
+        setUpView(g_windowWidth, g_windowHeight);
+        g_windowId = glutGetWindow();
 
-    // The loop: from here on everything happens in the callbacks.
-    glutMainLoop();
+        // The loop: from here on everything happens in the callbacks, which
+        // let no exception through.
+        glutMainLoop();
+    } catch (const std::exception& error) {
+        std::cout << "Could not start: " << error.what() << std::endl;
+        return 1;
+    }
     return 0;
 }

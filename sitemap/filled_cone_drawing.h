@@ -20,11 +20,14 @@ public:
     explicit FilledConeDrawing(int cutConeSiteLimit = kCutConeSiteLimit)
         : cutConeSiteLimit(cutConeSiteLimit) {}
 
-    // Works out now, if the sites changed, what the next draw needs.
+    // Works out now, if the sites changed, what the next draw needs. Where
+    // memory runs out on the way, says so in one line, and draw declines
+    // until the sites change.
     void update(const HeightMap& map, int radius);
     // The cells and, when markSites is set, every site's marker over them.
-    // False, drawing nothing, where neither drawing can run in this context
-    // or the view shows no area: the caller draws the full cones then.
+    // False, drawing nothing, where neither drawing can run in this context,
+    // the view shows no area or memory ran out for these sites: the caller
+    // draws the full cones then, which need no memory of their own.
     bool draw(HeightMap& map, int radius, bool markSites);
 
     FilledDrawingPath lastPath() const { return path; }
@@ -36,6 +39,11 @@ private:
     // The sites in the list, counted again when it changes: the map's count
     // stays when its sites are released.
     int listedSites(const HeightMap& map);
+    // Runs a drawing's preparation (and frame); false, after one line, where
+    // it failed for want of memory, or of sites that the drawing can place.
+    template <typename Work>
+    bool prepared(const HeightMap& map, const Work& work);
+    bool failedBefore(const HeightMap& map) const;
 
     int cutConeSiteLimit;
     SiteListIdentity countedFor;
@@ -43,4 +51,6 @@ private:
     CutConeDrawing cutCones;
     ScreenPassDrawing screenPass;
     FilledDrawingPath path = FilledDrawingPath::None;
+    bool failed = false;
+    SiteListIdentity failedFor;
 };

@@ -9,6 +9,8 @@
 #include <iostream>
 #include <new>
 
+#include "sitemap/allocation_failure.h"
+
 namespace {
 
 // Each plane holds 2 * edge * edge bytes and is indexed with int arithmetic,
@@ -20,6 +22,12 @@ bool isUsableEdge(int edge) {
 bool isDirectory(std::FILE* file) {
     struct stat info {};
     return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Zero-initialised, so samples that a short file does not supply read as 0;
+// null when memory runs out.
+unsigned char* newPlane(std::size_t bytes) {
+    return largeAllocationFails() ? nullptr : new (std::nothrow) unsigned char[bytes]();
 }
 
 }  // namespace
@@ -45,33 +53,34 @@ bool HeightMap::loadRaw(const char* path, int edge) {
         std::cout << "Invalid RAW height data edge: " << edge << std::endl;
         return false;
     }
-    if (heights) {
-        release();
-    }
-
     std::FILE* file = std::fopen(path, "rb");
     if (file && isDirectory(file)) {
         std::fclose(file);
         file = nullptr;
     }
     if (!file) {
+        release();
         std::cout << "Could not open RAW height data file" << std::endl;
         return false;
     }
 
-    // Zero-initialised, so samples that a short file does not supply read as 0.
+    // The new planes come before the old ones go, so a raster that cannot
+    // be held leaves the one loaded before.
     const std::size_t planeBytes = static_cast<std::size_t>(edge) * edge * 2;
-    heights = new (std::nothrow) unsigned char[planeBytes]();
-    targetX = heights ? new (std::nothrow) unsigned char[planeBytes]() : nullptr;
-    targetY = targetX ? new (std::nothrow) unsigned char[planeBytes]() : nullptr;
-    if (!targetY) {
-        delete[] heights;
-        delete[] targetX;
-        heights = targetX = nullptr;
+    unsigned char* planes[3] = {newPlane(planeBytes), nullptr, nullptr};
+    planes[1] = planes[0] ? newPlane(planeBytes) : nullptr;
+    planes[2] = planes[1] ? newPlane(planeBytes) : nullptr;
+    if (!planes[2]) {
+        delete[] planes[0];
+        delete[] planes[1];
         std::cout << "Could not allocate memory for RAW height data file" << std::endl;
         std::fclose(file);
         return false;
     }
+    release();
+    heights = planes[0];
+    targetX = planes[1];
+    targetY = planes[2];
 
     std::cout << "RAW file loaded" << std::endl;
     std::cout << "Press 1 to extract binary color range data" << std::endl;

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 #include <vector>
+
+#include "sitemap/allocation_failure.h"
 
 // The candidate search fills arrays of tens of megabytes right after making
 // them. Where a page fault is dear (a virtual machine), faulting them in page
@@ -9,11 +12,15 @@
 void adviseHugePages(void* data, std::size_t bytes);
 
 // Room for `count` items, huge pages advised before any is written; the items
-// held move over.
+// held move over. Throws std::bad_alloc when memory runs out, also when a
+// test says it has.
 template <typename Item>
 void reserveLarge(std::vector<Item>& items, std::size_t count) {
     if (count <= items.capacity()) {
         return;
+    }
+    if (largeAllocationFails()) {
+        throw std::bad_alloc();
     }
     std::vector<Item> larger;
     larger.reserve(count);

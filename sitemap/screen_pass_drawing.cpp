@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,10 @@ void main() {
 )";
 
 // Behind the markers, which are drawn first then, the fragments that a marker
-// covers fail an early depth test and are never worked out; the cells' depth
-// goes unwritten, as nothing drawn later needs it.
+// covers fail an early depth test and are never worked out. The cells' depth
+// goes unwritten (the depth mask is off), as nothing drawn later needs it: an
+// early test would otherwise write the quad's own depth, even where the pass
+// then discards the fragment.
 std::string fragmentShader(bool behindMarkers) {
     return std::string("#version 430 compatibility\n") +
            (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
@@ -133,6 +136,15 @@ void upload(GLuint buffer, const std::vector<Item>& items) {
     glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
 }
 
+// Drains GL's errors; true if one was a buffer GL could not make room for.
+bool glRanOutOfMemory() {
+    bool outOfMemory = false;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+        outOfMemory = outOfMemory || error == GL_OUT_OF_MEMORY;
+    }
+    return outOfMemory;
+}
+
 // The view as the marker thinning needs it; false where it turns or shears
 // the raster.
 bool axisAlignedView(const WindowToRaster& mapping, MarkerView& view) {
@@ -176,6 +188,9 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     if (built && identity == builtFor && radius == builtRadius) {
         return;
     }
+    // Until the rebuild is through, nothing of it may be drawn: memory can
+    // run out on the way.
+    built = false;
     const auto start = std::chrono::steady_clock::now();
     const SiteCandidates grid = computeSiteCandidates(map.sites, radius);
     GLint savedBuffer = 0;
@@ -187,6 +202,9 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     upload(buffers[1], grid.nodes);
     upload(buffers[2], grid.candidates);
     glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
+    if (glRanOutOfMemory()) {
+        throw std::bad_alloc();
+    }
     gridOrigin[0] = static_cast<float>(grid.originX);
     gridOrigin[1] = static_cast<float>(grid.originY);
     cellSize = static_cast<float>(grid.cellSize);
@@ -194,6 +212,8 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     gridSize[1] = grid.rows;
     siteCount = static_cast<int>(grid.sites.size());
     markerPoints = sortedMarkerPoints(map.sites);
+    // The thinning then finds room for every frame's markers.
+    reserveLarge(thinnedMarkers, markerPoints.size());
     rimStrips.clear();
     for (const RimSite& rim : grid.rimSites) {
         const CandidateSite& site = grid.sites[rim.site];
@@ -245,7 +265,7 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, boo
         // The markers' depth is 0.5, the cleared depth 1; the quad's lies between.
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LESS);
-        glDepthMask(GL_TRUE);
+        glDepthMask(GL_FALSE);
     }
 
     const GLuint program = programs[behindMarkers ? 1 : 0];

@@ -25,7 +25,8 @@ public:
     // Whether the context can run the pass; compiles it on the first call.
     bool available();
     // Works the candidates out and uploads them when the sites or the
-    // radius differ from the last time. Needs the GL context.
+    // radius differ from the last time. Needs the GL context. Throws
+    // std::bad_alloc when memory (or GL's) runs out; draw then rebuilds.
     void update(const HeightMap& map, int radius);
     // update, then the cells and, when markSites is set, every site's red
     // marker over them, under the current matrices; the colours are those

@@ -1,5 +1,6 @@
 #include "sitemap/site_buckets.h"
 
+#include <exception>
 #include <thread>
 
 #include "sitemap/large_arrays.h"
@@ -24,13 +25,33 @@ double bucketSize(const SiteCandidates& grid, std::size_t siteCount) {
 }  // namespace
 
 void onThreads(int threads, const std::function<void(int)>& work) {
+    // An exception must neither leave a thread nor find one still joinable:
+    // either ends the program. Each share's is kept until all have ended.
+    std::vector<std::exception_ptr> failures(std::max(threads, 1));
+    const auto share = [&](int index) {
+        try {
+            work(index);
+        } catch (...) {
+            failures[index] = std::current_exception();
+        }
+    };
     std::vector<std::thread> helpers;
+    helpers.reserve(failures.size());
     for (int index = 1; index < threads; ++index) {
-        helpers.emplace_back(work, index);
+        try {
+            helpers.emplace_back(share, index);
+        } catch (...) {
+            share(index);  // no thread to be had: the share is done here
+        }
     }
-    work(0);
+    share(0);
     for (std::thread& helper : helpers) {
         helper.join();
+    }
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
     }
 }
 

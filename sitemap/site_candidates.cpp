@@ -5,6 +5,8 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 #include "sitemap/cell_extents.h"
 #include "sitemap/large_arrays.h"
@@ -534,11 +536,33 @@ const CandidateNode* SiteCandidates::leafAt(double x, double y) const {
     return node;
 }
 
+namespace {
+
+// Beyond these the grid's cell count overflows its int, and NaNs or
+// infinities place no grid at all.
+void refuseUnplaceableInput(const Site* head, int radius) {
+    if (radius > kLargestSiteCoordinate) {
+        throw std::invalid_argument("site candidates: radius " + std::to_string(radius) +
+                                    " is beyond " + std::to_string(kLargestSiteCoordinate));
+    }
+    for (const Site* site = head; site; site = site->next) {
+        if (!(std::fabs(site->x) <= kLargestSiteCoordinate &&
+              std::fabs(site->y) <= kLargestSiteCoordinate)) {
+            throw std::invalid_argument("site candidates: site at (" + std::to_string(site->x) +
+                                        ", " + std::to_string(site->y) + ") is beyond +-" +
+                                        std::to_string(kLargestSiteCoordinate));
+        }
+    }
+}
+
+}  // namespace
+
 SiteCandidates computeSiteCandidates(const Site* head, int radius, int threads) {
     SiteCandidates grid;
     if (!head || radius <= 0) {
         return grid;
     }
+    refuseUnplaceableInput(head, radius);
     threads = std::max(threads, 1);
     const std::vector<SitePoint> points = collectSites(head);
     placeGrid(grid, points, radius);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -86,8 +88,9 @@ protected:
     // follows, whose "Invalid input" comes only once the others are done.
     void typeAndWait(const std::string& keys) {
         const std::size_t before = file("console.txt").size();
+        // 5 ms apart, as a quick typist's keys reach the program in one go.
         // xdotool grumbles on stderr about the missing window manager's focus.
-        commandOutput("xdotool key --window " + window + " " + keys + " 0 2>/dev/null");
+        commandOutput("xdotool key --delay 5 --window " + window + " " + keys + " 0 2>/dev/null");
         ASSERT_TRUE(eventually([&] {
             const std::string text = file("console.txt");
             return text.size() >= before + kInvalidInput.size() &&
@@ -129,15 +132,81 @@ protected:
 
     std::string resultPath() const { return (scratch.path() / "result.bmp").string(); }
 
+    // The program picks the colours: read each off result.bmp beside its marker.
+    void learnColours() {
+        const BmpFile unmoved(resultPath());
+        for (OracleSite& site : sites) {
+            const Rgb colour = unmoved.at(static_cast<int>(site.x) + 4, static_cast<int>(site.y));
+            site.r = colour[0];
+            site.g = colour[1];
+            site.b = colour[2];
+        }
+    }
+
+    void resize(int width, int height) {
+        const std::string size = std::to_string(width) + " " + std::to_string(height);
+        commandOutput("xdotool windowsize " + window + " " + size);
+        ASSERT_TRUE(eventually([&] {
+            const std::string info = commandOutput("xwininfo -id " + window);
+            return info.find("Width: " + std::to_string(width) + "\n") != std::string::npos &&
+                   info.find("Height: " + std::to_string(height) + "\n") != std::string::npos;
+        }));
+        windowWidth = width;
+        windowHeight = height;
+    }
+
+    // What the window shows, as pixelAt(column, row) with row 0 at the bottom.
+    template <typename Check>
+    std::string checkWindow(const Check& check) const {
+        const std::string shown = commandOutput("import -window " + window + " -depth 8 rgb:-");
+        if (shown.size() != static_cast<std::size_t>(windowWidth) * windowHeight * 3) {
+            return "a screenshot of " + std::to_string(shown.size()) + " bytes";
+        }
+        return check([&](int column, int row) {
+            const std::size_t at =
+                (static_cast<std::size_t>(windowHeight - 1 - row) * windowWidth + column) * 3;
+            return Rgb{static_cast<std::uint8_t>(shown[at]),
+                       static_cast<std::uint8_t>(shown[at + 1]),
+                       static_cast<std::uint8_t>(shown[at + 2])};
+        });
+    }
+
+    // Waits until the window shows what result.bmp holds where both have
+    // pixels, and no black pixel, a colour no cell, marker or background
+    // has: one nothing was drawn into.
+    void expectWindowEndsUpShowingTheFile(const std::string& keys) {
+        const BmpFile saved(resultPath());
+        std::string mismatch;
+        EXPECT_TRUE(eventually([&] {
+            mismatch = checkWindow([&](const auto& pixelAt) {
+                int differing = 0;
+                int black = 0;
+                for (int row = 0; row < std::min(windowHeight, saved.height()); ++row) {
+                    for (int column = 0; column < std::min(windowWidth, saved.width()); ++column) {
+                        differing += pixelAt(column, row) != saved.at(column, row);
+                        black += pixelAt(column, row) == Rgb{0, 0, 0};
+                    }
+                }
+                return differing + black == 0 ? std::string()
+                                              : std::to_string(differing) + " pixels differ, " +
+                                                    std::to_string(black) + " are black";
+            });
+            return mismatch.empty();
+        })) << keys
+            << ": " << mismatch;
+    }
+
     ScratchDir scratch;
     pid_t pid = 0;
     std::string window;
+    int windowWidth = kEdge;
+    int windowHeight = kEdge;
     std::vector<OracleSite> sites;
 };
 
 TEST_F(DemoProgram, StartsWithTheLoadingLinesAndABlueTitledWindowAsLargeAsTheRaster) {
     writeRaster();
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(file("console.txt"),
               "RAW file loaded\n"
               "Press 1 to extract binary color range data\n"
@@ -152,13 +221,13 @@ TEST_F(DemoProgram, StartsWithTheLoadingLinesAndABlueTitledWindowAsLargeAsTheRas
 }
 
 TEST_F(DemoProgram, MissingRasterIsReportedAndTheWindowOpensAllTheSame) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(file("console.txt"), "Could not open RAW height data file\n");
 }
 
 TEST_F(DemoProgram, ExtractSaveAndViewKeysGiveTheDiagramUnderTheView) {
     writeRaster();
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     typeAndWait("1");
     const std::string report = file("console.txt");
     EXPECT_TRUE(endsWithReport(report.substr(0, report.rfind(kInvalidInput)),
@@ -167,21 +236,42 @@ TEST_F(DemoProgram, ExtractSaveAndViewKeysGiveTheDiagramUnderTheView) {
     save("");
     EXPECT_EQ(file("console.txt").substr(report.size()),
               "Result image outputed as result.bmp\n" + kInvalidInput);
-    {
-        // The program picks the colours: read each off the picture beside its marker.
-        const BmpFile unmoved(resultPath());
-        for (OracleSite& site : sites) {
-            const Rgb colour = unmoved.at(static_cast<int>(site.x) + 4, static_cast<int>(site.y));
-            site.r = colour[0];
-            site.g = colour[1];
-            site.b = colour[2];
-        }
-    }
+    learnColours();
     expectSavedDiagram({1, 0, 0});
     save("d w");
     expectSavedDiagram({1, 10, 10});
     save("q");
     expectSavedDiagram({1.0f + 0.05f, 10, 10});
+}
+
+// Keys in one burst ending in 4, in outlines and filled, and a save between
+// two resizes: once the program is through, the window shows what it saved.
+TEST_F(DemoProgram, TheWindowEndsUpShowingWhatItSaved) {
+    writeRaster();
+    ASSERT_NO_FATAL_FAILURE(start());
+    typeAndWait("1");
+    save("");
+    learnColours();
+    for (const std::string burst : {"v", "d w", "c a s"}) {
+        save(burst);
+        expectWindowEndsUpShowingTheFile(burst);
+    }
+    expectSavedDiagram({1, 0, 0});
+    resize(500, 500);
+    save("");
+    expectWindowEndsUpShowingTheFile("shrunk, 4");
+    resize(kEdge, kEdge);
+    std::string mismatch;
+    EXPECT_TRUE(eventually([&] {
+        mismatch = checkWindow([&](const auto& pixelAt) {
+            return diagramMismatches(kEdge, kEdge, pixelAt, sites, kEdge / 2, {1, 0, 0});
+        });
+        return mismatch.empty();
+    })) << "enlarged: "
+        << mismatch;
+    save("");
+    expectWindowEndsUpShowingTheFile("enlarged, 4");
+    expectSavedDiagram({1, 0, 0});
 }
 
 }  // namespace
