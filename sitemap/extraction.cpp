@@ -2,13 +2,19 @@
 #include <iostream>
 
 #include "sitemap/height_map.h"
+#include "sitemap/memory_room.h"
 #include "sitemap/redisplay.h"
 
 namespace {
 
-// Puts a new site at the head of the list; null when memory ran out.
+// The headroom is looked for every so many sites: a look costs two system calls.
+constexpr int kSitesBetweenLooks = 4096;
+
+// Puts a new site at the head of the list; null when memory ran out, or
+// would leave less than the headroom free.
 Site* prependSite(HeightMap& map) {
-    Site* site = static_cast<Site*>(std::malloc(sizeof(Site)));
+    const bool roomy = map.siteCount % kSitesBetweenLooks != 0 || roomFor(0);
+    Site* site = roomy ? static_cast<Site*>(std::malloc(sizeof(Site))) : nullptr;
     if (!site) {
         std::cout << "Could not allocate memory for a site, extraction stopped" << std::endl;
         return nullptr;

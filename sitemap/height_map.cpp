@@ -9,7 +9,7 @@
 #include <iostream>
 #include <new>
 
-#include "sitemap/allocation_failure.h"
+#include "sitemap/memory_room.h"
 
 namespace {
 
@@ -25,9 +25,9 @@ bool isDirectory(std::FILE* file) {
 }
 
 // Zero-initialised, so samples that a short file does not supply read as 0;
-// null when memory runs out.
+// null when memory runs out, or would leave less than the headroom free.
 unsigned char* newPlane(std::size_t bytes) {
-    return largeAllocationFails() ? nullptr : new (std::nothrow) unsigned char[bytes]();
+    return roomFor(bytes) ? new (std::nothrow) unsigned char[bytes]() : nullptr;
 }
 
 }  // namespace

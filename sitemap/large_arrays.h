@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "sitemap/allocation_failure.h"
+#include "sitemap/memory_room.h"
 
 // The candidate search fills arrays of tens of megabytes right after making
 // them. Where a page fault is dear (a virtual machine), faulting them in page
@@ -12,14 +12,14 @@
 void adviseHugePages(void* data, std::size_t bytes);
 
 // Room for `count` items, huge pages advised before any is written; the items
-// held move over. Throws std::bad_alloc when memory runs out, also when a
-// test says it has.
+// held move over. Throws std::bad_alloc when memory runs out, or would leave
+// less than the headroom free.
 template <typename Item>
 void reserveLarge(std::vector<Item>& items, std::size_t count) {
     if (count <= items.capacity()) {
         return;
     }
-    if (largeAllocationFails()) {
+    if (!roomFor(count * sizeof(Item))) {
         throw std::bad_alloc();
     }
     std::vector<Item> larger;

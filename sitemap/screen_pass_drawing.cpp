@@ -16,6 +16,7 @@
 
 #include "sitemap/cell_extents.h"
 #include "sitemap/large_arrays.h"
+#include "sitemap/memory_room.h"
 #include "sitemap/shader_building.h"
 #include "sitemap/site_candidates.h"
 #include "sitemap/window_to_raster.h"
@@ -193,6 +194,12 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     built = false;
     const auto start = std::chrono::steady_clock::now();
     const SiteCandidates grid = computeSiteCandidates(map.sites, radius);
+    // GL keeps a copy of the arrays, and must not take the headroom either.
+    if (!roomFor(grid.sites.size() * sizeof(CandidateSite) +
+                 grid.nodes.size() * sizeof(CandidateNode) +
+                 grid.candidates.size() * sizeof(std::uint32_t))) {
+        throw std::bad_alloc();
+    }
     GLint savedBuffer = 0;
     glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
     if (buffers[0] == 0) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sitemap/height_map.h"
+#include "sitemap/memory_room.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/scratch_dir.h"
 
@@ -117,9 +118,9 @@ TEST(ExtractionWithoutRaster, AddsAndPrintsNothing) {
 }
 
 // Runs in a child process: caps the heap a few megabytes above what is in
-// use, so the real malloc fails part-way through the scan, then exits 0 only
-// if the scan stopped with its one line and left a list that matches the
-// count.
+// use and the headroom the scan keeps, so it stops part-way through the
+// scan, then exits 0 only if the scan stopped with its one line and left a
+// list that matches the count.
 [[noreturn]] void scanUntilMemoryRunsOut(HeightMap& map, const std::string& logPath) {
     std::ofstream log(logPath);
     std::cout.rdbuf(log.rdbuf());
@@ -131,7 +132,8 @@ TEST(ExtractionWithoutRaster, AddsAndPrintsNothing) {
     status >> dataKilobytes;
     rlimit original{};
     getrlimit(RLIMIT_DATA, &original);
-    const rlimit cap{static_cast<rlim_t>((dataKilobytes << 10) + (4L << 20)), original.rlim_max};
+    const rlimit cap{static_cast<rlim_t>((dataKilobytes << 10) + (4L << 20) + kMemoryHeadroom),
+                     original.rlim_max};
     setrlimit(RLIMIT_DATA, &cap);
     map.extractBinary(255, 1);
     setrlimit(RLIMIT_DATA, &original);

@@ -16,11 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "app/callbacks.h"
 #include "app/commands.h"
 #include "app/globals.h"
 #include "app/keys.h"
 #include "measure/diagram_oracle.h"
 #include "measure/stopwatch.h"
+#include "sitemap/memory_room.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/gl_test_window.h"
@@ -279,6 +281,26 @@ TEST_F(FastFrameTest, LeavesTheGlStateAsItFoundIt) {
     }
 }
 
+// Behind the markers (first where no rim strip shows, as for these close-set
+// curves) the screen pass writes no depth: outside them the depth buffer
+// keeps its clear value, not the quad's, also where the pass discards.
+TEST_F(FastFrameTest, ScreenPassBehindTheMarkersLeavesTheDepthCleared) {
+    buildScene("curves", map, kSize);
+    FrameRenderer screenPass(SliceBudget::kDefaultBudgetMs, 0);
+    screenPass.drawFrame(map, kViews[0].view, ConeDrawing::Fast);
+    ASSERT_EQ(screenPass.lastFilledPath(), FilledDrawingPath::ScreenPass);
+    std::vector<float> depth(kSize * kSize);
+    glReadPixels(0, 0, kSize, kSize, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    const PixelGrid colour = PixelGrid::readBack(kSize, kSize);
+    int written = 0;
+    for (int row = 0; row < kSize; ++row) {
+        for (int column = 0; column < kSize; ++column) {
+            written += colour.at(column, row) != kMarkerRed && depth[row * kSize + column] != 1.0f;
+        }
+    }
+    EXPECT_EQ(written, 0);
+}
+
 // The window's renderer, driven through the program's own keys.
 class RetainedFrameTest : public FastFrameTest {
 protected:
@@ -402,6 +424,68 @@ TEST_F(RetainedFrameTest, KeysMidPictureRestartItAndFourSavesItFinished) {
                   0);
     }
     fs::current_path(startDirectory);
+}
+
+// Memory running out in the filled drawing's preparation, at each of its
+// large allocations in turn: one line, the full cones instead, and 4 saves
+// them; the sites stay.
+TEST_F(RetainedFrameTest, MemoryRunningOutLeavesTheFullConesAfterOneLine) {
+    const fs::path startDirectory = fs::current_path();
+    fs::current_path(scratch.path());
+    g_windowWidth = g_windowHeight = kSize;
+    map.resetSites();
+    buildScene("clustered", map, kSize);  // beyond the cut cones: the screen pass
+    const int sites = map.siteCount;
+    FrameRenderer().drawFrame(map, currentView(), ConeDrawing::Reference);
+    const PixelGrid reference = PixelGrid::readBack(kSize, kSize);
+    const std::string outOfMemory =
+        "Could not allocate memory for the filled drawing, drawing the full cones\n";
+    int allocation = 0;
+    for (;; ++allocation) {
+        SCOPED_TRACE(allocation);
+        releaseWindowFrameRenderer();
+        failLargeAllocationAfter(allocation);
+        const std::string said = printedBy([&] { windowFrameRenderer().prepare(map); });
+        failLargeAllocationAfter(-1);
+        if (said.empty()) {
+            break;
+        }
+        EXPECT_EQ(said, outOfMemory);
+        EXPECT_EQ(printedBy([] { runKeyCommand(KeyCommand::SaveFrame); }),
+                  "Result image outputed as result.bmp\n");
+        const BmpFile saved("result.bmp");
+        int differing = 0;
+        for (int row = 0; row < kSize; ++row) {
+            for (int column = 0; column < kSize; ++column) {
+                differing += saved.at(column, row) != reference.at(column, row);
+            }
+        }
+        EXPECT_EQ(differing, 0);
+        EXPECT_EQ(map.siteCount, sites);
+    }
+    EXPECT_GT(allocation, 3);
+    fs::current_path(startDirectory);
+}
+
+// Closing the window releases its renderer's GL objects while the context
+// still exists: at exit it is gone.
+TEST_F(RetainedFrameTest, ClosingTheWindowReleasesItsGlObjects) {
+    const auto liveObjects = [] {
+        int live = 0;
+        for (GLuint name = 1; name < 1024; ++name) {
+            live += glIsBuffer(name) + glIsFramebuffer(name) + glIsRenderbuffer(name) +
+                    glIsProgram(name) + glIsShader(name);
+        }
+        return live;
+    };
+    closed();
+    const int before = liveObjects();
+    press('1');
+    windowFrameRenderer().render(map, currentView());
+    windowFrameRenderer().render(map, currentView());
+    EXPECT_GT(liveObjects(), before);
+    closed();
+    EXPECT_EQ(liveObjects(), before);
 }
 
 TEST_F(RetainedFrameTest, AWindowOfAnotherSizeIsDrawnAfresh) {

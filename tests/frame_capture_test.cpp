@@ -1,6 +1,8 @@
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -9,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "measure/file_replacement.h"
 #include "sitemap/height_map.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/console_capture.h"
@@ -24,6 +27,22 @@ constexpr Rgb kGreen{20, 200, 40};
 // An odd width, whose rows of 3 bytes a pixel are no multiple of 4 bytes.
 constexpr int kWidth = 997;
 constexpr int kHeight = 160;
+
+constexpr auto kOwnerReadWrite = fs::perms::owner_read | fs::perms::owner_write;
+
+// Runs `work` in a child process while the parent runs `meanwhile` with the
+// child's id; returns the child's wait status.
+template <typename Work, typename Meanwhile>
+int statusOfChild(const Work& work, const Meanwhile& meanwhile) {
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(work());
+    }
+    meanwhile(child);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
 
 class FrameCapture : public ::testing::Test {
 protected:
@@ -118,6 +137,84 @@ TEST_F(FrameCapture, SaveReplacesTheOldFileOnlyOnceComplete) {
     std::signal(SIGXFSZ, savedHandler);
     save("result.bmp", 120, 80);
     expectFileShowsWindow("result.bmp", 120, 80);
+}
+
+// A save keeps what the user set on the file it replaces.
+TEST_F(FrameCapture, SaveKeepsThePermissionsOfTheFileItReplaces) {
+    for (const fs::perms mode : {kOwnerReadWrite, kOwnerReadWrite | fs::perms::group_read}) {
+        save("result.bmp");
+        fs::permissions(pathOf("result.bmp"), mode);
+        save("result.bmp");
+        EXPECT_EQ(fs::status(pathOf("result.bmp")).permissions(), mode);
+    }
+}
+
+// Ctrl-C, a closed terminal or kill during a save: the program ends as the
+// signal asks, with result.bmp whole (the last complete one) and no
+// temporary file left. Each save is all the child does, so the signal comes
+// amid one.
+TEST(FileReplacement, SignalsThatEndTheProgramMidSaveLeaveNoTemporaryFile) {
+    const std::vector<unsigned char> bytes(4 << 20, 7);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+        const ScratchDir scratch;
+        const std::string path = (scratch.path() / "result.bmp").string();
+        const int status = statusOfChild(
+            [&] {
+                std::signal(number, SIG_DFL);  // as from a terminal
+                while (replaceFileContents(path, bytes.data(), bytes.size())) {
+                }
+                return 1;
+            },
+            [&](pid_t child) {
+                for (int wait = 0; wait < 60000 && !fs::exists(path); ++wait) {
+                    usleep(1000);
+                }
+                kill(child, number);
+            });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << number;
+        EXPECT_EQ(fs::file_size(path), bytes.size()) << number;
+        EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), {}), 1) << number;
+    }
+}
+
+// A folder the user may not write (as one who is not root): an existing,
+// writable result.bmp is written over in place, keeping its mode; without
+// one nothing is written.
+TEST(FileReplacement, AFolderThatCannotBeWrittenGetsTheFileWrittenInPlace) {
+    const ScratchDir scratch;
+    const fs::path folder = scratch.path() / "locked";
+    fs::create_directory(folder);
+    fs::permissions(scratch.path(), fs::perms::others_exec, fs::perm_options::add);
+    const uid_t nobody = 65534;
+    const std::vector<unsigned char> bytes = {4, 5, 6};
+    for (const bool existing : {true, false}) {
+        const std::string path = (folder / (existing ? "result.bmp" : "new.bmp")).string();
+        if (existing) {
+            scratch.write("locked/result.bmp", {1, 2, 3, 4, 5});
+            fs::permissions(path, kOwnerReadWrite);
+            if (geteuid() == 0) {
+                ASSERT_EQ(chown(path.c_str(), nobody, nobody), 0);
+            }
+        }
+        fs::permissions(folder, fs::perms::all & ~fs::perms::owner_write & ~fs::perms::group_write &
+                                    ~fs::perms::others_write);
+        const int status = statusOfChild(
+            [&] {
+                const bool unprivileged =
+                    geteuid() != 0 || (setgid(nobody) == 0 && setuid(nobody) == 0);
+                return unprivileged ? replaceFileContents(path, bytes.data(), bytes.size()) ? 0 : 1
+                                    : 2;
+            },
+            [](pid_t) {});
+        fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(WEXITSTATUS(status), existing ? 0 : 1);
+        if (existing) {
+            std::ifstream written(path, std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "\4\5\6");
+            EXPECT_EQ(fs::status(path).permissions(), kOwnerReadWrite);
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1) << existing;
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sitemap/memory_room.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/site_list.h"
@@ -92,6 +93,22 @@ TEST_F(LoadRaw, UnopenableFileLeavesNoRasterAndAReloadKeepsTheSites) {
     EXPECT_EQ(map.targetY, nullptr);
     EXPECT_EQ(map.loadedSize, 0);
     EXPECT_EQ(map.size, 9);
+}
+
+// Memory running out for any of a new raster's planes leaves the raster
+// loaded before as it was (an import goes through here too).
+TEST_F(LoadRaw, RasterThatCannotBeHeldLeavesTheOneLoadedBefore) {
+    load(std::vector<unsigned char>(25, 7), 5);
+    const unsigned char* const loaded = map.heights;
+    const std::string larger = scratch.write("larger.raw", std::vector<unsigned char>(81, 9));
+    for (int plane = 0; plane < 3; ++plane) {
+        failLargeAllocationAfter(plane);
+        EXPECT_EQ(load(larger, 9, false), "Could not allocate memory for RAW height data file\n");
+        failLargeAllocationAfter(-1);
+        EXPECT_EQ(map.heights, loaded);
+        EXPECT_EQ(heights(), std::vector<unsigned char>(25, 7));
+        EXPECT_EQ(map.loadedSize, 5);
+    }
 }
 
 TEST(HeightMap, TwoBuiltInTheSameSecondSeedTheSameSequence) {

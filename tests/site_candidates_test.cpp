@@ -2,10 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "measure/diagram_oracle.h"
+#include "sitemap/site_buckets.h"
+#include "tests/support/site_list.h"
 #include "tests/support/site_scenes.h"
 
 namespace {
@@ -55,5 +63,56 @@ TEST_P(SiteCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, SiteCandidatesTest, ::testing::ValuesIn(kSceneNames),
                          [](const auto& info) { return info.param; });
+
+// Positions and radii that no raster gives, which keys cannot reach but a
+// caller can, are refused with a clear error, not worked into a grid whose
+// size overflows or makes no sense.
+TEST(CandidateSearch, PositionsAndRadiiBeyondAnyRasterAreRefused) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
+    struct Input {
+        double x;
+        double y;
+        int radius;
+        bool refused;
+    };
+    for (const Input& input : std::vector<Input>{{nan, 3, 80, true},
+                                                 {3, infinity, 80, true},
+                                                 {-infinity, 3, 80, true},
+                                                 {1e30, 3, 80, true},
+                                                 {3, -32769, 80, true},
+                                                 {3, 3, 32769, true},
+                                                 {-32768, 32768, 32768, false}}) {
+        HeightMap map;
+        addSite(map, 5, 5, {});
+        addSite(map, input.x, input.y, {});
+        SCOPED_TRACE(std::to_string(input.x) + ", " + std::to_string(input.y) + " radius " +
+                     std::to_string(input.radius));
+        if (input.refused) {
+            EXPECT_THROW(computeSiteCandidates(map.sites, input.radius), std::invalid_argument);
+        } else {
+            EXPECT_GT(computeSiteCandidates(map.sites, input.radius).nodes.size(), 0u);
+        }
+    }
+}
+
+// Memory running out on either thread of the candidate search reaches its
+// caller once both are done, rather than ending the program.
+TEST(CandidateSearch, AFailureOnEitherThreadReachesTheCallerAfterBoth) {
+    for (const int failing : {0, 1}) {
+        std::atomic<int> finished{0};
+        EXPECT_THROW(onThreads(2,
+                               [&](int share) {
+                                   if (share == failing) {
+                                       throw std::bad_alloc();
+                                   }
+                                   // The other share outlasts the failure.
+                                   std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                                   ++finished;
+                               }),
+                     std::bad_alloc);
+        EXPECT_EQ(finished, 1) << failing;
+    }
+}
 
 }  // namespace
