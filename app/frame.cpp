@@ -3,18 +3,8 @@
 #include <GL/freeglut.h>
 
 #include "app/keys.h"
+#include "app/view_transform.h"
 #include "sitemap/height_map.h"
-
-void drawInView(const ViewState& view, const std::function<void()>& draw) {
-    glLoadIdentity();
-    glPushMatrix();
-    glLoadIdentity();
-    // Scale first, translate second: the pan is in raster pixels.
-    glScalef(view.zoom, view.zoom, 1.0f);
-    glTranslatef(view.panX, view.panY, 0.0f);
-    draw();
-    glPopMatrix();
-}
 
 void drawFrame(HeightMap& map, const ViewState& view) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

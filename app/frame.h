@@ -1,11 +1,9 @@
 #pragma once
 
-#include <functional>
-
 #include "app/retained_frame.h"
 #include "app/sliced_frame.h"
-#include "sitemap/filled_cone_drawing.h"
-#include "sitemap/site_list_identity.h"
+#include "cells/site_list_identity.h"
+#include "drawing/filled_cone_drawing.h"
 
 struct ViewState;
 class HeightMap;
@@ -19,10 +17,6 @@ enum class ConeDrawing { Reference, Fast };
 // markers. Leaves the modelview matrix as identity. The reference that the
 // fast drawing is held against.
 void drawFrame(HeightMap& map, const ViewState& view);
-
-// Runs `draw` under the view transform (zoom, then pan) and leaves the
-// modelview matrix as identity.
-void drawInView(const ViewState& view, const std::function<void()>& draw);
 
 // Draws the window's frames: the filled drawing (cut cones or the screen
 // pass) when polygons are filled, the full cones when they are outlined (cut

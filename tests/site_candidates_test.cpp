@@ -1,4 +1,4 @@
-#include "sitemap/site_candidates.h"
+#include "cells/site_candidates.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ class SiteCandidatesTest : public ::testing::TestWithParam<std::string> {};
 // the square's list holds one of the nearest positions (by the independent
 // oracle), whichever way the work is shared among threads.
 TEST_P(SiteCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
-    HeightMap map;
+    SiteList map;
     buildScene(GetParam(), map, kSize);
     std::vector<OracleSite> sites;
     for (const Site* site = map.sites; site; site = site->next) {

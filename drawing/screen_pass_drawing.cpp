@@ -1,0 +1,392 @@
+#define GL_GLEXT_PROTOTYPES
+#include "drawing/screen_pass_drawing.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "cells/cell_extents.h"
+#include "cells/large_arrays.h"
+#include "cells/site_candidates.h"
+#include "drawing/current_view.h"
+#include "drawing/shader_building.h"
+
+namespace {
+
+const char* const kVertexShader = R"(
+#version 430 compatibility
+void main() {
+    gl_Position = gl_Vertex;
+}
+)";
+
+// Behind the markers, which are drawn first then, the fragments that a marker
+// covers fail an early depth test and are never worked out; the cells' depth
+// goes unwritten, as nothing drawn later needs it.
+std::string fragmentShader(bool behindMarkers) {
+    return std::string("#version 430 compatibility\n") +
+           (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
+           facetDistanceFunction() + R"(
+layout(std430, binding = 0) readonly buffer Sites { uvec4 sites[]; };
+layout(std430, binding = 1) readonly buffer Nodes { uvec2 nodes[]; };
+layout(std430, binding = 2) readonly buffer Candidates { uint candidates[]; };
+uniform mat2 windowToRaster;
+uniform vec2 rasterOrigin;
+uniform vec2 depthAtDistance;
+uniform vec2 gridOrigin;
+uniform float cellSize;
+uniform ivec2 gridSize;
+uniform float radius;
+uniform float rimBand;
+
+void main() {
+    vec2 point = windowToRaster * gl_FragCoord.xy + rasterOrigin;
+    vec2 cell = (point - gridOrigin) / cellSize;
+    if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
+        discard;
+    }
+    ivec2 column = ivec2(cell);
+    vec2 inside = cell - vec2(column);
+    uvec2 node = nodes[column.y * gridSize.x + column.x];
+    while (node.y == 0xFFFFFFFFu) {
+        inside *= 2.0;
+        ivec2 quarter = ivec2(greaterThanEqual(inside, vec2(1.0)));
+        inside -= vec2(quarter);
+        node = nodes[node.x + uint(quarter.x + 2 * quarter.y)];
+    }
+    float nearest = radius + 1.0;
+    uint winner = 0u;
+    for (uint index = node.x; index < node.x + node.y; ++index) {
+        uint site = candidates[index];
+        float distance = facetDistance(point - uintBitsToFloat(sites[site].xy));
+        if (distance < nearest) {
+            nearest = distance;
+            winner = site;
+        }
+    }
+    // The rim strips draw the band.
+    if (nearest > radius - rimBand) {
+        discard;
+    }
+    gl_FragColor = unpackUnorm4x8(sites[winner].z);
+#ifndef BEHIND_MARKERS
+    gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
+#endif
+}
+)";
+}
+
+// The cone's rim vertices as GLUT works them out: the angle in 32-bit
+// floats, its sine and cosine in 64 bits, rounded, times the radius.
+std::vector<float> rimOffsets(int radius) {
+    std::vector<float> offsets;
+    const float step = 2.0f * static_cast<float>(3.14159265358979323846) / kConeSlices;
+    for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+        const double angle = step * static_cast<float>(vertex);
+        offsets.push_back(static_cast<float>(std::cos(angle)) * static_cast<float>(radius));
+        offsets.push_back(static_cast<float>(std::sin(angle)) * static_cast<float>(radius));
+    }
+    return offsets;
+}
+
+bool versionAtLeast(GLenum name, int major, int minor) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    int haveMajor = 0;
+    int haveMinor = 0;
+    if (!text || std::sscanf(text, "%d.%d", &haveMajor, &haveMinor) != 2) {
+        return false;
+    }
+    // GLSL writes 4.30 where GL writes 4.3.
+    while (haveMinor >= 10) {
+        haveMinor /= 10;
+    }
+    return haveMajor > major || (haveMajor == major && haveMinor >= minor);
+}
+
+template <typename Item>
+void upload(GLuint buffer, const std::vector<Item>& items) {
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffer);
+    // An empty buffer cannot be bound for the shader.
+    const Item none{};
+    const Item* data = items.empty() ? &none : items.data();
+    const std::size_t bytes = std::max<std::size_t>(items.size(), 1) * sizeof(Item);
+    glBufferData(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STATIC_DRAW);
+    void* mapped = glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
+                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+    if (!mapped) {
+        glBufferData(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(bytes), data,
+                     GL_STATIC_DRAW);
+        return;
+    }
+    // A software renderer keeps buffers in ordinary memory, where tens of
+    // megabytes cost thousands of page faults; elsewhere the advice is ignored.
+    adviseHugePages(mapped, bytes);
+    std::memcpy(mapped, data, bytes);
+    glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+}
+
+// The view as the marker thinning needs it; false where it turns or shears
+// the raster.
+bool axisAlignedView(const WindowToRaster& mapping, MarkerView& view) {
+    if (mapping.toWindow[1] != 0.0f || mapping.toWindow[2] != 0.0f) {
+        return false;
+    }
+    view.scaleX = mapping.toWindow[0];
+    view.offsetX = mapping.windowOrigin[0];
+    view.scaleY = mapping.toWindow[3];
+    view.offsetY = mapping.windowOrigin[1];
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    return true;
+}
+
+}  // namespace
+
+ScreenPassDrawing::~ScreenPassDrawing() {
+    for (const unsigned int linked : programs) {
+        if (linked != 0) {
+            glDeleteProgram(linked);
+        }
+    }
+    if (buffers[0] != 0) {
+        glDeleteBuffers(4, buffers);
+    }
+}
+
+bool ScreenPassDrawing::available() {
+    if (!triedCompile) {
+        triedCompile = true;
+        if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
+            programs[0] = linkProgram(kVertexShader, fragmentShader(false).c_str());
+            programs[1] = linkProgram(kVertexShader, fragmentShader(true).c_str());
+        }
+    }
+    return programs[0] != 0 && programs[1] != 0;
+}
+
+void ScreenPassDrawing::update(const HeightMap& map, int radius) {
+    const SiteListIdentity identity = SiteListIdentity::of(map);
+    if (built && identity == builtFor && radius == builtRadius) {
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const SiteCandidates grid = computeSiteCandidates(map.sites, radius);
+    GLint savedBuffer = 0;
+    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
+    if (buffers[0] == 0) {
+        glGenBuffers(4, buffers);
+    }
+    upload(buffers[0], grid.sites);
+    upload(buffers[1], grid.nodes);
+    upload(buffers[2], grid.candidates);
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
+    gridOrigin[0] = static_cast<float>(grid.originX);
+    gridOrigin[1] = static_cast<float>(grid.originY);
+    cellSize = static_cast<float>(grid.cellSize);
+    gridSize[0] = grid.columns;
+    gridSize[1] = grid.rows;
+    siteCount = static_cast<int>(grid.sites.size());
+    markerPoints = sortedMarkerPoints(map.sites);
+    rimStrips.clear();
+    for (const RimSite& rim : grid.rimSites) {
+        const CandidateSite& site = grid.sites[rim.site];
+        rimStrips.push_back({site.x, site.y, site.colour, rim.facets});
+    }
+    built = true;
+    builtFor = identity;
+    builtRadius = radius;
+    rebuildMilliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
+    WindowToRaster mapping;
+    if (!available() || !currentWindowToRaster(radius, mapping)) {
+        return false;
+    }
+    update(map, radius);
+    if (gridSize[0] == 0) {
+        return true;
+    }
+    // Where no rim strip reaches into the window, the markers go first and
+    // spare the pass every pixel they cover: most of the window where the
+    // sites are dense.
+    if (markSites && !rimStripsInWindow(mapping, radius)) {
+        drawMarkers(mapping);
+        drawCells(mapping, radius, true);
+        return true;
+    }
+    drawCells(mapping, radius, false);
+    drawRimStrips(radius);
+    if (markSites) {
+        drawMarkers(mapping);
+    }
+    return true;
+}
+
+void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, bool behindMarkers) {
+    GLint savedProgram = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &savedProgram);
+    GLint savedBindings[3] = {0, 0, 0};
+    for (GLuint index = 0; index < 3; ++index) {
+        glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &savedBindings[index]);
+    }
+    GLint savedBuffer = 0;
+    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
+    glPushAttrib(GL_DEPTH_BUFFER_BIT);
+    if (behindMarkers) {
+        // The markers' depth is 0.5, the cleared depth 1; the quad's lies between.
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LESS);
+        glDepthMask(GL_TRUE);
+    }
+
+    const GLuint program = programs[behindMarkers ? 1 : 0];
+    glUseProgram(program);
+    glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
+                       mapping.matrix);
+    glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
+    glUniform2fv(glGetUniformLocation(program, "depthAtDistance"), 1, mapping.depthAtDistance);
+    glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
+    glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
+    glUniform2iv(glGetUniformLocation(program, "gridSize"), 1, gridSize);
+    glUniform1f(glGetUniformLocation(program, "radius"), static_cast<float>(radius));
+    glUniform1f(glGetUniformLocation(program, "rimBand"), static_cast<float>(kRimBand));
+    for (GLuint index = 0; index < 3; ++index) {
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index, buffers[index]);
+    }
+    // Counter-clockwise in normalized device coordinates, so that neither
+    // culling nor a mirroring view drops it.
+    glBegin(GL_QUADS);
+    glVertex3f(-1.0f, -1.0f, 0.5f);
+    glVertex3f(1.0f, -1.0f, 0.5f);
+    glVertex3f(1.0f, 1.0f, 0.5f);
+    glVertex3f(-1.0f, 1.0f, 0.5f);
+    glEnd();
+
+    glPopAttrib();
+    for (GLuint index = 0; index < 3; ++index) {
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index,
+                         static_cast<GLuint>(savedBindings[index]));
+    }
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
+    glUseProgram(static_cast<GLuint>(savedProgram));
+}
+
+// Whether a rim strip's facet may cover a pixel of the viewport: its bounding
+// box in the raster plane against the viewport's, with a pixel to spare.
+bool ScreenPassDrawing::rimStripsInWindow(const WindowToRaster& mapping, int radius) const {
+    if (rimStrips.empty()) {
+        return false;
+    }
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    float low[2] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
+    float high[2] = {std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
+    for (int corner = 0; corner < 4; ++corner) {
+        const float windowX = static_cast<float>(viewport[0] + (corner & 1) * viewport[2]);
+        const float windowY = static_cast<float>(viewport[1] + (corner >> 1) * viewport[3]);
+        for (int axis = 0; axis < 2; ++axis) {
+            const float raster = mapping.matrix[axis] * windowX +
+                                 mapping.matrix[2 + axis] * windowY + mapping.origin[axis];
+            low[axis] = std::min(low[axis], raster);
+            high[axis] = std::max(high[axis], raster);
+        }
+    }
+    const float spare = 1.0f + std::fabs(mapping.matrix[0]) + std::fabs(mapping.matrix[1]) +
+                        std::fabs(mapping.matrix[2]) + std::fabs(mapping.matrix[3]);
+    const std::vector<float> rim = rimOffsets(radius);
+    for (const RimStrip& strip : rimStrips) {
+        for (int facet = 0; facet < kConeSlices; ++facet) {
+            if ((strip.facets >> facet & 1u) == 0) {
+                continue;
+            }
+            const int next = (facet + 1) % kConeSlices;
+            // The strip's inner corners lie within the spare of its rim ones.
+            const float facetLow[2] = {
+                strip.x + std::min(rim[2 * facet], rim[2 * next]) - spare,
+                strip.y + std::min(rim[2 * facet + 1], rim[2 * next + 1]) - spare};
+            const float facetHigh[2] = {
+                strip.x + std::max(rim[2 * facet], rim[2 * next]) + spare,
+                strip.y + std::max(rim[2 * facet + 1], rim[2 * next + 1]) + spare};
+            if (facetLow[0] <= high[0] && facetHigh[0] >= low[0] && facetLow[1] <= high[1] &&
+                facetHigh[1] >= low[1]) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
+    if (siteCount == 0) {
+        return;
+    }
+    GLint savedDepthFunc = GL_LEQUAL;
+    glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
+    GLint savedArrayBuffer = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &savedArrayBuffer);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glDepthFunc(GL_ALWAYS);
+    glColor3ub(255, 0, 0);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    MarkerView view;
+    if (axisAlignedView(mapping, view)) {
+        // Worked out again for every frame: a few milliseconds at a million
+        // sites, and a changed frame has a new view or new sites.
+        thinMarkers(markerPoints, view, thinnedMarkers);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[3]);
+        glBufferData(GL_ARRAY_BUFFER,
+                     static_cast<GLsizeiptr>(thinnedMarkers.size() * sizeof(MarkerPoint)),
+                     thinnedMarkers.data(), GL_STREAM_DRAW);
+        glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), nullptr);
+        glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinnedMarkers.size()));
+    } else {
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+        glVertexPointer(2, GL_FLOAT, sizeof(CandidateSite), nullptr);
+        glDrawArrays(GL_POINTS, 0, siteCount);
+    }
+    glPopClientAttrib();
+    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
+    glDepthFunc(static_cast<GLenum>(savedDepthFunc));
+}
+
+// Each strip runs along one facet of a cone's rim, with the very vertices the
+// full cone has there, so that the rasterizer rounds its outer edge alike.
+void ScreenPassDrawing::drawRimStrips(int radius) {
+    if (rimStrips.empty() || !rimDepth.use(radius)) {
+        return;
+    }
+    GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glGetFloatv(GL_CURRENT_COLOR, savedColour);
+    const std::vector<float> rim = rimOffsets(radius);
+    const float inner = static_cast<float>((radius - kRimStrip) / radius);
+    for (const RimStrip& strip : rimStrips) {
+        glPushMatrix();
+        glTranslatef(strip.x, strip.y, 0.0f);
+        glColor4ubv(reinterpret_cast<const GLubyte*>(&strip.colour));
+        glTexCoord2f(strip.x, strip.y);
+        glBegin(GL_QUADS);
+        for (int facet = 0; facet < kConeSlices; ++facet) {
+            if ((strip.facets >> facet & 1u) == 0) {
+                continue;
+            }
+            const int next = (facet + 1) % kConeSlices;
+            glVertex2f(rim[2 * facet], rim[2 * facet + 1]);
+            glVertex2f(rim[2 * next], rim[2 * next + 1]);
+            glVertex2f(inner * rim[2 * next], inner * rim[2 * next + 1]);
+            glVertex2f(inner * rim[2 * facet], inner * rim[2 * facet + 1]);
+        }
+        glEnd();
+        glPopMatrix();
+    }
+    rimDepth.release();
+    glColor4fv(savedColour);
+}
