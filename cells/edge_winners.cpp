@@ -1,0 +1,172 @@
+#include "cells/edge_winners.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "cells/large_arrays.h"
+#include "cells/thread_sharing.h"
+
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+// Vertical lines are worked out this many at a time, so that their winners
+// are written row by row a cache line at a time.
+constexpr int kLinesPerBlock = 16;
+
+// One line's envelope, kept while the lines after it are worked out.
+struct KeptLine {
+    LineEnvelope envelope;
+    std::vector<LineSite> sites;
+};
+
+}  // namespace
+
+LineGroups horizontalLineGroups(const LatticeSites& lattice) {
+    LineGroups groups{lattice.columnStart, {}, {}};
+    groups.across.resize(lattice.sites.size());
+    groups.site.resize(lattice.sites.size());
+    for (std::size_t index = 0; index < lattice.sites.size(); ++index) {
+        groups.across[index] = lattice.sites[index].row;
+        groups.site[index] = static_cast<std::int32_t>(index);
+    }
+    return groups;
+}
+
+LineGroups verticalLineGroups(const LatticeSites& lattice) {
+    LineGroups groups{lattice.rowStart, {}, {}};
+    groups.across.resize(lattice.byRow.size());
+    groups.site.resize(lattice.byRow.size());
+    for (std::size_t index = 0; index < lattice.byRow.size(); ++index) {
+        groups.across[index] = lattice.sites[lattice.byRow[index]].column;
+        groups.site[index] = static_cast<std::int32_t>(lattice.byRow[index]);
+    }
+    return groups;
+}
+
+LineSweep::LineSweep(const LineGroups& groups) : groups(groups) {
+    for (int group = 0; group + 1 < static_cast<int>(groups.start.size()); ++group) {
+        if (groups.start[group] < groups.start[group + 1]) {
+            occupied.push_back(group);
+        }
+    }
+    cursor.resize(occupied.size());
+    lineSites.reserve(occupied.size());
+}
+
+// Line l lies half a cell past cell l - 1: its sites are each group's last
+// member before it and first member after it, whichever is nearer.
+void LineSweep::moveTo(int line) {
+    lineSites.clear();
+    const double at = line - 0.5;
+    for (std::size_t index = 0; index < occupied.size(); ++index) {
+        const int group = occupied[index];
+        const std::uint32_t begin = groups.start[group];
+        const std::uint32_t end = groups.start[group + 1];
+        std::uint32_t& next = cursor[index];
+        if (!started) {
+            next = static_cast<std::uint32_t>(
+                std::lower_bound(groups.across.begin() + begin, groups.across.begin() + end, line) -
+                groups.across.begin());
+        }
+        while (next < end && groups.across[next] < line) {
+            ++next;
+        }
+        const double before = next > begin ? at - groups.across[next - 1] : kInfinity;
+        const double after = next < end ? groups.across[next] - at : kInfinity;
+        const auto along = static_cast<double>(group);
+        if (before < after) {
+            lineSites.push_back({along, before, groups.site[next - 1]});
+        } else if (after < before) {
+            lineSites.push_back({along, after, groups.site[next]});
+        } else {
+            lineSites.push_back({along, after, kTiedPair});
+        }
+    }
+    started = true;
+    lineEnvelope.build(lineSites);
+}
+
+void LineSweep::handOver(LineEnvelope& envelope, std::vector<LineSite>& sites) {
+    std::swap(envelope, lineEnvelope);
+    std::swap(sites, lineSites);
+}
+
+double SegmentWinners::pieceEnd(std::size_t index) const {
+    return index + 1 < envelope.first.size() ? envelope.start[index + 1] : kInfinity;
+}
+
+std::int32_t SegmentWinners::at(int segment, std::vector<std::int32_t>& runs) {
+    const double from = segment - 0.5;
+    const double to = segment + 0.5;
+    while (pieceEnd(piece) <= from + kShortestWin) {
+        ++piece;
+    }
+    // Most segments lie within one piece.
+    if (pieceEnd(piece) >= to - kShortestWin) {
+        const std::int32_t site = sites[envelope.first[piece]].site;
+        return site == kTiedPair ? kNoWinner : site;
+    }
+    found.clear();
+    for (std::size_t next = piece;
+         next < envelope.first.size() && envelope.start[next] < to - kShortestWin; ++next) {
+        const std::int32_t site = sites[envelope.first[next]].site;
+        if (site != kTiedPair &&
+            std::min(pieceEnd(next), to) - std::max(envelope.start[next], from) > kShortestWin) {
+            found.push_back(site);
+        }
+    }
+    if (found.size() <= 1) {
+        return found.empty() ? kNoWinner : found.front();
+    }
+    const std::int32_t entry = kSeveralWinners - static_cast<std::int32_t>(runs.size());
+    runs.push_back(static_cast<std::int32_t>(found.size()));
+    runs.insert(runs.end(), found.begin(), found.end());
+    return entry;
+}
+
+VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
+    const LineGroups groups = verticalLineGroups(lattice);
+    VerticalWinners winners;
+    winners.lines = lattice.columns + 1;
+    const std::size_t count = static_cast<std::size_t>(winners.lines) * lattice.rows;
+    reserveLarge(winners.entries, count);
+    winners.entries.resize(count);
+    std::vector<std::vector<std::int32_t>> runs(threads);
+    std::vector<std::vector<std::size_t>> severalAt(threads);
+    onThreads(threads, [&](int thread) {
+        const int firstLine = winners.lines * thread / threads;
+        const int endLine = winners.lines * (thread + 1) / threads;
+        LineSweep sweep(groups);
+        std::vector<KeptLine> block(kLinesPerBlock);
+        std::vector<SegmentWinners> walks;
+        for (int blockStart = firstLine; blockStart < endLine; blockStart += kLinesPerBlock) {
+            const int blockLines = std::min(kLinesPerBlock, endLine - blockStart);
+            walks.clear();
+            for (int offset = 0; offset < blockLines; ++offset) {
+                sweep.moveTo(blockStart + offset);
+                sweep.handOver(block[offset].envelope, block[offset].sites);
+                walks.emplace_back(block[offset].envelope, block[offset].sites);
+            }
+            for (int row = 0; row < lattice.rows; ++row) {
+                std::int32_t* entries = winners.entries.data() +
+                                        static_cast<std::size_t>(row) * winners.lines + blockStart;
+                for (int offset = 0; offset < blockLines; ++offset) {
+                    entries[offset] = walks[offset].at(row, runs[thread]);
+                    if (entries[offset] <= kSeveralWinners) {
+                        severalAt[thread].push_back(
+                            static_cast<std::size_t>(entries - winners.entries.data()) + offset);
+                    }
+                }
+            }
+        }
+    });
+    // Each thread's runs go after those of the threads before it.
+    for (int thread = 0; thread < threads; ++thread) {
+        const auto shift = static_cast<std::int32_t>(winners.runs.size());
+        winners.runs.insert(winners.runs.end(), runs[thread].begin(), runs[thread].end());
+        for (const std::size_t index : severalAt[thread]) {
+            winners.entries[index] -= shift;
+        }
+    }
+    return winners;
+}
