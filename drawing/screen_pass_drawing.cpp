@@ -15,6 +15,7 @@
 
 #include "cells/cell_extents.h"
 #include "cells/large_arrays.h"
+#include "cells/lattice_cells.h"
 #include "cells/site_candidates.h"
 #include "drawing/current_view.h"
 #include "drawing/shader_building.h"
@@ -77,6 +78,61 @@ void main() {
         discard;
     }
     gl_FragColor = unpackUnorm4x8(sites[winner].z);
+#ifndef BEHIND_MARKERS
+    gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
+#endif
+}
+)";
+}
+
+// Where every site stands on an integer point, each unit cell holds its one
+// candidate itself, point and colour, or where its list of several starts;
+// most pixels read one record and measure one distance.
+std::string latticeFragmentShader(bool behindMarkers) {
+    return std::string("#version 430 compatibility\n") +
+           (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
+           facetDistanceFunction() + R"(
+layout(std430, binding = 1) readonly buffer Cells { uvec2 cells[]; };
+layout(std430, binding = 2) readonly buffer More { uvec2 more[]; };
+uniform mat2 windowToRaster;
+uniform vec2 rasterOrigin;
+uniform vec2 depthAtDistance;
+uniform vec2 gridOrigin;
+uniform ivec2 gridSize;
+uniform float radius;
+uniform float rimBand;
+
+vec2 pointOf(uint place) {
+    return gridOrigin + vec2(0.5) + vec2(float(place & 0xFFFFu), float(place >> 16));
+}
+
+void main() {
+    vec2 point = windowToRaster * gl_FragCoord.xy + rasterOrigin;
+    vec2 cell = point - gridOrigin;
+    if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
+        discard;
+    }
+    ivec2 column = ivec2(cell);
+    uvec2 record = cells[column.y * gridSize.x + column.x];
+    uint count = record.y >> 24;
+    float nearest = facetDistance(point - pointOf(record.x));
+    uint colour = record.y;
+    if (count != 1u) {
+        nearest = radius + 1.0;
+        for (uint index = record.x; index < record.x + count; ++index) {
+            uvec2 candidate = more[index];
+            float distance = facetDistance(point - pointOf(candidate.x));
+            if (distance < nearest) {
+                nearest = distance;
+                colour = candidate.y;
+            }
+        }
+    }
+    // The rim strips draw the band.
+    if (nearest > radius - rimBand) {
+        discard;
+    }
+    gl_FragColor = unpackUnorm4x8(colour | 0xFF000000u);
 #ifndef BEHIND_MARKERS
     gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
 #endif
@@ -166,9 +222,12 @@ bool ScreenPassDrawing::available() {
         if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
             programs[0] = linkProgram(kVertexShader, fragmentShader(false).c_str());
             programs[1] = linkProgram(kVertexShader, fragmentShader(true).c_str());
+            programs[2] = linkProgram(kVertexShader, latticeFragmentShader(false).c_str());
+            programs[3] = linkProgram(kVertexShader, latticeFragmentShader(true).c_str());
         }
     }
-    return programs[0] != 0 && programs[1] != 0;
+    return std::all_of(std::begin(programs), std::end(programs),
+                       [](unsigned int linked) { return linked != 0; });
 }
 
 void ScreenPassDrawing::update(const HeightMap& map, int radius) {
@@ -177,28 +236,48 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         return;
     }
     const auto start = std::chrono::steady_clock::now();
-    const SiteCandidates grid = computeSiteCandidates(map.sites, radius);
     GLint savedBuffer = 0;
     glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
     if (buffers[0] == 0) {
         glGenBuffers(4, buffers);
     }
-    upload(buffers[0], grid.sites);
-    upload(buffers[1], grid.nodes);
-    upload(buffers[2], grid.candidates);
-    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
-    gridOrigin[0] = static_cast<float>(grid.originX);
-    gridOrigin[1] = static_cast<float>(grid.originY);
-    cellSize = static_cast<float>(grid.cellSize);
-    gridSize[0] = grid.columns;
-    gridSize[1] = grid.rows;
-    siteCount = static_cast<int>(grid.sites.size());
     markerPoints = sortedMarkerPoints(map.sites);
     rimStrips.clear();
-    for (const RimSite& rim : grid.rimSites) {
-        const CandidateSite& site = grid.sites[rim.site];
-        rimStrips.push_back({site.x, site.y, site.colour, rim.facets});
+    LatticeCandidates lattice;
+    onLattice = computeLatticeCandidates(map.sites, radius, kThreads, lattice);
+    if (onLattice) {
+        // The markers of views that turn the raster are drawn from the sorted points.
+        upload(buffers[0], markerPoints);
+        upload(buffers[1], lattice.cells);
+        upload(buffers[2], lattice.more);
+        gridOrigin[0] = static_cast<float>(lattice.originX) - 0.5f;
+        gridOrigin[1] = static_cast<float>(lattice.originY) - 0.5f;
+        cellSize = 1.0f;
+        gridSize[0] = lattice.columns;
+        gridSize[1] = lattice.rows;
+        markerStride = sizeof(MarkerPoint);
+        markerCount = static_cast<int>(markerPoints.size());
+        for (const LatticeRimSite& rim : lattice.rimSites) {
+            rimStrips.push_back({rim.x, rim.y, rim.colour, rim.facets});
+        }
+    } else {
+        const SiteCandidates grid = computeSiteCandidates(map.sites, radius, kThreads);
+        upload(buffers[0], grid.sites);
+        upload(buffers[1], grid.nodes);
+        upload(buffers[2], grid.candidates);
+        gridOrigin[0] = static_cast<float>(grid.originX);
+        gridOrigin[1] = static_cast<float>(grid.originY);
+        cellSize = static_cast<float>(grid.cellSize);
+        gridSize[0] = grid.columns;
+        gridSize[1] = grid.rows;
+        markerStride = sizeof(CandidateSite);
+        markerCount = static_cast<int>(grid.sites.size());
+        for (const RimSite& rim : grid.rimSites) {
+            const CandidateSite& site = grid.sites[rim.site];
+            rimStrips.push_back({site.x, site.y, site.colour, rim.facets});
+        }
     }
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
     built = true;
     builtFor = identity;
     builtRadius = radius;
@@ -248,14 +327,16 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, boo
         glDepthMask(GL_TRUE);
     }
 
-    const GLuint program = programs[behindMarkers ? 1 : 0];
+    const GLuint program = programs[(onLattice ? 2 : 0) + (behindMarkers ? 1 : 0)];
     glUseProgram(program);
     glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
                        mapping.matrix);
     glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
     glUniform2fv(glGetUniformLocation(program, "depthAtDistance"), 1, mapping.depthAtDistance);
     glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
-    glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
+    if (!onLattice) {
+        glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
+    }
     glUniform2iv(glGetUniformLocation(program, "gridSize"), 1, gridSize);
     glUniform1f(glGetUniformLocation(program, "radius"), static_cast<float>(radius));
     glUniform1f(glGetUniformLocation(program, "rimBand"), static_cast<float>(kRimBand));
@@ -326,7 +407,7 @@ bool ScreenPassDrawing::rimStripsInWindow(const WindowToRaster& mapping, int rad
 }
 
 void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
-    if (siteCount == 0) {
+    if (markerCount == 0) {
         return;
     }
     GLint savedDepthFunc = GL_LEQUAL;
@@ -350,8 +431,8 @@ void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
         glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinnedMarkers.size()));
     } else {
         glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-        glVertexPointer(2, GL_FLOAT, sizeof(CandidateSite), nullptr);
-        glDrawArrays(GL_POINTS, 0, siteCount);
+        glVertexPointer(2, GL_FLOAT, markerStride, nullptr);
+        glDrawArrays(GL_POINTS, 0, markerCount);
     }
     glPopClientAttrib();
     glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));

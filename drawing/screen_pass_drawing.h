@@ -52,9 +52,17 @@ private:
         std::uint32_t facets;
     };
 
+    // The candidates are worked out on both cores.
+    static constexpr int kThreads = 2;
+
     bool triedCompile = false;
-    unsigned int programs[2] = {0, 0};       // over nothing, behind the markers
-    unsigned int buffers[4] = {0, 0, 0, 0};  // sites, nodes, candidates, thinned markers
+    // Over nothing and behind the markers, for the general candidate tree
+    // and for sites on integer points.
+    unsigned int programs[4] = {0, 0, 0, 0};
+    // Sites (marker points on the lattice), nodes (cells), candidates (the
+    // cells' longer lists), thinned markers.
+    unsigned int buffers[4] = {0, 0, 0, 0};
+    bool onLattice = false;
     bool built = false;
     SiteListIdentity builtFor;
     int builtRadius = 0;
@@ -62,7 +70,9 @@ private:
     float gridOrigin[2] = {0.0f, 0.0f};
     float cellSize = 1.0f;
     int gridSize[2] = {0, 0};
-    int siteCount = 0;  // positions in buffers[0], copies of one position dropped
+    // The marker positions in buffers[0], and their stride.
+    int markerCount = 0;
+    int markerStride = 0;
     std::vector<RimStrip> rimStrips;
     std::vector<MarkerPoint> markerPoints;
     std::vector<MarkerPoint> thinnedMarkers;
