@@ -127,34 +127,65 @@ std::int32_t SegmentWinners::at(int segment, std::vector<std::int32_t>& runs) {
 VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
     const LineGroups groups = verticalLineGroups(lattice);
     VerticalWinners winners;
-    winners.lines = lattice.columns + 1;
-    const std::size_t count = static_cast<std::size_t>(winners.lines) * lattice.rows;
-    reserveLarge(winners.entries, count);
-    winners.entries.resize(count);
+    winners.innerLeft = lattice.innerLeft;
+    winners.innerBottom = lattice.innerBottom;
+    winners.innerLines = lattice.innerRight - lattice.innerLeft + 1;
+    winners.farLines = lattice.columns / kFarCellSize + 1;
+    const int innerRows = lattice.innerTop - lattice.innerBottom;
+    reserveLarge(winners.inner, static_cast<std::size_t>(winners.innerLines) * innerRows);
+    winners.inner.resize(static_cast<std::size_t>(winners.innerLines) * innerRows);
+    reserveLarge(winners.far, static_cast<std::size_t>(winners.farLines) * lattice.rows);
+    winners.far.resize(static_cast<std::size_t>(winners.farLines) * lattice.rows);
+    // The lines read: those between far cells, and all of the inner part's.
+    std::vector<int> lines;
+    for (int line = 0; line <= lattice.columns; ++line) {
+        if (line % kFarCellSize == 0 || (line >= lattice.innerLeft && line <= lattice.innerRight)) {
+            lines.push_back(line);
+        }
+    }
     std::vector<std::vector<std::int32_t>> runs(threads);
-    std::vector<std::vector<std::size_t>> severalAt(threads);
+    std::vector<std::vector<std::int32_t*>> severalAt(threads);
+    const int lineCount = static_cast<int>(lines.size());
     onThreads(threads, [&](int thread) {
-        const int firstLine = winners.lines * thread / threads;
-        const int endLine = winners.lines * (thread + 1) / threads;
+        const int first = lineCount * thread / threads;
+        const int end = lineCount * (thread + 1) / threads;
         LineSweep sweep(groups);
         std::vector<KeptLine> block(kLinesPerBlock);
         std::vector<SegmentWinners> walks;
-        for (int blockStart = firstLine; blockStart < endLine; blockStart += kLinesPerBlock) {
-            const int blockLines = std::min(kLinesPerBlock, endLine - blockStart);
+        const auto keep = [&](std::int32_t* entry, std::int32_t value) {
+            *entry = value;
+            if (value <= kSeveralWinners) {
+                severalAt[thread].push_back(entry);
+            }
+        };
+        for (int blockStart = first; blockStart < end; blockStart += kLinesPerBlock) {
+            const int blockLines = std::min(kLinesPerBlock, end - blockStart);
             walks.clear();
             for (int offset = 0; offset < blockLines; ++offset) {
-                sweep.moveTo(blockStart + offset);
+                sweep.moveTo(lines[blockStart + offset]);
                 sweep.handOver(block[offset].envelope, block[offset].sites);
                 walks.emplace_back(block[offset].envelope, block[offset].sites);
             }
             for (int row = 0; row < lattice.rows; ++row) {
-                std::int32_t* entries = winners.entries.data() +
-                                        static_cast<std::size_t>(row) * winners.lines + blockStart;
+                const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
                 for (int offset = 0; offset < blockLines; ++offset) {
-                    entries[offset] = walks[offset].at(row, runs[thread]);
-                    if (entries[offset] <= kSeveralWinners) {
-                        severalAt[thread].push_back(
-                            static_cast<std::size_t>(entries - winners.entries.data()) + offset);
+                    const int line = lines[blockStart + offset];
+                    const bool innerLine = line >= lattice.innerLeft && line <= lattice.innerRight;
+                    const bool farLine = line % kFarCellSize == 0;
+                    if (!(innerRow && innerLine) && !farLine) {
+                        continue;
+                    }
+                    const std::int32_t entry = walks[offset].at(row, runs[thread]);
+                    if (innerRow && innerLine) {
+                        keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) *
+                                                winners.innerLines +
+                                            line - lattice.innerLeft],
+                             entry);
+                    }
+                    if (farLine) {
+                        keep(&winners.far[static_cast<std::size_t>(row) * winners.farLines +
+                                          line / kFarCellSize],
+                             entry);
                     }
                 }
             }
@@ -164,8 +195,8 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
     for (int thread = 0; thread < threads; ++thread) {
         const auto shift = static_cast<std::int32_t>(winners.runs.size());
         winners.runs.insert(winners.runs.end(), runs[thread].begin(), runs[thread].end());
-        for (const std::size_t index : severalAt[thread]) {
-            winners.entries[index] -= shift;
+        for (std::int32_t* entry : severalAt[thread]) {
+            *entry -= shift;
         }
     }
     return winners;

@@ -79,15 +79,23 @@ private:
     std::vector<std::int32_t> found;
 };
 
-// The winners of every vertical line's segments, row by row:
-// entries[row * lines + line].
+// The winners of the vertical lines' segments that the cells read, row by
+// row: every line at the inner rows, for the unit cells, and the lines
+// between far cells (every kFarCellSize-th) at every row.
 struct VerticalWinners {
-    int lines = 0;
-    std::vector<std::int32_t> entries;
+    int innerLeft = 0;
+    int innerBottom = 0;
+    int innerLines = 0;
+    int farLines = 0;
+    std::vector<std::int32_t> inner;
+    std::vector<std::int32_t> far;
     std::vector<std::int32_t> runs;
 
-    std::int32_t at(int line, int row) const {
-        return entries[static_cast<std::size_t>(row) * lines + line];
+    std::int32_t innerAt(int line, int row) const {
+        return inner[static_cast<std::size_t>(row - innerBottom) * innerLines + line - innerLeft];
+    }
+    std::int32_t farAt(int line, int row) const {
+        return far[static_cast<std::size_t>(row) * farLines + line / kFarCellSize];
     }
 };
 VerticalWinners verticalWinners(const LatticeSites& lattice, int threads);

@@ -15,27 +15,36 @@ namespace {
 
 constexpr std::uint32_t kMostCandidates = 255;
 
-std::uint32_t packedPlace(const LatticeSite& site) {
-    return static_cast<std::uint32_t>(site.column) | (static_cast<std::uint32_t>(site.row) << 16);
+PackedCandidate packed(const LatticeSite& site) {
+    return {static_cast<std::uint32_t>(site.column) | (static_cast<std::uint32_t>(site.row) << 16),
+            site.colour};
 }
 
-PackedCandidate packed(const LatticeSite& site, std::uint32_t count) {
-    return {packedPlace(site), site.colour | (count << 24)};
-}
+// A cell: its centre and half its width, in unit cells.
+struct CellSquare {
+    double x;
+    double y;
+    double half;
+    double cornerX(int corner) const { return x + ((corner & 1) ? half : -half); }
+    double cornerY(int corner) const { return y + ((corner >> 1) ? half : -half); }
+};
 
-// The facets of `site`'s cone that face the unit cell centred on (column,
-// row): all of them where the site stands within a cell of it.
-std::uint32_t facetsFacing(const LatticeSite& site, int column, int row) {
-    const double dx = column - site.column;
-    const double dy = row - site.row;
-    if (std::fabs(dx) < 1.5 && std::fabs(dy) < 1.5) {
+// The facets of `site`'s cone that face the cell: all of them where the
+// site stands within a cell's width of it.
+std::uint32_t facetsFacing(const LatticeSite& site, const CellSquare& cell) {
+    const double dx = cell.x - site.column;
+    const double dy = cell.y - site.row;
+    if (std::fabs(dx) < 3.0 * cell.half && std::fabs(dy) < 3.0 * cell.half) {
         return 0xFFFFFFFFu;
     }
+    // The cell is seen from the site under less than a half turn.
     const double middle = std::atan2(dy, dx);
     double low = 0.0;
     double high = 0.0;
     for (int corner = 0; corner < 4; ++corner) {
-        double turn = std::atan2(dy + ((corner >> 1) - 0.5), dx + ((corner & 1) - 0.5)) - middle;
+        double turn =
+            std::atan2(cell.cornerY(corner) - site.row, cell.cornerX(corner) - site.column) -
+            middle;
         turn -= 2.0 * kPi * std::round(turn / (2.0 * kPi));
         low = std::min(low, turn);
         high = std::max(high, turn);
@@ -54,13 +63,12 @@ struct RimFacets {
     std::uint32_t facets;
 };
 
-// One line's winners, segment by segment.
-struct LineWinners {
-    std::vector<std::int32_t> entries;
-    std::vector<std::int32_t> runs;
+struct SweptLine {
+    LineEnvelope envelope;
+    std::vector<LineSite> sites;
 };
 
-// One thread's rows of cells.
+// One thread's rows of far cells, with the unit cells' rows among them.
 class CellWorker {
 public:
     CellWorker(const LatticeSites& lattice, const LineGroups& horizontal,
@@ -71,49 +79,94 @@ public:
           radius(radius),
           candidates(candidates) {}
 
-    void run(int firstRow, int endRow) {
+    void run(int firstFarRow, int endFarRow) {
         LineSweep sweep(horizontal);
-        LineWinners below;
-        LineWinners above;
-        lineWinners(sweep, firstRow, below);
-        for (int row = firstRow; row < endRow; ++row) {
-            lineWinners(sweep, row + 1, above);
-            std::uint32_t nextOccupied = lattice.rowStart[row];
-            PackedCandidate* cells =
-                candidates.cells.data() + static_cast<std::size_t>(row) * lattice.columns;
-            for (int column = 0; column < lattice.columns; ++column) {
-                listed.clear();
-                if (nextOccupied < lattice.rowStart[row + 1] &&
-                    lattice.sites[lattice.byRow[nextOccupied]].column == column) {
-                    // No other site is strictly nearer anywhere in the cell
-                    // of a site at its centre: the lattice's bisectors run
-                    // along the cells' borders or further out.
-                    listed.push_back(static_cast<std::int32_t>(lattice.byRow[nextOccupied++]));
-                } else {
-                    add(below.entries[column], below.runs);
-                    add(above.entries[column], above.runs);
-                    add(vertical.at(column, row), vertical.runs);
-                    add(vertical.at(column + 1, row), vertical.runs);
-                }
-                cells[column] = withinReach(column, row) ? pack() : PackedCandidate{0, 0};
+        SweptLine lower;
+        SweptLine middle;
+        SweptLine upper;
+        sweep.moveTo(kFarCellSize * firstFarRow);
+        sweep.handOver(lower.envelope, lower.sites);
+        const int farColumns = lattice.columns / kFarCellSize;
+        for (int farRow = firstFarRow; farRow < endFarRow; ++farRow) {
+            const int row = kFarCellSize * farRow;
+            const bool innerRows = row >= lattice.innerBottom && row < lattice.innerTop;
+            if (innerRows) {
+                sweep.moveTo(row + 1);
+                sweep.handOver(middle.envelope, middle.sites);
             }
-            std::swap(below, above);
+            sweep.moveTo(row + 2);
+            sweep.handOver(upper.envelope, upper.sites);
+            SegmentWinners bottom(lower.envelope, lower.sites);
+            SegmentWinners top(upper.envelope, upper.sites);
+            const int farEnd = innerRows ? lattice.innerLeft / kFarCellSize : farColumns;
+            for (int farColumn = 0; farColumn < farEnd; ++farColumn) {
+                farCell(farColumn, farRow, bottom, top);
+            }
+            if (!innerRows) {
+                std::swap(lower, upper);
+                continue;
+            }
+            SegmentWinners middleAsTop(middle.envelope, middle.sites);
+            SegmentWinners middleAsBottom(middle.envelope, middle.sites);
+            unitRow(row, bottom, middleAsTop);
+            unitRow(row + 1, middleAsBottom, top);
+            for (int farColumn = lattice.innerRight / kFarCellSize; farColumn < farColumns;
+                 ++farColumn) {
+                farCell(farColumn, farRow, bottom, top);
+            }
+            std::swap(lower, upper);
         }
     }
 
     std::vector<PackedCandidate> more;
+    std::vector<PackedCell*> severalAt;
     std::vector<RimFacets> rim;
     bool tooMany = false;
 
 private:
-    void lineWinners(LineSweep& sweep, int line, LineWinners& winners) {
-        sweep.moveTo(line);
-        winners.entries.resize(lattice.columns);
-        winners.runs.clear();
-        SegmentWinners walk(sweep.envelope(), sweep.sites());
-        for (int column = 0; column < lattice.columns; ++column) {
-            winners.entries[column] = walk.at(column, winners.runs);
+    void unitRow(int row, SegmentWinners& bottom, SegmentWinners& top) {
+        std::uint32_t nextOccupied = lattice.rowStart[row];
+        PackedCell* cells = candidates.innerCells.data() +
+                            static_cast<std::size_t>(row - lattice.innerBottom) *
+                                (lattice.innerRight - lattice.innerLeft) -
+                            lattice.innerLeft;
+        for (int column = lattice.innerLeft; column < lattice.innerRight; ++column) {
+            listed.clear();
+            if (nextOccupied < lattice.rowStart[row + 1] &&
+                lattice.sites[lattice.byRow[nextOccupied]].column == column) {
+                // No other site is strictly nearer anywhere in the cell of a
+                // site at its centre: the lattice's bisectors run along the
+                // cells' borders or further out.
+                listed.push_back(static_cast<std::int32_t>(lattice.byRow[nextOccupied++]));
+            } else {
+                add(bottom.at(column, runs), runs);
+                add(top.at(column, runs), runs);
+                add(vertical.innerAt(column, row), vertical.runs);
+                add(vertical.innerAt(column + 1, row), vertical.runs);
+            }
+            finish({static_cast<double>(column), static_cast<double>(row), 0.5}, cells[column]);
         }
+    }
+
+    void farCell(int farColumn, int farRow, SegmentWinners& bottom, SegmentWinners& top) {
+        const int column = kFarCellSize * farColumn;
+        const int row = kFarCellSize * farRow;
+        listed.clear();
+        for (int step = 0; step < kFarCellSize; ++step) {
+            add(bottom.at(column + step, runs), runs);
+        }
+        for (int step = 0; step < kFarCellSize; ++step) {
+            add(top.at(column + step, runs), runs);
+        }
+        for (int step = 0; step < kFarCellSize; ++step) {
+            add(vertical.farAt(column, row + step), vertical.runs);
+            add(vertical.farAt(column + kFarCellSize, row + step), vertical.runs);
+        }
+        const double half = 0.5 * kFarCellSize;
+        finish({column + half - 0.5, row + half - 0.5, half},
+               candidates
+                   .farCells[static_cast<std::size_t>(farRow) * (lattice.columns / kFarCellSize) +
+                             farColumn]);
     }
 
     void addSite(std::int32_t site) {
@@ -122,31 +175,41 @@ private:
         }
     }
 
-    void add(std::int32_t entry, const std::vector<std::int32_t>& runs) {
+    // An edge's entry, its runs of several in `source`.
+    void add(std::int32_t entry, const std::vector<std::int32_t>& source) {
         if (entry >= 0) {
             addSite(entry);
         } else if (entry <= kSeveralWinners) {
-            const std::int32_t* run = runs.data() + (kSeveralWinners - entry);
+            const std::int32_t* run = source.data() + (kSeveralWinners - entry);
             for (std::int32_t index = 1; index <= run[0]; ++index) {
                 addSite(run[index]);
             }
         }
     }
 
-    PackedCandidate pack() {
-        if (listed.size() == 1) {
-            return packed(lattice.sites[listed.front()], 1);
+    void finish(const CellSquare& square, PackedCell& cell) {
+        runs.clear();
+        if (listed.empty() || !withinReach(square)) {
+            cell = {{0, 0}, {0, 0}};
+            return;
         }
         if (listed.size() > kMostCandidates) {
             tooMany = true;
+            listed.resize(kMostCandidates);
         }
-        const auto count =
-            static_cast<std::uint32_t>(std::min<std::size_t>(listed.size(), kMostCandidates));
-        const PackedCandidate cell{static_cast<std::uint32_t>(more.size()), count << 24};
-        for (std::uint32_t index = 0; index < count; ++index) {
-            more.push_back(packed(lattice.sites[listed[index]], count));
+        const auto count = static_cast<std::uint32_t>(listed.size());
+        if (count <= 2) {
+            cell.first = packed(lattice.sites[listed[0]]);
+            cell.second = count == 2 ? packed(lattice.sites[listed[1]]) : PackedCandidate{0, 0};
+        } else {
+            cell.first = {static_cast<std::uint32_t>(more.size()), 0};
+            cell.second = {0, 0};
+            severalAt.push_back(&cell);
+            for (const std::int32_t index : listed) {
+                more.push_back(packed(lattice.sites[index]));
+            }
         }
-        return cell;
+        cell.first.colour |= count << 24;
     }
 
     // Whether a cone reaches the cell: beyond kRimReach past the radius the
@@ -154,31 +217,30 @@ private:
     // strips somewhere in the cell (it is at most any listed site's largest
     // over the corners), every listed site may show there, through the
     // facets that face the cell: those are marked.
-    bool withinReach(int column, int row) {
+    bool withinReach(const CellSquare& square) {
         // Most cells lie well inside the radius of their first site: the
         // 32-gon distance is at most the Euclidean one over cos(pi / 32).
         const LatticeSite& first = lattice.sites[listed.front()];
-        const double dx = std::abs(first.column - column) + 0.5;
-        const double dy = std::abs(first.row - row) + 0.5;
+        const double dx = std::fabs(first.column - square.x) + square.half;
+        const double dy = std::fabs(first.row - square.y) + square.half;
         const double within = (radius - kRimStrip) * kFacetApothem;
         if (dx * dx + dy * dy < within * within) {
             return true;
         }
-        // The cell's corners lie this far from its centre in 32-gon distance.
-        const double cornerReach = facetDistance(0.5, 0.5);
+        const double cornerReach = facetDistance(square.half, square.half);
         double nearestAtMost = std::numeric_limits<double>::infinity();
         double nearestAtLeast = std::numeric_limits<double>::infinity();
         for (const std::int32_t index : listed) {
             const LatticeSite& site = lattice.sites[index];
             double farthest = 0.0;
             for (int corner = 0; corner < 4; ++corner) {
-                farthest =
-                    std::max(farthest, facetDistance(column + ((corner & 1) - 0.5) - site.column,
-                                                     row + ((corner >> 1) - 0.5) - site.row));
+                farthest = std::max(farthest, facetDistance(square.cornerX(corner) - site.column,
+                                                            square.cornerY(corner) - site.row));
             }
             nearestAtMost = std::min(nearestAtMost, farthest);
-            nearestAtLeast = std::min(
-                nearestAtLeast, facetDistance(column - site.column, row - site.row) - cornerReach);
+            nearestAtLeast =
+                std::min(nearestAtLeast,
+                         facetDistance(square.x - site.column, square.y - site.row) - cornerReach);
         }
         if (nearestAtLeast > radius + kRimReach) {
             return false;
@@ -186,7 +248,7 @@ private:
         if (nearestAtMost >= radius - kRimStrip) {
             for (const std::int32_t index : listed) {
                 rim.push_back({static_cast<std::uint32_t>(index),
-                               facetsFacing(lattice.sites[index], column, row)});
+                               facetsFacing(lattice.sites[index], square)});
             }
         }
         return true;
@@ -198,6 +260,7 @@ private:
     double radius;
     LatticeCandidates& candidates;
     std::vector<std::int32_t> listed;
+    std::vector<std::int32_t> runs;
 };
 
 }  // namespace
@@ -208,13 +271,25 @@ std::vector<PackedCandidate> LatticeCandidates::candidatesAt(double x, double y)
     if (!(column >= 0 && row >= 0 && column < columns && row < rows)) {
         return {};
     }
-    const PackedCandidate cell =
-        cells[static_cast<std::size_t>(row) * columns + static_cast<std::size_t>(column)];
-    const std::uint32_t count = cell.colourAndCount >> 24;
-    if (count <= 1) {
-        return count == 1 ? std::vector<PackedCandidate>{cell} : std::vector<PackedCandidate>{};
+    const bool inner =
+        column >= innerLeft && column < innerRight && row >= innerBottom && row < innerTop;
+    const PackedCell& cell =
+        inner ? innerCells[static_cast<std::size_t>(row - innerBottom) * (innerRight - innerLeft) +
+                           static_cast<std::size_t>(column - innerLeft)]
+              : farCells[static_cast<std::size_t>(row / kFarCellSize) * (columns / kFarCellSize) +
+                         static_cast<std::size_t>(column / kFarCellSize)];
+    const std::uint32_t count = cell.count();
+    if (count > 2) {
+        return {more.begin() + cell.first.place, more.begin() + cell.first.place + count};
     }
-    return {more.begin() + cell.place, more.begin() + cell.place + count};
+    std::vector<PackedCandidate> listed;
+    if (count >= 1) {
+        listed.push_back({cell.first.place, cell.first.colour & 0xFFFFFFu});
+    }
+    if (count == 2) {
+        listed.push_back(cell.second);
+    }
+    return listed;
 }
 
 bool computeLatticeCandidates(const Site* head, int radius, int threads,
@@ -230,39 +305,38 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     candidates.originY = lattice.originY;
     candidates.columns = lattice.columns;
     candidates.rows = lattice.rows;
-    candidates.siteCount = lattice.sites.size();
-    candidates.cells.clear();
-    reserveLarge(candidates.cells, static_cast<std::size_t>(lattice.columns) * lattice.rows);
-    candidates.cells.resize(static_cast<std::size_t>(lattice.columns) * lattice.rows);
+    candidates.innerLeft = lattice.innerLeft;
+    candidates.innerRight = lattice.innerRight;
+    candidates.innerBottom = lattice.innerBottom;
+    candidates.innerTop = lattice.innerTop;
+    const std::size_t innerCells =
+        static_cast<std::size_t>(lattice.innerRight - lattice.innerLeft) *
+        (lattice.innerTop - lattice.innerBottom);
+    const std::size_t farCells =
+        static_cast<std::size_t>(lattice.columns / kFarCellSize) * (lattice.rows / kFarCellSize);
+    candidates.innerCells.clear();
+    reserveLarge(candidates.innerCells, innerCells);
+    candidates.innerCells.resize(innerCells);
+    candidates.farCells.clear();
+    reserveLarge(candidates.farCells, farCells);
+    candidates.farCells.resize(farCells);
     std::vector<CellWorker> workers(threads,
                                     CellWorker(lattice, horizontal, vertical, radius, candidates));
-    for (CellWorker& worker : workers) {
-        reserveLarge(worker.more, candidates.cells.size() / (2 * threads));
-    }
+    const int farRows = lattice.rows / kFarCellSize;
     onThreads(threads, [&](int thread) {
-        workers[thread].run(lattice.rows * thread / threads, lattice.rows * (thread + 1) / threads);
+        workers[thread].run(farRows * thread / threads, farRows * (thread + 1) / threads);
     });
     candidates.more.clear();
     std::vector<RimFacets> rim;
-    for (int thread = 0; thread < threads; ++thread) {
-        const CellWorker& worker = workers[thread];
+    for (const CellWorker& worker : workers) {
         if (worker.tooMany) {
             return false;
         }
         const auto shift = static_cast<std::uint32_t>(candidates.more.size());
         candidates.more.insert(candidates.more.end(), worker.more.begin(), worker.more.end());
         rim.insert(rim.end(), worker.rim.begin(), worker.rim.end());
-        if (thread == 0 || shift == 0) {
-            continue;
-        }
-        const std::size_t first =
-            static_cast<std::size_t>(lattice.rows * thread / threads) * lattice.columns;
-        const std::size_t last =
-            static_cast<std::size_t>(lattice.rows * (thread + 1) / threads) * lattice.columns;
-        for (std::size_t index = first; index < last; ++index) {
-            if ((candidates.cells[index].colourAndCount >> 24) > 1) {
-                candidates.cells[index].place += shift;
-            }
+        for (PackedCell* cell : worker.severalAt) {
+            cell->first.place += shift;
         }
     }
     std::sort(rim.begin(), rim.end(),

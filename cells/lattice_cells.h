@@ -7,12 +7,20 @@ struct Site;
 
 // A candidate as the screen pass reads it: the site's point relative to the
 // lattice's origin (column in the low 16 bits, row in the high 16), and its
-// colour (red in the low byte) with the cell's count of candidates in the
-// top byte. A cell of one candidate holds it; a cell of several holds the
-// index of the first in `more` instead of a point.
+// colour (red in the low byte).
 struct PackedCandidate {
     std::uint32_t place;
-    std::uint32_t colourAndCount;
+    std::uint32_t colour;
+};
+
+// A cell's candidates: up to two held in the cell, with their count in the
+// top byte of the first colour; more are listed in LatticeCandidates::more
+// from index first.place on, the count again in first.colour's top byte.
+struct PackedCell {
+    PackedCandidate first;
+    PackedCandidate second;
+
+    std::uint32_t count() const { return first.colour >> 24; }
 };
 
 // A site whose cell reaches the rim band, its point, colour and the facets
@@ -25,20 +33,30 @@ struct LatticeRimSite {
     std::uint32_t facets;
 };
 
-// For sites that all stand on integer points: for every unit cell centred on
-// an integer point within the cone radius (and a little beyond) of a site,
-// the sites that are nearest in 32-gon distance somewhere in it, exactly:
-// one where a site stands in the cell, a few elsewhere. Of several sites at
+// For sites that all stand on integer points: for every cell of a grid that
+// covers the points within the cone radius (and a little beyond) of a site,
+// the sites that are nearest in 32-gon distance somewhere in it, exactly.
+// Around the sites the cells are unit squares centred on the integer points,
+// and a site standing in one is its only candidate; beyond the sites' box
+// they are far cells of kFarCellSize unit cells square. Of several sites at
 // one point only the copy the full cones leave on top is listed.
 struct LatticeCandidates {
-    int originX = 0;  // the raster point at the centre of cell (0, 0)
+    int originX = 0;  // the raster point at the centre of unit cell (0, 0)
     int originY = 0;
-    int columns = 0;
+    int columns = 0;  // in unit cells, multiples of the far cells' size
     int rows = 0;
-    std::vector<PackedCandidate> cells;  // row by row
+    // The unit cells' part: unit cells innerLeft to innerRight - 1 and
+    // innerBottom to innerTop - 1.
+    int innerLeft = 0;
+    int innerRight = 0;
+    int innerBottom = 0;
+    int innerTop = 0;
+    std::vector<PackedCell> innerCells;  // row by row
+    // The far cells of the whole grid, row by row; those of the inner part
+    // are empty.
+    std::vector<PackedCell> farCells;
     std::vector<PackedCandidate> more;
     std::vector<LatticeRimSite> rimSites;
-    std::size_t siteCount = 0;  // the drawn sites, copies of one point counted once
 
     // The candidates of the cell holding raster point (x, y); none outside.
     std::vector<PackedCandidate> candidatesAt(double x, double y) const;
@@ -46,6 +64,6 @@ struct LatticeCandidates {
 
 // The candidates on `threads` threads; false, leaving `candidates` in an
 // unspecified state, where a site stands off the integer points, there are
-// none, the radius is 0 or less, or the lattice would be too large.
+// none, the radius is 0 or less, or the grid would be too large.
 bool computeLatticeCandidates(const Site* head, int radius, int threads,
                               LatticeCandidates& candidates);

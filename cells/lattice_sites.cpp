@@ -45,9 +45,14 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
         maxY = std::max(maxY, point.row);
         listed.push_back(point);
     }
-    const long long reach = static_cast<long long>(radius) + kReachBeyondRadius;
-    const long long columns = maxX - minX + 1 + 2 * reach;
-    const long long rows = maxY - minY + 1 + 2 * reach;
+    const auto farCells = [](long long cells) {
+        return (cells + kFarCellSize - 1) / kFarCellSize * kFarCellSize;
+    };
+    const long long reach = farCells(static_cast<long long>(radius) + kReachBeyondRadius);
+    const long long innerColumns = farCells(static_cast<long long>(maxX) - minX + 1);
+    const long long innerRows = farCells(static_cast<long long>(maxY) - minY + 1);
+    const long long columns = innerColumns + 2 * reach;
+    const long long rows = innerRows + 2 * reach;
     if (listed.empty() || columns >= kMostLatticeColumns || rows >= kMostLatticeColumns ||
         columns * rows >= kMostLatticeCells) {
         return false;
@@ -56,20 +61,25 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     lattice.originY = static_cast<int>(minY - reach);
     lattice.columns = static_cast<int>(columns);
     lattice.rows = static_cast<int>(rows);
+    lattice.innerLeft = static_cast<int>(reach);
+    lattice.innerRight = static_cast<int>(reach + innerColumns);
+    lattice.innerBottom = static_cast<int>(reach);
+    lattice.innerTop = static_cast<int>(reach + innerRows);
 
-    // Column by column: the extractions list their sites in that order, so
-    // the writes run along the array. The last write of a cell is the copy
-    // nearest the list's end.
+    // Over the inner part, column by column: the extractions list their
+    // sites in that order, so the writes run along the array. The last
+    // write of a cell is the copy nearest the list's end.
+    const std::size_t innerCells = static_cast<std::size_t>(innerColumns * innerRows);
     std::vector<std::int32_t> owner;
-    reserveLarge(owner, static_cast<std::size_t>(columns * rows));
-    owner.resize(static_cast<std::size_t>(columns * rows));
+    reserveLarge(owner, innerCells);
+    owner.resize(innerCells);
     std::memset(owner.data(), 0xFF, owner.size() * sizeof(std::int32_t));
     for (std::size_t index = 0; index < listed.size(); ++index) {
         LatticeSite& point = listed[index];
         point.column -= lattice.originX;
         point.row -= lattice.originY;
-        owner[static_cast<std::size_t>(point.column) * rows + point.row] =
-            static_cast<std::int32_t>(index);
+        owner[static_cast<std::size_t>(point.column - lattice.innerLeft) * innerRows + point.row -
+              lattice.innerBottom] = static_cast<std::int32_t>(index);
     }
 
     lattice.sites.clear();
@@ -78,11 +88,15 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     lattice.rowStart.assign(lattice.rows + 1, 0);
     for (int column = 0; column < lattice.columns; ++column) {
         lattice.columnStart[column] = static_cast<std::uint32_t>(lattice.sites.size());
-        const std::int32_t* cell = owner.data() + static_cast<std::size_t>(column) * rows;
-        for (int row = 0; row < lattice.rows; ++row) {
+        if (column < lattice.innerLeft || column >= lattice.innerRight) {
+            continue;
+        }
+        const std::int32_t* cell =
+            owner.data() + static_cast<std::size_t>(column - lattice.innerLeft) * innerRows;
+        for (int row = 0; row < innerRows; ++row) {
             if (cell[row] >= 0) {
                 lattice.sites.push_back(listed[cell[row]]);
-                ++lattice.rowStart[row + 1];
+                ++lattice.rowStart[lattice.innerBottom + row + 1];
             }
         }
     }

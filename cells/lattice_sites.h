@@ -12,16 +12,28 @@ struct LatticeSite {
     std::uint32_t colour;  // red in the low byte, then green and blue
 };
 
+// Beyond the sites' bounding box the cells are this many unit cells wide and
+// high: no site stands there, the sites' regions widen away from them, and
+// a quarter as many cells cost a quarter as much to work out.
+constexpr int kFarCellSize = 2;
+
 // The sites of a list whose cones all stand on integer points, as every
 // extraction leaves them, on a grid of unit cells centred on those points
-// that reaches the cone radius and a little beyond around them. Of several
-// sites at one point only the copy the full cones leave on top is kept (the
-// one nearest the list's end).
+// that reaches the cone radius and a little beyond around them. The inner
+// part, around the sites, keeps its unit cells; the rest is read in far
+// cells of kFarCellSize unit cells square. Of several sites at one point
+// only the copy the full cones leave on top is kept (the one nearest the
+// list's end).
 struct LatticeSites {
     int originX = 0;  // the raster point at the centre of cell (0, 0)
     int originY = 0;
+    // All multiples of kFarCellSize, the inner part within the grid.
     int columns = 0;
     int rows = 0;
+    int innerLeft = 0;
+    int innerRight = 0;  // one past
+    int innerBottom = 0;
+    int innerTop = 0;  // one past
     // Column by column, each column by row.
     std::vector<LatticeSite> sites;
     std::vector<std::uint32_t>

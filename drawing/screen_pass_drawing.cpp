@@ -16,6 +16,7 @@
 #include "cells/cell_extents.h"
 #include "cells/large_arrays.h"
 #include "cells/lattice_cells.h"
+#include "cells/lattice_sites.h"
 #include "cells/site_candidates.h"
 #include "drawing/current_view.h"
 #include "drawing/shader_building.h"
@@ -85,25 +86,37 @@ void main() {
 )";
 }
 
-// Where every site stands on an integer point, each unit cell holds its one
-// candidate itself, point and colour, or where its list of several starts;
-// most pixels read one record and measure one distance.
+// Where every site stands on an integer point, each cell holds up to two
+// candidates itself, points and colours, or where its longer list starts:
+// most pixels read one record. Around the sites the cells are unit squares,
+// beyond them far cells of kFarCellSize unit cells square.
 std::string latticeFragmentShader(bool behindMarkers) {
     return std::string("#version 430 compatibility\n") +
            (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
+           "const int kFarCellSize = " + std::to_string(kFarCellSize) + ";\n" +
            facetDistanceFunction() + R"(
-layout(std430, binding = 1) readonly buffer Cells { uvec2 cells[]; };
+layout(std430, binding = 0) readonly buffer InnerCells { uvec4 innerCells[]; };
+layout(std430, binding = 1) readonly buffer FarCells { uvec4 farCells[]; };
 layout(std430, binding = 2) readonly buffer More { uvec2 more[]; };
 uniform mat2 windowToRaster;
 uniform vec2 rasterOrigin;
 uniform vec2 depthAtDistance;
 uniform vec2 gridOrigin;
 uniform ivec2 gridSize;
+uniform ivec4 inner;
 uniform float radius;
 uniform float rimBand;
 
-vec2 pointOf(uint place) {
-    return gridOrigin + vec2(0.5) + vec2(float(place & 0xFFFFu), float(place >> 16));
+float nearest;
+uint colour;
+
+void offer(vec2 point, uvec2 candidate) {
+    vec2 site = gridOrigin + vec2(0.5) + vec2(float(candidate.x & 0xFFFFu), float(candidate.x >> 16));
+    float distance = facetDistance(point - site);
+    if (distance < nearest) {
+        nearest = distance;
+        colour = candidate.y;
+    }
 }
 
 void main() {
@@ -112,27 +125,32 @@ void main() {
     if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
         discard;
     }
-    ivec2 column = ivec2(cell);
-    uvec2 record = cells[column.y * gridSize.x + column.x];
+    ivec2 unit = ivec2(cell);
+    uvec4 record;
+    if (all(greaterThanEqual(unit, inner.xy)) && all(lessThan(unit, inner.zw))) {
+        unit -= inner.xy;
+        record = innerCells[unit.y * (inner.z - inner.x) + unit.x];
+    } else {
+        unit /= kFarCellSize;
+        record = farCells[unit.y * (gridSize.x / kFarCellSize) + unit.x];
+    }
     uint count = record.y >> 24;
-    float nearest = facetDistance(point - pointOf(record.x));
-    uint colour = record.y;
-    if (count != 1u) {
-        nearest = radius + 1.0;
+    nearest = radius + 1.0;
+    if (count <= 2u) {
+        offer(point, record.xy);
+        if (count == 2u) {
+            offer(point, record.zw);
+        }
+    } else {
         for (uint index = record.x; index < record.x + count; ++index) {
-            uvec2 candidate = more[index];
-            float distance = facetDistance(point - pointOf(candidate.x));
-            if (distance < nearest) {
-                nearest = distance;
-                colour = candidate.y;
-            }
+            offer(point, more[index]);
         }
     }
-    // The rim strips draw the band.
-    if (nearest > radius - rimBand) {
+    // The rim strips draw the band; empty cells lie beyond every cone.
+    if (count == 0u || nearest > radius - rimBand) {
         discard;
     }
-    gl_FragColor = unpackUnorm4x8(colour | 0xFF000000u);
+    gl_FragColor = unpackUnorm4x8((colour & 0xFFFFFFu) | 0xFF000000u);
 #ifndef BEHIND_MARKERS
     gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
 #endif
@@ -212,7 +230,7 @@ ScreenPassDrawing::~ScreenPassDrawing() {
         }
     }
     if (buffers[0] != 0) {
-        glDeleteBuffers(4, buffers);
+        glDeleteBuffers(5, buffers);
     }
 }
 
@@ -239,22 +257,27 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     GLint savedBuffer = 0;
     glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
     if (buffers[0] == 0) {
-        glGenBuffers(4, buffers);
+        glGenBuffers(5, buffers);
     }
     markerPoints = sortedMarkerPoints(map.sites);
     rimStrips.clear();
     LatticeCandidates lattice;
     onLattice = computeLatticeCandidates(map.sites, radius, kThreads, lattice);
     if (onLattice) {
-        // The markers of views that turn the raster are drawn from the sorted points.
-        upload(buffers[0], markerPoints);
-        upload(buffers[1], lattice.cells);
+        upload(buffers[0], lattice.innerCells);
+        upload(buffers[1], lattice.farCells);
         upload(buffers[2], lattice.more);
+        // The markers of views that turn the raster are drawn from the sorted points.
+        upload(buffers[4], markerPoints);
         gridOrigin[0] = static_cast<float>(lattice.originX) - 0.5f;
         gridOrigin[1] = static_cast<float>(lattice.originY) - 0.5f;
-        cellSize = 1.0f;
         gridSize[0] = lattice.columns;
         gridSize[1] = lattice.rows;
+        innerCells[0] = lattice.innerLeft;
+        innerCells[1] = lattice.innerBottom;
+        innerCells[2] = lattice.innerRight;
+        innerCells[3] = lattice.innerTop;
+        markerBuffer = buffers[4];
         markerStride = sizeof(MarkerPoint);
         markerCount = static_cast<int>(markerPoints.size());
         for (const LatticeRimSite& rim : lattice.rimSites) {
@@ -270,6 +293,7 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         cellSize = static_cast<float>(grid.cellSize);
         gridSize[0] = grid.columns;
         gridSize[1] = grid.rows;
+        markerBuffer = buffers[0];
         markerStride = sizeof(CandidateSite);
         markerCount = static_cast<int>(grid.sites.size());
         for (const RimSite& rim : grid.rimSites) {
@@ -334,7 +358,9 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, boo
     glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
     glUniform2fv(glGetUniformLocation(program, "depthAtDistance"), 1, mapping.depthAtDistance);
     glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
-    if (!onLattice) {
+    if (onLattice) {
+        glUniform4iv(glGetUniformLocation(program, "inner"), 1, innerCells);
+    } else {
         glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
     }
     glUniform2iv(glGetUniformLocation(program, "gridSize"), 1, gridSize);
@@ -430,7 +456,7 @@ void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
         glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), nullptr);
         glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinnedMarkers.size()));
     } else {
-        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+        glBindBuffer(GL_ARRAY_BUFFER, markerBuffer);
         glVertexPointer(2, GL_FLOAT, markerStride, nullptr);
         glDrawArrays(GL_POINTS, 0, markerCount);
     }

@@ -59,9 +59,10 @@ private:
     // Over nothing and behind the markers, for the general candidate tree
     // and for sites on integer points.
     unsigned int programs[4] = {0, 0, 0, 0};
-    // Sites (marker points on the lattice), nodes (cells), candidates (the
-    // cells' longer lists), thinned markers.
-    unsigned int buffers[4] = {0, 0, 0, 0};
+    // Sites, nodes and candidates of the general tree (the lattice's unit
+    // cells, far cells and longer lists), thinned markers, the lattice's
+    // marker points.
+    unsigned int buffers[5] = {0, 0, 0, 0, 0};
     bool onLattice = false;
     bool built = false;
     SiteListIdentity builtFor;
@@ -70,7 +71,10 @@ private:
     float gridOrigin[2] = {0.0f, 0.0f};
     float cellSize = 1.0f;
     int gridSize[2] = {0, 0};
-    // The marker positions in buffers[0], and their stride.
+    // The lattice's unit cells: left, bottom, right and top (one past).
+    int innerCells[4] = {0, 0, 0, 0};
+    // The buffer of marker positions for views that turn the raster.
+    unsigned int markerBuffer = 0;
     int markerCount = 0;
     int markerStride = 0;
     std::vector<RimStrip> rimStrips;
