@@ -46,10 +46,10 @@ LineGroups verticalLineGroups(const LatticeSites& lattice) {
 LineSweep::LineSweep(const LineGroups& groups) : groups(groups) {
     for (int group = 0; group + 1 < static_cast<int>(groups.start.size()); ++group) {
         if (groups.start[group] < groups.start[group + 1]) {
-            occupied.push_back(group);
+            occupied.push_back({groups.start[group], groups.start[group + 1], groups.start[group],
+                                static_cast<double>(group)});
         }
     }
-    cursor.resize(occupied.size());
     lineSites.reserve(occupied.size());
 }
 
@@ -58,28 +58,26 @@ LineSweep::LineSweep(const LineGroups& groups) : groups(groups) {
 void LineSweep::moveTo(int line) {
     lineSites.clear();
     const double at = line - 0.5;
-    for (std::size_t index = 0; index < occupied.size(); ++index) {
-        const int group = occupied[index];
-        const std::uint32_t begin = groups.start[group];
-        const std::uint32_t end = groups.start[group + 1];
-        std::uint32_t& next = cursor[index];
+    const std::int32_t* across = groups.across.data();
+    const std::int32_t* site = groups.site.data();
+    for (Group& group : occupied) {
+        std::uint32_t next = group.next;
         if (!started) {
             next = static_cast<std::uint32_t>(
-                std::lower_bound(groups.across.begin() + begin, groups.across.begin() + end, line) -
-                groups.across.begin());
+                std::lower_bound(across + group.begin, across + group.end, line) - across);
         }
-        while (next < end && groups.across[next] < line) {
+        while (next < group.end && across[next] < line) {
             ++next;
         }
-        const double before = next > begin ? at - groups.across[next - 1] : kInfinity;
-        const double after = next < end ? groups.across[next] - at : kInfinity;
-        const auto along = static_cast<double>(group);
+        group.next = next;
+        const double before = next > group.begin ? at - across[next - 1] : kInfinity;
+        const double after = next < group.end ? across[next] - at : kInfinity;
         if (before < after) {
-            lineSites.push_back({along, before, groups.site[next - 1]});
+            lineSites.push_back({group.along, before, site[next - 1]});
         } else if (after < before) {
-            lineSites.push_back({along, after, groups.site[next]});
+            lineSites.push_back({group.along, after, site[next]});
         } else {
-            lineSites.push_back({along, after, kTiedPair});
+            lineSites.push_back({group.along, after, kTiedPair});
         }
     }
     started = true;
@@ -91,27 +89,14 @@ void LineSweep::handOver(LineEnvelope& envelope, std::vector<LineSite>& sites) {
     std::swap(sites, lineSites);
 }
 
-double SegmentWinners::pieceEnd(std::size_t index) const {
-    return index + 1 < envelope.first.size() ? envelope.start[index + 1] : kInfinity;
-}
-
-std::int32_t SegmentWinners::at(int segment, std::vector<std::int32_t>& runs) {
-    const double from = segment - 0.5;
-    const double to = segment + 0.5;
-    while (pieceEnd(piece) <= from + kShortestWin) {
-        ++piece;
-    }
-    // Most segments lie within one piece.
-    if (pieceEnd(piece) >= to - kShortestWin) {
-        const std::int32_t site = sites[envelope.first[piece]].site;
-        return site == kTiedPair ? kNoWinner : site;
-    }
+std::int32_t SegmentWinners::several(double from, double to, std::vector<std::int32_t>& runs) {
     found.clear();
     for (std::size_t next = piece;
          next < envelope.first.size() && envelope.start[next] < to - kShortestWin; ++next) {
         const std::int32_t site = sites[envelope.first[next]].site;
-        if (site != kTiedPair &&
-            std::min(pieceEnd(next), to) - std::max(envelope.start[next], from) > kShortestWin) {
+        if (site != kTiedPair && std::min(envelope.start[next + 1], to) -
+                                         std::max(envelope.start[next], from) >
+                                     kShortestWin) {
             found.push_back(site);
         }
     }
@@ -132,10 +117,8 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
     winners.innerLines = lattice.innerRight - lattice.innerLeft + 1;
     winners.farLines = lattice.columns / kFarCellSize + 1;
     const int innerRows = lattice.innerTop - lattice.innerBottom;
-    reserveLarge(winners.inner, static_cast<std::size_t>(winners.innerLines) * innerRows);
-    winners.inner.resize(static_cast<std::size_t>(winners.innerLines) * innerRows);
-    reserveLarge(winners.far, static_cast<std::size_t>(winners.farLines) * lattice.rows);
-    winners.far.resize(static_cast<std::size_t>(winners.farLines) * lattice.rows);
+    winners.inner = unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) * innerRows);
+    winners.far = unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) * lattice.rows);
     // The lines read: those between far cells, and all of the inner part's.
     std::vector<int> lines;
     for (int line = 0; line <= lattice.columns; ++line) {
@@ -172,11 +155,13 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                     const int line = lines[blockStart + offset];
                     const bool innerLine = line >= lattice.innerLeft && line <= lattice.innerRight;
                     const bool farLine = line % kFarCellSize == 0;
-                    if (!(innerRow && innerLine) && !farLine) {
+                    const bool read = innerRow && innerLine &&
+                                      !(lattice.occupied(line - 1, row) && lattice.occupied(line, row));
+                    if (!read && !farLine) {
                         continue;
                     }
                     const std::int32_t entry = walks[offset].at(row, runs[thread]);
-                    if (innerRow && innerLine) {
+                    if (read) {
                         keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) *
                                                 winners.innerLines +
                                             line - lattice.innerLeft],

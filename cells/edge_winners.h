@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "cells/lattice_sites.h"
@@ -53,9 +54,17 @@ public:
     void handOver(LineEnvelope& envelope, std::vector<LineSite>& sites);
 
 private:
+    // A group with members: where they begin and end, and its first member
+    // at or after the line.
+    struct Group {
+        std::uint32_t begin;
+        std::uint32_t end;
+        std::uint32_t next;
+        double along;
+    };
+
     const LineGroups& groups;
-    std::vector<int> occupied;
-    std::vector<std::uint32_t> cursor;
+    std::vector<Group> occupied;
     bool started = false;
     std::vector<LineSite> lineSites;
     LineEnvelope lineEnvelope;
@@ -68,10 +77,22 @@ public:
         : envelope(envelope), sites(sites) {}
     // The winners of segment s (at or after the last one asked for), runs of
     // several appended to `runs`.
-    std::int32_t at(int segment, std::vector<std::int32_t>& runs);
+    std::int32_t at(int segment, std::vector<std::int32_t>& runs) {
+        const double from = segment - 0.5;
+        const double to = segment + 0.5;
+        while (envelope.start[piece + 1] <= from + kShortestWin) {
+            ++piece;
+        }
+        // Most segments lie within one piece.
+        if (envelope.start[piece + 1] >= to - kShortestWin) {
+            const std::int32_t site = sites[envelope.first[piece]].site;
+            return site == kTiedPair ? kNoWinner : site;
+        }
+        return several(from, to, runs);
+    }
 
 private:
-    double pieceEnd(std::size_t index) const;
+    std::int32_t several(double from, double to, std::vector<std::int32_t>& runs);
 
     const LineEnvelope& envelope;
     const std::vector<LineSite>& sites;
@@ -81,14 +102,15 @@ private:
 
 // The winners of the vertical lines' segments that the cells read, row by
 // row: every line at the inner rows, for the unit cells, and the lines
-// between far cells (every kFarCellSize-th) at every row.
+// between far cells (every kFarCellSize-th) at every row. Entries between
+// two cells that each hold a site are never read and left unset.
 struct VerticalWinners {
     int innerLeft = 0;
     int innerBottom = 0;
     int innerLines = 0;
     int farLines = 0;
-    std::vector<std::int32_t> inner;
-    std::vector<std::int32_t> far;
+    std::unique_ptr<std::int32_t[]> inner;
+    std::unique_ptr<std::int32_t[]> far;
     std::vector<std::int32_t> runs;
 
     std::int32_t innerAt(int line, int row) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 // The candidate search fills arrays of tens of megabytes right after making
@@ -35,5 +36,14 @@ std::vector<Item> largeArray(std::size_t count, const Item& value = Item()) {
     std::vector<Item> items;
     reserveLarge(items, count);
     items.assign(count, value);
+    return items;
+}
+
+// An array of items left unset, for items that are all written before any
+// is read: zeroing them first would cost a pass over their memory.
+template <typename Item>
+std::unique_ptr<Item[]> unsetArray(std::size_t count) {
+    std::unique_ptr<Item[]> items(new Item[count]);
+    adviseHugePages(items.get(), count * sizeof(Item));
     return items;
 }

@@ -190,7 +190,7 @@ private:
     void finish(const CellSquare& square, PackedCell& cell) {
         runs.clear();
         if (listed.empty() || !withinReach(square)) {
-            cell = {{0, 0}, {0, 0}};
+            cell = PackedCell({0, 0}, {0, 0});
             return;
         }
         if (listed.size() > kMostCandidates) {

@@ -20,6 +20,10 @@ struct PackedCell {
     PackedCandidate first;
     PackedCandidate second;
 
+    // Left unset: every cell of the grid is written once, and zeroing
+    // millions of them first would cost a pass over their memory.
+    PackedCell() {}
+    PackedCell(PackedCandidate first, PackedCandidate second) : first(first), second(second) {}
     std::uint32_t count() const { return first.colour >> 24; }
 };
 

@@ -84,6 +84,7 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
 
     lattice.sites.clear();
     reserveLarge(lattice.sites, listed.size());
+    lattice.occupiedBits.assign((innerCells + 63) / 64, 0);
     lattice.columnStart.assign(lattice.columns + 1, 0);
     lattice.rowStart.assign(lattice.rows + 1, 0);
     for (int column = 0; column < lattice.columns; ++column) {
@@ -97,6 +98,9 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
             if (cell[row] >= 0) {
                 lattice.sites.push_back(listed[cell[row]]);
                 ++lattice.rowStart[lattice.innerBottom + row + 1];
+                const std::size_t bit =
+                    static_cast<std::size_t>(row) * innerColumns + column - lattice.innerLeft;
+                lattice.occupiedBits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
             }
         }
     }

@@ -41,6 +41,18 @@ struct LatticeSites {
     // The same sites row by row, each row by column, as indices into sites.
     std::vector<std::uint32_t> rowStart;
     std::vector<std::uint32_t> byRow;
+    // A bit per inner cell, row by row: whether a site stands in it.
+    std::vector<std::uint64_t> occupiedBits;
+
+    bool occupied(int column, int row) const {
+        if (column < innerLeft || column >= innerRight) {
+            return false;
+        }
+        const std::size_t bit = static_cast<std::size_t>(row - innerBottom) *
+                                    (innerRight - innerLeft) +
+                                column - innerLeft;
+        return (occupiedBits[bit >> 6] >> (bit & 63)) & 1u;
+    }
 };
 
 // Grids this large or larger are left to the general search.

@@ -157,4 +157,5 @@ void LineEnvelope::build(const std::vector<LineSite>& sites) {
         first.push_back(next);
         start.push_back(from);
     }
+    start.push_back(kInfinity);
 }

@@ -23,7 +23,8 @@ constexpr std::int32_t kTiedPair = -1;
 double crossingAlong(const LineSite& left, const LineSite& right);
 
 // The lower envelope of the line sites, one per `along`, given in the order
-// of `along`: piece k is sites[first[k]]'s from start[k] to start[k + 1].
+// of `along`: piece k is sites[first[k]]'s from start[k] to start[k + 1];
+// start holds one more item, +infinity, where the last piece ends.
 struct LineEnvelope {
     std::vector<std::int32_t> first;
     std::vector<double> start;
