@@ -23,7 +23,9 @@ struct KeptLine {
 
 LineGroups horizontalLineGroups(const LatticeSites& lattice) {
     LineGroups groups{lattice.columnStart, {}, {}};
+    reserveLarge(groups.across, lattice.sites.size());
     groups.across.resize(lattice.sites.size());
+    reserveLarge(groups.site, lattice.sites.size());
     groups.site.resize(lattice.sites.size());
     for (std::size_t index = 0; index < lattice.sites.size(); ++index) {
         groups.across[index] = lattice.sites[index].row;
@@ -34,7 +36,9 @@ LineGroups horizontalLineGroups(const LatticeSites& lattice) {
 
 LineGroups verticalLineGroups(const LatticeSites& lattice) {
     LineGroups groups{lattice.rowStart, {}, {}};
+    reserveLarge(groups.across, lattice.byRow.size());
     groups.across.resize(lattice.byRow.size());
+    reserveLarge(groups.site, lattice.byRow.size());
     groups.site.resize(lattice.byRow.size());
     for (std::size_t index = 0; index < lattice.byRow.size(); ++index) {
         groups.across[index] = lattice.sites[lattice.byRow[index]].column;
@@ -94,9 +98,9 @@ std::int32_t SegmentWinners::several(double from, double to, std::vector<std::in
     for (std::size_t next = piece;
          next < envelope.first.size() && envelope.start[next] < to - kShortestWin; ++next) {
         const std::int32_t site = sites[envelope.first[next]].site;
-        if (site != kTiedPair && std::min(envelope.start[next + 1], to) -
-                                         std::max(envelope.start[next], from) >
-                                     kShortestWin) {
+        if (site != kTiedPair &&
+            std::min(envelope.start[next + 1], to) - std::max(envelope.start[next], from) >
+                kShortestWin) {
             found.push_back(site);
         }
     }
@@ -117,8 +121,10 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
     winners.innerLines = lattice.innerRight - lattice.innerLeft + 1;
     winners.farLines = lattice.columns / kFarCellSize + 1;
     const int innerRows = lattice.innerTop - lattice.innerBottom;
-    winners.inner = unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) * innerRows);
-    winners.far = unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) * lattice.rows);
+    winners.inner =
+        unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) * innerRows);
+    winners.far =
+        unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) * lattice.rows);
     // The lines read: those between far cells, and all of the inner part's.
     std::vector<int> lines;
     for (int line = 0; line <= lattice.columns; ++line) {
@@ -155,8 +161,9 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                     const int line = lines[blockStart + offset];
                     const bool innerLine = line >= lattice.innerLeft && line <= lattice.innerRight;
                     const bool farLine = line % kFarCellSize == 0;
-                    const bool read = innerRow && innerLine &&
-                                      !(lattice.occupied(line - 1, row) && lattice.occupied(line, row));
+                    const bool read =
+                        innerRow && innerLine &&
+                        !(lattice.occupied(line - 1, row) && lattice.occupied(line, row));
                     if (!read && !farLine) {
                         continue;
                     }

@@ -9,6 +9,12 @@
 // by page costs more than the filling: huge pages save most of the faults.
 void adviseHugePages(void* data, std::size_t bytes);
 
+// Keeps the memory that large arrays give back for the next preparation,
+// instead of returning it to the system: where a page fault is dear, the
+// faults of fresh memory cost as much as the work that fills it. For a
+// program's main, before anything large is allocated.
+void keepFreedMemory();
+
 // Room for `count` items, huge pages advised before any is written; the items
 // held move over.
 template <typename Item>

@@ -106,6 +106,12 @@ public:
                 std::swap(lower, upper);
                 continue;
             }
+            // The far cells over the unit cells are never read.
+            std::fill_n(candidates.farCells.begin() +
+                            static_cast<std::size_t>(farRow) * farColumns +
+                            lattice.innerLeft / kFarCellSize,
+                        (lattice.innerRight - lattice.innerLeft) / kFarCellSize,
+                        PackedCell({0, 0}, {0, 0}));
             SegmentWinners middleAsTop(middle.envelope, middle.sites);
             SegmentWinners middleAsBottom(middle.envelope, middle.sites);
             unitRow(row, bottom, middleAsTop);
@@ -170,7 +176,9 @@ private:
     }
 
     void addSite(std::int32_t site) {
-        if (std::find(listed.begin(), listed.end(), site) == listed.end()) {
+        // Neighbouring edges mostly repeat the site just added.
+        if ((listed.empty() || listed.back() != site) &&
+            std::find(listed.begin(), listed.end(), site) == listed.end()) {
             listed.push_back(site);
         }
     }
@@ -215,8 +223,9 @@ private:
     // Whether a cone reaches the cell: beyond kRimReach past the radius the
     // cell is left empty. Where the nearest distance can reach the rim
     // strips somewhere in the cell (it is at most any listed site's largest
-    // over the corners), every listed site may show there, through the
-    // facets that face the cell: those are marked.
+    // over the corners, and at most the centre's plus the corners' reach),
+    // every listed site may show there, through the facets that face the
+    // cell: those are marked.
     bool withinReach(const CellSquare& square) {
         // Most cells lie well inside the radius of their first site: the
         // 32-gon distance is at most the Euclidean one over cos(pi / 32).
@@ -228,8 +237,23 @@ private:
             return true;
         }
         const double cornerReach = facetDistance(square.half, square.half);
+        double nearestAtCentre = std::numeric_limits<double>::infinity();
+        for (const std::int32_t index : listed) {
+            const LatticeSite& site = lattice.sites[index];
+            nearestAtCentre = std::min(nearestAtCentre,
+                                       facetDistance(square.x - site.column, square.y - site.row));
+        }
+        if (nearestAtCentre - cornerReach > radius + kRimReach) {
+            return false;
+        }
+        if (nearestAtCentre + cornerReach >= radius - kRimStrip) {
+            markRim(square);
+        }
+        return true;
+    }
+
+    void markRim(const CellSquare& square) {
         double nearestAtMost = std::numeric_limits<double>::infinity();
-        double nearestAtLeast = std::numeric_limits<double>::infinity();
         for (const std::int32_t index : listed) {
             const LatticeSite& site = lattice.sites[index];
             double farthest = 0.0;
@@ -238,12 +262,6 @@ private:
                                                             square.cornerY(corner) - site.row));
             }
             nearestAtMost = std::min(nearestAtMost, farthest);
-            nearestAtLeast =
-                std::min(nearestAtLeast,
-                         facetDistance(square.x - site.column, square.y - site.row) - cornerReach);
-        }
-        if (nearestAtLeast > radius + kRimReach) {
-            return false;
         }
         if (nearestAtMost >= radius - kRimStrip) {
             for (const std::int32_t index : listed) {
@@ -251,7 +269,6 @@ private:
                                facetsFacing(lattice.sites[index], square)});
             }
         }
-        return true;
     }
 
     const LatticeSites& lattice;

@@ -48,9 +48,9 @@ struct LatticeSites {
         if (column < innerLeft || column >= innerRight) {
             return false;
         }
-        const std::size_t bit = static_cast<std::size_t>(row - innerBottom) *
-                                    (innerRight - innerLeft) +
-                                column - innerLeft;
+        const std::size_t bit =
+            static_cast<std::size_t>(row - innerBottom) * (innerRight - innerLeft) + column -
+            innerLeft;
         return (occupiedBits[bit >> 6] >> (bit & 63)) & 1u;
     }
 };

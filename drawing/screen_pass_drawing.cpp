@@ -18,6 +18,7 @@
 #include "cells/lattice_cells.h"
 #include "cells/lattice_sites.h"
 #include "cells/site_candidates.h"
+#include "cells/thread_sharing.h"
 #include "drawing/current_view.h"
 #include "drawing/shader_building.h"
 
@@ -259,10 +260,16 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     if (buffers[0] == 0) {
         glGenBuffers(5, buffers);
     }
-    markerPoints = sortedMarkerPoints(map.sites);
+    // The marker points are sorted beside the candidates' first, serial,
+    // steps.
+    onThreads(2, [&](int share) {
+        if (share == 0) {
+            onLattice = computeLatticeCandidates(map.sites, radius, kThreads, lattice);
+        } else {
+            markerPoints = sortedMarkerPoints(map.sites);
+        }
+    });
     rimStrips.clear();
-    LatticeCandidates lattice;
-    onLattice = computeLatticeCandidates(map.sites, radius, kThreads, lattice);
     if (onLattice) {
         upload(buffers[0], lattice.innerCells);
         upload(buffers[1], lattice.farCells);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cells/lattice_cells.h"
 #include "cells/marker_thinning.h"
 #include "cells/site_list_identity.h"
 #include "drawing/cone_depth_program.h"
@@ -78,6 +79,8 @@ private:
     int markerCount = 0;
     int markerStride = 0;
     std::vector<RimStrip> rimStrips;
+    // Kept between updates, so that its arrays' memory is used again.
+    LatticeCandidates lattice;
     std::vector<MarkerPoint> markerPoints;
     std::vector<MarkerPoint> thinnedMarkers;
     ConeDepthProgram rimDepth;

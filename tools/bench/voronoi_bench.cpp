@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cells/large_arrays.h"
 #include "sitemap/height_map.h"
 #include "tools/bench/bench_options.h"
 #include "tools/bench/bench_scenes.h"
@@ -113,6 +114,8 @@ SceneResult measureScene(HeightMap& map, const BenchScene& scene, const BenchOpt
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As the demo does.
+    keepFreedMemory();
     BenchOptions options;
     std::string problem;
     if (!parseBenchArguments(std::vector<std::string>(argv + 1, argv + argc), options, problem)) {
