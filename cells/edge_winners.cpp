@@ -116,19 +116,28 @@ std::int32_t SegmentWinners::several(double from, double to, std::vector<std::in
 VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
     const LineGroups groups = verticalLineGroups(lattice);
     VerticalWinners winners;
+    const int cellSize = lattice.cellSize;
+    const int farCellSize = lattice.farCellSize();
     winners.innerLeft = lattice.innerLeft;
     winners.innerBottom = lattice.innerBottom;
-    winners.innerLines = lattice.innerRight - lattice.innerLeft + 1;
-    winners.farLines = lattice.columns / kFarCellSize + 1;
+    winners.cellSize = cellSize;
+    winners.farCellSize = farCellSize;
+    winners.innerLines = (lattice.innerRight - lattice.innerLeft) / cellSize + 1;
+    winners.farLines = lattice.columns / farCellSize + 1;
     const int innerRows = lattice.innerTop - lattice.innerBottom;
     winners.inner =
         unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) * innerRows);
     winners.far =
         unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) * lattice.rows);
-    // The lines read: those between far cells, and all of the inner part's.
+    // The lines read: those between far cells, and those between the inner
+    // part's cells.
+    const auto innerLine = [&](int line) {
+        return line >= lattice.innerLeft && line <= lattice.innerRight &&
+               (line - lattice.innerLeft) % cellSize == 0;
+    };
     std::vector<int> lines;
     for (int line = 0; line <= lattice.columns; ++line) {
-        if (line % kFarCellSize == 0 || (line >= lattice.innerLeft && line <= lattice.innerRight)) {
+        if (line % farCellSize == 0 || innerLine(line)) {
             lines.push_back(line);
         }
     }
@@ -159,11 +168,10 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                 const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
                 for (int offset = 0; offset < blockLines; ++offset) {
                     const int line = lines[blockStart + offset];
-                    const bool innerLine = line >= lattice.innerLeft && line <= lattice.innerRight;
-                    const bool farLine = line % kFarCellSize == 0;
-                    const bool read =
-                        innerRow && innerLine &&
-                        !(lattice.occupied(line - 1, row) && lattice.occupied(line, row));
+                    const bool farLine = line % farCellSize == 0;
+                    const bool read = innerRow && innerLine(line) &&
+                                      !(cellSize == 1 && lattice.occupied(line - 1, row) &&
+                                        lattice.occupied(line, row));
                     if (!read && !farLine) {
                         continue;
                     }
@@ -171,12 +179,12 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                     if (read) {
                         keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) *
                                                 winners.innerLines +
-                                            line - lattice.innerLeft],
+                                            (line - lattice.innerLeft) / cellSize],
                              entry);
                     }
                     if (farLine) {
                         keep(&winners.far[static_cast<std::size_t>(row) * winners.farLines +
-                                          line / kFarCellSize],
+                                          line / farCellSize],
                              entry);
                     }
                 }

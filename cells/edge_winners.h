@@ -101,12 +101,14 @@ private:
 };
 
 // The winners of the vertical lines' segments that the cells read, row by
-// row: every line at the inner rows, for the unit cells, and the lines
-// between far cells (every kFarCellSize-th) at every row. Entries between
-// two cells that each hold a site are never read and left unset.
+// row of unit cells: the lines between the inner cells at the inner rows,
+// and the lines between far cells at every row. Entries between two unit
+// cells that each hold a site are never read and left unset.
 struct VerticalWinners {
     int innerLeft = 0;
     int innerBottom = 0;
+    int cellSize = 1;
+    int farCellSize = 1;
     int innerLines = 0;
     int farLines = 0;
     std::unique_ptr<std::int32_t[]> inner;
@@ -114,10 +116,11 @@ struct VerticalWinners {
     std::vector<std::int32_t> runs;
 
     std::int32_t innerAt(int line, int row) const {
-        return inner[static_cast<std::size_t>(row - innerBottom) * innerLines + line - innerLeft];
+        return inner[static_cast<std::size_t>(row - innerBottom) * innerLines +
+                     (line - innerLeft) / cellSize];
     }
     std::int32_t farAt(int line, int row) const {
-        return far[static_cast<std::size_t>(row) * farLines + line / kFarCellSize];
+        return far[static_cast<std::size_t>(row) * farLines + line / farCellSize];
     }
 };
 VerticalWinners verticalWinners(const LatticeSites& lattice, int threads);

@@ -80,25 +80,27 @@ public:
           candidates(candidates) {}
 
     void run(int firstFarRow, int endFarRow) {
+        const int size = lattice.cellSize;
+        const int farSize = lattice.farCellSize();
         LineSweep sweep(horizontal);
         SweptLine lower;
         SweptLine middle;
         SweptLine upper;
-        sweep.moveTo(kFarCellSize * firstFarRow);
+        sweep.moveTo(farSize * firstFarRow);
         sweep.handOver(lower.envelope, lower.sites);
-        const int farColumns = lattice.columns / kFarCellSize;
+        const int farColumns = lattice.columns / farSize;
         for (int farRow = firstFarRow; farRow < endFarRow; ++farRow) {
-            const int row = kFarCellSize * farRow;
+            const int row = farSize * farRow;
             const bool innerRows = row >= lattice.innerBottom && row < lattice.innerTop;
             if (innerRows) {
-                sweep.moveTo(row + 1);
+                sweep.moveTo(row + size);
                 sweep.handOver(middle.envelope, middle.sites);
             }
-            sweep.moveTo(row + 2);
+            sweep.moveTo(row + farSize);
             sweep.handOver(upper.envelope, upper.sites);
             SegmentWinners bottom(lower.envelope, lower.sites);
             SegmentWinners top(upper.envelope, upper.sites);
-            const int farEnd = innerRows ? lattice.innerLeft / kFarCellSize : farColumns;
+            const int farEnd = innerRows ? lattice.innerLeft / farSize : farColumns;
             for (int farColumn = 0; farColumn < farEnd; ++farColumn) {
                 farCell(farColumn, farRow, bottom, top);
             }
@@ -106,17 +108,16 @@ public:
                 std::swap(lower, upper);
                 continue;
             }
-            // The far cells over the unit cells are never read.
-            std::fill_n(candidates.farCells.begin() +
-                            static_cast<std::size_t>(farRow) * farColumns +
-                            lattice.innerLeft / kFarCellSize,
-                        (lattice.innerRight - lattice.innerLeft) / kFarCellSize,
-                        PackedCell({0, 0}, {0, 0}));
+            // The far cells over the inner part are never read.
+            std::fill_n(
+                candidates.farCells.begin() + static_cast<std::size_t>(farRow) * farColumns +
+                    lattice.innerLeft / farSize,
+                (lattice.innerRight - lattice.innerLeft) / farSize, PackedCell({0, 0}, {0, 0}));
             SegmentWinners middleAsTop(middle.envelope, middle.sites);
             SegmentWinners middleAsBottom(middle.envelope, middle.sites);
-            unitRow(row, bottom, middleAsTop);
-            unitRow(row + 1, middleAsBottom, top);
-            for (int farColumn = lattice.innerRight / kFarCellSize; farColumn < farColumns;
+            innerRow(row, bottom, middleAsTop);
+            innerRow(row + size, middleAsBottom, top);
+            for (int farColumn = lattice.innerRight / farSize; farColumn < farColumns;
                  ++farColumn) {
                 farCell(farColumn, farRow, bottom, top);
             }
@@ -130,49 +131,57 @@ public:
     bool tooMany = false;
 
 private:
-    void unitRow(int row, SegmentWinners& bottom, SegmentWinners& top) {
-        std::uint32_t nextOccupied = lattice.rowStart[row];
+    // The inner cells whose bottom row of unit cells is `row`.
+    void innerRow(int row, SegmentWinners& bottom, SegmentWinners& top) {
+        const int size = lattice.cellSize;
+        // Each unit row's next site, for the sites standing in the cells.
+        for (int step = 0; step < size; ++step) {
+            nextSite[step] = lattice.rowStart[row + step];
+        }
         PackedCell* cells = candidates.innerCells.data() +
-                            static_cast<std::size_t>(row - lattice.innerBottom) *
-                                (lattice.innerRight - lattice.innerLeft) -
-                            lattice.innerLeft;
-        for (int column = lattice.innerLeft; column < lattice.innerRight; ++column) {
+                            static_cast<std::size_t>(row - lattice.innerBottom) / size *
+                                ((lattice.innerRight - lattice.innerLeft) / size);
+        for (int column = lattice.innerLeft; column < lattice.innerRight; column += size) {
             listed.clear();
-            if (nextOccupied < lattice.rowStart[row + 1] &&
-                lattice.sites[lattice.byRow[nextOccupied]].column == column) {
-                // No other site is strictly nearer anywhere in the cell of a
-                // site at its centre: the lattice's bisectors run along the
-                // cells' borders or further out.
-                listed.push_back(static_cast<std::int32_t>(lattice.byRow[nextOccupied++]));
-            } else {
-                add(bottom.at(column, runs), runs);
-                add(top.at(column, runs), runs);
-                add(vertical.innerAt(column, row), vertical.runs);
-                add(vertical.innerAt(column + 1, row), vertical.runs);
+            for (int step = 0; step < size; ++step) {
+                std::uint32_t& next = nextSite[step];
+                while (next < lattice.rowStart[row + step + 1] &&
+                       lattice.sites[lattice.byRow[next]].column < column + size) {
+                    listed.push_back(static_cast<std::int32_t>(lattice.byRow[next++]));
+                }
             }
-            finish({static_cast<double>(column), static_cast<double>(row), 0.5}, cells[column]);
+            // No other site is strictly nearer anywhere in the unit cell of
+            // a site at its centre: the lattice's bisectors run along the
+            // cells' borders or further out.
+            if (size > 1 || listed.empty()) {
+                for (int step = 0; step < size; ++step) {
+                    add(bottom.at(column + step, runs), runs);
+                    add(top.at(column + step, runs), runs);
+                    add(vertical.innerAt(column, row + step), vertical.runs);
+                    add(vertical.innerAt(column + size, row + step), vertical.runs);
+                }
+            }
+            const double half = 0.5 * size;
+            finish({column + half - 0.5, row + half - 0.5, half},
+                   cells[(column - lattice.innerLeft) / size]);
         }
     }
 
     void farCell(int farColumn, int farRow, SegmentWinners& bottom, SegmentWinners& top) {
-        const int column = kFarCellSize * farColumn;
-        const int row = kFarCellSize * farRow;
+        const int farSize = lattice.farCellSize();
+        const int column = farSize * farColumn;
+        const int row = farSize * farRow;
         listed.clear();
-        for (int step = 0; step < kFarCellSize; ++step) {
+        for (int step = 0; step < farSize; ++step) {
             add(bottom.at(column + step, runs), runs);
-        }
-        for (int step = 0; step < kFarCellSize; ++step) {
             add(top.at(column + step, runs), runs);
-        }
-        for (int step = 0; step < kFarCellSize; ++step) {
             add(vertical.farAt(column, row + step), vertical.runs);
-            add(vertical.farAt(column + kFarCellSize, row + step), vertical.runs);
+            add(vertical.farAt(column + farSize, row + step), vertical.runs);
         }
-        const double half = 0.5 * kFarCellSize;
+        const double half = 0.5 * farSize;
         finish({column + half - 0.5, row + half - 0.5, half},
-               candidates
-                   .farCells[static_cast<std::size_t>(farRow) * (lattice.columns / kFarCellSize) +
-                             farColumn]);
+               candidates.farCells[static_cast<std::size_t>(farRow) * (lattice.columns / farSize) +
+                                   farColumn]);
     }
 
     void addSite(std::int32_t site) {
@@ -278,6 +287,7 @@ private:
     LatticeCandidates& candidates;
     std::vector<std::int32_t> listed;
     std::vector<std::int32_t> runs;
+    std::uint32_t nextSite[kLargestCellSize] = {};
 };
 
 }  // namespace
@@ -290,11 +300,13 @@ std::vector<PackedCandidate> LatticeCandidates::candidatesAt(double x, double y)
     }
     const bool inner =
         column >= innerLeft && column < innerRight && row >= innerBottom && row < innerTop;
+    const int farCellSize = kFarCellScale * cellSize;
     const PackedCell& cell =
-        inner ? innerCells[static_cast<std::size_t>(row - innerBottom) * (innerRight - innerLeft) +
-                           static_cast<std::size_t>(column - innerLeft)]
-              : farCells[static_cast<std::size_t>(row / kFarCellSize) * (columns / kFarCellSize) +
-                         static_cast<std::size_t>(column / kFarCellSize)];
+        inner ? innerCells[static_cast<std::size_t>(row - innerBottom) / cellSize *
+                               ((innerRight - innerLeft) / cellSize) +
+                           static_cast<std::size_t>(column - innerLeft) / cellSize]
+              : farCells[static_cast<std::size_t>(row) / farCellSize * (columns / farCellSize) +
+                         static_cast<std::size_t>(column) / farCellSize];
     const std::uint32_t count = cell.count();
     if (count > 2) {
         return {more.begin() + cell.first.place, more.begin() + cell.first.place + count};
@@ -326,11 +338,13 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     candidates.innerRight = lattice.innerRight;
     candidates.innerBottom = lattice.innerBottom;
     candidates.innerTop = lattice.innerTop;
+    candidates.cellSize = lattice.cellSize;
+    const int farCellSize = lattice.farCellSize();
     const std::size_t innerCells =
-        static_cast<std::size_t>(lattice.innerRight - lattice.innerLeft) *
-        (lattice.innerTop - lattice.innerBottom);
+        static_cast<std::size_t>((lattice.innerRight - lattice.innerLeft) / lattice.cellSize) *
+        ((lattice.innerTop - lattice.innerBottom) / lattice.cellSize);
     const std::size_t farCells =
-        static_cast<std::size_t>(lattice.columns / kFarCellSize) * (lattice.rows / kFarCellSize);
+        static_cast<std::size_t>(lattice.columns / farCellSize) * (lattice.rows / farCellSize);
     candidates.innerCells.clear();
     reserveLarge(candidates.innerCells, innerCells);
     candidates.innerCells.resize(innerCells);
@@ -339,7 +353,7 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     candidates.farCells.resize(farCells);
     std::vector<CellWorker> workers(threads,
                                     CellWorker(lattice, horizontal, vertical, radius, candidates));
-    const int farRows = lattice.rows / kFarCellSize;
+    const int farRows = lattice.rows / farCellSize;
     onThreads(threads, [&](int thread) {
         workers[thread].run(farRows * thread / threads, farRows * (thread + 1) / threads);
     });

@@ -40,16 +40,18 @@ struct LatticeRimSite {
 // For sites that all stand on integer points: for every cell of a grid that
 // covers the points within the cone radius (and a little beyond) of a site,
 // the sites that are nearest in 32-gon distance somewhere in it, exactly.
-// Around the sites the cells are unit squares centred on the integer points,
-// and a site standing in one is its only candidate; beyond the sites' box
-// they are far cells of kFarCellSize unit cells square. Of several sites at
-// one point only the copy the full cones leave on top is listed.
+// The grid is laid over unit squares centred on the integer points. Over
+// the sites' box its cells are cellSize of them square (one where the sites
+// crowd, and then a site standing in a cell is its only candidate), beyond
+// it far cells kFarCellScale times as large. Of several sites at one point
+// only the copy the full cones leave on top is listed.
 struct LatticeCandidates {
-    int originX = 0;  // the raster point at the centre of unit cell (0, 0)
+    int originX = 0;  // the raster point at the centre of unit square (0, 0)
     int originY = 0;
-    int columns = 0;  // in unit cells, multiples of the far cells' size
+    int cellSize = 1;
+    int columns = 0;  // in unit squares, multiples of the far cells' size
     int rows = 0;
-    // The unit cells' part: unit cells innerLeft to innerRight - 1 and
+    // The inner part: unit squares innerLeft to innerRight - 1 and
     // innerBottom to innerTop - 1.
     int innerLeft = 0;
     int innerRight = 0;

@@ -14,6 +14,10 @@ constexpr float kLargestCoordinate = 1 << 20;
 // Cells reach this far beyond the radius, so that every point the cones
 // reach, and a strip beyond, lies in a cell.
 constexpr int kReachBeyondRadius = 2;
+// The share of the inner part's unit cells that sites must stand in for
+// unit cells, and for cells of two.
+constexpr double kUnitCellShare = 1.0 / 20.0;
+constexpr double kDoubleCellShare = 1.0 / 128.0;
 
 bool onLattice(float coordinate) {
     return std::fabs(coordinate) <= kLargestCoordinate && coordinate == std::floor(coordinate);
@@ -46,7 +50,8 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
         listed.push_back(point);
     }
     const auto farCells = [](long long cells) {
-        return (cells + kFarCellSize - 1) / kFarCellSize * kFarCellSize;
+        constexpr int kAlign = kFarCellScale * kLargestCellSize;
+        return (cells + kAlign - 1) / kAlign * kAlign;
     };
     const long long reach = farCells(static_cast<long long>(radius) + kReachBeyondRadius);
     const long long innerColumns = farCells(static_cast<long long>(maxX) - minX + 1);
@@ -108,6 +113,11 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     for (int row = 0; row < lattice.rows; ++row) {
         lattice.rowStart[row + 1] += lattice.rowStart[row];
     }
+    const double share =
+        static_cast<double>(lattice.sites.size()) / static_cast<double>(innerCells);
+    lattice.cellSize = share >= kUnitCellShare     ? 1
+                       : share >= kDoubleCellShare ? 2
+                                                   : kLargestCellSize;
     // Taken in column order, each row's sites come out by column.
     lattice.byRow.clear();
     reserveLarge(lattice.byRow, lattice.sites.size());

@@ -12,22 +12,26 @@ struct LatticeSite {
     std::uint32_t colour;  // red in the low byte, then green and blue
 };
 
-// Beyond the sites' bounding box the cells are this many unit cells wide and
-// high: no site stands there, the sites' regions widen away from them, and
-// a quarter as many cells cost a quarter as much to work out.
-constexpr int kFarCellSize = 2;
+// Where the sites are sparse the inner part's cells span several unit
+// cells: a few candidates each still, and far fewer cells to work out.
+constexpr int kLargestCellSize = 4;
+// Beyond the sites' bounding box the cells are this many inner cells wide
+// and high: no site stands there, the sites' regions widen away from them,
+// and a quarter as many cells cost a quarter as much to work out.
+constexpr int kFarCellScale = 2;
 
 // The sites of a list whose cones all stand on integer points, as every
 // extraction leaves them, on a grid of unit cells centred on those points
 // that reaches the cone radius and a little beyond around them. The inner
-// part, around the sites, keeps its unit cells; the rest is read in far
-// cells of kFarCellSize unit cells square. Of several sites at one point
-// only the copy the full cones leave on top is kept (the one nearest the
-// list's end).
+// part, the sites' bounding box, is read in cells of cellSize unit cells
+// square; the rest in far cells of kFarCellScale times that. Of several
+// sites at one point only the copy the full cones leave on top is kept (the
+// one nearest the list's end).
 struct LatticeSites {
-    int originX = 0;  // the raster point at the centre of cell (0, 0)
+    int originX = 0;  // the raster point at the centre of unit cell (0, 0)
     int originY = 0;
-    // All multiples of kFarCellSize, the inner part within the grid.
+    int cellSize = 1;
+    // All multiples of the largest far cells, the inner part within the grid.
     int columns = 0;
     int rows = 0;
     int innerLeft = 0;
@@ -43,6 +47,8 @@ struct LatticeSites {
     std::vector<std::uint32_t> byRow;
     // A bit per inner cell, row by row: whether a site stands in it.
     std::vector<std::uint64_t> occupiedBits;
+
+    int farCellSize() const { return kFarCellScale * cellSize; }
 
     bool occupied(int column, int row) const {
         if (column < innerLeft || column >= innerRight) {

@@ -89,12 +89,12 @@ void main() {
 
 // Where every site stands on an integer point, each cell holds up to two
 // candidates itself, points and colours, or where its longer list starts:
-// most pixels read one record. Around the sites the cells are unit squares,
-// beyond them far cells of kFarCellSize unit cells square.
+// most pixels read one record. Over the sites' box the cells are cellSize
+// unit squares wide, beyond it far cells kFarCellScale times that.
 std::string latticeFragmentShader(bool behindMarkers) {
     return std::string("#version 430 compatibility\n") +
            (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
-           "const int kFarCellSize = " + std::to_string(kFarCellSize) + ";\n" +
+           "const int kFarCellScale = " + std::to_string(kFarCellScale) + ";\n" +
            facetDistanceFunction() + R"(
 layout(std430, binding = 0) readonly buffer InnerCells { uvec4 innerCells[]; };
 layout(std430, binding = 1) readonly buffer FarCells { uvec4 farCells[]; };
@@ -105,6 +105,7 @@ uniform vec2 depthAtDistance;
 uniform vec2 gridOrigin;
 uniform ivec2 gridSize;
 uniform ivec4 inner;
+uniform int cellSize;
 uniform float radius;
 uniform float rimBand;
 
@@ -129,11 +130,12 @@ void main() {
     ivec2 unit = ivec2(cell);
     uvec4 record;
     if (all(greaterThanEqual(unit, inner.xy)) && all(lessThan(unit, inner.zw))) {
-        unit -= inner.xy;
-        record = innerCells[unit.y * (inner.z - inner.x) + unit.x];
+        unit = (unit - inner.xy) / cellSize;
+        record = innerCells[unit.y * ((inner.z - inner.x) / cellSize) + unit.x];
     } else {
-        unit /= kFarCellSize;
-        record = farCells[unit.y * (gridSize.x / kFarCellSize) + unit.x];
+        int farCellSize = kFarCellScale * cellSize;
+        unit /= farCellSize;
+        record = farCells[unit.y * (gridSize.x / farCellSize) + unit.x];
     }
     uint count = record.y >> 24;
     nearest = radius + 1.0;
@@ -284,6 +286,7 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         innerCells[1] = lattice.innerBottom;
         innerCells[2] = lattice.innerRight;
         innerCells[3] = lattice.innerTop;
+        latticeCellSize = lattice.cellSize;
         markerBuffer = buffers[4];
         markerStride = sizeof(MarkerPoint);
         markerCount = static_cast<int>(markerPoints.size());
@@ -367,6 +370,7 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, boo
     glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
     if (onLattice) {
         glUniform4iv(glGetUniformLocation(program, "inner"), 1, innerCells);
+        glUniform1i(glGetUniformLocation(program, "cellSize"), latticeCellSize);
     } else {
         glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
     }

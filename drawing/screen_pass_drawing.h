@@ -74,6 +74,7 @@ private:
     int gridSize[2] = {0, 0};
     // The lattice's unit cells: left, bottom, right and top (one past).
     int innerCells[4] = {0, 0, 0, 0};
+    int latticeCellSize = 1;
     // The buffer of marker positions for views that turn the raster.
     unsigned int markerBuffer = 0;
     int markerCount = 0;
