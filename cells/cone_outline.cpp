@@ -71,22 +71,50 @@ ConeOutlines::ConeOutlines(const OutlineView& view, float radius) : view(view) {
         static_cast<float>(view.bufferHeight) - (halfHeight + static_cast<float>(view.viewport[1]));
     scale[2] = 0.5f;
     offset[2] = 0.5f;
+    multiplied(view.projection, view.modelview, viewMatrix);
+}
+
+bool ConeOutlines::point(float x, float y, OutlinePoint& window) const {
+    float clip[4];
+    for (int row = 0; row < 4; ++row) {
+        clip[row] = viewMatrix[row] * x + viewMatrix[4 + row] * y + viewMatrix[8 + row] * 0.0f +
+                    viewMatrix[12 + row];
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!(std::fabs(clip[axis]) <= clip[3])) {
+            return false;
+        }
+    }
+    const float reciprocal = 1.0f / clip[3];
+    window = {std::fmaf(clip[0] * reciprocal, scale[0], offset[0]),
+              std::fmaf(clip[1] * reciprocal, scale[1], offset[1]),
+              std::fmaf(clip[2] * reciprocal, scale[2], offset[2])};
+    return true;
 }
 
 void ConeOutlines::cone(float siteX, float siteY, Cone& cone) const {
     float modelview[16];
     translated(view.modelview, siteX, siteY, modelview);
-    float matrix[16];
-    multiplied(view.projection, modelview, matrix);
-    for (int vertex = 0; vertex < 33; ++vertex) {
-        const float x = vertex == 0 ? 0.0f : rimX[vertex - 1];
-        const float y = vertex == 0 ? 0.0f : rimY[vertex - 1];
-        const float z = vertex == 0 ? 1.0f : 0.0f;
-        for (int row = 0; row < 4; ++row) {
-            cone.clip[vertex][row] =
-                matrix[row] * x + matrix[4 + row] * y + matrix[8 + row] * z + matrix[12 + row];
-        }
+    multiplied(view.projection, modelview, cone.matrix);
+}
+
+void ConeOutlines::clip(const Cone& cone, int vertex, float* clip) const {
+    const float x = vertex == 0 ? 0.0f : rimX[vertex - 1];
+    const float y = vertex == 0 ? 0.0f : rimY[vertex - 1];
+    const float z = vertex == 0 ? 1.0f : 0.0f;
+    const float* matrix = cone.matrix;
+    for (int row = 0; row < 4; ++row) {
+        clip[row] = matrix[row] * x + matrix[4 + row] * y + matrix[8 + row] * z + matrix[12 + row];
     }
+}
+
+OutlinePoint ConeOutlines::window(const Cone& cone, int vertex) const {
+    float clip[4];
+    this->clip(cone, vertex, clip);
+    const float reciprocal = 1.0f / clip[3];
+    return {std::fmaf(clip[0] * reciprocal, scale[0], offset[0]),
+            std::fmaf(clip[1] * reciprocal, scale[1], offset[1]),
+            std::fmaf(clip[2] * reciprocal, scale[2], offset[2])};
 }
 
 bool ConeOutlines::edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePoint& from,
@@ -100,10 +128,8 @@ bool ConeOutlines::edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePo
                          : kind == OutlineEdge::Outward ? next
                                                         : here;
     ClipVertex ends[2]{};
-    for (int axis = 0; axis < 4; ++axis) {
-        ends[0].c[axis] = cone.clip[fromVertex][axis];
-        ends[1].c[axis] = cone.clip[toVertex][axis];
-    }
+    clip(cone, fromVertex, ends[0].c);
+    clip(cone, toVertex, ends[1].c);
     for (const float* plane : kPlanes) {
         const float first = planeDistance(ends[0].c, plane);
         const float second = planeDistance(ends[1].c, plane);

@@ -35,10 +35,10 @@ class ConeOutlines {
 public:
     ConeOutlines(const OutlineView& view, float radius);
 
-    // Where the cone of the site at (siteX, siteY) has its vertices in clip
-    // space: the apex, then the rim vertices.
+    // The cone of the site at (siteX, siteY): the product of projection and
+    // modelview that its vertices go through.
     struct Cone {
-        float clip[33][4];
+        float matrix[16];
     };
     void cone(float siteX, float siteY, Cone& cone) const;
 
@@ -48,8 +48,16 @@ public:
     // when nothing of it lies in the view volume.
     bool edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePoint& from,
               OutlinePoint& to) const;
+    // Where a vertex of the cone lands in clip space (0 the apex, 1 + j rim
+    // vertex j), and in the window when nothing clips it.
+    void clip(const Cone& cone, int vertex, float* clip) const;
+    OutlinePoint window(const Cone& cone, int vertex) const;
+    // Where the point glVertex2f(x, y) lands under the view, as a site's
+    // marker does; false when it lies outside the view volume and is not drawn.
+    bool point(float x, float y, OutlinePoint& window) const;
 
 private:
+    float viewMatrix[16];  // projection times modelview
     float rimX[32];
     float rimY[32];
     OutlineView view;

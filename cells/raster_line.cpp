@@ -178,18 +178,3 @@ RasterLine rasterLine(float fromX, float fromY, float toX, float toY) {
     line.lowEdgeDrawn = xMajor ? minorB < minorA : true;
     return line;
 }
-
-RasterLineWalk::RasterLineWalk(const RasterLine& line, std::int64_t major) {
-    const std::int64_t majorSpan = line.highMajor - line.lowMajor;
-    const std::int64_t minorSpan = line.highMinor - line.lowMinor;
-    divisor = majorSpan * kSubpixels;
-    const std::int64_t lowEdge = (line.lowMinor - kSubpixels / 2) * majorSpan +
-                                 (major * kSubpixels - line.lowMajor) * minorSpan -
-                                 (line.lowEdgeDrawn ? 1 : 0);
-    quotient = floorDivide(lowEdge, divisor);
-    remainder = lowEdge - quotient * divisor;
-    ++quotient;
-    const std::int64_t step = minorSpan * kSubpixels;
-    stepQuotient = floorDivide(step, divisor);
-    stepRemainder = step - stepQuotient * divisor;
-}

@@ -37,7 +37,21 @@ RasterLine rasterLine(float fromX, float fromY, float toX, float toY);
 // time towards higher major coordinates, without a division per pixel.
 class RasterLineWalk {
 public:
-    RasterLineWalk(const RasterLine& line, std::int64_t major);
+    // Inline, so that the walk's state can live in registers.
+    RasterLineWalk(const RasterLine& line, std::int64_t major) {
+        const std::int64_t majorSpan = line.highMajor - line.lowMajor;
+        const std::int64_t minorSpan = line.highMinor - line.lowMinor;
+        divisor = majorSpan * 256;
+        const std::int64_t lowEdge = (line.lowMinor - 128) * majorSpan +
+                                     (major * 256 - line.lowMajor) * minorSpan -
+                                     (line.lowEdgeDrawn ? 1 : 0);
+        quotient = floorQuotient(lowEdge, divisor);
+        remainder = lowEdge - quotient * divisor;
+        ++quotient;
+        const std::int64_t step = minorSpan * 256;
+        stepQuotient = floorQuotient(step, divisor);
+        stepRemainder = step - stepQuotient * divisor;
+    }
     std::int64_t minor() const { return quotient; }
     void next() {
         quotient += stepQuotient;
@@ -49,6 +63,14 @@ public:
     }
 
 private:
+    static std::int64_t floorQuotient(std::int64_t numerator, std::int64_t denominator) {
+        std::int64_t quotient = numerator / denominator;
+        if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) {
+            --quotient;
+        }
+        return quotient;
+    }
+
     std::int64_t quotient = 0;
     std::int64_t remainder = 0;
     std::int64_t divisor = 1;
