@@ -4,6 +4,7 @@
 #include "app/sliced_frame.h"
 #include "cells/site_list_identity.h"
 #include "drawing/filled_cone_drawing.h"
+#include "drawing/outline_drawing.h"
 
 struct ViewState;
 class HeightMap;
@@ -50,7 +51,7 @@ public:
     // render, with all outstanding slices drawn first: the finished picture.
     void renderFinished(HeightMap& map, const ViewState& view);
     // Whether the picture the last render showed is finished.
-    bool pictureFinished() const { return slicedFrame.finished(); }
+    bool pictureFinished() const { return slicedFrame.finished() && !outlinePending; }
     // Whether the next render would show the finished picture it showed last.
     bool upToDate(const HeightMap& map, const ViewState& view) const;
 
@@ -87,10 +88,18 @@ private:
     // The filled drawing's frame into the current draw buffer; false, with
     // the buffer cleared, where it cannot run.
     bool drawFastFrame(HeightMap& map, const ViewState& view);
+    // Starts the outlines' picture of the cones in GL_LINE mode; false where
+    // they cannot stand in for the full cones.
+    bool startOutlines(HeightMap& map, const ViewState& view);
+    // Draws the outlines' picture once it is worked out, waiting for it at
+    // most `waitMs` unless `wait`; whether it was drawn.
+    bool finishOutlines(const ViewState& view, bool wait);
 
     FilledConeDrawing filled;
     RetainedFrame retainedFrame;
     SlicedFrame slicedFrame;
+    OutlineDrawing outlines;
+    bool outlinePending = false;
     Inputs retainedInputs{};
     bool pictureStarted = false;
     bool retained = false;
