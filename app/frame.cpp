@@ -2,19 +2,11 @@
 
 #include <GL/freeglut.h>
 
-#include "app/keys.h"
-#include "sitemap/height_map.h"
+#include <iostream>
 
-void drawInView(const ViewState& view, const std::function<void()>& draw) {
-    glLoadIdentity();
-    glPushMatrix();
-    glLoadIdentity();
-    // Scale first, translate second: the pan is in raster pixels.
-    glScalef(view.zoom, view.zoom, 1.0f);
-    glTranslatef(view.panX, view.panY, 0.0f);
-    draw();
-    glPopMatrix();
-}
+#include "app/keys.h"
+#include "app/view_transform.h"
+#include "sitemap/height_map.h"
 
 void drawFrame(HeightMap& map, const ViewState& view) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -63,7 +55,37 @@ FrameRenderer::Inputs FrameRenderer::currentInputs(const HeightMap& map, const V
 }
 
 bool FrameRenderer::upToDate(const HeightMap& map, const ViewState& view) const {
-    return pictureStarted && slicedFrame.finished() && currentInputs(map, view) == retainedInputs;
+    return pictureStarted && pictureFinished() && currentInputs(map, view) == retainedInputs;
+}
+
+bool FrameRenderer::startOutlines(HeightMap& map, const ViewState& view) {
+    bool started = false;
+    drawInView(view, [&] {
+        started = outlines.usable() && outlines.start(map, map.size / 2, glutGet(GLUT_WINDOW_WIDTH),
+                                                      glutGet(GLUT_WINDOW_HEIGHT));
+    });
+    return started;
+}
+
+bool FrameRenderer::finishOutlines(HeightMap& map, const ViewState& view, bool wait) {
+    // A frame waits a little for the picture: the window answers keys
+    // between frames, and a frame that finds it unfinished costs the work a
+    // core.
+    constexpr double kFrameWaitMs = 15.0;
+    if (wait) {
+        outlines.wait();
+    } else if (!outlines.waitFor(kFrameWaitMs)) {
+        return false;
+    }
+    outlinePending = false;
+    if (!outlines.worked()) {
+        std::cout << OutlineDrawing::kOutOfMemory << std::endl;
+        slicedFrame.start(map);
+        return false;
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawInView(view, [&] { outlines.draw(); });
+    return true;
 }
 
 void FrameRenderer::render(HeightMap& map, const ViewState& view) {
@@ -78,20 +100,33 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
     const Inputs inputs = currentInputs(map, view);
     const int* viewport = inputs.viewport;
     const bool samePicture = pictureStarted && inputs == retainedInputs;
-    retained = samePicture && slicedFrame.finished() &&
+    retained = samePicture && pictureFinished() &&
                retainedFrame.show(viewport[0], viewport[1], viewport[2], viewport[3]);
     if (retained) {
         return;
     }
-    if (!samePicture || slicedFrame.finished()) {
+    if (!samePicture || pictureFinished()) {
         retainedInputs = inputs;
         pictureStarted = true;
+        outlinePending = false;
         if (inputs.frontMode == GL_FILL && drawFastFrame(map, view)) {
             slicedFrame.abandon();
             retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
             return;
         }
-        slicedFrame.start(map);
+        if (inputs.frontMode == GL_LINE && startOutlines(map, view)) {
+            slicedFrame.abandon();
+            outlinePending = true;
+        } else {
+            slicedFrame.start(map);
+        }
+    }
+    if (outlinePending && finishOutlines(map, view, wholePicture)) {
+        retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+        return;
+    }
+    if (outlinePending) {
+        return;
     }
     while (slicedFrame.drawNextSlice(map, view) && wholePicture) {
     }

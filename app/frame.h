@@ -1,11 +1,10 @@
 #pragma once
 
-#include <functional>
-
 #include "app/retained_frame.h"
 #include "app/sliced_frame.h"
-#include "sitemap/filled_cone_drawing.h"
-#include "sitemap/site_list_identity.h"
+#include "cells/site_list_identity.h"
+#include "drawing/filled_cone_drawing.h"
+#include "drawing/outline_drawing.h"
 
 struct ViewState;
 class HeightMap;
@@ -19,10 +18,6 @@ enum class ConeDrawing { Reference, Fast };
 // markers. Leaves the modelview matrix as identity. The reference that the
 // fast drawing is held against.
 void drawFrame(HeightMap& map, const ViewState& view);
-
-// Runs `draw` under the view transform (zoom, then pan) and leaves the
-// modelview matrix as identity.
-void drawInView(const ViewState& view, const std::function<void()>& draw);
 
 // Draws the window's frames: the filled drawing (cut cones or the screen
 // pass) when polygons are filled, the full cones when they are outlined (cut
@@ -56,7 +51,7 @@ public:
     // render, with all outstanding slices drawn first: the finished picture.
     void renderFinished(HeightMap& map, const ViewState& view);
     // Whether the picture the last render showed is finished.
-    bool pictureFinished() const { return slicedFrame.finished(); }
+    bool pictureFinished() const { return slicedFrame.finished() && !outlinePending; }
     // Whether the next render would show the finished picture it showed last.
     bool upToDate(const HeightMap& map, const ViewState& view) const;
 
@@ -93,10 +88,19 @@ private:
     // The filled drawing's frame into the current draw buffer; false, with
     // the buffer cleared, where it cannot run.
     bool drawFastFrame(HeightMap& map, const ViewState& view);
+    // Starts the outlines' picture of the cones in GL_LINE mode; false where
+    // they cannot stand in for the full cones.
+    bool startOutlines(HeightMap& map, const ViewState& view);
+    // Draws the outlines' picture once it is worked out, waiting for it at
+    // most `waitMs` unless `wait`; whether it was drawn. Where memory ran out
+    // for it, says so and starts the full cones in slices instead.
+    bool finishOutlines(HeightMap& map, const ViewState& view, bool wait);
 
     FilledConeDrawing filled;
     RetainedFrame retainedFrame;
     SlicedFrame slicedFrame;
+    OutlineDrawing outlines;
+    bool outlinePending = false;
     Inputs retainedInputs{};
     bool pictureStarted = false;
     bool retained = false;

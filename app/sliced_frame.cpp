@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "app/frame.h"
+#include "app/view_transform.h"
 #include "sitemap/full_cones.h"
 #include "sitemap/height_map.h"
 #include "sitemap/site_markers.h"

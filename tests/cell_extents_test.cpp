@@ -1,4 +1,4 @@
-#include "sitemap/cell_extents.h"
+#include "cells/cell_extents.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
 
-std::vector<const Site*> listOrder(const HeightMap& map) {
+std::vector<const Site*> listOrder(const Site* head) {
     std::vector<const Site*> sites;
-    for (const Site* site = map.sites; site; site = site->next) {
+    for (const Site* site = head; site; site = site->next) {
         sites.push_back(site);
     }
     return sites;
@@ -75,9 +75,9 @@ TEST_P(CellExtentsCoverage, EveryPointLiesWithinItsWinnersLevels) {
     const auto& [sceneName, areaPerRay] = GetParam();
     const int size = 120;
     const int radius = size / 2;
-    HeightMap map;
+    SiteList map;
     buildScene(sceneName, map, size);
-    const std::vector<const Site*> sites = listOrder(map);
+    const std::vector<const Site*> sites = listOrder(map.sites);
     const DiagramOracle oracle = oracleFor(sites);
 
     const CellExtents extents = computeCellExtents(map.sites, radius, areaPerRay);
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Scenes, CellExtentsCoverage,
                          });
 
 TEST(CellExtents, OfCopiesAtOnePositionOnlyTheOneAddedFirstIsDrawn) {
-    HeightMap map;
+    SiteList map;
     SceneBuilder scene(map, 1);
     scene.add(10, 10);  // added first: the full cones leave it on top
     scene.add(30, 10);
@@ -150,7 +150,7 @@ TEST(CellExtents, OfCopiesAtOnePositionOnlyTheOneAddedFirstIsDrawn) {
 }
 
 TEST(CellExtents, LoneSiteKeepsTheFullConeAndRadiusZeroDrawsNone) {
-    HeightMap map;
+    SiteList map;
     SceneBuilder(map, 1).add(3.5, -2.25);
 
     const CellExtents extents = computeCellExtents(map.sites, 40);

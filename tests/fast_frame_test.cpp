@@ -426,45 +426,43 @@ TEST_F(RetainedFrameTest, KeysMidPictureRestartItAndFourSavesItFinished) {
     fs::current_path(startDirectory);
 }
 
-// Memory running out in the filled drawing's preparation, at each of its
-// large allocations in turn: one line, the full cones instead, and 4 saves
-// them; the sites stay.
+// Memory running out at each large allocation in turn of what the fast
+// pictures need (the candidate lists on the lattice and off it, the
+// wire-frame picture): one line, and the full cones instead.
 TEST_F(RetainedFrameTest, MemoryRunningOutLeavesTheFullConesAfterOneLine) {
-    const fs::path startDirectory = fs::current_path();
-    fs::current_path(scratch.path());
-    g_windowWidth = g_windowHeight = kSize;
-    map.resetSites();
-    buildScene("clustered", map, kSize);  // beyond the cut cones: the screen pass
-    const int sites = map.siteCount;
-    FrameRenderer().drawFrame(map, currentView(), ConeDrawing::Reference);
-    const PixelGrid reference = PixelGrid::readBack(kSize, kSize);
-    const std::string outOfMemory =
+    const std::string filled =
         "Could not allocate memory for the filled drawing, drawing the full cones\n";
-    int allocation = 0;
-    for (;; ++allocation) {
-        SCOPED_TRACE(allocation);
-        releaseWindowFrameRenderer();
-        failLargeAllocationAfter(allocation);
-        const std::string said = printedBy([&] { windowFrameRenderer().prepare(map); });
-        failLargeAllocationAfter(-1);
-        if (said.empty()) {
-            break;
-        }
-        EXPECT_EQ(said, outOfMemory);
-        EXPECT_EQ(printedBy([] { runKeyCommand(KeyCommand::SaveFrame); }),
-                  "Result image outputed as result.bmp\n");
-        const BmpFile saved("result.bmp");
-        int differing = 0;
-        for (int row = 0; row < kSize; ++row) {
-            for (int column = 0; column < kSize; ++column) {
-                differing += saved.at(column, row) != reference.at(column, row);
+    const std::string outlines =
+        "Could not allocate memory for the wire-frame picture, drawing the full cones\n";
+    const std::tuple<const char*, GLenum, std::string> kCases[] = {
+        {"curves", GL_FILL, filled}, {"random", GL_FILL, filled}, {"random", GL_LINE, outlines}};
+    for (const auto& [scene, mode, line] : kCases) {
+        SCOPED_TRACE(scene + std::string(mode == GL_LINE ? " outlined" : " filled"));
+        map.resetSites();
+        buildScene(scene, map, kSize);
+        glEnable(GL_CULL_FACE);
+        glPolygonMode(GL_FRONT, mode);
+        FrameRenderer().drawFrame(map, currentView(), ConeDrawing::Reference);
+        const PixelGrid reference = PixelGrid::readBack(kSize, kSize);
+        int allocation = 0;
+        for (;; ++allocation) {
+            // The screen pass whatever the number of sites.
+            FrameRenderer renderer(SliceBudget::kDefaultBudgetMs, 0);
+            failLargeAllocationAfter(allocation);
+            const std::string said =
+                printedBy([&] { renderer.renderFinished(map, currentView()); });
+            failLargeAllocationAfter(-1);
+            if (said.empty()) {
+                break;
             }
+            EXPECT_EQ(said, line) << allocation;
+            EXPECT_EQ(
+                pixelsDifferingFrom([&](int column, int row) { return reference.at(column, row); }),
+                0)
+                << allocation;
         }
-        EXPECT_EQ(differing, 0);
-        EXPECT_EQ(map.siteCount, sites);
+        EXPECT_GT(allocation, 2);
     }
-    EXPECT_GT(allocation, 3);
-    fs::current_path(startDirectory);
 }
 
 // Closing the window releases its renderer's GL objects while the context

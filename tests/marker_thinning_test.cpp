@@ -1,5 +1,3 @@
-#include "sitemap/marker_thinning.h"
-
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
@@ -8,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/frame.h"
 #include "app/keys.h"
-#include "sitemap/screen_pass_drawing.h"
+#include "app/view_transform.h"
+#include "drawing/screen_pass_drawing.h"
+#include "sitemap/height_map.h"
 #include "sitemap/site_markers.h"
 #include "tests/support/gl_test_window.h"
 #include "tests/support/site_scenes.h"
@@ -64,49 +63,6 @@ TEST(MarkerThinningTest, CoversThePixelsEveryMarkerCovers) {
             EXPECT_EQ(pixelsDiffering(every, PixelGrid::readBack(kSize, kSize)), 0);
         }
     }
-}
-
-// Lists as extractions leave them (a sorted run each, newest first) and one
-// in no order at all.
-TEST(MarkerThinningTest, SortsAnyListByColumnThenHeight) {
-    const auto sameOrder = [](const MarkerPoint& a, const MarkerPoint& b) {
-        return a.x != b.x ? a.x < b.x : a.y < b.y;
-    };
-    for (const int extractions : {1, 2, 3}) {
-        HeightMap map;
-        SceneBuilder scene(map, 5);
-        for (int extraction = 0; extraction < extractions; ++extraction) {
-            for (int x = 0; x < 40; x += 1 + extraction) {
-                for (int y = 0; y < 30; y += 2) {
-                    scene.add(x, y);
-                }
-            }
-        }
-        if (extractions == 3) {
-            scene.scatter(50, -5.0, 45.0);
-        }
-        std::vector<MarkerPoint> expected;
-        for (const Site* site = map.sites; site; site = site->next) {
-            expected.push_back({static_cast<float>(site->x), static_cast<float>(site->y)});
-        }
-        std::sort(expected.begin(), expected.end(), sameOrder);
-        const std::vector<MarkerPoint> sorted = sortedMarkerPoints(map.sites);
-        ASSERT_EQ(sorted.size(), expected.size());
-        for (std::size_t index = 0; index < sorted.size(); ++index) {
-            EXPECT_TRUE(sorted[index].x == expected[index].x &&
-                        sorted[index].y == expected[index].y)
-                << extractions << " extractions, at " << index;
-        }
-    }
-}
-
-TEST(MarkerThinningTest, KeepsAboutOneInNineWhereEveryPixelHasOne) {
-    HeightMap map;
-    buildScene("dense", map, kSize);
-    const MarkerView view{1.0, 0.0, 1.0, 0.0, {0, 0, kSize, kSize}};
-    std::vector<MarkerPoint> kept;
-    thinMarkers(sortedMarkerPoints(map.sites), view, kept);
-    EXPECT_LT(kept.size(), kSize * kSize / 6);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "sitemap/site_candidates.h"
+#include "cells/site_candidates.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "cells/thread_sharing.h"
 #include "measure/diagram_oracle.h"
-#include "sitemap/site_buckets.h"
-#include "tests/support/site_list.h"
 #include "tests/support/site_scenes.h"
 
 namespace {
@@ -27,7 +26,7 @@ class SiteCandidatesTest : public ::testing::TestWithParam<std::string> {};
 // the square's list holds one of the nearest positions (by the independent
 // oracle), whichever way the work is shared among threads.
 TEST_P(SiteCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
-    HeightMap map;
+    SiteList map;
     buildScene(GetParam(), map, kSize);
     std::vector<OracleSite> sites;
     for (const Site* site = map.sites; site; site = site->next) {
@@ -83,9 +82,10 @@ TEST(CandidateSearch, PositionsAndRadiiBeyondAnyRasterAreRefused) {
                                                  {3, -32769, 80, true},
                                                  {3, 3, 32769, true},
                                                  {-32768, 32768, 32768, false}}) {
-        HeightMap map;
-        addSite(map, 5, 5, {});
-        addSite(map, input.x, input.y, {});
+        SiteList map;
+        SceneBuilder scene(map, 7);
+        scene.add(5, 5);
+        scene.add(input.x, input.y);
         SCOPED_TRACE(std::to_string(input.x) + ", " + std::to_string(input.y) + " radius " +
                      std::to_string(input.radius));
         if (input.refused) {

@@ -8,14 +8,17 @@
 #include <utility>
 #include <vector>
 
-#include "sitemap/height_map.h"
+#include "sitemap/site.h"
 
 // Site sets that stress the diagram: scattered, crowded along thin curves,
 // repeated, on and past the raster's border, on every pixel, in clusters. Every site gets a colour
 // of its own that is neither the background nor the marker red, so a pixel's colour names its site.
 class SceneBuilder {
 public:
-    SceneBuilder(HeightMap& map, unsigned int seed) : map(map), random(seed) {}
+    // Adds to the list of anything with the map's `sites` and `siteCount`.
+    template <typename SiteOwner>
+    SceneBuilder(SiteOwner& owner, unsigned int seed)
+        : head(owner.sites), count(owner.siteCount), random(seed) {}
 
     void add(double x, double y) {
         const int index = added++;
@@ -25,9 +28,9 @@ public:
                      static_cast<unsigned char>(1 + 2 * (index % 100)),
                      static_cast<unsigned char>(1 + 2 * (index / 100 % 100)),
                      3,
-                     map.sites};
-        map.sites = site;
-        ++map.siteCount;
+                     head};
+        head = site;
+        ++count;
     }
 
     // Uniform over [low, high)^2, on a 1/256 grid so positions are exact
@@ -70,14 +73,33 @@ public:
     std::mt19937& generator() { return random; }
 
 private:
-    HeightMap& map;
+    Site*& head;
+    int& count;
     std::mt19937 random;
     int added = 0;
 };
 
+// A site list without a HeightMap, for the tests that run without GL.
+struct SiteList {
+    Site* sites = nullptr;
+    int siteCount = 0;
+
+    SiteList() = default;
+    SiteList(const SiteList&) = delete;
+    SiteList& operator=(const SiteList&) = delete;
+    ~SiteList() {
+        while (sites) {
+            Site* next = sites->next;
+            std::free(sites);
+            sites = next;
+        }
+    }
+};
+
 // The scenes by name, for an edge-`size` raster.
-inline void buildScene(const std::string& name, HeightMap& map, int size) {
-    SceneBuilder scene(map, 7);
+template <typename SiteOwner>
+void buildScene(const std::string& name, SiteOwner& owner, int size) {
+    SceneBuilder scene(owner, 7);
     const double edge = size;
     if (name == "random") {
         scene.scatter(120, 0.0, edge);

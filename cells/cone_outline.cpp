@@ -1,0 +1,158 @@
+#include "cells/cone_outline.h"
+
+#include <cmath>
+
+#include "cells/cone_geometry.h"
+
+namespace {
+
+struct ClipVertex {
+    float c[4];
+    bool madeByClipper;
+};
+
+// The view volume's planes in the order the clipper takes them.
+constexpr float kPlanes[6][4] = {{1, 0, 0, 1},  {-1, 0, 0, 1}, {0, 1, 0, 1},
+                                 {0, -1, 0, 1}, {0, 0, 1, 1},  {0, 0, -1, 1}};
+
+float planeDistance(const float* c, const float* plane) {
+    return c[0] * plane[0] + c[1] * plane[1] + c[2] * plane[2] + c[3] * plane[3];
+}
+
+// From the vertex outside towards the one inside, by t.
+ClipVertex towards(float t, const ClipVertex& outside, const ClipVertex& inside) {
+    ClipVertex made{};
+    for (int axis = 0; axis < 4; ++axis) {
+        made.c[axis] = outside.c[axis] + t * (inside.c[axis] - outside.c[axis]);
+    }
+    made.madeByClipper = true;
+    return made;
+}
+
+// The translation glTranslatef(x, y, 0) leaves in `matrix`, as GL multiplies it in.
+void translated(const float* matrix, float x, float y, float* result) {
+    for (int index = 0; index < 16; ++index) {
+        result[index] = matrix[index];
+    }
+    for (int row = 0; row < 4; ++row) {
+        result[12 + row] =
+            matrix[row] * x + matrix[4 + row] * y + matrix[8 + row] * 0.0f + matrix[12 + row];
+    }
+}
+
+void multiplied(const float* a, const float* b, float* product) {
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            product[column * 4 + row] = a[row] * b[column * 4] + a[4 + row] * b[column * 4 + 1] +
+                                        a[8 + row] * b[column * 4 + 2] +
+                                        a[12 + row] * b[column * 4 + 3];
+        }
+    }
+}
+
+}  // namespace
+
+ConeOutlines::ConeOutlines(const OutlineView& view, float radius) : view(view) {
+    // glutSolidCone's circle table: the angle step in floats, negative, so the
+    // rim runs clockwise; sine and cosine in doubles, rounded, times the radius.
+    const float step = 2.0f * static_cast<float>(kPi) / static_cast<float>(-kConeSlices);
+    for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+        const float angle = step * static_cast<float>(vertex);
+        rimX[vertex] = static_cast<float>(std::cos(angle)) * radius;
+        rimY[vertex] = static_cast<float>(std::sin(angle)) * radius;
+    }
+    const float halfWidth = static_cast<float>(view.viewport[2]) / 2.0f;
+    const float halfHeight = static_cast<float>(view.viewport[3]) / 2.0f;
+    scale[0] = halfWidth;
+    offset[0] = halfWidth + static_cast<float>(view.viewport[0]);
+    // The window's rows run from the top.
+    scale[1] = -halfHeight;
+    offset[1] =
+        static_cast<float>(view.bufferHeight) - (halfHeight + static_cast<float>(view.viewport[1]));
+    scale[2] = 0.5f;
+    offset[2] = 0.5f;
+    multiplied(view.projection, view.modelview, viewMatrix);
+}
+
+bool ConeOutlines::point(float x, float y, OutlinePoint& window) const {
+    float clip[4];
+    for (int row = 0; row < 4; ++row) {
+        clip[row] = viewMatrix[row] * x + viewMatrix[4 + row] * y + viewMatrix[8 + row] * 0.0f +
+                    viewMatrix[12 + row];
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!(std::fabs(clip[axis]) <= clip[3])) {
+            return false;
+        }
+    }
+    const float reciprocal = 1.0f / clip[3];
+    window = {std::fmaf(clip[0] * reciprocal, scale[0], offset[0]),
+              std::fmaf(clip[1] * reciprocal, scale[1], offset[1]),
+              std::fmaf(clip[2] * reciprocal, scale[2], offset[2])};
+    return true;
+}
+
+void ConeOutlines::cone(float siteX, float siteY, Cone& cone) const {
+    float modelview[16];
+    translated(view.modelview, siteX, siteY, modelview);
+    multiplied(view.projection, modelview, cone.matrix);
+}
+
+void ConeOutlines::clip(const Cone& cone, int vertex, float* clip) const {
+    const float x = vertex == 0 ? 0.0f : rimX[vertex - 1];
+    const float y = vertex == 0 ? 0.0f : rimY[vertex - 1];
+    const float z = vertex == 0 ? 1.0f : 0.0f;
+    const float* matrix = cone.matrix;
+    for (int row = 0; row < 4; ++row) {
+        clip[row] = matrix[row] * x + matrix[4 + row] * y + matrix[8 + row] * z + matrix[12 + row];
+    }
+}
+
+OutlinePoint ConeOutlines::window(const Cone& cone, int vertex) const {
+    float clip[4];
+    this->clip(cone, vertex, clip);
+    const float reciprocal = 1.0f / clip[3];
+    return {std::fmaf(clip[0] * reciprocal, scale[0], offset[0]),
+            std::fmaf(clip[1] * reciprocal, scale[1], offset[1]),
+            std::fmaf(clip[2] * reciprocal, scale[2], offset[2])};
+}
+
+bool ConeOutlines::edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePoint& from,
+                        OutlinePoint& to) const {
+    const int here = 1 + facet;
+    const int next = 1 + (facet + 1) % kConeSlices;
+    const int fromVertex = kind == OutlineEdge::Inward    ? here
+                           : kind == OutlineEdge::Outward ? 0
+                                                          : next;
+    const int toVertex = kind == OutlineEdge::Inward    ? 0
+                         : kind == OutlineEdge::Outward ? next
+                                                        : here;
+    ClipVertex ends[2]{};
+    clip(cone, fromVertex, ends[0].c);
+    clip(cone, toVertex, ends[1].c);
+    for (const float* plane : kPlanes) {
+        const float first = planeDistance(ends[0].c, plane);
+        const float second = planeDistance(ends[1].c, plane);
+        if (first < 0 && second < 0) {
+            return false;
+        }
+        if (first < 0) {
+            ends[0] = towards(first / (first - second), ends[0], ends[1]);
+        } else if (second < 0) {
+            ends[1] = towards(second / (second - first), ends[1], ends[0]);
+        }
+    }
+    OutlinePoint* points[2] = {&from, &to};
+    for (int end = 0; end < 2; ++end) {
+        const ClipVertex& vertex = ends[end];
+        const float reciprocal = 1.0f / vertex.c[3];
+        float window[3];
+        for (int axis = 0; axis < 3; ++axis) {
+            const float normalized = vertex.c[axis] * reciprocal;
+            window[axis] = vertex.madeByClipper ? normalized * scale[axis] + offset[axis]
+                                                : std::fmaf(normalized, scale[axis], offset[axis]);
+        }
+        *points[end] = {window[0], window[1], window[2]};
+    }
+    return true;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+// The edges that glutSolidCone(radius, 1, 32, 1) draws in GL_LINE mode, in
+// the window, as Mesa's pipeline works them out: the vertices through the
+// matrices in 32-bit floats (the product of projection and modelview first,
+// then that times the vertex), edges crossing the view volume clipped plane
+// by plane, and the viewport's scale and offset applied with a fused
+// multiply-add to the vertices it transforms itself and without one to those
+// its clipper made. Probing showed each of these steps matters to which
+// pixels an edge lights.
+
+// The GL state the outlines depend on: the matrices as GL holds them (the
+// modelview before a site's translation), the viewport and the height of the
+// window's buffer, whose rows the rasterizer counts from the top.
+struct OutlineView {
+    float modelview[16];
+    float projection[16];
+    int viewport[4];
+    int bufferHeight;
+};
+
+// A point of an edge: x to the right and y down from the buffer's top, in
+// the floats the rasterizer receives, and its depth.
+struct OutlinePoint {
+    float x;
+    float y;
+    float z;
+};
+
+// The cone's 32 facets are triangles (rim vertex j, apex, rim vertex j + 1),
+// rim vertices clockwise, each drawn as its three edges in this order.
+enum class OutlineEdge { Inward, Outward, Rim };
+
+class ConeOutlines {
+public:
+    ConeOutlines(const OutlineView& view, float radius);
+
+    // The cone of the site at (siteX, siteY): the product of projection and
+    // modelview that its vertices go through.
+    struct Cone {
+        float matrix[16];
+    };
+    void cone(float siteX, float siteY, Cone& cone) const;
+
+    // The edge of facet `facet` of the kind given: Inward runs from rim
+    // vertex `facet` to the apex, Outward from the apex to rim vertex
+    // facet + 1, Rim from rim vertex facet + 1 to rim vertex facet. False
+    // when nothing of it lies in the view volume.
+    bool edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePoint& from,
+              OutlinePoint& to) const;
+    // Where a vertex of the cone lands in clip space (0 the apex, 1 + j rim
+    // vertex j), and in the window when nothing clips it.
+    void clip(const Cone& cone, int vertex, float* clip) const;
+    OutlinePoint window(const Cone& cone, int vertex) const;
+    // Where the point glVertex2f(x, y) lands under the view, as a site's
+    // marker does; false when it lies outside the view volume and is not drawn.
+    bool point(float x, float y, OutlinePoint& window) const;
+
+private:
+    float viewMatrix[16];  // projection times modelview
+    float rimX[32];
+    float rimY[32];
+    OutlineView view;
+    float scale[3];
+    float offset[3];
+};

@@ -1,0 +1,674 @@
+#include "cells/outline_picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "cells/cone_geometry.h"
+#include "cells/large_arrays.h"
+#include "cells/raster_line.h"
+#include "cells/thread_sharing.h"
+
+// An edge's pixels and its depth, which the rasterizer interpolates along the
+// major axis between the edge's ends, clamped to the depth range.
+struct OutlineDepthEdge {
+    RasterLine line;
+    double majorFrom = 0.0;
+    double depthFrom = 0.0;
+    double depthPerPixel = 0.0;
+    std::int32_t site = -1;
+
+    double depthAt(std::int64_t major) const {
+        return depthFrom + (static_cast<double>(major) + 0.5 - majorFrom) * depthPerPixel;
+    }
+};
+
+namespace {
+
+constexpr int kThreads = 2;
+constexpr int kTileShift = 3;  // 8 x 8 pixel tiles: a walk skips the pixels of tiles it cannot win
+constexpr float kNone = 2.0f;  // the depth of a pixel nothing reached
+constexpr float kRimDepth = 0.5f;
+constexpr float kNoPixel = -1.0f;  // a tile or block with no pixel that matters
+// Edges kept from band to band, at most; more are worked out again per band.
+constexpr std::size_t kMostKeptEdges = std::size_t{1} << 20;
+// The near search looks this far from a pixel, in window pixels.
+constexpr double kNearReach = 6.0;
+// A pixel that a radial edge draws lies within this much of the edge's ray
+// across it (half a pixel, and the snapping); near the apex, within the
+// apex's pixel.
+constexpr double kAcrossRay = 0.55;
+constexpr double kAcrossApex = 0.75;
+// The depth of a radial edge's fragment, scaled to window pixels, is at least
+// the pixel centre's distance from the apex less this.
+constexpr double kPixelSlack = 0.75;
+
+float clampedDepth(double depth) {
+    return static_cast<float>(std::clamp(depth, 0.0, 1.0));
+}
+
+bool depthEdge(const OutlinePoint& from, const OutlinePoint& to, OutlineDepthEdge& edge) {
+    edge.line = rasterLine(from.x, from.y, to.x, to.y);
+    if (edge.line.empty()) {
+        return false;
+    }
+    const double majorFrom = edge.line.xMajor ? from.x : from.y;
+    const double majorTo = edge.line.xMajor ? to.x : to.y;
+    edge.majorFrom = majorFrom;
+    edge.depthFrom = from.z;
+    edge.depthPerPixel = (static_cast<double>(to.z) - from.z) / (majorTo - majorFrom);
+    return true;
+}
+
+// Whether a fragment of depth `depth` from the cone drawn `order`th beats what
+// a pixel holds: less depth, or equal depth from a cone drawn later.
+bool beats(float depth, std::int32_t order, float heldDepth, std::int32_t heldOrder) {
+    return depth < heldDepth || (depth == heldDepth && order > heldOrder);
+}
+
+// What a pixel holds, as one number that orders fragments as the depth test
+// does: less depth first, then the cone drawn later. Depths are never
+// negative, so their bits order as they do.
+using Held = std::uint64_t;
+
+Held heldOf(float depth, std::int32_t site) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &depth, sizeof bits);
+    return (static_cast<Held>(bits) << 32) | (0x7FFFFFFFu - static_cast<std::uint32_t>(site + 1));
+}
+
+float heldDepth(Held held) {
+    const auto bits = static_cast<std::uint32_t>(held >> 32);
+    float depth = 0.0f;
+    std::memcpy(&depth, &bits, sizeof depth);
+    return depth;
+}
+
+std::int32_t heldSite(Held held) {
+    return static_cast<std::int32_t>(0x7FFFFFFFu - static_cast<std::uint32_t>(held & 0xFFFFFFFFu)) -
+           1;
+}
+
+// Keeps the lesser of what the pixel holds and `offer`, against other
+// threads doing the same.
+void offer(Held& pixel, Held value) {
+    Held current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
+    while (value < current && !__atomic_compare_exchange_n(&pixel, &current, value, true,
+                                                           __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {
+    }
+}
+
+}  // namespace
+
+struct OutlinePicture::Workspace {
+    std::vector<std::uint64_t> held;
+    std::vector<float> tileMax;
+    std::vector<std::vector<float>> levels;
+    std::vector<float> apexX;
+    std::vector<float> apexY;
+    std::vector<OutlineDepthEdge> edges;
+    std::vector<char> wanted;
+    std::vector<std::int32_t> cellStart;
+    std::vector<std::int32_t> cellSites;
+};
+
+namespace {
+
+class PictureBuilder {
+public:
+    PictureBuilder(const std::vector<OutlineSite>& sites, const OutlineView& view, float radius,
+                   int width, int height, const std::vector<std::uint8_t>& marker,
+                   std::vector<std::int32_t>& winner, std::vector<float>& depth,
+                   OutlinePicture::Workspace& work)
+        : sites(sites),
+          outlines(view, radius),
+          width(width),
+          height(height),
+          marker(marker),
+          winner(winner),
+          depth(depth),
+          tilesX(((width - 1) >> kTileShift) + 1),
+          tilesY(((height - 1) >> kTileShift) + 1),
+          held(work.held),
+          tileMax(work.tileMax),
+          levels(work.levels),
+          apexX(work.apexX),
+          apexY(work.apexY),
+          keptEdges(work.edges),
+          wanted(work.wanted),
+          cellStart(work.cellStart),
+          cellSites(work.cellSites) {}
+
+    void build();
+
+private:
+    void fill();
+    bool matters(std::size_t pixel) const { return marker.empty() || !marker[pixel]; }
+    void place();
+    void searchNearSites();
+    void searchPixel(int x, int y, int cellsX, int cellsY);
+    void radialBand(float low, float high);
+    void keepEdges();
+    void siteEdges(std::size_t site, bool rims, std::vector<OutlineDepthEdge>& edges) const;
+    void walk(const OutlineDepthEdge& edge, float low, float high);
+    void refreshTiles();
+    float blockMaximum(double left, double top, double right, double bottom) const;
+
+    const std::vector<OutlineSite>& sites;
+    ConeOutlines outlines;
+    int width;
+    int height;
+    const std::vector<std::uint8_t>& marker;
+    std::vector<std::int32_t>& winner;
+    std::vector<float>& depth;
+    int tilesX;
+    int tilesY;
+    std::vector<Held>& held;
+    // The deepest pixel that still matters (not under a marker) per tile,
+    // kNoPixel where none does: an edge deeper than that loses there. Then
+    // the same over squares of 2 x 2, 4 x 4, ... tiles.
+    std::vector<float>& tileMax;
+    std::vector<std::vector<float>>& levels;
+    float pictureMax = kNoPixel;
+    // Where each site's apex lands in the window, the directions of the rim
+    // vertices from it, and how far the rims lie.
+    std::vector<float>& apexX;
+    std::vector<float>& apexY;
+    double rayX[kConeSlices] = {};
+    double rayY[kConeSlices] = {};
+    double reach = 0.0;
+    // Every site's radial edges, 64 slots a site, where they fit in memory.
+    std::vector<OutlineDepthEdge>& keptEdges;
+    bool edgesKept = false;
+    std::vector<char>& wanted;
+    // The near search's sites, by cell.
+    std::vector<std::int32_t>& cellStart;
+    std::vector<std::int32_t>& cellSites;
+};
+
+void PictureBuilder::build() {
+    const std::size_t pixels = static_cast<std::size_t>(std::max(width, 0)) * std::max(height, 0);
+    reserveLarge(held, pixels);
+    held.assign(pixels, heldOf(kNone, -1));
+    if (pixels > 0 && !sites.empty()) {
+        fill();
+    }
+    reserveLarge(winner, pixels);
+    reserveLarge(depth, pixels);
+    winner.resize(pixels);
+    depth.resize(pixels);
+    for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
+        winner[pixel] = heldSite(held[pixel]);
+        depth[pixel] = heldDepth(held[pixel]);
+    }
+}
+
+void PictureBuilder::fill() {
+    place();
+    if (!(reach > 0.0) || !std::isfinite(reach)) {
+        return;
+    }
+    // Where markers leave few pixels among many sites, each pixel looks for
+    // its nearest edges itself; elsewhere the edges are followed outward
+    // from their apexes, which settles the near pixels of sparse sites at
+    // less cost.
+    std::size_t open = 0;
+    for (std::size_t pixel = 0; pixel < held.size(); ++pixel) {
+        open += matters(pixel);
+    }
+    float low = 0.0f;
+    if (open * 8 < sites.size() * 2 * kConeSlices) {
+        searchNearSites();
+        low = static_cast<float>((kNearReach - kPixelSlack) / (2.0 * reach));
+    }
+    refreshTiles();
+    if (pictureMax >= low) {
+        keepEdges();
+    }
+    // Bands of depth that double in width: the near ones settle most pixels,
+    // so that the far ones skip most of every edge.
+    for (double distance = 8.0; low < kRimDepth && pictureMax >= low; distance *= 2.0) {
+        float high = static_cast<float>(distance / (2.0 * reach));
+        if (high <= low) {
+            continue;
+        }
+        if (high >= kRimDepth) {
+            high = kNone;  // the last band takes what lies past the rims too
+        }
+        radialBand(low, high);
+        refreshTiles();
+        low = high;
+    }
+    // The rims lie at depth 0.5, behind every radial edge: they show only
+    // where none reaches.
+    if (pictureMax < kRimDepth) {
+        return;
+    }
+    std::vector<OutlineDepthEdge> edges;
+    const double within = reach + 2.0;
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        const double x = apexX[site];
+        const double y = apexY[site];
+        if (blockMaximum(x - within, y - within, x + within, y + within) >= kRimDepth) {
+            edges.clear();
+            siteEdges(site, true, edges);
+            for (const OutlineDepthEdge& edge : edges) {
+                walk(edge, kRimDepth, kNone);
+            }
+        }
+    }
+}
+
+void PictureBuilder::place() {
+    apexX.resize(sites.size());
+    apexY.resize(sites.size());
+    ConeOutlines::Cone cone;
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        outlines.cone(sites[site].x, sites[site].y, cone);
+        const OutlinePoint apex = outlines.window(cone, 0);
+        apexX[site] = apex.x;
+        apexY[site] = apex.y;
+        if (site == 0) {
+            for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+                const OutlinePoint rim = outlines.window(cone, vertex + 1);
+                const double dx = static_cast<double>(rim.x) - apex.x;
+                const double dy = static_cast<double>(rim.y) - apex.y;
+                const double length = std::hypot(dx, dy);
+                reach = std::max(reach, length);
+                rayX[vertex] = length > 0.0 ? dx / length : 0.0;
+                rayY[vertex] = length > 0.0 ? dy / length : 0.0;
+            }
+        }
+    }
+}
+
+// The radial edges (or the rim edges) of a site's cone that reach the window.
+void PictureBuilder::siteEdges(std::size_t site, bool rims,
+                               std::vector<OutlineDepthEdge>& edges) const {
+    ConeOutlines::Cone cone;
+    outlines.cone(sites[site].x, sites[site].y, cone);
+    for (int facet = 0; facet < kConeSlices; ++facet) {
+        for (const OutlineEdge kind :
+             {OutlineEdge::Inward, OutlineEdge::Outward, OutlineEdge::Rim}) {
+            if ((kind == OutlineEdge::Rim) != rims) {
+                continue;
+            }
+            OutlinePoint from;
+            OutlinePoint to;
+            OutlineDepthEdge edge;
+            if (outlines.edge(cone, facet, kind, from, to) && depthEdge(from, to, edge)) {
+                edge.site = static_cast<std::int32_t>(site);
+                edges.push_back(edge);
+            }
+        }
+    }
+}
+
+void PictureBuilder::keepEdges() {
+    const std::size_t slots = sites.size() * 2 * kConeSlices;
+    edgesKept = slots <= kMostKeptEdges;
+    if (!edgesKept) {
+        return;
+    }
+    reserveLarge(keptEdges, slots);
+    keptEdges.resize(slots);
+    onThreads(kThreads, [&](int thread) {
+        std::vector<OutlineDepthEdge> edges;
+        for (std::size_t site = thread; site < sites.size(); site += kThreads) {
+            edges.clear();
+            siteEdges(site, false, edges);
+            OutlineDepthEdge* slot = &keptEdges[site * 2 * kConeSlices];
+            std::copy(edges.begin(), edges.end(), slot);
+            std::fill(slot + edges.size(), slot + 2 * kConeSlices, OutlineDepthEdge{});
+        }
+    });
+}
+
+void PictureBuilder::refreshTiles() {
+    tileMax.assign(static_cast<std::size_t>(tilesX) * tilesY, kNoPixel);
+    for (int y = 0; y < height; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * width;
+        float* tiles = &tileMax[static_cast<std::size_t>(y >> kTileShift) * tilesX];
+        for (int x = 0; x < width; ++x) {
+            if (matters(row + x)) {
+                tiles[x >> kTileShift] = std::max(tiles[x >> kTileShift], heldDepth(held[row + x]));
+            }
+        }
+    }
+    pictureMax = kNoPixel;
+    for (const float value : tileMax) {
+        pictureMax = std::max(pictureMax, value);
+    }
+    int levelWidth = tilesX;
+    int levelHeight = tilesY;
+    levels.reserve(32);  // the levels below stay where they are while more are added
+    const std::vector<float>* below = &tileMax;
+    std::size_t level = 0;
+    while (levelWidth > 1 || levelHeight > 1) {
+        const int upperWidth = (levelWidth + 1) / 2;
+        const int upperHeight = (levelHeight + 1) / 2;
+        if (levels.size() <= level) {
+            levels.emplace_back();
+        }
+        std::vector<float>& upper = levels[level];
+        upper.assign(static_cast<std::size_t>(upperWidth) * upperHeight, kNoPixel);
+        for (int y = 0; y < levelHeight; ++y) {
+            for (int x = 0; x < levelWidth; ++x) {
+                float& cell = upper[static_cast<std::size_t>(y / 2) * upperWidth + x / 2];
+                cell = std::max(cell, (*below)[static_cast<std::size_t>(y) * levelWidth + x]);
+            }
+        }
+        below = &upper;
+        levelWidth = upperWidth;
+        levelHeight = upperHeight;
+        ++level;
+    }
+}
+
+float PictureBuilder::blockMaximum(double left, double top, double right, double bottom) const {
+    if (!(left <= right) || !(top <= bottom) || right < 0.0 || bottom < 0.0 || left >= width ||
+        top >= height) {
+        return kNoPixel;
+    }
+    int firstX = static_cast<int>(std::max(left, 0.0)) >> kTileShift;
+    int lastX = static_cast<int>(std::min(right, width - 1.0)) >> kTileShift;
+    int firstY = static_cast<int>(std::max(top, 0.0)) >> kTileShift;
+    int lastY = static_cast<int>(std::min(bottom, height - 1.0)) >> kTileShift;
+    // The level where the rectangle spans two cells at most each way.
+    const std::vector<float>* cells = &tileMax;
+    int cellsWide = tilesX;
+    std::size_t level = 0;
+    while (lastX - firstX > 1 || lastY - firstY > 1) {
+        cells = &levels[level++];
+        firstX >>= 1;
+        lastX >>= 1;
+        firstY >>= 1;
+        lastY >>= 1;
+        cellsWide = (cellsWide + 1) / 2;
+    }
+    float maximum = kNoPixel;
+    for (int y = firstY; y <= lastY; ++y) {
+        for (int x = firstX; x <= lastX; ++x) {
+            maximum = std::max(maximum, (*cells)[static_cast<std::size_t>(y) * cellsWide + x]);
+        }
+    }
+    return maximum;
+}
+
+void PictureBuilder::searchNearSites() {
+    // The apexes that can lie within reach of a pixel, in cells of the reach.
+    const double cell = kNearReach;
+    const int cellsX = static_cast<int>(std::ceil(width / cell)) + 2;
+    const int cellsY = static_cast<int>(std::ceil(height / cell)) + 2;
+    auto cellOf = [&](std::size_t site, int& cx, int& cy) {
+        const double x = std::floor(apexX[site] / cell) + 1.0;
+        const double y = std::floor(apexY[site] / cell) + 1.0;
+        if (!(x >= 0.0 && x < cellsX && y >= 0.0 && y < cellsY)) {
+            return false;
+        }
+        cx = static_cast<int>(x);
+        cy = static_cast<int>(y);
+        return true;
+    };
+    cellStart.assign(static_cast<std::size_t>(cellsX) * cellsY + 1, 0);
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        int cx = 0;
+        int cy = 0;
+        if (cellOf(site, cx, cy)) {
+            ++cellStart[static_cast<std::size_t>(cy) * cellsX + cx + 1];
+        }
+    }
+    for (std::size_t index = 1; index < cellStart.size(); ++index) {
+        cellStart[index] += cellStart[index - 1];
+    }
+    cellSites.resize(static_cast<std::size_t>(cellStart.back()));
+    std::vector<std::int32_t> filled(cellStart.begin(), cellStart.end() - 1);
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        int cx = 0;
+        int cy = 0;
+        if (cellOf(site, cx, cy)) {
+            cellSites[static_cast<std::size_t>(
+                filled[static_cast<std::size_t>(cy) * cellsX + cx]++)] =
+                static_cast<std::int32_t>(site);
+        }
+    }
+    onThreads(kThreads, [&](int thread) {
+        for (int y = thread; y < height; y += kThreads) {
+            for (int x = 0; x < width; ++x) {
+                if (matters(static_cast<std::size_t>(y) * width + x)) {
+                    searchPixel(x, y, cellsX, cellsY);
+                }
+            }
+        }
+    });
+}
+
+// The nearest radial fragments at one pixel, from the sites within reach,
+// nearest site first.
+void PictureBuilder::searchPixel(int x, int y, int cellsX, int cellsY) {
+    const double centreX = x + 0.5;
+    const double centreY = y + 0.5;
+    struct Near {
+        double distance;
+        std::int32_t site;
+    };
+    Near near[512];
+    int count = 0;
+    const int cellX = static_cast<int>(std::floor(centreX / kNearReach)) + 1;
+    const int cellY = static_cast<int>(std::floor(centreY / kNearReach)) + 1;
+    for (int cy = std::max(cellY - 1, 0); cy <= std::min(cellY + 1, cellsY - 1); ++cy) {
+        for (int cx = std::max(cellX - 1, 0); cx <= std::min(cellX + 1, cellsX - 1); ++cx) {
+            const std::size_t cellIndex = static_cast<std::size_t>(cy) * cellsX + cx;
+            for (std::int32_t at = cellStart[cellIndex]; at < cellStart[cellIndex + 1]; ++at) {
+                const std::int32_t site = cellSites[static_cast<std::size_t>(at)];
+                const double dx = centreX - apexX[site];
+                const double dy = centreY - apexY[site];
+                const double distance = std::sqrt(dx * dx + dy * dy);
+                if (distance <= kNearReach && count < 512) {
+                    near[count++] = {distance, site};
+                }
+            }
+        }
+    }
+    std::sort(near, near + count,
+              [](const Near& a, const Near& b) { return a.distance < b.distance; });
+    float best = kNone;
+    std::int32_t bestSite = -1;
+    ConeOutlines::Cone cone;
+    for (int index = 0; index < count; ++index) {
+        const Near& candidate = near[index];
+        if ((candidate.distance - kPixelSlack) / (2.0 * reach) > best) {
+            break;
+        }
+        const std::size_t site = static_cast<std::size_t>(candidate.site);
+        const double offsetX = centreX - apexX[site];
+        const double offsetY = centreY - apexY[site];
+        bool coneReady = false;
+        for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+            const double along = offsetX * rayX[vertex] + offsetY * rayY[vertex];
+            const double across = std::fabs(offsetX * rayY[vertex] - offsetY * rayX[vertex]);
+            if (along < -kAcrossApex || across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
+                continue;
+            }
+            if (!coneReady) {
+                outlines.cone(sites[site].x, sites[site].y, cone);
+                coneReady = true;
+            }
+            // Both edges along this rim vertex's ray: from its facet inward,
+            // and from the facet before outward.
+            const int facets[2] = {vertex, (vertex + kConeSlices - 1) % kConeSlices};
+            const OutlineEdge kinds[2] = {OutlineEdge::Inward, OutlineEdge::Outward};
+            for (int side = 0; side < 2; ++side) {
+                OutlinePoint from;
+                OutlinePoint to;
+                OutlineDepthEdge edge;
+                if (!outlines.edge(cone, facets[side], kinds[side], from, to) ||
+                    !depthEdge(from, to, edge)) {
+                    continue;
+                }
+                const RasterLine& line = edge.line;
+                const std::int64_t major = line.xMajor ? x : y;
+                const std::int64_t minor = line.xMajor ? y : x;
+                if (major < line.first || major > line.last || line.minorAt(major) != minor) {
+                    continue;
+                }
+                const float at = clampedDepth(edge.depthAt(major));
+                if (beats(at, candidate.site, best, bestSite)) {
+                    best = at;
+                    bestSite = candidate.site;
+                }
+            }
+        }
+    }
+    const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
+    held[pixel] = heldOf(best, bestSite);
+}
+
+void PictureBuilder::radialBand(float low, float high) {
+    // Beyond this distance from its apex no fragment of an edge is shallower than `high`.
+    const double within = std::min(static_cast<double>(high), 1.0) * 2.0 * reach + 2.0;
+    wanted.assign(sites.size(), 0);
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        const double x = apexX[site];
+        const double y = apexY[site];
+        wanted[site] = blockMaximum(x - within, y - within, x + within, y + within) >= low;
+    }
+    // The threads share the sites out in small runs; each fragment is offered
+    // to its pixel by itself, which keeps the lesser.
+    constexpr std::size_t kRun = 16;
+    onThreads(kThreads, [&](int thread) {
+        std::vector<OutlineDepthEdge> edges;
+        for (std::size_t start = thread * kRun; start < sites.size(); start += kThreads * kRun) {
+            for (std::size_t site = start; site < std::min(sites.size(), start + kRun); ++site) {
+                if (!wanted[site]) {
+                    continue;
+                }
+                const OutlineDepthEdge* siteEdgesFrom = nullptr;
+                std::size_t count = 0;
+                if (edgesKept) {
+                    siteEdgesFrom = &keptEdges[site * 2 * kConeSlices];
+                    count = 2 * kConeSlices;
+                } else {
+                    edges.clear();
+                    siteEdges(site, false, edges);
+                    siteEdgesFrom = edges.data();
+                    count = edges.size();
+                }
+                for (std::size_t index = 0; index < count; ++index) {
+                    if (siteEdgesFrom[index].site >= 0) {
+                        walk(siteEdgesFrom[index], low, high);
+                    }
+                }
+            }
+        }
+    });
+}
+
+// The fragments of the edge whose depth lies in [low, high), against what
+// the picture holds.
+void PictureBuilder::walk(const OutlineDepthEdge& edge, float low, float high) {
+    const RasterLine& line = edge.line;
+    std::int64_t first = line.first;
+    std::int64_t last = line.last;
+    // The pixels of the band, with one to spare at either end.
+    if (edge.depthPerPixel != 0.0) {
+        const double atLow = edge.majorFrom - 0.5 + (low - edge.depthFrom) / edge.depthPerPixel;
+        const double atHigh = edge.majorFrom - 0.5 + (high - edge.depthFrom) / edge.depthPerPixel;
+        const double from = std::floor(std::min(atLow, atHigh)) - 1.0;
+        const double to = std::ceil(std::max(atLow, atHigh)) + 1.0;
+        if (from > static_cast<double>(first)) {
+            first = from > static_cast<double>(last) ? last + 1 : static_cast<std::int64_t>(from);
+        }
+        if (to < static_cast<double>(last)) {
+            last = to < static_cast<double>(first) ? first - 1 : static_cast<std::int64_t>(to);
+        }
+    } else if (!(edge.depthFrom >= low && edge.depthFrom < high)) {
+        return;
+    }
+    // The part in the window.
+    first = std::max<std::int64_t>(first, 0);
+    last = std::min<std::int64_t>(last, (line.xMajor ? width : height) - 1);
+    if (last < first) {
+        return;
+    }
+    // In stretches, each skipped where the picture holds nothing deeper.
+    constexpr std::int64_t kStretch = 16;
+    const std::int64_t minorSize = line.xMajor ? height : width;
+    const bool xMajor = line.xMajor;
+    RasterLineWalk step(line, first);
+    for (std::int64_t from = first; from <= last; from += kStretch) {
+        const std::int64_t to = std::min(last, from + kStretch - 1);
+        const double depthFrom = edge.depthAt(from);
+        const double depthTo = edge.depthAt(to);
+        const std::int64_t minorFrom = step.minor();
+        // The minor coordinate changes by at most one a pixel.
+        const double minorLow = static_cast<double>(minorFrom - (to - from));
+        const double minorHigh = static_cast<double>(minorFrom + (to - from));
+        const float bound = xMajor ? blockMaximum(static_cast<double>(from), minorLow,
+                                                  static_cast<double>(to), minorHigh)
+                                   : blockMaximum(minorLow, static_cast<double>(from), minorHigh,
+                                                  static_cast<double>(to));
+        if (!(bound >= low) || !(bound >= clampedDepth(std::min(depthFrom, depthTo)))) {
+            for (std::int64_t major = from; major <= to; ++major) {
+                step.next();
+            }
+            continue;
+        }
+        for (std::int64_t major = from; major <= to; ++major, step.next()) {
+            const std::int64_t minor = step.minor();
+            if (minor < 0 || minor >= minorSize) {
+                continue;
+            }
+            const int x = static_cast<int>(xMajor ? major : minor);
+            const int y = static_cast<int>(xMajor ? minor : major);
+            const float at = clampedDepth(edge.depthAt(major));
+            if (at > tileMax[static_cast<std::size_t>(y >> kTileShift) * tilesX +
+                             (x >> kTileShift)] ||
+                at < low || at >= high) {
+                continue;
+            }
+            const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
+            const Held offered = heldOf(at, edge.site);
+            if (offered < __atomic_load_n(&held[pixel], __ATOMIC_RELAXED) && matters(pixel)) {
+                offer(held[pixel], offered);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+OutlinePicture::OutlinePicture() : workspace(std::make_unique<Workspace>()) {}
+
+OutlinePicture::~OutlinePicture() = default;
+
+void OutlinePicture::compute(const std::vector<OutlineSite>& sites, const OutlineView& view,
+                             float radius, int width, int height,
+                             const std::vector<std::uint8_t>& markerCovered) {
+    PictureBuilder(sites, view, radius, width, height, markerCovered, winner, depth, *workspace)
+        .build();
+}
+
+std::vector<std::uint8_t> markerCoveredPixels(const std::vector<OutlineSite>& sites,
+                                              const OutlineView& view, int width, int height) {
+    std::vector<std::uint8_t> covered(static_cast<std::size_t>(width) * height, 0);
+    const ConeOutlines outlines(view, 0.0f);
+    constexpr double kMargin = 1e-3;
+    for (const OutlineSite& site : sites) {
+        OutlinePoint centre;
+        if (!outlines.point(site.x, site.y, centre)) {
+            continue;
+        }
+        // Pixel centres well inside the 4 x 4 square about the point.
+        const int left = static_cast<int>(std::ceil(centre.x - 2.0 + kMargin - 0.5));
+        const int right = static_cast<int>(std::floor(centre.x + 2.0 - kMargin - 0.5));
+        const int top = static_cast<int>(std::ceil(centre.y - 2.0 + kMargin - 0.5));
+        const int bottom = static_cast<int>(std::floor(centre.y + 2.0 - kMargin - 0.5));
+        for (int y = std::max(top, 0); y <= std::min(bottom, height - 1); ++y) {
+            for (int x = std::max(left, 0); x <= std::min(right, width - 1); ++x) {
+                covered[static_cast<std::size_t>(y) * width + x] = 1;
+            }
+        }
+    }
+    return covered;
+}

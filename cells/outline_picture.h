@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "cells/cone_outline.h"
+
+// A site as the outlines need it: where its cone stands and its colour.
+struct OutlineSite {
+    float x;
+    float y;
+    std::uint32_t colour;  // red, green, blue, alpha bytes in memory order
+};
+
+// What the full cones draw in GL_LINE mode, worked out per pixel without
+// drawing every edge: at each pixel the edge fragment of least depth, the
+// cone drawn later where two tie, as the depth test leaves it. Radial edges
+// are found near their sites first; beyond, they are followed outward only
+// through pixels where they can still win; the rim edges (depth 0.5) only
+// where no radial edge reaches. The pixels that markers cover are skipped.
+class OutlinePicture {
+public:
+    OutlinePicture();
+    ~OutlinePicture();
+    OutlinePicture(const OutlinePicture&) = delete;
+    OutlinePicture& operator=(const OutlinePicture&) = delete;
+
+    // Works the picture out for the sites, in the order GL draws them
+    // (copies at one position dropped, as only the last one shows), for a
+    // buffer of width x height pixels, rows from the top. markerCovered,
+    // when not empty, flags the pixels that markers drawn afterwards cover
+    // for certain (same layout); nothing is worked out for them.
+    void compute(const std::vector<OutlineSite>& sites, const OutlineView& view, float radius,
+                 int width, int height, const std::vector<std::uint8_t>& markerCovered);
+
+    // Per pixel, rows from the top: the index of the site whose edge shows,
+    // or -1 for none.
+    const std::vector<std::int32_t>& winners() const { return winner; }
+    // The depth of what shows (2 where nothing does).
+    const std::vector<float>& depths() const { return depth; }
+
+    // The memory it works in, kept from one picture to the next: fresh
+    // memory costs a page fault per page on a virtual machine.
+    struct Workspace;
+
+private:
+    std::vector<std::int32_t> winner;
+    std::vector<float> depth;
+    std::unique_ptr<Workspace> workspace;
+};
+
+// The pixels (rows from the top) that 4 x 4 markers at the sites' positions
+// cover for certain under the view, where the GL point would be drawn.
+std::vector<std::uint8_t> markerCoveredPixels(const std::vector<OutlineSite>& sites,
+                                              const OutlineView& view, int width, int height);

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+
+// A one-pixel line as Mesa's software rasterizer (llvmpipe) draws it into a
+// window, as probing it showed: the ends are moved along the line by up to
+// half a pixel so that the first and last pixels follow the diamond-exit
+// rule, the ends are snapped to 1/256 pixel, and the pixels are those whose
+// centres lie in the band of height (x-major) or width (y-major) one pixel
+// about the snapped line, with the rasterizer's tie rules. Coordinates are
+// the rasterizer's: x to the right, y down from the top of the window.
+struct RasterLine {
+    bool xMajor = true;
+    // The major-axis pixels drawn, first <= last; none when last < first.
+    std::int64_t first = 0;
+    std::int64_t last = -1;
+    // The snapped line, major and minor coordinates in 1/256 pixel with the
+    // pixel centres on whole pixels, from the lower major end to the upper.
+    std::int64_t lowMajor = 0;
+    std::int64_t lowMinor = 0;
+    std::int64_t highMajor = 0;
+    std::int64_t highMinor = 0;
+    // Whether a pixel centre on the band's lower-minor edge is drawn (the
+    // other edge then takes none).
+    bool lowEdgeDrawn = false;
+
+    bool empty() const { return last < first; }
+    // The minor-axis pixel drawn at major-axis pixel `major`.
+    std::int64_t minorAt(std::int64_t major) const;
+};
+
+// The line the rasterizer draws from (fromX, fromY) to (toX, toY), given in
+// the floats it receives. The direction matters at the ends.
+RasterLine rasterLine(float fromX, float fromY, float toX, float toY);
+
+// Steps along a line's pixels from `major` on, one major-axis pixel at a
+// time towards higher major coordinates, without a division per pixel.
+class RasterLineWalk {
+public:
+    // Inline, so that the walk's state can live in registers.
+    RasterLineWalk(const RasterLine& line, std::int64_t major) {
+        const std::int64_t majorSpan = line.highMajor - line.lowMajor;
+        const std::int64_t minorSpan = line.highMinor - line.lowMinor;
+        divisor = majorSpan * 256;
+        const std::int64_t lowEdge = (line.lowMinor - 128) * majorSpan +
+                                     (major * 256 - line.lowMajor) * minorSpan -
+                                     (line.lowEdgeDrawn ? 1 : 0);
+        quotient = floorQuotient(lowEdge, divisor);
+        remainder = lowEdge - quotient * divisor;
+        ++quotient;
+        const std::int64_t step = minorSpan * 256;
+        stepQuotient = floorQuotient(step, divisor);
+        stepRemainder = step - stepQuotient * divisor;
+    }
+    std::int64_t minor() const { return quotient; }
+    void next() {
+        quotient += stepQuotient;
+        remainder += stepRemainder;
+        if (remainder >= divisor) {
+            remainder -= divisor;
+            ++quotient;
+        }
+    }
+
+private:
+    static std::int64_t floorQuotient(std::int64_t numerator, std::int64_t denominator) {
+        std::int64_t quotient = numerator / denominator;
+        if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) {
+            --quotient;
+        }
+        return quotient;
+    }
+
+    std::int64_t quotient = 0;
+    std::int64_t remainder = 0;
+    std::int64_t divisor = 1;
+    std::int64_t stepQuotient = 0;
+    std::int64_t stepRemainder = 0;
+};

@@ -1,0 +1,336 @@
+#include "drawing/outline_drawing.h"
+
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <new>
+
+#include "cells/large_arrays.h"
+#include "drawing/current_view.h"
+#include "sitemap/full_cones.h"
+#include "sitemap/height_map.h"
+
+namespace {
+
+std::uint32_t packedColour(unsigned char red, unsigned char green, unsigned char blue) {
+    const unsigned char bytes[4] = {red, green, blue, 255};
+    std::uint32_t packed = 0;
+    std::memcpy(&packed, bytes, sizeof packed);
+    return packed;
+}
+
+OutlineView currentOutlineView(int bufferHeight) {
+    OutlineView view{};
+    glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    view.bufferHeight = bufferHeight;
+    return view;
+}
+
+// The GL state the outlines assume besides the matrices and the viewport:
+// what keys c and v and the start-up leave.
+bool stateAsAssumed() {
+    GLint depthFunc = 0;
+    GLint cullFace = 0;
+    GLint frontFace = 0;
+    GLint modes[2] = {0, 0};
+    GLfloat lineWidth = 0.0f;
+    GLfloat depthRange[2] = {0.0f, 0.0f};
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    glGetIntegerv(GL_CULL_FACE_MODE, &cullFace);
+    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    glGetIntegerv(GL_POLYGON_MODE, modes);
+    glGetFloatv(GL_LINE_WIDTH, &lineWidth);
+    glGetFloatv(GL_DEPTH_RANGE, depthRange);
+    return glIsEnabled(GL_DEPTH_TEST) && depthFunc == GL_LEQUAL && glIsEnabled(GL_CULL_FACE) &&
+           cullFace == GL_BACK && frontFace == GL_CCW && modes[0] == GL_LINE && lineWidth == 1.0f &&
+           !glIsEnabled(GL_LINE_SMOOTH) && !glIsEnabled(GL_POLYGON_OFFSET_LINE) &&
+           depthRange[0] == 0.0f && depthRange[1] == 1.0f;
+}
+
+// Draws a few cones with the context itself and compares the pixels it
+// lights with the outlines'. The cones cross the viewport's edges, so that
+// the clipping is checked too.
+bool contextAgrees() {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int width = viewport[2];
+    const int height = viewport[3];
+    if (width < 16 || height < 16) {
+        return false;
+    }
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glScalef(1.1f, 1.1f, 1.0f);
+    glTranslatef(0.3f, -0.7f, 0.0f);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glPolygonMode(GL_FRONT, GL_LINE);
+    glLineWidth(1.0f);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3ub(255, 255, 255);
+    const float radius = static_cast<float>(std::min(width, height)) / 2.0f;
+    Site cones[3] = {{width * 0.3, height * 0.4, 255, 255, 255, &cones[1]},
+                     {width * 0.71 + 0.5, height * 0.62, 255, 255, 255, &cones[2]},
+                     {width * 0.5, height * 0.2 + 0.25, 255, 255, 255, nullptr}};
+    drawFullCones(cones, 3, static_cast<int>(radius));
+    std::vector<OutlineSite> sites;
+    for (const Site& cone : cones) {
+        sites.push_back(
+            {static_cast<float>(cone.x), static_cast<float>(cone.y), packedColour(255, 255, 255)});
+    }
+    OutlineView view{};
+    glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
+    std::copy(viewport, viewport + 4, view.viewport);
+    view.bufferHeight = viewport[1] + height;
+    const int bufferWidth = viewport[0] + width;
+    std::vector<unsigned char> lit(static_cast<std::size_t>(bufferWidth) * view.bufferHeight * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, bufferWidth, view.bufferHeight, GL_RGB, GL_UNSIGNED_BYTE, lit.data());
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+    OutlinePicture picture;
+    picture.compute(sites, view, static_cast<float>(static_cast<int>(radius)), bufferWidth,
+                    view.bufferHeight, {});
+    for (int row = 0; row < view.bufferHeight; ++row) {
+        for (int column = 0; column < bufferWidth; ++column) {
+            const bool reached =
+                picture.winners()[static_cast<std::size_t>(row) * bufferWidth + column] >= 0;
+            const std::size_t readRow = static_cast<std::size_t>(view.bufferHeight - 1 - row);
+            if (reached != (lit[(readRow * bufferWidth + column) * 3] != 0)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+OutlineDrawing::OutlineDrawing() : worker([this] { work(); }) {}
+
+OutlineDrawing::~OutlineDrawing() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    wake.notify_all();
+    worker.join();
+}
+
+bool OutlineDrawing::usable() {
+    if (!checked) {
+        const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        try {
+            agrees = renderer && std::strstr(renderer, "llvmpipe") && contextAgrees();
+        } catch (const std::bad_alloc&) {
+            // Checked again when the next picture starts.
+            std::cout << kOutOfMemory << std::endl;
+            return false;
+        }
+        checked = true;
+    }
+    return agrees && stateAsAssumed();
+}
+
+bool OutlineDrawing::start(const HeightMap& map, int radius, int bufferWidth, int bufferHeight) {
+    try {
+        makeRequest(map, radius, bufferWidth, bufferHeight);
+        return true;
+    } catch (const std::bad_alloc&) {
+        std::cout << kOutOfMemory << std::endl;
+        return false;
+    }
+}
+
+void OutlineDrawing::makeRequest(const HeightMap& map, int radius, int bufferWidth,
+                                 int bufferHeight) {
+    Request next;
+    next.view = currentOutlineView(bufferHeight);
+    next.radius = static_cast<float>(radius);
+    next.width = bufferWidth;
+    next.height = bufferHeight;
+    for (const Site* site = map.sites; site; site = site->next) {
+        next.sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y),
+                              packedColour(site->r, site->g, site->b)});
+    }
+    const SiteListIdentity identity = SiteListIdentity::of(map);
+    if (identity != markersFor) {
+        markerPoints = sortedMarkerPoints(map.sites);
+        markersFor = identity;
+    }
+    markerRadius = radius;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        request = std::move(next);
+        pending = true;
+        ++requested;
+    }
+    wake.notify_all();
+}
+
+bool OutlineDrawing::finished() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return done == requested;
+}
+
+bool OutlineDrawing::worked() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return made;
+}
+
+void OutlineDrawing::wait() {
+    std::unique_lock<std::mutex> lock(mutex);
+    wake.wait(lock, [this] { return done == requested; });
+}
+
+bool OutlineDrawing::waitFor(double milliseconds) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return wake.wait_for(lock, std::chrono::duration<double, std::milli>(milliseconds),
+                         [this] { return done == requested; });
+}
+
+double OutlineDrawing::lastComputeMilliseconds() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return computeMs;
+}
+
+void OutlineDrawing::paint(OutlinePicture& picture, const Request& job, int width, int height,
+                           std::vector<std::uint8_t>& painted) {
+    picture.compute(job.sites, job.view, job.radius, width, height,
+                    markerCoveredPixels(job.sites, job.view, width, height));
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    reserveLarge(painted, pixels * 4);
+    painted.assign(pixels * 4, 0);
+    const std::vector<std::int32_t>& winners = picture.winners();
+    for (int row = 0; row < height; ++row) {
+        // GL's rows run from the bottom.
+        std::uint8_t* out = &painted[static_cast<std::size_t>(height - 1 - row) * width * 4];
+        const std::int32_t* in = &winners[static_cast<std::size_t>(row) * width];
+        for (int column = 0; column < width; ++column) {
+            if (in[column] >= 0) {
+                std::memcpy(out + column * 4,
+                            &job.sites[static_cast<std::size_t>(in[column])].colour, 4);
+            }
+        }
+    }
+}
+
+void OutlineDrawing::work() {
+    OutlinePicture picture;
+    std::vector<std::uint8_t> painted;
+    for (;;) {
+        Request job;
+        std::uint64_t number = 0;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            wake.wait(lock, [this] { return pending || stopping; });
+            if (stopping) {
+                return;
+            }
+            job = std::move(request);
+            pending = false;
+            number = requested;
+        }
+        const auto begin = std::chrono::steady_clock::now();
+        const int width = std::max(job.width, 0);
+        const int height = std::max(job.height, 0);
+        // An exception must not leave the thread: that would end the program.
+        bool worked = true;
+        try {
+            paint(picture, job, width, height, painted);
+        } catch (const std::exception&) {
+            std::vector<std::uint8_t>().swap(painted);
+            worked = false;
+        }
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                .count();
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            image.swap(painted);
+            imageWidth = worked ? width : 0;
+            imageHeight = worked ? height : 0;
+            made = worked;
+            done = number;
+            computeMs = ms;
+        }
+        wake.notify_all();
+    }
+}
+
+void OutlineDrawing::draw() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (imageWidth > 0 && imageHeight > 0) {
+            glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
+            glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+            glDisable(GL_DEPTH_TEST);
+            glDisable(GL_BLEND);
+            // Pixels no edge reaches keep what the buffer holds.
+            glEnable(GL_ALPHA_TEST);
+            glAlphaFunc(GL_GREATER, 0.0f);
+            glPixelZoom(1.0f, 1.0f);
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+            glWindowPos2i(0, 0);
+            glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.data());
+            glPopClientAttrib();
+            glPopAttrib();
+        }
+    }
+    drawMarkers();
+}
+
+void OutlineDrawing::drawMarkers() {
+    if (markerPoints.empty()) {
+        return;
+    }
+    WindowToRaster mapping;
+    const bool inverse = currentWindowToRaster(markerRadius, mapping);
+    MarkerView view;
+    const std::vector<MarkerPoint>* points = &markerPoints;
+    if (inverse && mapping.toWindow[1] == 0.0f && mapping.toWindow[2] == 0.0f) {
+        view.scaleX = mapping.toWindow[0];
+        view.offsetX = mapping.windowOrigin[0];
+        view.scaleY = mapping.toWindow[3];
+        view.offsetY = mapping.windowOrigin[1];
+        glGetIntegerv(GL_VIEWPORT, view.viewport);
+        thinMarkers(markerPoints, view, thinnedMarkers);
+        points = &thinnedMarkers;
+    }
+    GLint savedDepthFunc = GL_LEQUAL;
+    glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
+    GLint savedArrayBuffer = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &savedArrayBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glDepthFunc(GL_ALWAYS);
+    glColor3ub(255, 0, 0);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), points->data());
+    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(points->size()));
+    glPopClientAttrib();
+    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
+    glDepthFunc(static_cast<GLenum>(savedDepthFunc));
+}

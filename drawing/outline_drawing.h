@@ -1,0 +1,95 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "cells/marker_thinning.h"
+#include "cells/outline_picture.h"
+#include "cells/site_list_identity.h"
+
+class HeightMap;
+
+// The full cones' picture in GL_LINE mode without drawing their edges: the
+// edge fragment that shows at each pixel is worked out on the processor
+// (OutlinePicture), off the GL thread, and put into the draw buffer in one
+// go, the markers drawn over it as drawSiteMarkers draws them. It follows
+// the line rule of Mesa's software rasterizer, so it is used only where a
+// few cones drawn by the context itself come out as it predicts.
+class OutlineDrawing {
+public:
+    OutlineDrawing();
+    ~OutlineDrawing();
+    OutlineDrawing(const OutlineDrawing&) = delete;
+    OutlineDrawing& operator=(const OutlineDrawing&) = delete;
+
+    // The line that says memory ran out for a picture.
+    static constexpr const char* kOutOfMemory =
+        "Could not allocate memory for the wire-frame picture, drawing the full cones";
+
+    // Whether the context draws the cones' outlines as the outlines predict,
+    // and its state is the one they assume (depth test LEQUAL, back faces
+    // culled, one-pixel lines, the default depth range). The check of the
+    // context draws into the current draw buffer, once.
+    bool usable();
+
+    // Starts working out the picture of the map's sites as cones of the
+    // radius under the current matrices and viewport, in a window buffer of
+    // the given size. A picture started before is finished first, then this
+    // one follows; only the last one started counts. False, after one line,
+    // where memory ran out for the request.
+    bool start(const HeightMap& map, int radius, int bufferWidth, int bufferHeight);
+    // Whether the picture last started is worked out; wait() waits for it.
+    bool finished();
+    // Whether the picture last worked out was made; false where memory ran out.
+    bool worked();
+    void wait();
+    // Waits at most `milliseconds` for it; whether it is worked out.
+    bool waitFor(double milliseconds);
+    // Draws the picture last started into the current draw buffer (only the
+    // pixels an edge reaches; the rest keeps the colour it has), then every
+    // site's marker over it under the current matrices. It must be finished.
+    void draw();
+    // What working the last picture out cost, in milliseconds.
+    double lastComputeMilliseconds();
+
+private:
+    struct Request {
+        std::vector<OutlineSite> sites;
+        OutlineView view;
+        float radius;
+        int width;
+        int height;
+    };
+    void makeRequest(const HeightMap& map, int radius, int bufferWidth, int bufferHeight);
+    void work();
+    // The picture of the job into `painted`, RGBA, bottom row first.
+    static void paint(OutlinePicture& picture, const Request& job, int width, int height,
+                      std::vector<std::uint8_t>& painted);
+    void drawMarkers();
+
+    bool checked = false;
+    bool agrees = false;
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopping = false;
+    bool pending = false;
+    Request request;
+    std::uint64_t requested = 0;      // requests made
+    std::uint64_t done = 0;           // the request whose picture `image` holds
+    std::vector<std::uint8_t> image;  // RGBA, bottom row first; alpha 0 where no edge shows
+    int imageWidth = 0;
+    int imageHeight = 0;
+    double computeMs = 0.0;
+    bool made = true;
+    std::thread worker;
+
+    // The markers of the last start, sorted, and those of them the view needs.
+    SiteListIdentity markersFor;
+    std::vector<MarkerPoint> markerPoints;
+    std::vector<MarkerPoint> thinnedMarkers;
+    int markerRadius = 0;
+};

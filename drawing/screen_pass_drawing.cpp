@@ -1,0 +1,548 @@
+#define GL_GLEXT_PROTOTYPES
+#include "drawing/screen_pass_drawing.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cells/cell_extents.h"
+#include "cells/large_arrays.h"
+#include "cells/lattice_cells.h"
+#include "cells/lattice_sites.h"
+#include "cells/site_candidates.h"
+#include "cells/thread_sharing.h"
+#include "drawing/current_view.h"
+#include "drawing/shader_building.h"
+#include "sitemap/memory_room.h"
+
+namespace {
+
+const char* const kVertexShader = R"(
+#version 430 compatibility
+void main() {
+    gl_Position = gl_Vertex;
+}
+)";
+
+// Behind the markers, which are drawn first then, the fragments that a marker
+// covers fail an early depth test and are never worked out. The cells' depth
+// goes unwritten (the depth mask is off), as nothing drawn later needs it: an
+// early test would otherwise write the quad's own depth, even where the pass
+// then discards the fragment.
+std::string fragmentShader(bool behindMarkers) {
+    return std::string("#version 430 compatibility\n") +
+           (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
+           facetDistanceFunction() + R"(
+layout(std430, binding = 0) readonly buffer Sites { uvec4 sites[]; };
+layout(std430, binding = 1) readonly buffer Nodes { uvec2 nodes[]; };
+layout(std430, binding = 2) readonly buffer Candidates { uint candidates[]; };
+uniform mat2 windowToRaster;
+uniform vec2 rasterOrigin;
+uniform vec2 depthAtDistance;
+uniform vec2 gridOrigin;
+uniform float cellSize;
+uniform ivec2 gridSize;
+uniform float radius;
+uniform float rimBand;
+
+void main() {
+    vec2 point = windowToRaster * gl_FragCoord.xy + rasterOrigin;
+    vec2 cell = (point - gridOrigin) / cellSize;
+    if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
+        discard;
+    }
+    ivec2 column = ivec2(cell);
+    vec2 inside = cell - vec2(column);
+    uvec2 node = nodes[column.y * gridSize.x + column.x];
+    while (node.y == 0xFFFFFFFFu) {
+        inside *= 2.0;
+        ivec2 quarter = ivec2(greaterThanEqual(inside, vec2(1.0)));
+        inside -= vec2(quarter);
+        node = nodes[node.x + uint(quarter.x + 2 * quarter.y)];
+    }
+    float nearest = radius + 1.0;
+    uint winner = 0u;
+    for (uint index = node.x; index < node.x + node.y; ++index) {
+        uint site = candidates[index];
+        float distance = facetDistance(point - uintBitsToFloat(sites[site].xy));
+        if (distance < nearest) {
+            nearest = distance;
+            winner = site;
+        }
+    }
+    // The rim strips draw the band.
+    if (nearest > radius - rimBand) {
+        discard;
+    }
+    gl_FragColor = unpackUnorm4x8(sites[winner].z);
+#ifndef BEHIND_MARKERS
+    gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
+#endif
+}
+)";
+}
+
+// Where every site stands on an integer point, each cell holds up to two
+// candidates itself, points and colours, or where its longer list starts:
+// most pixels read one record. Over the sites' box the cells are cellSize
+// unit squares wide, beyond it far cells kFarCellScale times that.
+std::string latticeFragmentShader(bool behindMarkers) {
+    return std::string("#version 430 compatibility\n") +
+           (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
+           "const int kFarCellScale = " + std::to_string(kFarCellScale) + ";\n" +
+           facetDistanceFunction() + R"(
+layout(std430, binding = 0) readonly buffer InnerCells { uvec4 innerCells[]; };
+layout(std430, binding = 1) readonly buffer FarCells { uvec4 farCells[]; };
+layout(std430, binding = 2) readonly buffer More { uvec2 more[]; };
+uniform mat2 windowToRaster;
+uniform vec2 rasterOrigin;
+uniform vec2 depthAtDistance;
+uniform vec2 gridOrigin;
+uniform ivec2 gridSize;
+uniform ivec4 inner;
+uniform int cellSize;
+uniform float radius;
+uniform float rimBand;
+
+float nearest;
+uint colour;
+
+void offer(vec2 point, uvec2 candidate) {
+    vec2 site = gridOrigin + vec2(0.5) + vec2(float(candidate.x & 0xFFFFu), float(candidate.x >> 16));
+    float distance = facetDistance(point - site);
+    if (distance < nearest) {
+        nearest = distance;
+        colour = candidate.y;
+    }
+}
+
+void main() {
+    vec2 point = windowToRaster * gl_FragCoord.xy + rasterOrigin;
+    vec2 cell = point - gridOrigin;
+    if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
+        discard;
+    }
+    ivec2 unit = ivec2(cell);
+    uvec4 record;
+    if (all(greaterThanEqual(unit, inner.xy)) && all(lessThan(unit, inner.zw))) {
+        unit = (unit - inner.xy) / cellSize;
+        record = innerCells[unit.y * ((inner.z - inner.x) / cellSize) + unit.x];
+    } else {
+        int farCellSize = kFarCellScale * cellSize;
+        unit /= farCellSize;
+        record = farCells[unit.y * (gridSize.x / farCellSize) + unit.x];
+    }
+    uint count = record.y >> 24;
+    nearest = radius + 1.0;
+    if (count <= 2u) {
+        offer(point, record.xy);
+        if (count == 2u) {
+            offer(point, record.zw);
+        }
+    } else {
+        for (uint index = record.x; index < record.x + count; ++index) {
+            offer(point, more[index]);
+        }
+    }
+    // The rim strips draw the band; empty cells lie beyond every cone.
+    if (count == 0u || nearest > radius - rimBand) {
+        discard;
+    }
+    gl_FragColor = unpackUnorm4x8((colour & 0xFFFFFFu) | 0xFF000000u);
+#ifndef BEHIND_MARKERS
+    gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
+#endif
+}
+)";
+}
+
+// The cone's rim vertices as GLUT works them out: the angle in 32-bit
+// floats, its sine and cosine in 64 bits, rounded, times the radius.
+std::vector<float> rimOffsets(int radius) {
+    std::vector<float> offsets;
+    const float step = 2.0f * static_cast<float>(3.14159265358979323846) / kConeSlices;
+    for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+        const double angle = step * static_cast<float>(vertex);
+        offsets.push_back(static_cast<float>(std::cos(angle)) * static_cast<float>(radius));
+        offsets.push_back(static_cast<float>(std::sin(angle)) * static_cast<float>(radius));
+    }
+    return offsets;
+}
+
+bool versionAtLeast(GLenum name, int major, int minor) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    int haveMajor = 0;
+    int haveMinor = 0;
+    if (!text || std::sscanf(text, "%d.%d", &haveMajor, &haveMinor) != 2) {
+        return false;
+    }
+    // GLSL writes 4.30 where GL writes 4.3.
+    while (haveMinor >= 10) {
+        haveMinor /= 10;
+    }
+    return haveMajor > major || (haveMajor == major && haveMinor >= minor);
+}
+
+// GL keeps a copy, which must leave the headroom free too.
+template <typename Item>
+void upload(GLuint buffer, const std::vector<Item>& items) {
+    // An empty buffer cannot be bound for the shader.
+    const Item none{};
+    const Item* data = items.empty() ? &none : items.data();
+    const std::size_t bytes = std::max<std::size_t>(items.size(), 1) * sizeof(Item);
+    if (!roomFor(bytes)) {
+        throw std::bad_alloc();
+    }
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffer);
+    glBufferData(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STATIC_DRAW);
+    void* mapped = glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
+                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+    if (!mapped) {
+        glBufferData(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(bytes), data,
+                     GL_STATIC_DRAW);
+        return;
+    }
+    // A software renderer keeps buffers in ordinary memory, where tens of
+    // megabytes cost thousands of page faults; elsewhere the advice is ignored.
+    adviseHugePages(mapped, bytes);
+    std::memcpy(mapped, data, bytes);
+    glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+}
+
+// The shader storage buffer binding of the caller, kept also where memory
+// runs out on the way.
+class StorageBufferBindingKept {
+public:
+    StorageBufferBindingKept() { glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &saved); }
+    ~StorageBufferBindingKept() {
+        glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(saved));
+    }
+    StorageBufferBindingKept(const StorageBufferBindingKept&) = delete;
+    StorageBufferBindingKept& operator=(const StorageBufferBindingKept&) = delete;
+
+private:
+    GLint saved = 0;
+};
+
+// Drains GL's errors; true if one was a buffer GL could not make room for.
+bool glRanOutOfMemory() {
+    bool outOfMemory = false;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+        outOfMemory = outOfMemory || error == GL_OUT_OF_MEMORY;
+    }
+    return outOfMemory;
+}
+
+// The view as the marker thinning needs it; false where it turns or shears
+// the raster.
+bool axisAlignedView(const WindowToRaster& mapping, MarkerView& view) {
+    if (mapping.toWindow[1] != 0.0f || mapping.toWindow[2] != 0.0f) {
+        return false;
+    }
+    view.scaleX = mapping.toWindow[0];
+    view.offsetX = mapping.windowOrigin[0];
+    view.scaleY = mapping.toWindow[3];
+    view.offsetY = mapping.windowOrigin[1];
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    return true;
+}
+
+}  // namespace
+
+ScreenPassDrawing::~ScreenPassDrawing() {
+    for (const unsigned int linked : programs) {
+        if (linked != 0) {
+            glDeleteProgram(linked);
+        }
+    }
+    if (buffers[0] != 0) {
+        glDeleteBuffers(5, buffers);
+    }
+}
+
+bool ScreenPassDrawing::available() {
+    if (!triedCompile) {
+        triedCompile = true;
+        if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
+            programs[0] = linkProgram(kVertexShader, fragmentShader(false).c_str());
+            programs[1] = linkProgram(kVertexShader, fragmentShader(true).c_str());
+            programs[2] = linkProgram(kVertexShader, latticeFragmentShader(false).c_str());
+            programs[3] = linkProgram(kVertexShader, latticeFragmentShader(true).c_str());
+        }
+    }
+    return std::all_of(std::begin(programs), std::end(programs),
+                       [](unsigned int linked) { return linked != 0; });
+}
+
+void ScreenPassDrawing::update(const HeightMap& map, int radius) {
+    const SiteListIdentity identity = SiteListIdentity::of(map);
+    if (built && identity == builtFor && radius == builtRadius) {
+        return;
+    }
+    // Until the rebuild is through, nothing of it may be drawn: memory can
+    // run out on the way.
+    built = false;
+    const auto start = std::chrono::steady_clock::now();
+    const StorageBufferBindingKept bindingKept;
+    if (buffers[0] == 0) {
+        glGenBuffers(5, buffers);
+    }
+    // The marker points are sorted beside the candidates' first, serial,
+    // steps.
+    onThreads(2, [&](int share) {
+        if (share == 0) {
+            onLattice = computeLatticeCandidates(map.sites, radius, kThreads, lattice);
+        } else {
+            markerPoints = sortedMarkerPoints(map.sites);
+        }
+    });
+    // The thinning then finds room for every frame's markers.
+    reserveLarge(thinnedMarkers, markerPoints.size());
+    rimStrips.clear();
+    if (onLattice) {
+        upload(buffers[0], lattice.innerCells);
+        upload(buffers[1], lattice.farCells);
+        upload(buffers[2], lattice.more);
+        // The markers of views that turn the raster are drawn from the sorted points.
+        upload(buffers[4], markerPoints);
+        gridOrigin[0] = static_cast<float>(lattice.originX) - 0.5f;
+        gridOrigin[1] = static_cast<float>(lattice.originY) - 0.5f;
+        gridSize[0] = lattice.columns;
+        gridSize[1] = lattice.rows;
+        innerCells[0] = lattice.innerLeft;
+        innerCells[1] = lattice.innerBottom;
+        innerCells[2] = lattice.innerRight;
+        innerCells[3] = lattice.innerTop;
+        latticeCellSize = lattice.cellSize;
+        markerBuffer = buffers[4];
+        markerStride = sizeof(MarkerPoint);
+        markerCount = static_cast<int>(markerPoints.size());
+        for (const LatticeRimSite& rim : lattice.rimSites) {
+            rimStrips.push_back({rim.x, rim.y, rim.colour, rim.facets});
+        }
+    } else {
+        const SiteCandidates grid = computeSiteCandidates(map.sites, radius, kThreads);
+        upload(buffers[0], grid.sites);
+        upload(buffers[1], grid.nodes);
+        upload(buffers[2], grid.candidates);
+        gridOrigin[0] = static_cast<float>(grid.originX);
+        gridOrigin[1] = static_cast<float>(grid.originY);
+        cellSize = static_cast<float>(grid.cellSize);
+        gridSize[0] = grid.columns;
+        gridSize[1] = grid.rows;
+        markerBuffer = buffers[0];
+        markerStride = sizeof(CandidateSite);
+        markerCount = static_cast<int>(grid.sites.size());
+        for (const RimSite& rim : grid.rimSites) {
+            const CandidateSite& site = grid.sites[rim.site];
+            rimStrips.push_back({site.x, site.y, site.colour, rim.facets});
+        }
+    }
+    if (glRanOutOfMemory()) {
+        throw std::bad_alloc();
+    }
+    built = true;
+    builtFor = identity;
+    builtRadius = radius;
+    rebuildMilliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
+    WindowToRaster mapping;
+    if (!available() || !currentWindowToRaster(radius, mapping)) {
+        return false;
+    }
+    update(map, radius);
+    if (gridSize[0] == 0) {
+        return true;
+    }
+    // Where no rim strip reaches into the window, the markers go first and
+    // spare the pass every pixel they cover: most of the window where the
+    // sites are dense.
+    if (markSites && !rimStripsInWindow(mapping, radius)) {
+        drawMarkers(mapping);
+        drawCells(mapping, radius, true);
+        return true;
+    }
+    drawCells(mapping, radius, false);
+    drawRimStrips(radius);
+    if (markSites) {
+        drawMarkers(mapping);
+    }
+    return true;
+}
+
+void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, bool behindMarkers) {
+    GLint savedProgram = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &savedProgram);
+    GLint savedBindings[3] = {0, 0, 0};
+    for (GLuint index = 0; index < 3; ++index) {
+        glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &savedBindings[index]);
+    }
+    GLint savedBuffer = 0;
+    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
+    glPushAttrib(GL_DEPTH_BUFFER_BIT);
+    if (behindMarkers) {
+        // The markers' depth is 0.5, the cleared depth 1; the quad's lies between.
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LESS);
+        glDepthMask(GL_FALSE);
+    }
+
+    const GLuint program = programs[(onLattice ? 2 : 0) + (behindMarkers ? 1 : 0)];
+    glUseProgram(program);
+    glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
+                       mapping.matrix);
+    glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
+    glUniform2fv(glGetUniformLocation(program, "depthAtDistance"), 1, mapping.depthAtDistance);
+    glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
+    if (onLattice) {
+        glUniform4iv(glGetUniformLocation(program, "inner"), 1, innerCells);
+        glUniform1i(glGetUniformLocation(program, "cellSize"), latticeCellSize);
+    } else {
+        glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
+    }
+    glUniform2iv(glGetUniformLocation(program, "gridSize"), 1, gridSize);
+    glUniform1f(glGetUniformLocation(program, "radius"), static_cast<float>(radius));
+    glUniform1f(glGetUniformLocation(program, "rimBand"), static_cast<float>(kRimBand));
+    for (GLuint index = 0; index < 3; ++index) {
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index, buffers[index]);
+    }
+    // Counter-clockwise in normalized device coordinates, so that neither
+    // culling nor a mirroring view drops it.
+    glBegin(GL_QUADS);
+    glVertex3f(-1.0f, -1.0f, 0.5f);
+    glVertex3f(1.0f, -1.0f, 0.5f);
+    glVertex3f(1.0f, 1.0f, 0.5f);
+    glVertex3f(-1.0f, 1.0f, 0.5f);
+    glEnd();
+
+    glPopAttrib();
+    for (GLuint index = 0; index < 3; ++index) {
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index,
+                         static_cast<GLuint>(savedBindings[index]));
+    }
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
+    glUseProgram(static_cast<GLuint>(savedProgram));
+}
+
+// Whether a rim strip's facet may cover a pixel of the viewport: its bounding
+// box in the raster plane against the viewport's, with a pixel to spare.
+bool ScreenPassDrawing::rimStripsInWindow(const WindowToRaster& mapping, int radius) const {
+    if (rimStrips.empty()) {
+        return false;
+    }
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    float low[2] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
+    float high[2] = {std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
+    for (int corner = 0; corner < 4; ++corner) {
+        const float windowX = static_cast<float>(viewport[0] + (corner & 1) * viewport[2]);
+        const float windowY = static_cast<float>(viewport[1] + (corner >> 1) * viewport[3]);
+        for (int axis = 0; axis < 2; ++axis) {
+            const float raster = mapping.matrix[axis] * windowX +
+                                 mapping.matrix[2 + axis] * windowY + mapping.origin[axis];
+            low[axis] = std::min(low[axis], raster);
+            high[axis] = std::max(high[axis], raster);
+        }
+    }
+    const float spare = 1.0f + std::fabs(mapping.matrix[0]) + std::fabs(mapping.matrix[1]) +
+                        std::fabs(mapping.matrix[2]) + std::fabs(mapping.matrix[3]);
+    const std::vector<float> rim = rimOffsets(radius);
+    for (const RimStrip& strip : rimStrips) {
+        for (int facet = 0; facet < kConeSlices; ++facet) {
+            if ((strip.facets >> facet & 1u) == 0) {
+                continue;
+            }
+            const int next = (facet + 1) % kConeSlices;
+            // The strip's inner corners lie within the spare of its rim ones.
+            const float facetLow[2] = {
+                strip.x + std::min(rim[2 * facet], rim[2 * next]) - spare,
+                strip.y + std::min(rim[2 * facet + 1], rim[2 * next + 1]) - spare};
+            const float facetHigh[2] = {
+                strip.x + std::max(rim[2 * facet], rim[2 * next]) + spare,
+                strip.y + std::max(rim[2 * facet + 1], rim[2 * next + 1]) + spare};
+            if (facetLow[0] <= high[0] && facetHigh[0] >= low[0] && facetLow[1] <= high[1] &&
+                facetHigh[1] >= low[1]) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
+    if (markerCount == 0) {
+        return;
+    }
+    GLint savedDepthFunc = GL_LEQUAL;
+    glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
+    GLint savedArrayBuffer = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &savedArrayBuffer);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glDepthFunc(GL_ALWAYS);
+    glColor3ub(255, 0, 0);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    MarkerView view;
+    if (axisAlignedView(mapping, view)) {
+        // Worked out again for every frame: a few milliseconds at a million
+        // sites, and a changed frame has a new view or new sites.
+        thinMarkers(markerPoints, view, thinnedMarkers);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[3]);
+        glBufferData(GL_ARRAY_BUFFER,
+                     static_cast<GLsizeiptr>(thinnedMarkers.size() * sizeof(MarkerPoint)),
+                     thinnedMarkers.data(), GL_STREAM_DRAW);
+        glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), nullptr);
+        glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinnedMarkers.size()));
+    } else {
+        glBindBuffer(GL_ARRAY_BUFFER, markerBuffer);
+        glVertexPointer(2, GL_FLOAT, markerStride, nullptr);
+        glDrawArrays(GL_POINTS, 0, markerCount);
+    }
+    glPopClientAttrib();
+    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
+    glDepthFunc(static_cast<GLenum>(savedDepthFunc));
+}
+
+// Each strip runs along one facet of a cone's rim, with the very vertices the
+// full cone has there, so that the rasterizer rounds its outer edge alike.
+void ScreenPassDrawing::drawRimStrips(int radius) {
+    if (rimStrips.empty() || !rimDepth.use(radius)) {
+        return;
+    }
+    GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glGetFloatv(GL_CURRENT_COLOR, savedColour);
+    const std::vector<float> rim = rimOffsets(radius);
+    const float inner = static_cast<float>((radius - kRimStrip) / radius);
+    for (const RimStrip& strip : rimStrips) {
+        glPushMatrix();
+        glTranslatef(strip.x, strip.y, 0.0f);
+        glColor4ubv(reinterpret_cast<const GLubyte*>(&strip.colour));
+        glTexCoord2f(strip.x, strip.y);
+        glBegin(GL_QUADS);
+        for (int facet = 0; facet < kConeSlices; ++facet) {
+            if ((strip.facets >> facet & 1u) == 0) {
+                continue;
+            }
+            const int next = (facet + 1) % kConeSlices;
+            glVertex2f(rim[2 * facet], rim[2 * facet + 1]);
+            glVertex2f(rim[2 * next], rim[2 * next + 1]);
+            glVertex2f(inner * rim[2 * next], inner * rim[2 * next + 1]);
+            glVertex2f(inner * rim[2 * facet], inner * rim[2 * facet + 1]);
+        }
+        glEnd();
+        glPopMatrix();
+    }
+    rimDepth.release();
+    glColor4fv(savedColour);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "cells/lattice_cells.h"
+#include "cells/marker_thinning.h"
+#include "cells/site_list_identity.h"
+#include "drawing/cone_depth_program.h"
+
+class HeightMap;
+struct WindowToRaster;
+
+// Draws the cells of the full cones with one window-sized quad: each pixel
+// looks its raster point up in the site candidates and takes the nearest of
+// the few listed there, with that cone's colour and depth. The cost follows
+// the pixels, not the sites. Right at the rims, strips of the cones draw.
+// Needs GL 4.3 and GLSL 4.30 (storage buffers).
+class ScreenPassDrawing {
+public:
+    ScreenPassDrawing() = default;
+    ~ScreenPassDrawing();
+    ScreenPassDrawing(const ScreenPassDrawing&) = delete;
+    ScreenPassDrawing& operator=(const ScreenPassDrawing&) = delete;
+
+    // Whether the context can run the pass; compiles it on the first call.
+    bool available();
+    // Works the candidates out and uploads them when the sites or the
+    // radius differ from the last time. Needs the GL context. Throws
+    // std::bad_alloc when memory (or GL's) runs out; draw then rebuilds.
+    void update(const HeightMap& map, int radius);
+    // update, then the cells and, when markSites is set, every site's red
+    // marker over them, under the current matrices; the colours are those
+    // the full cones and drawSiteMarkers leave. Leaves the GL state as it
+    // found it but the current colour. False, drawing nothing, where the
+    // context cannot run the pass or the view shows no area.
+    bool draw(const HeightMap& map, int radius, bool markSites);
+
+    // What the last rebuild cost (candidates and upload) in milliseconds.
+    double lastRebuildMilliseconds() const { return rebuildMilliseconds; }
+
+private:
+    void drawCells(const WindowToRaster& mapping, int radius, bool behindMarkers);
+    void drawRimStrips(int radius);
+    bool rimStripsInWindow(const WindowToRaster& mapping, int radius) const;
+    // From uploaded positions: far cheaper than one call per site, and where
+    // markers crowd, only those that add pixels.
+    void drawMarkers(const WindowToRaster& mapping);
+
+    struct RimStrip {
+        float x;
+        float y;
+        std::uint32_t colour;
+        std::uint32_t facets;
+    };
+
+    // The candidates are worked out on both cores.
+    static constexpr int kThreads = 2;
+
+    bool triedCompile = false;
+    // Over nothing and behind the markers, for the general candidate tree
+    // and for sites on integer points.
+    unsigned int programs[4] = {0, 0, 0, 0};
+    // Sites, nodes and candidates of the general tree (the lattice's unit
+    // cells, far cells and longer lists), thinned markers, the lattice's
+    // marker points.
+    unsigned int buffers[5] = {0, 0, 0, 0, 0};
+    bool onLattice = false;
+    bool built = false;
+    SiteListIdentity builtFor;
+    int builtRadius = 0;
+    double rebuildMilliseconds = 0.0;
+    float gridOrigin[2] = {0.0f, 0.0f};
+    float cellSize = 1.0f;
+    int gridSize[2] = {0, 0};
+    // The lattice's unit cells: left, bottom, right and top (one past).
+    int innerCells[4] = {0, 0, 0, 0};
+    int latticeCellSize = 1;
+    // The buffer of marker positions for views that turn the raster.
+    unsigned int markerBuffer = 0;
+    int markerCount = 0;
+    int markerStride = 0;
+    std::vector<RimStrip> rimStrips;
+    // Kept between updates, so that its arrays' memory is used again.
+    LatticeCandidates lattice;
+    std::vector<MarkerPoint> markerPoints;
+    std::vector<MarkerPoint> thinnedMarkers;
+    ConeDepthProgram rimDepth;
+};
