@@ -3,10 +3,12 @@
 #include "app/callbacks.h"
 #include "app/globals.h"
 #include "app/window.h"
+#include "cells/large_arrays.h"
 #include "measure/stopwatch.h"
 #include "sitemap/height_map.h"
 
 int main(int argc, char** argv) {
+    keepFreedMemory();
     // Set-up: the raster, the stopwatch, and a window as large as the raster.
     // A raster that fails to load has said so; the program runs on without it.
     g_heightMap = new HeightMap();

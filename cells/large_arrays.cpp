@@ -1,5 +1,6 @@
 #include "cells/large_arrays.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -17,5 +18,13 @@ void adviseHugePages(void* data, std::size_t bytes) {
 #else
     (void)data;
     (void)bytes;
+#endif
+}
+
+void keepFreedMemory() {
+#ifdef M_MMAP_THRESHOLD
+    constexpr int kLargestKept = 1 << 30;
+    mallopt(M_MMAP_THRESHOLD, kLargestKept);
+    mallopt(M_TRIM_THRESHOLD, kLargestKept);
 #endif
 }

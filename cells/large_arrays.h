@@ -1,12 +1,19 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 // The candidate search fills arrays of tens of megabytes right after making
 // them. Where a page fault is dear (a virtual machine), faulting them in page
 // by page costs more than the filling: huge pages save most of the faults.
 void adviseHugePages(void* data, std::size_t bytes);
+
+// Keeps the memory that large arrays give back for the next preparation,
+// instead of returning it to the system: where a page fault is dear, the
+// faults of fresh memory cost as much as the work that fills it. For a
+// program's main, before anything large is allocated.
+void keepFreedMemory();
 
 // Room for `count` items, huge pages advised before any is written; the items
 // held move over.
@@ -35,5 +42,14 @@ std::vector<Item> largeArray(std::size_t count, const Item& value = Item()) {
     std::vector<Item> items;
     reserveLarge(items, count);
     items.assign(count, value);
+    return items;
+}
+
+// An array of items left unset, for items that are all written before any
+// is read: zeroing them first would cost a pass over their memory.
+template <typename Item>
+std::unique_ptr<Item[]> unsetArray(std::size_t count) {
+    std::unique_ptr<Item[]> items(new Item[count]);
+    adviseHugePages(items.get(), count * sizeof(Item));
     return items;
 }

@@ -190,18 +190,11 @@ private:
     std::vector<Block> nextBlocks;
 };
 
-}  // namespace
-
-std::vector<MarkerPoint> sortedMarkerPoints(const Site* head) {
-    std::vector<MarkerPoint> points;
-    reserveLarge(points, countSites(head));
-    for (const Site* site = head; site; site = site->next) {
-        points.push_back({static_cast<float>(site->x), static_cast<float>(site->y)});
-    }
-    // Each extraction puts a run sorted one way or the other at the head, so
-    // a list is a few runs to merge.
+// Each extraction puts a run sorted one way or the other at the head, so a
+// list is a few runs to merge.
+void sortPoints(std::vector<MarkerPoint>& points) {
     if (std::is_sorted(points.begin(), points.end(), before)) {
-        return points;
+        return;
     }
     std::reverse(points.begin(), points.end());
     std::vector<std::size_t> runEnds;
@@ -213,13 +206,30 @@ std::vector<MarkerPoint> sortedMarkerPoints(const Site* head) {
     }
     if (runEnds.size() > kMostMergedRuns) {
         std::sort(points.begin(), points.end(), before);
-        return points;
+        return;
     }
     runEnds.push_back(points.size());
     for (std::size_t run = 1; run < runEnds.size(); ++run) {
         std::inplace_merge(points.begin(), points.begin() + runEnds[run - 1],
                            points.begin() + runEnds[run], before);
     }
+}
+
+}  // namespace
+
+std::vector<MarkerPoint> sortedMarkerPoints(const Site* head) {
+    std::vector<MarkerPoint> points;
+    reserveLarge(points, countSites(head));
+    for (const Site* site = head; site; site = site->next) {
+        points.push_back({static_cast<float>(site->x), static_cast<float>(site->y)});
+    }
+    sortPoints(points);
+    // Copies of a point draw the same pixels.
+    points.erase(std::unique(points.begin(), points.end(),
+                             [](const MarkerPoint& a, const MarkerPoint& b) {
+                                 return a.x == b.x && a.y == b.y;
+                             }),
+                 points.end());
     return points;
 }
 

@@ -10,8 +10,9 @@ struct MarkerPoint {
     float y;
 };
 
-// The list's marker points sorted by x, then y. Extractions leave lists
-// sorted one way or the other, which costs a reversal at most.
+// The list's marker points sorted by x, then y, each point once (copies
+// draw the same pixels). Extractions leave lists sorted one way or the
+// other, which costs a reversal at most.
 std::vector<MarkerPoint> sortedMarkerPoints(const Site* head);
 
 // A view that neither turns nor shears: window = scale * raster + offset on

@@ -15,7 +15,10 @@
 
 #include "cells/cell_extents.h"
 #include "cells/large_arrays.h"
+#include "cells/lattice_cells.h"
+#include "cells/lattice_sites.h"
 #include "cells/site_candidates.h"
+#include "cells/thread_sharing.h"
 #include "drawing/current_view.h"
 #include "drawing/shader_building.h"
 
@@ -77,6 +80,80 @@ void main() {
         discard;
     }
     gl_FragColor = unpackUnorm4x8(sites[winner].z);
+#ifndef BEHIND_MARKERS
+    gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
+#endif
+}
+)";
+}
+
+// Where every site stands on an integer point, each cell holds up to two
+// candidates itself, points and colours, or where its longer list starts:
+// most pixels read one record. Over the sites' box the cells are cellSize
+// unit squares wide, beyond it far cells kFarCellScale times that.
+std::string latticeFragmentShader(bool behindMarkers) {
+    return std::string("#version 430 compatibility\n") +
+           (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
+           "const int kFarCellScale = " + std::to_string(kFarCellScale) + ";\n" +
+           facetDistanceFunction() + R"(
+layout(std430, binding = 0) readonly buffer InnerCells { uvec4 innerCells[]; };
+layout(std430, binding = 1) readonly buffer FarCells { uvec4 farCells[]; };
+layout(std430, binding = 2) readonly buffer More { uvec2 more[]; };
+uniform mat2 windowToRaster;
+uniform vec2 rasterOrigin;
+uniform vec2 depthAtDistance;
+uniform vec2 gridOrigin;
+uniform ivec2 gridSize;
+uniform ivec4 inner;
+uniform int cellSize;
+uniform float radius;
+uniform float rimBand;
+
+float nearest;
+uint colour;
+
+void offer(vec2 point, uvec2 candidate) {
+    vec2 site = gridOrigin + vec2(0.5) + vec2(float(candidate.x & 0xFFFFu), float(candidate.x >> 16));
+    float distance = facetDistance(point - site);
+    if (distance < nearest) {
+        nearest = distance;
+        colour = candidate.y;
+    }
+}
+
+void main() {
+    vec2 point = windowToRaster * gl_FragCoord.xy + rasterOrigin;
+    vec2 cell = point - gridOrigin;
+    if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
+        discard;
+    }
+    ivec2 unit = ivec2(cell);
+    uvec4 record;
+    if (all(greaterThanEqual(unit, inner.xy)) && all(lessThan(unit, inner.zw))) {
+        unit = (unit - inner.xy) / cellSize;
+        record = innerCells[unit.y * ((inner.z - inner.x) / cellSize) + unit.x];
+    } else {
+        int farCellSize = kFarCellScale * cellSize;
+        unit /= farCellSize;
+        record = farCells[unit.y * (gridSize.x / farCellSize) + unit.x];
+    }
+    uint count = record.y >> 24;
+    nearest = radius + 1.0;
+    if (count <= 2u) {
+        offer(point, record.xy);
+        if (count == 2u) {
+            offer(point, record.zw);
+        }
+    } else {
+        for (uint index = record.x; index < record.x + count; ++index) {
+            offer(point, more[index]);
+        }
+    }
+    // The rim strips draw the band; empty cells lie beyond every cone.
+    if (count == 0u || nearest > radius - rimBand) {
+        discard;
+    }
+    gl_FragColor = unpackUnorm4x8((colour & 0xFFFFFFu) | 0xFF000000u);
 #ifndef BEHIND_MARKERS
     gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
 #endif
@@ -156,7 +233,7 @@ ScreenPassDrawing::~ScreenPassDrawing() {
         }
     }
     if (buffers[0] != 0) {
-        glDeleteBuffers(4, buffers);
+        glDeleteBuffers(5, buffers);
     }
 }
 
@@ -166,9 +243,12 @@ bool ScreenPassDrawing::available() {
         if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
             programs[0] = linkProgram(kVertexShader, fragmentShader(false).c_str());
             programs[1] = linkProgram(kVertexShader, fragmentShader(true).c_str());
+            programs[2] = linkProgram(kVertexShader, latticeFragmentShader(false).c_str());
+            programs[3] = linkProgram(kVertexShader, latticeFragmentShader(true).c_str());
         }
     }
-    return programs[0] != 0 && programs[1] != 0;
+    return std::all_of(std::begin(programs), std::end(programs),
+                       [](unsigned int linked) { return linked != 0; });
 }
 
 void ScreenPassDrawing::update(const HeightMap& map, int radius) {
@@ -177,28 +257,61 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         return;
     }
     const auto start = std::chrono::steady_clock::now();
-    const SiteCandidates grid = computeSiteCandidates(map.sites, radius);
     GLint savedBuffer = 0;
     glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
     if (buffers[0] == 0) {
-        glGenBuffers(4, buffers);
+        glGenBuffers(5, buffers);
     }
-    upload(buffers[0], grid.sites);
-    upload(buffers[1], grid.nodes);
-    upload(buffers[2], grid.candidates);
-    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
-    gridOrigin[0] = static_cast<float>(grid.originX);
-    gridOrigin[1] = static_cast<float>(grid.originY);
-    cellSize = static_cast<float>(grid.cellSize);
-    gridSize[0] = grid.columns;
-    gridSize[1] = grid.rows;
-    siteCount = static_cast<int>(grid.sites.size());
-    markerPoints = sortedMarkerPoints(map.sites);
+    // The marker points are sorted beside the candidates' first, serial,
+    // steps.
+    onThreads(2, [&](int share) {
+        if (share == 0) {
+            onLattice = computeLatticeCandidates(map.sites, radius, kThreads, lattice);
+        } else {
+            markerPoints = sortedMarkerPoints(map.sites);
+        }
+    });
     rimStrips.clear();
-    for (const RimSite& rim : grid.rimSites) {
-        const CandidateSite& site = grid.sites[rim.site];
-        rimStrips.push_back({site.x, site.y, site.colour, rim.facets});
+    if (onLattice) {
+        upload(buffers[0], lattice.innerCells);
+        upload(buffers[1], lattice.farCells);
+        upload(buffers[2], lattice.more);
+        // The markers of views that turn the raster are drawn from the sorted points.
+        upload(buffers[4], markerPoints);
+        gridOrigin[0] = static_cast<float>(lattice.originX) - 0.5f;
+        gridOrigin[1] = static_cast<float>(lattice.originY) - 0.5f;
+        gridSize[0] = lattice.columns;
+        gridSize[1] = lattice.rows;
+        innerCells[0] = lattice.innerLeft;
+        innerCells[1] = lattice.innerBottom;
+        innerCells[2] = lattice.innerRight;
+        innerCells[3] = lattice.innerTop;
+        latticeCellSize = lattice.cellSize;
+        markerBuffer = buffers[4];
+        markerStride = sizeof(MarkerPoint);
+        markerCount = static_cast<int>(markerPoints.size());
+        for (const LatticeRimSite& rim : lattice.rimSites) {
+            rimStrips.push_back({rim.x, rim.y, rim.colour, rim.facets});
+        }
+    } else {
+        const SiteCandidates grid = computeSiteCandidates(map.sites, radius, kThreads);
+        upload(buffers[0], grid.sites);
+        upload(buffers[1], grid.nodes);
+        upload(buffers[2], grid.candidates);
+        gridOrigin[0] = static_cast<float>(grid.originX);
+        gridOrigin[1] = static_cast<float>(grid.originY);
+        cellSize = static_cast<float>(grid.cellSize);
+        gridSize[0] = grid.columns;
+        gridSize[1] = grid.rows;
+        markerBuffer = buffers[0];
+        markerStride = sizeof(CandidateSite);
+        markerCount = static_cast<int>(grid.sites.size());
+        for (const RimSite& rim : grid.rimSites) {
+            const CandidateSite& site = grid.sites[rim.site];
+            rimStrips.push_back({site.x, site.y, site.colour, rim.facets});
+        }
     }
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
     built = true;
     builtFor = identity;
     builtRadius = radius;
@@ -248,14 +361,19 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, boo
         glDepthMask(GL_TRUE);
     }
 
-    const GLuint program = programs[behindMarkers ? 1 : 0];
+    const GLuint program = programs[(onLattice ? 2 : 0) + (behindMarkers ? 1 : 0)];
     glUseProgram(program);
     glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
                        mapping.matrix);
     glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
     glUniform2fv(glGetUniformLocation(program, "depthAtDistance"), 1, mapping.depthAtDistance);
     glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
-    glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
+    if (onLattice) {
+        glUniform4iv(glGetUniformLocation(program, "inner"), 1, innerCells);
+        glUniform1i(glGetUniformLocation(program, "cellSize"), latticeCellSize);
+    } else {
+        glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
+    }
     glUniform2iv(glGetUniformLocation(program, "gridSize"), 1, gridSize);
     glUniform1f(glGetUniformLocation(program, "radius"), static_cast<float>(radius));
     glUniform1f(glGetUniformLocation(program, "rimBand"), static_cast<float>(kRimBand));
@@ -326,7 +444,7 @@ bool ScreenPassDrawing::rimStripsInWindow(const WindowToRaster& mapping, int rad
 }
 
 void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
-    if (siteCount == 0) {
+    if (markerCount == 0) {
         return;
     }
     GLint savedDepthFunc = GL_LEQUAL;
@@ -349,9 +467,9 @@ void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
         glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), nullptr);
         glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinnedMarkers.size()));
     } else {
-        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-        glVertexPointer(2, GL_FLOAT, sizeof(CandidateSite), nullptr);
-        glDrawArrays(GL_POINTS, 0, siteCount);
+        glBindBuffer(GL_ARRAY_BUFFER, markerBuffer);
+        glVertexPointer(2, GL_FLOAT, markerStride, nullptr);
+        glDrawArrays(GL_POINTS, 0, markerCount);
     }
     glPopClientAttrib();
     glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cells/lattice_cells.h"
 #include "cells/marker_thinning.h"
 #include "cells/site_list_identity.h"
 #include "drawing/cone_depth_program.h"
@@ -52,9 +53,18 @@ private:
         std::uint32_t facets;
     };
 
+    // The candidates are worked out on both cores.
+    static constexpr int kThreads = 2;
+
     bool triedCompile = false;
-    unsigned int programs[2] = {0, 0};       // over nothing, behind the markers
-    unsigned int buffers[4] = {0, 0, 0, 0};  // sites, nodes, candidates, thinned markers
+    // Over nothing and behind the markers, for the general candidate tree
+    // and for sites on integer points.
+    unsigned int programs[4] = {0, 0, 0, 0};
+    // Sites, nodes and candidates of the general tree (the lattice's unit
+    // cells, far cells and longer lists), thinned markers, the lattice's
+    // marker points.
+    unsigned int buffers[5] = {0, 0, 0, 0, 0};
+    bool onLattice = false;
     bool built = false;
     SiteListIdentity builtFor;
     int builtRadius = 0;
@@ -62,8 +72,16 @@ private:
     float gridOrigin[2] = {0.0f, 0.0f};
     float cellSize = 1.0f;
     int gridSize[2] = {0, 0};
-    int siteCount = 0;  // positions in buffers[0], copies of one position dropped
+    // The lattice's unit cells: left, bottom, right and top (one past).
+    int innerCells[4] = {0, 0, 0, 0};
+    int latticeCellSize = 1;
+    // The buffer of marker positions for views that turn the raster.
+    unsigned int markerBuffer = 0;
+    int markerCount = 0;
+    int markerStride = 0;
     std::vector<RimStrip> rimStrips;
+    // Kept between updates, so that its arrays' memory is used again.
+    LatticeCandidates lattice;
     std::vector<MarkerPoint> markerPoints;
     std::vector<MarkerPoint> thinnedMarkers;
     ConeDepthProgram rimDepth;

@@ -37,6 +37,9 @@ struct SceneResult {
     std::string name;
     int siteCount = 0;
     std::optional<double> extractionMs;
+    // The CPU peer's whole nearest-site transform of the scene's sites: the
+    // median of a few runs.
+    double peerMs = 0;
     std::vector<ViewResult> views;  // in the order of benchViews
     std::optional<WireframeResult> wireframe;
 };

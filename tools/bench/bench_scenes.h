@@ -10,12 +10,14 @@ class HeightMap;
 
 // Where a scene's sites come from.
 enum class SiteSource {
-    KeyOne,       // the binary extraction of key 1
-    KeyTwo,       // the range extraction of key 2
-    KeyOneTwice,  // key 1 run twice: every position twice
-    Random,       // uniformly random integer positions, fixed seed
-    EveryPixel,   // what key 1 finds in a raster of 255 only: rows and columns from 1 on
-    Centre,       // one site at the raster's centre
+    KeyOne,            // the binary extraction of key 1
+    KeyTwo,            // the range extraction of key 2
+    KeyOneTwice,       // key 1 run twice: every position twice
+    Random,            // uniformly random integer positions, fixed seed
+    EveryPixel,        // what key 1 finds in a raster of 255 only: rows and columns from 1 on
+    Centre,            // one site at the raster's centre
+    BrightPhoto,       // key 1 on a bright photo of the raster's size (brightPhotoRaster)
+    BrightPhotoTwice,  // the same, run twice
 };
 
 struct BenchScene {

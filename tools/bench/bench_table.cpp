@@ -64,8 +64,14 @@ void printRow(std::ostream& out, const std::vector<std::string>& cells) {
     out << '\n';
 }
 
-std::vector<std::string> viewCells(const ViewResult& view) {
-    std::vector<std::string> cells = {view.name, milliseconds(view.extentMs)};
+// How many times the CPU peer's whole transform the extents took.
+std::string peerRatio(double extentMs, double peerMs) {
+    return peerMs > 0 ? fixed(extentMs / peerMs, 2) : kNone;
+}
+
+std::vector<std::string> viewCells(const ViewResult& view, double peerMs) {
+    std::vector<std::string> cells = {view.name, milliseconds(view.extentMs),
+                                      peerRatio(view.extentMs, peerMs)};
     if (view.reference) {
         cells.insert(cells.end(),
                      {frameMs(*view.reference), std::to_string(view.reference->frames) +
@@ -96,13 +102,14 @@ std::vector<std::string> viewCells(const ViewResult& view) {
 
 void printTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
     const std::vector<std::string> header = {
-        "scene",   "sites",        "extraction ms", "view",        "extents ms", "reference ms",
-        "frames",  "fast drawing", "fast ms",       "retained ms", "speed-up",   "differing px",
-        "at ties", "not at ties",  "agreement %",   "markers %"};
+        "scene",       "sites",          "extraction ms", "peer ms",      "view",
+        "extents ms",  "extents / peer", "reference ms",  "frames",       "fast drawing",
+        "fast ms",     "retained ms",    "speed-up",      "differing px", "at ties",
+        "not at ties", "agreement %",    "markers %"};
     printRow(out, header);
     std::vector<std::string> rule;
     for (std::size_t column = 0; column < header.size(); ++column) {
-        rule.push_back(column == 0 || column == 3 ? "---" : "--:");
+        rule.push_back(column == 0 || column == 4 ? "---" : "--:");
     }
     printRow(out, rule);
 
@@ -119,8 +126,9 @@ void printTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
                                               !firstView ? ""
                                               : scene.extractionMs
                                                   ? milliseconds(*scene.extractionMs)
-                                                  : kNone};
-            const std::vector<std::string> measured = viewCells(view);
+                                                  : kNone,
+                                              firstView ? milliseconds(scene.peerMs) : ""};
+            const std::vector<std::string> measured = viewCells(view, scene.peerMs);
             cells.insert(cells.end(), measured.begin(), measured.end());
             printRow(out, cells);
             firstView = false;
@@ -141,7 +149,7 @@ void printTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
     }
     if (anySkipped) {
         out << "\n\"skipped (N s)\" under reference: one full-cone frame would take about N s "
-               "(timed for the first 200 sites and scaled), more than "
+               "(timed for 200 sites spread over the list and scaled), more than "
             << fixed(kLongestReferenceMs / 1000.0, 0) << " s, so it was not drawn.\n";
     }
     if (anyMissed) {

@@ -2,6 +2,8 @@
 
 #include <GL/freeglut.h>
 
+#include <vector>
+
 #include "app/frame.h"
 #include "sitemap/height_map.h"
 #include "tools/bench/display_mode_state.h"
@@ -18,24 +20,33 @@ const char* drawingName(FilledDrawingPath path) {
     return "full cones";
 }
 
-// One full-cone frame of the list's first sites, scaled to all of them: the
-// cones cost alike, and a few hundred take well under a minute.
+// One full-cone frame of sites spread evenly over the list, scaled to all
+// of them: a site's cone costs what it covers of the window, and the list's
+// order runs over the whole raster, so every stretch of it is represented.
 double predictReferenceMs(HeightMap& map, const ViewState& view) {
     constexpr int kSampleSites = 200;
-    Site* lastSampled = map.sites;
-    int sampled = 1;
-    while (lastSampled && lastSampled->next && sampled < kSampleSites) {
-        lastSampled = lastSampled->next;
-        ++sampled;
-    }
-    if (!lastSampled || !lastSampled->next) {
+    const int count = countSites(map);
+    if (count <= kSampleSites) {
         return 0.0;
     }
-    Site* rest = lastSampled->next;
-    lastSampled->next = nullptr;
+    std::vector<Site> sample;
+    sample.reserve(kSampleSites);
+    int position = 0;
+    for (const Site* site = map.sites; site; site = site->next, ++position) {
+        if (static_cast<long long>(position) * kSampleSites / count !=
+            static_cast<long long>(sample.size())) {
+            continue;
+        }
+        sample.push_back(*site);
+    }
+    for (std::size_t index = 0; index < sample.size(); ++index) {
+        sample[index].next = index + 1 < sample.size() ? &sample[index + 1] : nullptr;
+    }
+    Site* const listed = map.sites;
+    map.sites = sample.data();
     const double sampleMs = timedGlWorkMs([&] { drawFrame(map, view); });
-    lastSampled->next = rest;
-    return sampleMs * countSites(map) / sampled;
+    map.sites = listed;
+    return sampleMs * count / static_cast<double>(sample.size());
 }
 
 }  // namespace

@@ -1,0 +1,203 @@
+#include "cells/edge_winners.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "cells/large_arrays.h"
+#include "cells/thread_sharing.h"
+
+namespace {
+
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+// Vertical lines are worked out this many at a time, so that their winners
+// are written row by row a cache line at a time.
+constexpr int kLinesPerBlock = 16;
+
+// One line's envelope, kept while the lines after it are worked out.
+struct KeptLine {
+    LineEnvelope envelope;
+    std::vector<LineSite> sites;
+};
+
+}  // namespace
+
+LineGroups horizontalLineGroups(const LatticeSites& lattice) {
+    LineGroups groups{lattice.columnStart, {}, {}};
+    reserveLarge(groups.across, lattice.sites.size());
+    groups.across.resize(lattice.sites.size());
+    reserveLarge(groups.site, lattice.sites.size());
+    groups.site.resize(lattice.sites.size());
+    for (std::size_t index = 0; index < lattice.sites.size(); ++index) {
+        groups.across[index] = lattice.sites[index].row;
+        groups.site[index] = static_cast<std::int32_t>(index);
+    }
+    return groups;
+}
+
+LineGroups verticalLineGroups(const LatticeSites& lattice) {
+    LineGroups groups{lattice.rowStart, {}, {}};
+    reserveLarge(groups.across, lattice.byRow.size());
+    groups.across.resize(lattice.byRow.size());
+    reserveLarge(groups.site, lattice.byRow.size());
+    groups.site.resize(lattice.byRow.size());
+    for (std::size_t index = 0; index < lattice.byRow.size(); ++index) {
+        groups.across[index] = lattice.sites[lattice.byRow[index]].column;
+        groups.site[index] = static_cast<std::int32_t>(lattice.byRow[index]);
+    }
+    return groups;
+}
+
+LineSweep::LineSweep(const LineGroups& groups) : groups(groups) {
+    for (int group = 0; group + 1 < static_cast<int>(groups.start.size()); ++group) {
+        if (groups.start[group] < groups.start[group + 1]) {
+            occupied.push_back({groups.start[group], groups.start[group + 1], groups.start[group],
+                                static_cast<double>(group)});
+        }
+    }
+    lineSites.reserve(occupied.size());
+}
+
+// Line l lies half a cell past cell l - 1: its sites are each group's last
+// member before it and first member after it, whichever is nearer.
+void LineSweep::moveTo(int line) {
+    lineSites.clear();
+    const double at = line - 0.5;
+    const std::int32_t* across = groups.across.data();
+    const std::int32_t* site = groups.site.data();
+    for (Group& group : occupied) {
+        std::uint32_t next = group.next;
+        if (!started) {
+            next = static_cast<std::uint32_t>(
+                std::lower_bound(across + group.begin, across + group.end, line) - across);
+        }
+        while (next < group.end && across[next] < line) {
+            ++next;
+        }
+        group.next = next;
+        const double before = next > group.begin ? at - across[next - 1] : kInfinity;
+        const double after = next < group.end ? across[next] - at : kInfinity;
+        if (before < after) {
+            lineSites.push_back({group.along, before, site[next - 1]});
+        } else if (after < before) {
+            lineSites.push_back({group.along, after, site[next]});
+        } else {
+            lineSites.push_back({group.along, after, kTiedPair});
+        }
+    }
+    started = true;
+    lineEnvelope.build(lineSites);
+}
+
+void LineSweep::handOver(LineEnvelope& envelope, std::vector<LineSite>& sites) {
+    std::swap(envelope, lineEnvelope);
+    std::swap(sites, lineSites);
+}
+
+std::int32_t SegmentWinners::several(double from, double to, std::vector<std::int32_t>& runs) {
+    found.clear();
+    for (std::size_t next = piece;
+         next < envelope.first.size() && envelope.start[next] < to - kShortestWin; ++next) {
+        const std::int32_t site = sites[envelope.first[next]].site;
+        if (site != kTiedPair &&
+            std::min(envelope.start[next + 1], to) - std::max(envelope.start[next], from) >
+                kShortestWin) {
+            found.push_back(site);
+        }
+    }
+    if (found.size() <= 1) {
+        return found.empty() ? kNoWinner : found.front();
+    }
+    const std::int32_t entry = kSeveralWinners - static_cast<std::int32_t>(runs.size());
+    runs.push_back(static_cast<std::int32_t>(found.size()));
+    runs.insert(runs.end(), found.begin(), found.end());
+    return entry;
+}
+
+VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
+    const LineGroups groups = verticalLineGroups(lattice);
+    VerticalWinners winners;
+    const int cellSize = lattice.cellSize;
+    const int farCellSize = lattice.farCellSize();
+    winners.innerLeft = lattice.innerLeft;
+    winners.innerBottom = lattice.innerBottom;
+    winners.cellSize = cellSize;
+    winners.farCellSize = farCellSize;
+    winners.innerLines = (lattice.innerRight - lattice.innerLeft) / cellSize + 1;
+    winners.farLines = lattice.columns / farCellSize + 1;
+    const int innerRows = lattice.innerTop - lattice.innerBottom;
+    winners.inner =
+        unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) * innerRows);
+    winners.far =
+        unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) * lattice.rows);
+    // The lines read: those between far cells, and those between the inner
+    // part's cells.
+    const auto innerLine = [&](int line) {
+        return line >= lattice.innerLeft && line <= lattice.innerRight &&
+               (line - lattice.innerLeft) % cellSize == 0;
+    };
+    std::vector<int> lines;
+    for (int line = 0; line <= lattice.columns; ++line) {
+        if (line % farCellSize == 0 || innerLine(line)) {
+            lines.push_back(line);
+        }
+    }
+    std::vector<std::vector<std::int32_t>> runs(threads);
+    std::vector<std::vector<std::int32_t*>> severalAt(threads);
+    const int lineCount = static_cast<int>(lines.size());
+    onThreads(threads, [&](int thread) {
+        const int first = lineCount * thread / threads;
+        const int end = lineCount * (thread + 1) / threads;
+        LineSweep sweep(groups);
+        std::vector<KeptLine> block(kLinesPerBlock);
+        std::vector<SegmentWinners> walks;
+        const auto keep = [&](std::int32_t* entry, std::int32_t value) {
+            *entry = value;
+            if (value <= kSeveralWinners) {
+                severalAt[thread].push_back(entry);
+            }
+        };
+        for (int blockStart = first; blockStart < end; blockStart += kLinesPerBlock) {
+            const int blockLines = std::min(kLinesPerBlock, end - blockStart);
+            walks.clear();
+            for (int offset = 0; offset < blockLines; ++offset) {
+                sweep.moveTo(lines[blockStart + offset]);
+                sweep.handOver(block[offset].envelope, block[offset].sites);
+                walks.emplace_back(block[offset].envelope, block[offset].sites);
+            }
+            for (int row = 0; row < lattice.rows; ++row) {
+                const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
+                for (int offset = 0; offset < blockLines; ++offset) {
+                    const int line = lines[blockStart + offset];
+                    const bool farLine = line % farCellSize == 0;
+                    const bool read = innerRow && innerLine(line) &&
+                                      !(cellSize == 1 && lattice.occupied(line - 1, row) &&
+                                        lattice.occupied(line, row));
+                    if (!read && !farLine) {
+                        continue;
+                    }
+                    const std::int32_t entry = walks[offset].at(row, runs[thread]);
+                    if (read) {
+                        keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) *
+                                                winners.innerLines +
+                                            (line - lattice.innerLeft) / cellSize],
+                             entry);
+                    }
+                    if (farLine) {
+                        keep(&winners.far[static_cast<std::size_t>(row) * winners.farLines +
+                                          line / farCellSize],
+                             entry);
+                    }
+                }
+            }
+        }
+    });
+    // Each thread's runs go after those of the threads before it.
+    for (int thread = 0; thread < threads; ++thread) {
+        const auto shift = static_cast<std::int32_t>(winners.runs.size());
+        winners.runs.insert(winners.runs.end(), runs[thread].begin(), runs[thread].end());
+        for (std::int32_t* entry : severalAt[thread]) {
+            *entry -= shift;
+        }
+    }
+    return winners;
+}

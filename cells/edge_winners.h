@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "cells/lattice_sites.h"
+#include "cells/line_envelope.h"
+
+// The sites that are strictly nearest somewhere on the edges of the
+// lattice's cells. Lines run between the cells: horizontal line l lies
+// between cell rows l - 1 and l, vertical line l between cell columns l - 1
+// and l; along a line, segment s is the edge of the cells in column (or row)
+// s, from s - 0.5 to s + 0.5.
+//
+// Why edges suffice: every site's region, the points where it is strictly
+// nearest, is star-shaped around the site (on the way to the site its lead
+// over every other site only grows). So a site strictly nearest somewhere in
+// a cell either stands in the cell or is strictly nearest somewhere on the
+// cell's edges. Ties are left out: where two sites tie along a whole edge
+// (the lattice's own cell borders), each is strictly nearest in its own cell.
+
+// An edge's winners: kNoWinner, one site's index, or for several,
+// kSeveralWinners - k where runs[k] is their count and the sites follow it.
+constexpr std::int32_t kNoWinner = -1;
+constexpr std::int32_t kSeveralWinners = -2;
+
+// Pieces of an envelope shorter than this along an edge are left out: a
+// site whose pieces on a cell's edges are all shorter leads the others
+// nowhere in the cell by more than about twice this.
+constexpr double kShortestWin = 1e-9;
+
+// The sites grouped by their place along the lines (the column, for
+// horizontal lines), each group ordered across them.
+struct LineGroups {
+    std::vector<std::uint32_t> start;  // group g: members start[g] to start[g + 1] - 1
+    std::vector<std::int32_t> across;  // each member's place across the lines
+    std::vector<std::int32_t> site;
+};
+LineGroups horizontalLineGroups(const LatticeSites& lattice);
+LineGroups verticalLineGroups(const LatticeSites& lattice);
+
+// The envelopes of successive lines, each line's sites being every group's
+// nearest member on either side of it.
+class LineSweep {
+public:
+    explicit LineSweep(const LineGroups& groups);
+    // Moves to a line at or after the last one.
+    void moveTo(int line);
+    const LineEnvelope& envelope() const { return lineEnvelope; }
+    const std::vector<LineSite>& sites() const { return lineSites; }
+    // Hands the line's envelope and sites over, for keeping while the sweep
+    // moves on.
+    void handOver(LineEnvelope& envelope, std::vector<LineSite>& sites);
+
+private:
+    // A group with members: where they begin and end, and its first member
+    // at or after the line.
+    struct Group {
+        std::uint32_t begin;
+        std::uint32_t end;
+        std::uint32_t next;
+        double along;
+    };
+
+    const LineGroups& groups;
+    std::vector<Group> occupied;
+    bool started = false;
+    std::vector<LineSite> lineSites;
+    LineEnvelope lineEnvelope;
+};
+
+// Walks one line's envelope segment by segment, in order.
+class SegmentWinners {
+public:
+    SegmentWinners(const LineEnvelope& envelope, const std::vector<LineSite>& sites)
+        : envelope(envelope), sites(sites) {}
+    // The winners of segment s (at or after the last one asked for), runs of
+    // several appended to `runs`.
+    std::int32_t at(int segment, std::vector<std::int32_t>& runs) {
+        const double from = segment - 0.5;
+        const double to = segment + 0.5;
+        while (envelope.start[piece + 1] <= from + kShortestWin) {
+            ++piece;
+        }
+        // Most segments lie within one piece.
+        if (envelope.start[piece + 1] >= to - kShortestWin) {
+            const std::int32_t site = sites[envelope.first[piece]].site;
+            return site == kTiedPair ? kNoWinner : site;
+        }
+        return several(from, to, runs);
+    }
+
+private:
+    std::int32_t several(double from, double to, std::vector<std::int32_t>& runs);
+
+    const LineEnvelope& envelope;
+    const std::vector<LineSite>& sites;
+    std::size_t piece = 0;
+    std::vector<std::int32_t> found;
+};
+
+// The winners of the vertical lines' segments that the cells read, row by
+// row of unit cells: the lines between the inner cells at the inner rows,
+// and the lines between far cells at every row. Entries between two unit
+// cells that each hold a site are never read and left unset.
+struct VerticalWinners {
+    int innerLeft = 0;
+    int innerBottom = 0;
+    int cellSize = 1;
+    int farCellSize = 1;
+    int innerLines = 0;
+    int farLines = 0;
+    std::unique_ptr<std::int32_t[]> inner;
+    std::unique_ptr<std::int32_t[]> far;
+    std::vector<std::int32_t> runs;
+
+    std::int32_t innerAt(int line, int row) const {
+        return inner[static_cast<std::size_t>(row - innerBottom) * innerLines +
+                     (line - innerLeft) / cellSize];
+    }
+    std::int32_t farAt(int line, int row) const {
+        return far[static_cast<std::size_t>(row) * farLines + line / farCellSize];
+    }
+};
+VerticalWinners verticalWinners(const LatticeSites& lattice, int threads);

@@ -1,0 +1,387 @@
+#include "cells/lattice_cells.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "cells/candidate_grid.h"
+#include "cells/edge_winners.h"
+#include "cells/facet_distance.h"
+#include "cells/large_arrays.h"
+#include "cells/lattice_sites.h"
+#include "cells/thread_sharing.h"
+
+namespace {
+
+constexpr std::uint32_t kMostCandidates = 255;
+
+PackedCandidate packed(const LatticeSite& site) {
+    return {static_cast<std::uint32_t>(site.column) | (static_cast<std::uint32_t>(site.row) << 16),
+            site.colour};
+}
+
+// A cell: its centre and half its width, in unit cells.
+struct CellSquare {
+    double x;
+    double y;
+    double half;
+    double cornerX(int corner) const { return x + ((corner & 1) ? half : -half); }
+    double cornerY(int corner) const { return y + ((corner >> 1) ? half : -half); }
+};
+
+// The facets of `site`'s cone that face the cell: all of them where the
+// site stands within a cell's width of it.
+std::uint32_t facetsFacing(const LatticeSite& site, const CellSquare& cell) {
+    const double dx = cell.x - site.column;
+    const double dy = cell.y - site.row;
+    if (std::fabs(dx) < 3.0 * cell.half && std::fabs(dy) < 3.0 * cell.half) {
+        return 0xFFFFFFFFu;
+    }
+    // The cell is seen from the site under less than a half turn.
+    const double middle = std::atan2(dy, dx);
+    double low = 0.0;
+    double high = 0.0;
+    for (int corner = 0; corner < 4; ++corner) {
+        double turn =
+            std::atan2(cell.cornerY(corner) - site.row, cell.cornerX(corner) - site.column) -
+            middle;
+        turn -= 2.0 * kPi * std::round(turn / (2.0 * kPi));
+        low = std::min(low, turn);
+        high = std::max(high, turn);
+    }
+    std::uint32_t facets = 0;
+    const int first = static_cast<int>(std::floor((middle + low) / kFacetAngle)) - 1;
+    const int last = static_cast<int>(std::floor((middle + high) / kFacetAngle)) + 1;
+    for (int facet = first; facet <= last; ++facet) {
+        facets |= 1u << (((facet % kConeSlices) + kConeSlices) % kConeSlices);
+    }
+    return facets;
+}
+
+struct RimFacets {
+    std::uint32_t site;
+    std::uint32_t facets;
+};
+
+struct SweptLine {
+    LineEnvelope envelope;
+    std::vector<LineSite> sites;
+};
+
+// One thread's rows of far cells, with the unit cells' rows among them.
+class CellWorker {
+public:
+    CellWorker(const LatticeSites& lattice, const LineGroups& horizontal,
+               const VerticalWinners& vertical, double radius, LatticeCandidates& candidates)
+        : lattice(lattice),
+          horizontal(horizontal),
+          vertical(vertical),
+          radius(radius),
+          candidates(candidates) {}
+
+    void run(int firstFarRow, int endFarRow) {
+        const int size = lattice.cellSize;
+        const int farSize = lattice.farCellSize();
+        LineSweep sweep(horizontal);
+        SweptLine lower;
+        SweptLine middle;
+        SweptLine upper;
+        sweep.moveTo(farSize * firstFarRow);
+        sweep.handOver(lower.envelope, lower.sites);
+        const int farColumns = lattice.columns / farSize;
+        for (int farRow = firstFarRow; farRow < endFarRow; ++farRow) {
+            const int row = farSize * farRow;
+            const bool innerRows = row >= lattice.innerBottom && row < lattice.innerTop;
+            if (innerRows) {
+                sweep.moveTo(row + size);
+                sweep.handOver(middle.envelope, middle.sites);
+            }
+            sweep.moveTo(row + farSize);
+            sweep.handOver(upper.envelope, upper.sites);
+            SegmentWinners bottom(lower.envelope, lower.sites);
+            SegmentWinners top(upper.envelope, upper.sites);
+            const int farEnd = innerRows ? lattice.innerLeft / farSize : farColumns;
+            for (int farColumn = 0; farColumn < farEnd; ++farColumn) {
+                farCell(farColumn, farRow, bottom, top);
+            }
+            if (!innerRows) {
+                std::swap(lower, upper);
+                continue;
+            }
+            // The far cells over the inner part are never read.
+            std::fill_n(
+                candidates.farCells.begin() + static_cast<std::size_t>(farRow) * farColumns +
+                    lattice.innerLeft / farSize,
+                (lattice.innerRight - lattice.innerLeft) / farSize, PackedCell({0, 0}, {0, 0}));
+            SegmentWinners middleAsTop(middle.envelope, middle.sites);
+            SegmentWinners middleAsBottom(middle.envelope, middle.sites);
+            innerRow(row, bottom, middleAsTop);
+            innerRow(row + size, middleAsBottom, top);
+            for (int farColumn = lattice.innerRight / farSize; farColumn < farColumns;
+                 ++farColumn) {
+                farCell(farColumn, farRow, bottom, top);
+            }
+            std::swap(lower, upper);
+        }
+    }
+
+    std::vector<PackedCandidate> more;
+    std::vector<PackedCell*> severalAt;
+    std::vector<RimFacets> rim;
+    bool tooMany = false;
+
+private:
+    // The inner cells whose bottom row of unit cells is `row`.
+    void innerRow(int row, SegmentWinners& bottom, SegmentWinners& top) {
+        const int size = lattice.cellSize;
+        // Each unit row's next site, for the sites standing in the cells.
+        for (int step = 0; step < size; ++step) {
+            nextSite[step] = lattice.rowStart[row + step];
+        }
+        PackedCell* cells = candidates.innerCells.data() +
+                            static_cast<std::size_t>(row - lattice.innerBottom) / size *
+                                ((lattice.innerRight - lattice.innerLeft) / size);
+        for (int column = lattice.innerLeft; column < lattice.innerRight; column += size) {
+            listed.clear();
+            for (int step = 0; step < size; ++step) {
+                std::uint32_t& next = nextSite[step];
+                while (next < lattice.rowStart[row + step + 1] &&
+                       lattice.sites[lattice.byRow[next]].column < column + size) {
+                    listed.push_back(static_cast<std::int32_t>(lattice.byRow[next++]));
+                }
+            }
+            // No other site is strictly nearer anywhere in the unit cell of
+            // a site at its centre: the lattice's bisectors run along the
+            // cells' borders or further out.
+            if (size > 1 || listed.empty()) {
+                for (int step = 0; step < size; ++step) {
+                    add(bottom.at(column + step, runs), runs);
+                    add(top.at(column + step, runs), runs);
+                    add(vertical.innerAt(column, row + step), vertical.runs);
+                    add(vertical.innerAt(column + size, row + step), vertical.runs);
+                }
+            }
+            const double half = 0.5 * size;
+            finish({column + half - 0.5, row + half - 0.5, half},
+                   cells[(column - lattice.innerLeft) / size]);
+        }
+    }
+
+    void farCell(int farColumn, int farRow, SegmentWinners& bottom, SegmentWinners& top) {
+        const int farSize = lattice.farCellSize();
+        const int column = farSize * farColumn;
+        const int row = farSize * farRow;
+        listed.clear();
+        for (int step = 0; step < farSize; ++step) {
+            add(bottom.at(column + step, runs), runs);
+            add(top.at(column + step, runs), runs);
+            add(vertical.farAt(column, row + step), vertical.runs);
+            add(vertical.farAt(column + farSize, row + step), vertical.runs);
+        }
+        const double half = 0.5 * farSize;
+        finish({column + half - 0.5, row + half - 0.5, half},
+               candidates.farCells[static_cast<std::size_t>(farRow) * (lattice.columns / farSize) +
+                                   farColumn]);
+    }
+
+    void addSite(std::int32_t site) {
+        // Neighbouring edges mostly repeat the site just added.
+        if ((listed.empty() || listed.back() != site) &&
+            std::find(listed.begin(), listed.end(), site) == listed.end()) {
+            listed.push_back(site);
+        }
+    }
+
+    // An edge's entry, its runs of several in `source`.
+    void add(std::int32_t entry, const std::vector<std::int32_t>& source) {
+        if (entry >= 0) {
+            addSite(entry);
+        } else if (entry <= kSeveralWinners) {
+            const std::int32_t* run = source.data() + (kSeveralWinners - entry);
+            for (std::int32_t index = 1; index <= run[0]; ++index) {
+                addSite(run[index]);
+            }
+        }
+    }
+
+    void finish(const CellSquare& square, PackedCell& cell) {
+        runs.clear();
+        if (listed.empty() || !withinReach(square)) {
+            cell = PackedCell({0, 0}, {0, 0});
+            return;
+        }
+        if (listed.size() > kMostCandidates) {
+            tooMany = true;
+            listed.resize(kMostCandidates);
+        }
+        const auto count = static_cast<std::uint32_t>(listed.size());
+        if (count <= 2) {
+            cell.first = packed(lattice.sites[listed[0]]);
+            cell.second = count == 2 ? packed(lattice.sites[listed[1]]) : PackedCandidate{0, 0};
+        } else {
+            cell.first = {static_cast<std::uint32_t>(more.size()), 0};
+            cell.second = {0, 0};
+            severalAt.push_back(&cell);
+            for (const std::int32_t index : listed) {
+                more.push_back(packed(lattice.sites[index]));
+            }
+        }
+        cell.first.colour |= count << 24;
+    }
+
+    // Whether a cone reaches the cell: beyond kRimReach past the radius the
+    // cell is left empty. Where the nearest distance can reach the rim
+    // strips somewhere in the cell (it is at most any listed site's largest
+    // over the corners, and at most the centre's plus the corners' reach),
+    // every listed site may show there, through the facets that face the
+    // cell: those are marked.
+    bool withinReach(const CellSquare& square) {
+        // Most cells lie well inside the radius of their first site: the
+        // 32-gon distance is at most the Euclidean one over cos(pi / 32).
+        const LatticeSite& first = lattice.sites[listed.front()];
+        const double dx = std::fabs(first.column - square.x) + square.half;
+        const double dy = std::fabs(first.row - square.y) + square.half;
+        const double within = (radius - kRimStrip) * kFacetApothem;
+        if (dx * dx + dy * dy < within * within) {
+            return true;
+        }
+        const double cornerReach = facetDistance(square.half, square.half);
+        double nearestAtCentre = std::numeric_limits<double>::infinity();
+        for (const std::int32_t index : listed) {
+            const LatticeSite& site = lattice.sites[index];
+            nearestAtCentre = std::min(nearestAtCentre,
+                                       facetDistance(square.x - site.column, square.y - site.row));
+        }
+        if (nearestAtCentre - cornerReach > radius + kRimReach) {
+            return false;
+        }
+        if (nearestAtCentre + cornerReach >= radius - kRimStrip) {
+            markRim(square);
+        }
+        return true;
+    }
+
+    void markRim(const CellSquare& square) {
+        double nearestAtMost = std::numeric_limits<double>::infinity();
+        for (const std::int32_t index : listed) {
+            const LatticeSite& site = lattice.sites[index];
+            double farthest = 0.0;
+            for (int corner = 0; corner < 4; ++corner) {
+                farthest = std::max(farthest, facetDistance(square.cornerX(corner) - site.column,
+                                                            square.cornerY(corner) - site.row));
+            }
+            nearestAtMost = std::min(nearestAtMost, farthest);
+        }
+        if (nearestAtMost >= radius - kRimStrip) {
+            for (const std::int32_t index : listed) {
+                rim.push_back({static_cast<std::uint32_t>(index),
+                               facetsFacing(lattice.sites[index], square)});
+            }
+        }
+    }
+
+    const LatticeSites& lattice;
+    const LineGroups& horizontal;
+    const VerticalWinners& vertical;
+    double radius;
+    LatticeCandidates& candidates;
+    std::vector<std::int32_t> listed;
+    std::vector<std::int32_t> runs;
+    std::uint32_t nextSite[kLargestCellSize] = {};
+};
+
+}  // namespace
+
+std::vector<PackedCandidate> LatticeCandidates::candidatesAt(double x, double y) const {
+    const double column = std::floor(x - originX + 0.5);
+    const double row = std::floor(y - originY + 0.5);
+    if (!(column >= 0 && row >= 0 && column < columns && row < rows)) {
+        return {};
+    }
+    const bool inner =
+        column >= innerLeft && column < innerRight && row >= innerBottom && row < innerTop;
+    const int farCellSize = kFarCellScale * cellSize;
+    const PackedCell& cell =
+        inner ? innerCells[static_cast<std::size_t>(row - innerBottom) / cellSize *
+                               ((innerRight - innerLeft) / cellSize) +
+                           static_cast<std::size_t>(column - innerLeft) / cellSize]
+              : farCells[static_cast<std::size_t>(row) / farCellSize * (columns / farCellSize) +
+                         static_cast<std::size_t>(column) / farCellSize];
+    const std::uint32_t count = cell.count();
+    if (count > 2) {
+        return {more.begin() + cell.first.place, more.begin() + cell.first.place + count};
+    }
+    std::vector<PackedCandidate> listed;
+    if (count >= 1) {
+        listed.push_back({cell.first.place, cell.first.colour & 0xFFFFFFu});
+    }
+    if (count == 2) {
+        listed.push_back(cell.second);
+    }
+    return listed;
+}
+
+bool computeLatticeCandidates(const Site* head, int radius, int threads,
+                              LatticeCandidates& candidates) {
+    LatticeSites lattice;
+    if (!head || radius <= 0 || !collectLatticeSites(head, radius, lattice)) {
+        return false;
+    }
+    threads = std::max(threads, 1);
+    const LineGroups horizontal = horizontalLineGroups(lattice);
+    const VerticalWinners vertical = verticalWinners(lattice, threads);
+    candidates.originX = lattice.originX;
+    candidates.originY = lattice.originY;
+    candidates.columns = lattice.columns;
+    candidates.rows = lattice.rows;
+    candidates.innerLeft = lattice.innerLeft;
+    candidates.innerRight = lattice.innerRight;
+    candidates.innerBottom = lattice.innerBottom;
+    candidates.innerTop = lattice.innerTop;
+    candidates.cellSize = lattice.cellSize;
+    const int farCellSize = lattice.farCellSize();
+    const std::size_t innerCells =
+        static_cast<std::size_t>((lattice.innerRight - lattice.innerLeft) / lattice.cellSize) *
+        ((lattice.innerTop - lattice.innerBottom) / lattice.cellSize);
+    const std::size_t farCells =
+        static_cast<std::size_t>(lattice.columns / farCellSize) * (lattice.rows / farCellSize);
+    candidates.innerCells.clear();
+    reserveLarge(candidates.innerCells, innerCells);
+    candidates.innerCells.resize(innerCells);
+    candidates.farCells.clear();
+    reserveLarge(candidates.farCells, farCells);
+    candidates.farCells.resize(farCells);
+    std::vector<CellWorker> workers(threads,
+                                    CellWorker(lattice, horizontal, vertical, radius, candidates));
+    const int farRows = lattice.rows / farCellSize;
+    onThreads(threads, [&](int thread) {
+        workers[thread].run(farRows * thread / threads, farRows * (thread + 1) / threads);
+    });
+    candidates.more.clear();
+    std::vector<RimFacets> rim;
+    for (const CellWorker& worker : workers) {
+        if (worker.tooMany) {
+            return false;
+        }
+        const auto shift = static_cast<std::uint32_t>(candidates.more.size());
+        candidates.more.insert(candidates.more.end(), worker.more.begin(), worker.more.end());
+        rim.insert(rim.end(), worker.rim.begin(), worker.rim.end());
+        for (PackedCell* cell : worker.severalAt) {
+            cell->first.place += shift;
+        }
+    }
+    std::sort(rim.begin(), rim.end(),
+              [](const RimFacets& a, const RimFacets& b) { return a.site < b.site; });
+    candidates.rimSites.clear();
+    for (std::size_t index = 0; index < rim.size(); ++index) {
+        if (index > 0 && rim[index - 1].site == rim[index].site) {
+            candidates.rimSites.back().facets |= rim[index].facets;
+            continue;
+        }
+        const LatticeSite& site = lattice.sites[rim[index].site];
+        candidates.rimSites.push_back({static_cast<float>(site.column + lattice.originX),
+                                       static_cast<float>(site.row + lattice.originY), site.colour,
+                                       rim[index].facets});
+    }
+    return true;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct Site;
+
+// A candidate as the screen pass reads it: the site's point relative to the
+// lattice's origin (column in the low 16 bits, row in the high 16), and its
+// colour (red in the low byte).
+struct PackedCandidate {
+    std::uint32_t place;
+    std::uint32_t colour;
+};
+
+// A cell's candidates: up to two held in the cell, with their count in the
+// top byte of the first colour; more are listed in LatticeCandidates::more
+// from index first.place on, the count again in first.colour's top byte.
+struct PackedCell {
+    PackedCandidate first;
+    PackedCandidate second;
+
+    // Left unset: every cell of the grid is written once, and zeroing
+    // millions of them first would cost a pass over their memory.
+    PackedCell() {}
+    PackedCell(PackedCandidate first, PackedCandidate second) : first(first), second(second) {}
+    std::uint32_t count() const { return first.colour >> 24; }
+};
+
+// A site whose cell reaches the rim band, its point, colour and the facets
+// (bit k: between rim vertices k and k + 1, counter-clockwise from +x)
+// through which it does.
+struct LatticeRimSite {
+    float x;
+    float y;
+    std::uint32_t colour;
+    std::uint32_t facets;
+};
+
+// For sites that all stand on integer points: for every cell of a grid that
+// covers the points within the cone radius (and a little beyond) of a site,
+// the sites that are nearest in 32-gon distance somewhere in it, exactly.
+// The grid is laid over unit squares centred on the integer points. Over
+// the sites' box its cells are cellSize of them square (one where the sites
+// crowd, and then a site standing in a cell is its only candidate), beyond
+// it far cells kFarCellScale times as large. Of several sites at one point
+// only the copy the full cones leave on top is listed.
+struct LatticeCandidates {
+    int originX = 0;  // the raster point at the centre of unit square (0, 0)
+    int originY = 0;
+    int cellSize = 1;
+    int columns = 0;  // in unit squares, multiples of the far cells' size
+    int rows = 0;
+    // The inner part: unit squares innerLeft to innerRight - 1 and
+    // innerBottom to innerTop - 1.
+    int innerLeft = 0;
+    int innerRight = 0;
+    int innerBottom = 0;
+    int innerTop = 0;
+    std::vector<PackedCell> innerCells;  // row by row
+    // The far cells of the whole grid, row by row; those of the inner part
+    // are empty.
+    std::vector<PackedCell> farCells;
+    std::vector<PackedCandidate> more;
+    std::vector<LatticeRimSite> rimSites;
+
+    // The candidates of the cell holding raster point (x, y); none outside.
+    std::vector<PackedCandidate> candidatesAt(double x, double y) const;
+};
+
+// The candidates on `threads` threads; false, leaving `candidates` in an
+// unspecified state, where a site stands off the integer points, there are
+// none, the radius is 0 or less, or the grid would be too large.
+bool computeLatticeCandidates(const Site* head, int radius, int threads,
+                              LatticeCandidates& candidates);

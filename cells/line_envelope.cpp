@@ -1,0 +1,161 @@
+#include "cells/line_envelope.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "cells/cone_geometry.h"
+
+// On one side of the line the directions from a site to the line's points
+// turn through half a turn, across the 16 facets of that half. In facet k
+// (directions k to k + 1 sixteenths of a half turn from the line's forward
+// direction) the distance is slope[k] * (x - along) + rise[k] * across.
+// Two sites' difference is piecewise linear; from a first guess the root is
+// walked to piece by piece, each step past one facet edge.
+
+namespace {
+
+constexpr int kHalfTurnFacets = kConeSlices / 2;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+struct HalfTurn {
+    double slope[kHalfTurnFacets];
+    double rise[kHalfTurnFacets];
+    // cot(k * pi / 16) for the edges between facets k - 1 and k.
+    double edgeCotangent[kHalfTurnFacets];
+    double octantTangent[3];
+    // The slope of the distance across the line far away: tan(pi / 32).
+    double farRise;
+    HalfTurn() {
+        for (int k = 0; k < kHalfTurnFacets; ++k) {
+            slope[k] = std::cos((k + 0.5) * kFacetAngle) / kFacetApothem;
+            rise[k] = std::sin((k + 0.5) * kFacetAngle) / kFacetApothem;
+        }
+        for (int k = 1; k < kHalfTurnFacets; ++k) {
+            edgeCotangent[k] = 1.0 / std::tan(k * kFacetAngle);
+        }
+        for (int k = 0; k < 3; ++k) {
+            octantTangent[k] = std::tan((k + 1) * kFacetAngle);
+        }
+        farRise = std::tan(kFacetAngle / 2);
+    }
+};
+const HalfTurn kHalfTurn;
+
+// The facet that measures offset `ahead` along the line and `across` it,
+// found without branches: they would be mispredicted half the time.
+int facetOf(double ahead, double across) {
+    const double forward = std::fabs(ahead);
+    const double low = std::min(forward, across);
+    const double high = std::max(forward, across);
+    int inOctant = 0;
+    for (const double tangent : kHalfTurn.octantTangent) {
+        inOctant += low > tangent * high;
+    }
+    const int inQuadrant = across > forward ? 7 - inOctant : inOctant;
+    return ahead < 0 ? kHalfTurnFacets - 1 - inQuadrant : inQuadrant;
+}
+
+// Where facet k begins going forward (its edge with facet k - 1): facet 0
+// never ends, facet 15 never begins.
+double edgeAlong(const LineSite& site, int facet) {
+    return facet == 0                 ? kInfinity
+           : facet == kHalfTurnFacets ? -kInfinity
+                                      : site.along + site.across * kHalfTurn.edgeCotangent[facet];
+}
+
+}  // namespace
+
+double crossingAlong(const LineSite& left, const LineSite& right) {
+    // The difference left - right far back and far ahead.
+    const double farBack =
+        (left.along - right.along) + (left.across - right.across) * kHalfTurn.farRise;
+    const double farAhead =
+        (right.along - left.along) + (left.across - right.across) * kHalfTurn.farRise;
+    if (farAhead <= 0.0) {
+        return kInfinity;
+    }
+    if (farBack >= 0.0) {
+        return -kInfinity;
+    }
+    if (left.across == right.across) {
+        return 0.5 * (left.along + right.along);
+    }
+    // Beyond these both distances are in their outermost facets, where the
+    // difference is constant.
+    const double low =
+        std::min(edgeAlong(left, kHalfTurnFacets - 1), edgeAlong(right, kHalfTurnFacets - 1));
+    const double high = std::max(edgeAlong(left, 1), edgeAlong(right, 1));
+    // The Euclidean crossing is a close guess.
+    double x = ((right.along - left.along) * (right.along + left.along) +
+                (right.across - left.across) * (right.across + left.across)) /
+               (2.0 * (right.along - left.along));
+    x = std::clamp(x, low, high);
+    int leftFacet = facetOf(x - left.along, left.across);
+    int rightFacet = facetOf(x - right.along, right.across);
+    int heading = 0;
+    for (int step = 0; step < 2 * kHalfTurnFacets + 2; ++step) {
+        const double difference = (x - left.along) * kHalfTurn.slope[leftFacet] +
+                                  left.across * kHalfTurn.rise[leftFacet] -
+                                  (x - right.along) * kHalfTurn.slope[rightFacet] -
+                                  right.across * kHalfTurn.rise[rightFacet];
+        const double slope = kHalfTurn.slope[leftFacet] - kHalfTurn.slope[rightFacet];
+        if (difference == 0.0) {
+            return x;
+        }
+        if (difference < 0.0) {
+            // The root lies ahead; a turn back means rounding put it here.
+            if (heading < 0) {
+                return x;
+            }
+            heading = 1;
+            const double leftEnd = edgeAlong(left, leftFacet);
+            const double rightEnd = edgeAlong(right, rightFacet);
+            const double end = std::min(leftEnd, rightEnd);
+            if (slope > 0.0 && x - difference / slope <= end) {
+                return x - difference / slope;
+            }
+            x = end;
+            leftFacet -= leftEnd == end;
+            rightFacet -= rightEnd == end;
+        } else {
+            if (heading > 0) {
+                return x;
+            }
+            heading = -1;
+            const double leftStart = edgeAlong(left, leftFacet + 1);
+            const double rightStart = edgeAlong(right, rightFacet + 1);
+            const double start = std::max(leftStart, rightStart);
+            if (slope > 0.0 && x - difference / slope >= start) {
+                return x - difference / slope;
+            }
+            x = start;
+            leftFacet += leftStart == start;
+            rightFacet += rightStart == start;
+        }
+    }
+    return x;
+}
+
+void LineEnvelope::build(const std::vector<LineSite>& sites) {
+    first.clear();
+    start.clear();
+    for (std::int32_t next = 0; next < static_cast<std::int32_t>(sites.size()); ++next) {
+        double from = -kInfinity;
+        while (!first.empty()) {
+            from = crossingAlong(sites[first.back()], sites[next]);
+            if (from > start.back()) {
+                break;
+            }
+            first.pop_back();
+            start.pop_back();
+            from = -kInfinity;
+        }
+        if (from == kInfinity) {
+            continue;
+        }
+        first.push_back(next);
+        start.push_back(from);
+    }
+    start.push_back(kInfinity);
+}
