@@ -19,14 +19,26 @@ float planeDistance(const float* c, const float* plane) {
     return c[0] * plane[0] + c[1] * plane[1] + c[2] * plane[2] + c[3] * plane[3];
 }
 
-// From the vertex outside towards the one inside, by t.
-ClipVertex towards(float t, const ClipVertex& outside, const ClipVertex& inside) {
+// From one vertex towards the other, by t.
+ClipVertex towards(float t, const ClipVertex& from, const ClipVertex& to) {
     ClipVertex made{};
     for (int axis = 0; axis < 4; ++axis) {
-        made.c[axis] = outside.c[axis] + t * (inside.c[axis] - outside.c[axis]);
+        made.c[axis] = from.c[axis] + t * (to.c[axis] - from.c[axis]);
     }
     made.madeByClipper = true;
     return made;
+}
+
+// Where the edge from `outside` (at plane distance outDistance < 0) to
+// `inside` crosses the plane: worked out from whichever end lies nearer the
+// plane, as the triangle clipper does.
+ClipVertex cut(float outDistance, float inDistance, const ClipVertex& outside,
+               const ClipVertex& inside) {
+    const float fromOutside = outDistance / (outDistance - inDistance);
+    if (fromOutside <= 0.5f) {
+        return towards(fromOutside, outside, inside);
+    }
+    return towards(inDistance / (inDistance - outDistance), inside, outside);
 }
 
 // The translation glTranslatef(x, y, 0) leaves in `matrix`, as GL multiplies it in.
@@ -137,9 +149,9 @@ bool ConeOutlines::edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePo
             return false;
         }
         if (first < 0) {
-            ends[0] = towards(first / (first - second), ends[0], ends[1]);
+            ends[0] = cut(first, second, ends[0], ends[1]);
         } else if (second < 0) {
-            ends[1] = towards(second / (second - first), ends[1], ends[0]);
+            ends[1] = cut(second, first, ends[1], ends[0]);
         }
     }
     OutlinePoint* points[2] = {&from, &to};

@@ -1,5 +1,6 @@
 #include "tools/bench/bench_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -181,4 +182,30 @@ std::string summaryLine(const std::vector<SceneResult>& scenes) {
     return "summary: key-1 frame " + keyOneFrame + " ms, extents " + extents + " ms, reference " +
            reference + " ms, speedup " + speedup + "x, retained " + retained +
            " ms, non-tie differences " + std::to_string(notAtTies);
+}
+
+std::vector<std::string> peerSummaryLines(const std::vector<SceneResult>& scenes) {
+    std::vector<std::string> lines;
+    for (const SceneResult& scene : scenes) {
+        if (scene.views.empty()) {
+            continue;
+        }
+        std::vector<double> extents;
+        double slowestElsewhere = 0.0;
+        for (const ViewResult& view : scene.views) {
+            extents.push_back(view.extentMs);
+            if (&view != &scene.views.front()) {
+                slowestElsewhere = std::max(slowestElsewhere, view.fast.medianMs);
+            }
+        }
+        std::sort(extents.begin(), extents.end());
+        const double median = extents[extents.size() / 2];
+        lines.push_back(
+            "peer summary: " + scene.name + ", " + std::to_string(scene.siteCount) +
+            " sites: extents " + milliseconds(median) + " ms (median of the views), peer " +
+            milliseconds(scene.peerMs) + " ms, " + peerRatio(median, scene.peerMs) +
+            " x the peer; fast frame " + milliseconds(scene.views.front().fast.medianMs) +
+            " ms at zoom 1, at most " + milliseconds(slowestElsewhere) + " ms in the other views");
+    }
+    return lines;
 }

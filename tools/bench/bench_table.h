@@ -14,3 +14,8 @@ void printTable(std::ostream& out, const std::vector<SceneResult>& scenes);
 // <x>x, retained <ms> ms, non-tie differences <n>": the medians of the first view of the
 // first scene, and the non-tie differences of every scene and view.
 std::string summaryLine(const std::vector<SceneResult>& scenes);
+
+// One line per scene: the median of its views' extents beside the CPU peer's
+// transform of the same sites, and its fast frame at zoom 1 (the first view)
+// and at most in the other views.
+std::vector<std::string> peerSummaryLines(const std::vector<SceneResult>& scenes);

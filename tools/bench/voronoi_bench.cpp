@@ -148,6 +148,10 @@ int main(int argc, char** argv) {
     if (!options.wireframeOnly) {
         printTable(std::cout, results);
         std::cout << '\n' << summaryLine(results) << "\n\n";
+        for (const std::string& line : peerSummaryLines(results)) {
+            std::cout << line << '\n';
+        }
+        std::cout << '\n';
     }
     printWireframeTable(std::cout, results);
     std::cout << '\n' << wireframeSummaryLine(results) << std::endl;
