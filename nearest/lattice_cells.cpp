@@ -1,15 +1,15 @@
-#include "cells/lattice_cells.h"
+#include "nearest/lattice_cells.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "cells/candidate_grid.h"
-#include "cells/edge_winners.h"
-#include "cells/facet_distance.h"
 #include "cells/large_arrays.h"
-#include "cells/lattice_sites.h"
 #include "cells/thread_sharing.h"
+#include "nearest/candidate_grid.h"
+#include "nearest/edge_winners.h"
+#include "nearest/facet_distance.h"
+#include "nearest/lattice_sites.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "cells/lattice_sites.h"
-#include "cells/line_envelope.h"
+#include "nearest/lattice_sites.h"
+#include "nearest/line_envelope.h"
 
 // The sites that are strictly nearest somewhere on the edges of the
 // lattice's cells. Lines run between the cells: horizontal line l lies

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "cells/cone_outline.h"
+#include "outline/cone_outline.h"
 
 // A site as the outlines need it: where its cone stands and its colour.
 struct OutlineSite {

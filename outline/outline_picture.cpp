@@ -1,4 +1,4 @@
-#include "cells/outline_picture.h"
+#include "outline/outline_picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 
 #include "cells/cone_geometry.h"
 #include "cells/large_arrays.h"
-#include "cells/raster_line.h"
 #include "cells/thread_sharing.h"
+#include "outline/raster_line.h"
 
 // An edge's pixels and its depth, which the rasterizer interpolates along the
 // major axis between the edge's ends, clamped to the depth range.

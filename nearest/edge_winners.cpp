@@ -1,4 +1,4 @@
-#include "cells/edge_winners.h"
+#include "nearest/edge_winners.h"
 
 #include <algorithm>
 #include <limits>
