@@ -168,7 +168,10 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                 const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
                 for (int offset = 0; offset < blockLines; ++offset) {
                     const int line = lines[blockStart + offset];
-                    const bool farLine = line % farCellSize == 0;
+                    // Far cells lie beside the inner part at its rows.
+                    const bool farLine =
+                        line % farCellSize == 0 &&
+                        !(innerRow && line > lattice.innerLeft && line < lattice.innerRight);
                     const bool read = innerRow && innerLine(line) &&
                                       !(cellSize == 1 && lattice.occupied(line - 1, row) &&
                                         lattice.occupied(line, row));
