@@ -82,7 +82,7 @@ public:
     void run(int firstFarRow, int endFarRow) {
         const int size = lattice.cellSize;
         const int farSize = lattice.farCellSize();
-        LineSweep sweep(horizontal);
+        LineSweep sweep(horizontal, lattice.cellSize > 1);
         SweptLine lower;
         SweptLine middle;
         SweptLine upper;
