@@ -112,8 +112,12 @@ void FrameRenderer::saveWhenDrawn(HeightMap& map, const ViewState& view,
 void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool wholePicture) {
     if (pendingSave) {
         // The saved state's picture first, whatever the state is now.
-        if (!finishOutlines(pendingSave->view, wholePicture)) {
+        const bool outlined = finishOutlines(map, pendingSave->view, wholePicture);
+        if (!outlined && outlinePending) {
             return;
+        }
+        // Where memory ran out for the outlines, the full cones draw it.
+        while (!outlined && slicedFrame.drawNextSlice(map, pendingSave->view)) {
         }
         const PendingSave done = std::move(*pendingSave);
         pendingSave.reset();
