@@ -21,23 +21,32 @@ void finishExtraction() {
     // Read last, so the time includes the clearing and the two lines above.
     std::cout << "Time taken (seconds): " << g_stopwatch->elapsed() << std::endl;
     // Worked out here rather than in the next frame, which would hold the
-    // window as long: about a second for a million sites.
-    windowFrameRenderer().prepare(*g_heightMap);
+    // window as long: about a second for a million sites. Wire-frame frames
+    // need none of it; the first filled frame works it out then.
+    GLint polygonModes[2] = {GL_FILL, GL_FILL};
+    glGetIntegerv(GL_POLYGON_MODE, polygonModes);
+    if (polygonModes[0] != GL_LINE) {
+        windowFrameRenderer().prepare(*g_heightMap);
+    }
 }
 
 // Renders the current view's finished picture into the back buffer and
-// saves it. Rendering first matters: keys typed in one burst reach the
-// program before the next frame, so the last frame drawn may predate an
-// extraction or a view change, and a picture drawn in slices may not be
-// finished yet. An unchanged, finished frame is only copied. The swap then
-// shows what was saved, which the next frames find up to date and would not
-// bring to the front; and a software driver takes in a new window size only
-// after a swap (or a draw to the front), so a window enlarged after a save
-// would get a picture cut to the old size, kept as it was.
+// saves it, announcing it first. Rendering first matters: keys typed in one
+// burst reach the program before the next frame, so the last frame drawn may
+// predate an extraction or a view change, and a picture drawn in slices may
+// not be finished yet. An unchanged, finished frame is only copied. A
+// wire-frame picture still being worked out is saved, and announced, when it
+// is done; the window answers keys meanwhile. The swap then shows what was
+// saved, which the next frames find up to date and would not bring to the
+// front; and a software driver takes in a new window size only after a swap
+// (or a draw to the front), so a window enlarged after a save would get a
+// picture cut to the old size, kept as it was.
 void saveCurrentFrame() {
-    windowFrameRenderer().renderFinished(*g_heightMap, ViewState{g_zoom, g_panX, g_panY});
-    g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
-    glutSwapBuffers();
+    windowFrameRenderer().saveWhenDrawn(*g_heightMap, ViewState{g_zoom, g_panX, g_panY}, [] {
+        std::cout << "Result image outputed as result.bmp" << std::endl;
+        g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
+        glutSwapBuffers();
+    });
 }
 
 void setPolygonMode(GLenum mode) {
@@ -69,10 +78,7 @@ void runKeyCommand(KeyCommand command) {
             finishExtraction();
             break;
         case KeyCommand::None: break;
-        case KeyCommand::SaveFrame:
-            std::cout << "Result image outputed as result.bmp" << std::endl;
-            saveCurrentFrame();
-            break;
+        case KeyCommand::SaveFrame: saveCurrentFrame(); break;
         case KeyCommand::FillMode:
             std::cout << "Color fill display mode" << std::endl;
             setPolygonMode(GL_FILL);

@@ -96,7 +96,36 @@ void FrameRenderer::renderFinished(HeightMap& map, const ViewState& view) {
     renderPass(map, view, true);
 }
 
+void FrameRenderer::saveWhenDrawn(HeightMap& map, const ViewState& view,
+                                  std::function<void()> save) {
+    if (!pendingSave) {
+        renderPass(map, view, false);
+        if (outlinePending) {
+            pendingSave = PendingSave{view, std::move(save)};
+            return;
+        }
+    }
+    renderFinished(map, view);
+    save();
+}
+
 void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool wholePicture) {
+    if (pendingSave) {
+        // The saved state's picture first, whatever the state is now.
+        const bool outlined = finishOutlines(map, pendingSave->view, wholePicture);
+        if (!outlined && outlinePending) {
+            return;
+        }
+        // Where memory ran out for the outlines, the full cones draw it.
+        while (!outlined && slicedFrame.drawNextSlice(map, pendingSave->view)) {
+        }
+        const PendingSave done = std::move(*pendingSave);
+        pendingSave.reset();
+        outlinePending = false;
+        const int* viewport = retainedInputs.viewport;
+        retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+        done.save();
+    }
     const Inputs inputs = currentInputs(map, view);
     const int* viewport = inputs.viewport;
     const bool samePicture = pictureStarted && inputs == retainedInputs;

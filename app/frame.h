@@ -1,12 +1,15 @@
 #pragma once
 
+#include <functional>
+#include <optional>
+
+#include "app/keys.h"
 #include "app/retained_frame.h"
 #include "app/sliced_frame.h"
 #include "cells/site_list_identity.h"
 #include "drawing/filled_cone_drawing.h"
 #include "drawing/outline_drawing.h"
 
-struct ViewState;
 class HeightMap;
 
 // How a frame's cones are drawn: every cone whole (the reference), or only
@@ -50,6 +53,11 @@ public:
     void render(HeightMap& map, const ViewState& view);
     // render, with all outstanding slices drawn first: the finished picture.
     void renderFinished(HeightMap& map, const ViewState& view);
+    // Calls `save` with the finished picture of the current state in the
+    // back buffer: at once, or, where the outlines are still being worked
+    // out, from the render that finds them done, so that the window keeps
+    // answering meanwhile. Later states wait for that picture.
+    void saveWhenDrawn(HeightMap& map, const ViewState& view, std::function<void()> save);
     // Whether the picture the last render showed is finished.
     bool pictureFinished() const { return slicedFrame.finished() && !outlinePending; }
     // Whether the next render would show the finished picture it showed last.
@@ -101,6 +109,12 @@ private:
     SlicedFrame slicedFrame;
     OutlineDrawing outlines;
     bool outlinePending = false;
+    // A save waiting for the outlines of the state it was asked in.
+    struct PendingSave {
+        ViewState view;
+        std::function<void()> save;
+    };
+    std::optional<PendingSave> pendingSave;
     Inputs retainedInputs{};
     bool pictureStarted = false;
     bool retained = false;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cells/marker_thinning.h"
-#include "cells/outline_picture.h"
 #include "cells/site_list_identity.h"
+#include "outline/outline_picture.h"
 
 class HeightMap;
 

@@ -16,12 +16,12 @@
 
 #include "cells/cell_extents.h"
 #include "cells/large_arrays.h"
-#include "cells/lattice_cells.h"
-#include "cells/lattice_sites.h"
-#include "cells/site_candidates.h"
 #include "cells/thread_sharing.h"
 #include "drawing/current_view.h"
 #include "drawing/shader_building.h"
+#include "nearest/lattice_cells.h"
+#include "nearest/lattice_sites.h"
+#include "nearest/site_candidates.h"
 #include "sitemap/memory_room.h"
 
 namespace {

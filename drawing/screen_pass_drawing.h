@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "cells/lattice_cells.h"
 #include "cells/marker_thinning.h"
 #include "cells/site_list_identity.h"
 #include "drawing/cone_depth_program.h"
+#include "nearest/lattice_cells.h"
 
 class HeightMap;
 struct WindowToRaster;

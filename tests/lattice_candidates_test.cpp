@@ -1,4 +1,4 @@
-#include "cells/lattice_cells.h"
+#include "nearest/lattice_cells.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cells/line_envelope.h"
 #include "measure/diagram_oracle.h"
+#include "nearest/line_envelope.h"
 #include "tests/support/site_scenes.h"
 
 namespace {

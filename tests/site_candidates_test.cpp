@@ -1,4 +1,4 @@
-#include "cells/site_candidates.h"
+#include "nearest/site_candidates.h"
 
 #include <gtest/gtest.h>
 

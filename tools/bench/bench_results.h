@@ -40,6 +40,6 @@ struct SceneResult {
     // The CPU peer's whole nearest-site transform of the scene's sites: the
     // median of a few runs.
     double peerMs = 0;
-    std::vector<ViewResult> views;  // in the order of benchViews
-    std::optional<WireframeResult> wireframe;
+    std::vector<ViewResult> views;           // in the order of benchViews
+    std::vector<WireframeResult> wireframe;  // the wire-frame views
 };

@@ -87,11 +87,17 @@ SceneResult measureScene(HeightMap& map, const BenchScene& scene, const BenchOpt
     result.siteCount = built.siteCount;
     result.extractionMs = built.extractionMs;
     result.peerMs = peerTransformMs(map);
-    if (options.wireframeOnly || built.siteCount <= kLargestWireframeScene) {
+    {
         const int wireframeRounds = options.smoke || options.wireframeOnly ? 1 : 3;
         std::cerr << "  " << scene.name << ", " << built.siteCount << " sites, wire-frame"
                   << std::endl;
-        result.wireframe = measureWireframe(map, wireframeRounds);
+        // In wire-frame mode culling is on whatever the view: the culling
+        // view is the first one again.
+        std::vector<BenchView> views = benchViews(map.size);
+        views.erase(std::remove_if(views.begin(), views.end(),
+                                   [](const BenchView& view) { return view.culling; }),
+                    views.end());
+        result.wireframe = measureWireframe(map, views, wireframeRounds);
     }
     if (options.wireframeOnly) {
         return result;

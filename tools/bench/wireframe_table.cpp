@@ -1,5 +1,6 @@
 #include "tools/bench/wireframe_table.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -22,54 +23,56 @@ std::string roundsMs(const FrameStatistics& rounds) {
 }  // namespace
 
 void printWireframeTable(std::ostream& out, const std::vector<SceneResult>& scenes) {
-    out << "| scene | sites | sliced ms | passes | longest pass ms | sliced peak +MB | one pass ms "
-           "| one pass peak +MB | sliced / one pass | differing px |\n"
-        << "| --- | --: | --: | --: | --: | --: | --: | --: | --: | --: |\n";
+    out << "| scene | sites | view | picture ms | renders | longest render ms | one pass ms | "
+           "speed-up | differing px | at ties | not at ties |\n"
+        << "| --- | --: | --- | --: | --: | --: | --: | --: | --: | --: | --: |\n";
     bool anySkipped = false;
-    bool anyLeftOut = false;
     for (const SceneResult& scene : scenes) {
-        if (!scene.wireframe) {
-            anyLeftOut = true;
-            continue;
+        bool first = true;
+        for (const WireframeResult& view : scene.wireframe) {
+            std::string onePass = "-", speedUp = "-", differing = "-", ties = "-", untied = "-";
+            if (view.onePassMs) {
+                onePass = fixed(view.onePassMs->medianMs, 1);
+                speedUp = fixed(view.onePassMs->medianMs / view.pictureMs.medianMs, 1) + "x";
+            } else if (view.predictedOnePassMs) {
+                onePass = "skipped (" + fixed(*view.predictedOnePassMs / 1000.0, 0) + " s)";
+                anySkipped = true;
+            }
+            if (view.differences) {
+                differing = std::to_string(view.differences->differing);
+                ties = std::to_string(view.differences->atTies);
+                untied = std::to_string(view.differences->notAtTies);
+            }
+            out << "| " << (first ? scene.name : "") << " | "
+                << (first ? std::to_string(scene.siteCount) : "") << " | " << view.view << " | "
+                << roundsMs(view.pictureMs) << " | " << view.passes << " | "
+                << fixed(view.longestPassMs, 1) << " | " << onePass << " | " << speedUp << " | "
+                << differing << " | " << ties << " | " << untied << " |\n";
+            first = false;
         }
-        const WireframeResult& view = *scene.wireframe;
-        std::string onePass = "-", onePassPeak = "-", ratio = "-", differing = "-";
-        if (view.onePassMs) {
-            onePass = roundsMs(*view.onePassMs);
-            onePassPeak = fixed(view.onePassPeakMb, 0);
-            ratio = fixed(view.slicedMs.medianMs / view.onePassMs->medianMs, 2);
-            differing = std::to_string(*view.differingPixels);
-        }
-        anySkipped = anySkipped || !view.onePassMs;
-        out << "| " << scene.name << " | " << scene.siteCount << " | " << roundsMs(view.slicedMs)
-            << " | " << view.passes << " | " << fixed(view.longestPassMs, 1) << " | "
-            << fixed(view.slicedPeakMb, 0) << " | " << onePass << " | " << onePassPeak << " | "
-            << ratio << " | " << differing << " |\n";
     }
     if (anySkipped) {
-        out << "\n\"-\" under one pass: not drawn, as the sliced picture took more than "
-            << fixed(kLongestOnePassMs / 1000.0, 0) << " s.\n";
-    }
-    if (anyLeftOut) {
-        out << "\nScenes of more than " << kLargestWireframeScene
-            << " sites are left out: their outlines take minutes; --wireframe-only measures "
-               "the key 1 scene of a raster alone.\n";
+        out << "\n\"skipped (N s)\" under one pass: the full cones would take about N s "
+               "(timed for 200 sites and scaled), more than "
+            << fixed(kLongestOnePassMs / 1000.0, 0) << " s, so they were not drawn.\n";
     }
 }
 
 std::string wireframeSummaryLine(const std::vector<SceneResult>& scenes) {
-    if (scenes.empty() || !scenes.front().wireframe) {
+    if (scenes.empty() || scenes.front().wireframe.empty()) {
         return "wire-frame summary: -";
     }
-    const WireframeResult& view = *scenes.front().wireframe;
-    long long differing = 0;
+    const WireframeResult& view = scenes.front().wireframe.front();
+    long long untied = 0;
+    double longest = 0.0;
     for (const SceneResult& scene : scenes) {
-        if (scene.wireframe && scene.wireframe->differingPixels) {
-            differing += *scene.wireframe->differingPixels;
+        for (const WireframeResult& each : scene.wireframe) {
+            untied += each.differences ? each.differences->notAtTies : 0;
+            longest = std::max(longest, each.longestPassMs);
         }
     }
-    return "wire-frame summary: key-1 sliced " + fixed(view.slicedMs.medianMs, 1) +
+    return "wire-frame summary: key-1 picture " + fixed(view.pictureMs.medianMs, 1) +
            " ms, one pass " + (view.onePassMs ? fixed(view.onePassMs->medianMs, 1) : "-") +
-           " ms, longest pass " + fixed(view.longestPassMs, 1) + " ms, peak +" +
-           fixed(view.slicedPeakMb, 0) + " MB, differing pixels " + std::to_string(differing);
+           " ms, longest render " + fixed(longest, 1) + " ms, non-tie differences " +
+           std::to_string(untied);
 }

@@ -6,8 +6,9 @@
 
 #include "tools/bench/bench_results.h"
 
-// The wire-frame view of every scene that has one, as a Markdown table.
+// The wire-frame views of every scene, as a Markdown table.
 void printWireframeTable(std::ostream& out, const std::vector<SceneResult>& scenes);
 
-// One line on the first scene's wire-frame view.
+// One line on the first scene's first wire-frame view, and the differences
+// not at ties over all of them.
 std::string wireframeSummaryLine(const std::vector<SceneResult>& scenes);

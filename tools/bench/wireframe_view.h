@@ -1,38 +1,45 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "tools/bench/bench_scenes.h"
 #include "tools/bench/frame_statistics.h"
 
 class HeightMap;
 
-// One scene in wire-frame mode (keys v, zoom 1): the window's renderer
-// drawing the full cones a slice per frame, against the same cones in one
-// pass.
-struct WireframeResult {
-    // The whole sliced picture, every render from the change to the
-    // finished picture, one figure per round.
-    FrameStatistics slicedMs;
-    int passes = 0;              // renders per sliced picture
-    double longestPassMs = 0.0;  // the longest render of any round
-    // How far the process's resident memory rose above its figure before the
-    // drawing, the most of any round.
-    double slicedPeakMb = 0.0;
-    // The one pass, where it was drawn.
-    std::optional<FrameStatistics> onePassMs;
-    double onePassPeakMb = 0.0;
-    // Pixels where the finished sliced picture and the one-pass picture differ.
-    std::optional<long long> differingPixels;
+// How the wire-frame picture differs from the full cones' one pass: pixels,
+// and of them those where the two pictures show sites with edge fragments of
+// equal depth there (a tie, decided by the last bits of the arithmetic).
+struct OutlineDifferences {
+    long long differing = 0;
+    long long atTies = 0;
+    long long notAtTies = 0;
 };
 
-// A one-pass picture is drawn only where the sliced one took less than this.
-constexpr double kLongestOnePassMs = 60000.0;
-// Scenes of more sites are left out of the wire-frame rounds unless asked
-// for alone: their outlines take minutes whichever way they are drawn.
-constexpr int kLargestWireframeScene = 20000;
+// One view of one scene in wire-frame mode (key v): the window's renderer
+// working the outlines out and drawing them, against the full cones in one
+// pass.
+struct WireframeResult {
+    std::string view;
+    // The whole picture, every render from the change to the finished
+    // picture, one figure per round.
+    FrameStatistics pictureMs;
+    int passes = 0;              // renders per picture
+    double longestPassMs = 0.0;  // the longest render of any round
+    // The one pass, where it was drawn; else what it was predicted to take.
+    std::optional<FrameStatistics> onePassMs;
+    std::optional<double> predictedOnePassMs;
+    std::optional<OutlineDifferences> differences;
+};
 
-// Draws the map's sites in wire-frame mode, sliced and in one pass by turns,
-// `rounds` times each after an untimed warm-up, and compares the last
-// pictures. Leaves the GL state as
-// it found it.
-WireframeResult measureWireframe(HeightMap& map, int rounds);
+// A one-pass picture predicted to take longer than this is not drawn.
+constexpr double kLongestOnePassMs = 60000.0;
+
+// Draws the map's sites in wire-frame mode in each view: the window's
+// renderer `rounds` times (fewer where a picture takes seconds), then the
+// full cones once where that is predicted to take less than a minute, and
+// compares the pictures. Leaves the GL state as it found it.
+std::vector<WireframeResult> measureWireframe(HeightMap& map, const std::vector<BenchView>& views,
+                                              int rounds);

@@ -1,15 +1,15 @@
-#include "cells/lattice_cells.h"
+#include "nearest/lattice_cells.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "cells/candidate_grid.h"
-#include "cells/edge_winners.h"
-#include "cells/facet_distance.h"
 #include "cells/large_arrays.h"
-#include "cells/lattice_sites.h"
 #include "cells/thread_sharing.h"
+#include "nearest/candidate_grid.h"
+#include "nearest/edge_winners.h"
+#include "nearest/facet_distance.h"
+#include "nearest/lattice_sites.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ public:
     void run(int firstFarRow, int endFarRow) {
         const int size = lattice.cellSize;
         const int farSize = lattice.farCellSize();
-        LineSweep sweep(horizontal);
+        LineSweep sweep(horizontal, lattice.cellSize > 1);
         SweptLine lower;
         SweptLine middle;
         SweptLine upper;

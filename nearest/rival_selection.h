@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "cells/candidate_square.h"
-#include "cells/facet_distance.h"
-#include "cells/site_buckets.h"
+#include "nearest/candidate_square.h"
+#include "nearest/facet_distance.h"
+#include "nearest/site_buckets.h"
 
 // Narrows a gathering down to the sites that can show in a square: a site
 // is ruled out when one of a few rivals is nearer all over the square by

@@ -1,4 +1,4 @@
-#include "cells/raster_line.h"
+#include "outline/raster_line.h"
 
 #include <cmath>
 #include <utility>

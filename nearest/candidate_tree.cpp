@@ -1,9 +1,9 @@
-#include "cells/candidate_tree.h"
+#include "nearest/candidate_tree.h"
 
 #include <cmath>
 
 #include "cells/large_arrays.h"
-#include "cells/rim_facets.h"
+#include "nearest/rim_facets.h"
 
 namespace {
 

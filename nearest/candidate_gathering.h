@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "cells/candidate_square.h"
-#include "cells/near_site_search.h"
+#include "nearest/candidate_square.h"
+#include "nearest/near_site_search.h"
 
 // The sites that may show in a square, taken from the buckets within the
 // reach that the sites near its corners (or its centre) leave them. The

@@ -1,4 +1,4 @@
-#include "cells/outline_picture.h"
+#include "outline/outline_picture.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,22 +6,9 @@
 
 #include "cells/cone_geometry.h"
 #include "cells/large_arrays.h"
-#include "cells/raster_line.h"
 #include "cells/thread_sharing.h"
-
-// An edge's pixels and its depth, which the rasterizer interpolates along the
-// major axis between the edge's ends, clamped to the depth range.
-struct OutlineDepthEdge {
-    RasterLine line;
-    double majorFrom = 0.0;
-    double depthFrom = 0.0;
-    double depthPerPixel = 0.0;
-    std::int32_t site = -1;
-
-    double depthAt(std::int64_t major) const {
-        return depthFrom + (static_cast<double>(major) + 0.5 - majorFrom) * depthPerPixel;
-    }
-};
+#include "outline/outline_edge.h"
+#include "outline/raster_line.h"
 
 namespace {
 
@@ -42,23 +29,6 @@ constexpr double kAcrossApex = 0.75;
 // The depth of a radial edge's fragment, scaled to window pixels, is at least
 // the pixel centre's distance from the apex less this.
 constexpr double kPixelSlack = 0.75;
-
-float clampedDepth(double depth) {
-    return static_cast<float>(std::clamp(depth, 0.0, 1.0));
-}
-
-bool depthEdge(const OutlinePoint& from, const OutlinePoint& to, OutlineDepthEdge& edge) {
-    edge.line = rasterLine(from.x, from.y, to.x, to.y);
-    if (edge.line.empty()) {
-        return false;
-    }
-    const double majorFrom = edge.line.xMajor ? from.x : from.y;
-    const double majorTo = edge.line.xMajor ? to.x : to.y;
-    edge.majorFrom = majorFrom;
-    edge.depthFrom = from.z;
-    edge.depthPerPixel = (static_cast<double>(to.z) - from.z) / (majorTo - majorFrom);
-    return true;
-}
 
 // Whether a fragment of depth `depth` from the cone drawn `order`th beats what
 // a pixel holds: less depth, or equal depth from a cone drawn later.
@@ -106,7 +76,7 @@ struct OutlinePicture::Workspace {
     std::vector<std::vector<float>> levels;
     std::vector<float> apexX;
     std::vector<float> apexY;
-    std::vector<OutlineDepthEdge> edges;
+    std::vector<OutlineEdgePixels> edges;
     std::vector<char> wanted;
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
@@ -149,8 +119,8 @@ private:
     void searchPixel(int x, int y, int cellsX, int cellsY);
     void radialBand(float low, float high);
     void keepEdges();
-    void siteEdges(std::size_t site, bool rims, std::vector<OutlineDepthEdge>& edges) const;
-    void walk(const OutlineDepthEdge& edge, float low, float high);
+    void siteEdges(std::size_t site, bool rims, std::vector<OutlineEdgePixels>& edges) const;
+    void walk(const OutlineEdgePixels& edge, float low, float high);
     void refreshTiles();
     float blockMaximum(double left, double top, double right, double bottom) const;
 
@@ -178,7 +148,7 @@ private:
     double rayY[kConeSlices] = {};
     double reach = 0.0;
     // Every site's radial edges, 64 slots a site, where they fit in memory.
-    std::vector<OutlineDepthEdge>& keptEdges;
+    std::vector<OutlineEdgePixels>& keptEdges;
     bool edgesKept = false;
     std::vector<char>& wanted;
     // The near search's sites, by cell.
@@ -244,7 +214,7 @@ void PictureBuilder::fill() {
     if (pictureMax < kRimDepth) {
         return;
     }
-    std::vector<OutlineDepthEdge> edges;
+    std::vector<OutlineEdgePixels> edges;
     const double within = reach + 2.0;
     for (std::size_t site = 0; site < sites.size(); ++site) {
         const double x = apexX[site];
@@ -252,7 +222,7 @@ void PictureBuilder::fill() {
         if (blockMaximum(x - within, y - within, x + within, y + within) >= kRimDepth) {
             edges.clear();
             siteEdges(site, true, edges);
-            for (const OutlineDepthEdge& edge : edges) {
+            for (const OutlineEdgePixels& edge : edges) {
                 walk(edge, kRimDepth, kNone);
             }
         }
@@ -284,7 +254,7 @@ void PictureBuilder::place() {
 
 // The radial edges (or the rim edges) of a site's cone that reach the window.
 void PictureBuilder::siteEdges(std::size_t site, bool rims,
-                               std::vector<OutlineDepthEdge>& edges) const {
+                               std::vector<OutlineEdgePixels>& edges) const {
     ConeOutlines::Cone cone;
     outlines.cone(sites[site].x, sites[site].y, cone);
     for (int facet = 0; facet < kConeSlices; ++facet) {
@@ -295,8 +265,8 @@ void PictureBuilder::siteEdges(std::size_t site, bool rims,
             }
             OutlinePoint from;
             OutlinePoint to;
-            OutlineDepthEdge edge;
-            if (outlines.edge(cone, facet, kind, from, to) && depthEdge(from, to, edge)) {
+            OutlineEdgePixels edge;
+            if (outlines.edge(cone, facet, kind, from, to) && edge.set(from, to)) {
                 edge.site = static_cast<std::int32_t>(site);
                 edges.push_back(edge);
             }
@@ -313,13 +283,13 @@ void PictureBuilder::keepEdges() {
     reserveLarge(keptEdges, slots);
     keptEdges.resize(slots);
     onThreads(kThreads, [&](int thread) {
-        std::vector<OutlineDepthEdge> edges;
+        std::vector<OutlineEdgePixels> edges;
         for (std::size_t site = thread; site < sites.size(); site += kThreads) {
             edges.clear();
             siteEdges(site, false, edges);
-            OutlineDepthEdge* slot = &keptEdges[site * 2 * kConeSlices];
+            OutlineEdgePixels* slot = &keptEdges[site * 2 * kConeSlices];
             std::copy(edges.begin(), edges.end(), slot);
-            std::fill(slot + edges.size(), slot + 2 * kConeSlices, OutlineDepthEdge{});
+            std::fill(slot + edges.size(), slot + 2 * kConeSlices, OutlineEdgePixels{});
         }
     });
 }
@@ -501,9 +471,9 @@ void PictureBuilder::searchPixel(int x, int y, int cellsX, int cellsY) {
             for (int side = 0; side < 2; ++side) {
                 OutlinePoint from;
                 OutlinePoint to;
-                OutlineDepthEdge edge;
+                OutlineEdgePixels edge;
                 if (!outlines.edge(cone, facets[side], kinds[side], from, to) ||
-                    !depthEdge(from, to, edge)) {
+                    !edge.set(from, to)) {
                     continue;
                 }
                 const RasterLine& line = edge.line;
@@ -537,13 +507,13 @@ void PictureBuilder::radialBand(float low, float high) {
     // to its pixel by itself, which keeps the lesser.
     constexpr std::size_t kRun = 16;
     onThreads(kThreads, [&](int thread) {
-        std::vector<OutlineDepthEdge> edges;
+        std::vector<OutlineEdgePixels> edges;
         for (std::size_t start = thread * kRun; start < sites.size(); start += kThreads * kRun) {
             for (std::size_t site = start; site < std::min(sites.size(), start + kRun); ++site) {
                 if (!wanted[site]) {
                     continue;
                 }
-                const OutlineDepthEdge* siteEdgesFrom = nullptr;
+                const OutlineEdgePixels* siteEdgesFrom = nullptr;
                 std::size_t count = 0;
                 if (edgesKept) {
                     siteEdgesFrom = &keptEdges[site * 2 * kConeSlices];
@@ -566,7 +536,7 @@ void PictureBuilder::radialBand(float low, float high) {
 
 // The fragments of the edge whose depth lies in [low, high), against what
 // the picture holds.
-void PictureBuilder::walk(const OutlineDepthEdge& edge, float low, float high) {
+void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) {
     const RasterLine& line = edge.line;
     std::int64_t first = line.first;
     std::int64_t last = line.last;

@@ -1,9 +1,9 @@
-#include "cells/rim_facets.h"
+#include "nearest/rim_facets.h"
 
 #include <cmath>
 #include <limits>
 
-#include "cells/facet_distance.h"
+#include "nearest/facet_distance.h"
 
 void markRimFacets(const Square& square, const std::vector<std::uint32_t>& listed,
                    const Buckets& buckets, double radius, std::vector<RimSite>& rimSites) {

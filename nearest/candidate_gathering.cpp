@@ -1,9 +1,9 @@
-#include "cells/candidate_gathering.h"
+#include "nearest/candidate_gathering.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "cells/facet_distance.h"
+#include "nearest/facet_distance.h"
 
 namespace {
 

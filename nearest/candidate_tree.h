@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "cells/candidate_gathering.h"
-#include "cells/rival_selection.h"
+#include "nearest/candidate_gathering.h"
+#include "nearest/rival_selection.h"
 
 // Builds the candidate squares of grid cells, one cell at a time, into
 // nodes and candidates of its own: one builder per thread, merged when all

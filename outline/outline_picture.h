@@ -4,14 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "cells/cone_outline.h"
-
-// A site as the outlines need it: where its cone stands and its colour.
-struct OutlineSite {
-    float x;
-    float y;
-    std::uint32_t colour;  // red, green, blue, alpha bytes in memory order
-};
+#include "outline/cone_outline.h"
+#include "outline/outline_edge.h"
 
 // What the full cones draw in GL_LINE mode, worked out per pixel without
 // drawing every edge: at each pixel the edge fragment of least depth, the

@@ -1,4 +1,4 @@
-#include "cells/site_candidates.h"
+#include "nearest/site_candidates.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,10 +6,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "cells/candidate_tree.h"
 #include "cells/large_arrays.h"
-#include "cells/site_buckets.h"
 #include "cells/thread_sharing.h"
+#include "nearest/candidate_tree.h"
+#include "nearest/site_buckets.h"
 #include "sitemap/site.h"
 
 namespace {

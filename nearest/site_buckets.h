@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cells/candidate_grid.h"
+#include "nearest/candidate_grid.h"
 
 struct Site;
 

@@ -1,8 +1,10 @@
-#include "cells/edge_winners.h"
+#include "nearest/edge_winners.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
+#include "cells/cone_geometry.h"
 #include "cells/large_arrays.h"
 #include "cells/thread_sharing.h"
 
@@ -47,7 +49,8 @@ LineGroups verticalLineGroups(const LatticeSites& lattice) {
     return groups;
 }
 
-LineSweep::LineSweep(const LineGroups& groups) : groups(groups) {
+LineSweep::LineSweep(const LineGroups& groups, bool leaveOutDominated)
+    : groups(groups), dominatedLeftOut(leaveOutDominated) {
     for (int group = 0; group + 1 < static_cast<int>(groups.start.size()); ++group) {
         if (groups.start[group] < groups.start[group + 1]) {
             occupied.push_back({groups.start[group], groups.start[group + 1], groups.start[group],
@@ -85,7 +88,40 @@ void LineSweep::moveTo(int line) {
         }
     }
     started = true;
+    if (dominatedLeftOut) {
+        leaveOutDominated();
+    }
     lineEnvelope.build(lineSites);
+}
+
+// Far along the line a site's distance grows as the distance along it plus
+// tan(pi / 32) times the distance across, so a site `across` from the line
+// at `along` is nowhere nearer than another at a and b where across >= b +
+// |along - a| / tan(pi / 32): the two cross at most once, and far out on
+// either side the other is nearer.
+void LineSweep::leaveOutDominated() {
+    const double perAlong = 1.0 / std::tan(kFacetAngle / 2.0);
+    const std::size_t count = lineSites.size();
+    nearestElse.assign(count, kInfinity);
+    double bound = kInfinity;
+    for (std::size_t index = 1; index < count; ++index) {
+        bound = std::min(bound, lineSites[index - 1].across) +
+                (lineSites[index].along - lineSites[index - 1].along) * perAlong;
+        nearestElse[index] = bound;
+    }
+    bound = kInfinity;
+    for (std::size_t index = count - 1; index-- > 0;) {
+        bound = std::min(bound, lineSites[index + 1].across) +
+                (lineSites[index + 1].along - lineSites[index].along) * perAlong;
+        nearestElse[index] = std::min(nearestElse[index], bound);
+    }
+    std::size_t kept = 0;
+    for (std::size_t index = 0; index < count; ++index) {
+        if (lineSites[index].across < nearestElse[index]) {
+            lineSites[kept++] = lineSites[index];
+        }
+    }
+    lineSites.resize(kept);
 }
 
 void LineSweep::handOver(LineEnvelope& envelope, std::vector<LineSite>& sites) {
@@ -147,7 +183,7 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
     onThreads(threads, [&](int thread) {
         const int first = lineCount * thread / threads;
         const int end = lineCount * (thread + 1) / threads;
-        LineSweep sweep(groups);
+        LineSweep sweep(groups, lattice.cellSize > 1);
         std::vector<KeptLine> block(kLinesPerBlock);
         std::vector<SegmentWinners> walks;
         const auto keep = [&](std::int32_t* entry, std::int32_t value) {
@@ -168,7 +204,10 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                 const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
                 for (int offset = 0; offset < blockLines; ++offset) {
                     const int line = lines[blockStart + offset];
-                    const bool farLine = line % farCellSize == 0;
+                    // Far cells lie beside the inner part at its rows.
+                    const bool farLine =
+                        line % farCellSize == 0 &&
+                        !(innerRow && line > lattice.innerLeft && line < lattice.innerRight);
                     const bool read = innerRow && innerLine(line) &&
                                       !(cellSize == 1 && lattice.occupied(line - 1, row) &&
                                         lattice.occupied(line, row));

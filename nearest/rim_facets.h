@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "cells/candidate_square.h"
-#include "cells/site_buckets.h"
+#include "nearest/candidate_square.h"
+#include "nearest/site_buckets.h"
 
 // Where the nearest distance can reach the rim strips somewhere in a leaf,
 // every site listed there may show at its rim, through the facets that face

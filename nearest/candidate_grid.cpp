@@ -1,4 +1,4 @@
-#include "cells/candidate_grid.h"
+#include "nearest/candidate_grid.h"
 
 #include <cmath>
 

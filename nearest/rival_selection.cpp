@@ -1,4 +1,4 @@
-#include "cells/rival_selection.h"
+#include "nearest/rival_selection.h"
 
 #include <algorithm>
 #include <cmath>

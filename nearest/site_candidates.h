@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cells/candidate_grid.h"
+#include "nearest/candidate_grid.h"
 
 struct Site;
 

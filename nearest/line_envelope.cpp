@@ -1,4 +1,4 @@
-#include "cells/line_envelope.h"
+#include "nearest/line_envelope.h"
 
 #include <algorithm>
 #include <cmath>

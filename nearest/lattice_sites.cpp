@@ -1,4 +1,4 @@
-#include "cells/lattice_sites.h"
+#include "nearest/lattice_sites.h"
 
 #include <cmath>
 #include <cstring>

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "cells/lattice_sites.h"
-#include "cells/line_envelope.h"
+#include "nearest/lattice_sites.h"
+#include "nearest/line_envelope.h"
 
 // The sites that are strictly nearest somewhere on the edges of the
 // lattice's cells. Lines run between the cells: horizontal line l lies
@@ -41,10 +41,12 @@ LineGroups horizontalLineGroups(const LatticeSites& lattice);
 LineGroups verticalLineGroups(const LatticeSites& lattice);
 
 // The envelopes of successive lines, each line's sites being every group's
-// nearest member on either side of it.
+// nearest member on either side of it. Where the sites are sparse, the
+// groups another one is nearer than all along the line are left out first:
+// most of them there, and each costs crossings.
 class LineSweep {
 public:
-    explicit LineSweep(const LineGroups& groups);
+    LineSweep(const LineGroups& groups, bool leaveOutDominated);
     // Moves to a line at or after the last one.
     void moveTo(int line);
     const LineEnvelope& envelope() const { return lineEnvelope; }
@@ -63,9 +65,13 @@ private:
         double along;
     };
 
+    void leaveOutDominated();
+
     const LineGroups& groups;
+    bool dominatedLeftOut;
     std::vector<Group> occupied;
     bool started = false;
+    std::vector<double> nearestElse;
     std::vector<LineSite> lineSites;
     LineEnvelope lineEnvelope;
 };

@@ -1,4 +1,4 @@
-#include "cells/site_buckets.h"
+#include "nearest/site_buckets.h"
 
 #include "cells/large_arrays.h"
 #include "cells/thread_sharing.h"

@@ -1,4 +1,4 @@
-#include "cells/near_site_search.h"
+#include "nearest/near_site_search.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "cells/site_buckets.h"
+#include "nearest/site_buckets.h"
 
 // A site close to a point, from the buckets around it. Euclidean and not
 // always the nearest: any site close by bounds a gathering well enough.

@@ -1,4 +1,4 @@
-#include "cells/cone_outline.h"
+#include "outline/cone_outline.h"
 
 #include <cmath>
 

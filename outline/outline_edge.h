@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "outline/cone_outline.h"
+#include "outline/raster_line.h"
+
+// An edge's pixels and its depth, which the rasterizer interpolates along
+// the major axis between the edge's ends and clamps to the depth range.
+struct OutlineEdgePixels {
+    RasterLine line;
+    double majorFrom = 0.0;
+    double depthFrom = 0.0;
+    double depthPerPixel = 0.0;
+    std::int32_t site = -1;
+
+    // False, leaving it empty, for an edge that lights no pixel.
+    bool set(const OutlinePoint& from, const OutlinePoint& to);
+    double depthAt(std::int64_t major) const {
+        return depthFrom + (static_cast<double>(major) + 0.5 - majorFrom) * depthPerPixel;
+    }
+};
+
+// The depth the buffer receives.
+float clampedDepth(double depth);
+
+// A site as the outlines need it: where its cone stands and its colour.
+struct OutlineSite {
+    float x;
+    float y;
+    std::uint32_t colour;  // red, green, blue, alpha bytes in memory order
+};
+
+// Every fragment of every edge of every site's cone in the buffer of width x
+// height pixels (rows from the top), as the full cones draw them: cones in
+// list order, each cone's facets in order, each facet's three edges. The
+// exhaustive picture, for checking the one that skips.
+void forEachOutlineFragment(
+    const std::vector<OutlineSite>& sites, const OutlineView& view, float radius, int width,
+    int height, const std::function<void(int x, int y, float depth, std::int32_t site)>& visit);

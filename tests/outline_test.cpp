@@ -1,0 +1,239 @@
+#include <GL/freeglut.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/frame.h"
+#include "app/keys.h"
+#include "outline/raster_line.h"
+#include "sitemap/height_map.h"
+#include "tests/support/gl_test_window.h"
+#include "tests/support/site_scenes.h"
+
+namespace {
+
+constexpr int kSize = 160;
+
+using Pixels = std::set<std::pair<long, long>>;
+
+// The pixels GL lights for a line given in raster coordinates (y down): drawn
+// through a viewport of 2048 pixels about the window's corner, where the
+// coordinates reach the rasterizer exactly as given.
+Pixels drawnLine(float fromX, float fromY, float toX, float toY) {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glViewport(-1024, -1024, 2048, 2048);
+    glDisable(GL_DEPTH_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColor3ub(255, 255, 255);
+    glBegin(GL_LINES);
+    glVertex2f(fromX / 1024.0f, (kSize - fromY) / 1024.0f);
+    glVertex2f(toX / 1024.0f, (kSize - toY) / 1024.0f);
+    glEnd();
+    const PixelGrid grid = PixelGrid::readBack(kSize, kSize);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+    Pixels lit;
+    for (int row = 0; row < kSize; ++row) {
+        for (int column = 0; column < kSize; ++column) {
+            if (grid.at(column, row)[0] != 0) {
+                lit.insert({column, kSize - 1 - row});
+            }
+        }
+    }
+    return lit;
+}
+
+Pixels ruledLine(float fromX, float fromY, float toX, float toY) {
+    const RasterLine line = rasterLine(fromX, fromY, toX, toY);
+    Pixels lit;
+    for (std::int64_t major = line.first; major <= line.last; ++major) {
+        const std::int64_t minor = line.minorAt(major);
+        const long x = static_cast<long>(line.xMajor ? major : minor);
+        const long y = static_cast<long>(line.xMajor ? minor : major);
+        if (x >= 0 && x < kSize && y >= 0 && y < kSize) {
+            lit.insert({x, y});
+        }
+    }
+    return lit;
+}
+
+class OutlineTest : public ::testing::Test {
+protected:
+    void SetUp() override { openTestWindow(kSize, kSize); }
+};
+
+// Ends anywhere in a pixel, on its centre, its edges and corners, at
+// diagonals and with fractions the cones' rim vertices have: the rule the
+// outlines follow lights the pixels the rasterizer lights.
+TEST_F(OutlineTest, TheLineRuleLightsThePixelsTheRasterizerLights) {
+    struct Kind {
+        const char* name;
+        double grid;  // ends rounded to 1 / grid of a pixel; 0 leaves them as floats
+        bool diagonal;
+    };
+    const Kind kinds[] = {{"anywhere", 0, false},       {"on 1/256", 256, false},
+                          {"on half pixels", 2, false}, {"on quarter pixels", 4, false},
+                          {"diagonal", 4, true},        {"on whole pixels", 1, false}};
+    std::mt19937 random(18);
+    std::uniform_real_distribution<double> position(8.0, kSize - 8.0);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (const Kind& kind : kinds) {
+        int wrong = 0;
+        for (int line = 0; line < 150; ++line) {
+            const auto snap = [&](double value) {
+                return static_cast<float>(kind.grid > 0 ? std::round(value * kind.grid) / kind.grid
+                                                        : value);
+            };
+            const double x = position(random);
+            const double y = position(random);
+            const double length = unit(random) < 0.3 ? 6.0 * unit(random) : 70.0 * unit(random);
+            const double angle = 2.0 * 3.14159265358979 * unit(random);
+            double toX = x + length * std::cos(angle);
+            double toY = y + length * std::sin(angle);
+            if (kind.diagonal) {
+                toX = x + (unit(random) < 0.5 ? -length : length);
+                toY = y + (unit(random) < 0.5 ? -length : length);
+            }
+            const float ends[4] = {snap(x), snap(y), snap(std::clamp(toX, 2.0, kSize - 2.0)),
+                                   snap(std::clamp(toY, 2.0, kSize - 2.0))};
+            wrong += drawnLine(ends[0], ends[1], ends[2], ends[3]) !=
+                     ruledLine(ends[0], ends[1], ends[2], ends[3]);
+        }
+        EXPECT_EQ(wrong, 0) << kind.name;
+    }
+}
+
+struct TestView {
+    const char* name;
+    ViewState view;
+};
+
+// The benchmark's views, scaled to this window: a zoom with a pan that cuts
+// most edges at the window's border, a shrunk raster, a half turn.
+const TestView kViews[] = {{"zoom 1", {1.0f, 0.0f, 0.0f}},
+                           {"zoom 3.7, panned", {3.7f, -48.2f, -32.1f}},
+                           {"zoom 0.5", {0.5f, 0.0f, 0.0f}},
+                           {"half turn", {-1.0f, -kSize, -kSize}}};
+
+// The window's wire-frame frame and the full cones in one pass.
+std::pair<PixelGrid, PixelGrid> outlinesAndFullCones(HeightMap& map, const ViewState& view) {
+    glEnable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT, GL_LINE);
+    FrameRenderer window;
+    window.renderFinished(map, view);
+    PixelGrid outlines = PixelGrid::readBack(kSize, kSize);
+    drawFrame(map, view);
+    PixelGrid cones = PixelGrid::readBack(kSize, kSize);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glDisable(GL_CULL_FACE);
+    return {outlines, cones};
+}
+
+// The depths at which a site's radial edges may reach a pixel centre (window
+// coordinates): those of its edges that pass within three quarters of a
+// pixel, each the centre's offset from the apex along the edge's major axis
+// over the edge's length on that axis, halved, as the cones' depth runs.
+std::vector<double> edgeDepths(const Site& site, const ViewState& view, double x, double y) {
+    const double apexX = view.zoom * (site.x + view.panX);
+    const double apexY = view.zoom * (site.y + view.panY);
+    std::vector<double> depths;
+    for (int vertex = 0; vertex < 32; ++vertex) {
+        const double angle = -2.0 * 3.14159265358979 * vertex / 32;
+        const double dx = view.zoom * (kSize / 2) * std::cos(angle);
+        const double dy = view.zoom * (kSize / 2) * std::sin(angle);
+        const double length = std::hypot(dx, dy);
+        const double across = std::fabs((x - apexX) * dy - (y - apexY) * dx) / length;
+        const double along = ((x - apexX) * dx + (y - apexY) * dy) / length;
+        if (across <= 0.75 && along > -0.75) {
+            depths.push_back(std::fabs(dx) >= std::fabs(dy) ? 0.5 * (x - apexX) / dx
+                                                            : 0.5 * (y - apexY) / dy);
+        }
+    }
+    return depths;
+}
+
+const Site* siteOfColour(const HeightMap& map, const Rgb& colour) {
+    for (const Site* site = map.sites; site; site = site->next) {
+        if (site->r == colour[0] && site->g == colour[1] && site->b == colour[2]) {
+            return site;
+        }
+    }
+    return nullptr;
+}
+
+// Which of two edge fragments at equal depth shows is a matter of the last
+// bits of the rasterizer's arithmetic. In every view, sparse or crowded
+// (the pixels searching their nearest edges among the markers), at any
+// position or on whole pixels with each site twice (the copy drawn later
+// shows), the pictures differ only where the two sites shown have edges
+// reaching the pixel at depths within 2e-5 of each other.
+TEST_F(OutlineTest, FramesDifferFromTheFullConesOnlyWhereTwoFragmentsTie) {
+    struct Scene {
+        const char* name;
+        int sites;
+        bool wholePixelsTwice;
+    };
+    for (const Scene& scene : {Scene{"sparse", 12, false}, Scene{"crowded", 900, false},
+                               Scene{"on whole pixels, twice", 40, true}}) {
+        HeightMap map;
+        map.size = kSize;
+        SceneBuilder builder(map, 40 + scene.sites);
+        if (scene.wholePixelsTwice) {
+            for (int copy = 0; copy < 2; ++copy) {
+                std::mt19937 random(3);
+                for (int site = 0; site < scene.sites; ++site) {
+                    builder.add(4 + random() % (kSize - 8), 4 + random() % (kSize - 8));
+                }
+            }
+        } else {
+            builder.scatter(scene.sites, 1.0, kSize - 1.0);
+        }
+        for (const TestView& named : kViews) {
+            const auto [outlines, cones] = outlinesAndFullCones(map, named.view);
+            int differing = 0;
+            int untied = 0;
+            for (int row = 0; row < kSize; ++row) {
+                for (int column = 0; column < kSize; ++column) {
+                    if (outlines.at(column, row) == cones.at(column, row)) {
+                        continue;
+                    }
+                    ++differing;
+                    const Site* shown = siteOfColour(map, outlines.at(column, row));
+                    const Site* drawn = siteOfColour(map, cones.at(column, row));
+                    bool tied = false;
+                    if (shown && drawn) {
+                        for (const double a :
+                             edgeDepths(*shown, named.view, column + 0.5, row + 0.5)) {
+                            for (const double b :
+                                 edgeDepths(*drawn, named.view, column + 0.5, row + 0.5)) {
+                                tied = tied || std::fabs(a - b) <= 2e-5;
+                            }
+                        }
+                    }
+                    untied += !tied;
+                }
+            }
+            EXPECT_EQ(untied, 0) << scene.name << ", " << named.name << ": of " << differing
+                                 << " differing";
+        }
+        map.resetSites();
+    }
+}
+
+}  // namespace
