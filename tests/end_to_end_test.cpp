@@ -64,8 +64,11 @@ protected:
         // By title alone: the test's display holds no other window of that
         // name, and the lookup by process needs the X server to know the
         // client's process, which it sometimes did not under heavy load.
+        // Only once it is mapped: keys sent to a window found earlier were
+        // lost under heavy load.
         const std::string search =
-            "xdotool search --name '^2D Voronoi Topology Generation Demo$' 2>/dev/null";
+            "xdotool search --onlyvisible --name "
+            "'^2D Voronoi Topology Generation Demo$' 2>/dev/null";
         ASSERT_TRUE(eventually([&] {
             window = commandOutput(search);
             window = window.substr(0, window.find('\n'));
