@@ -15,12 +15,6 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // are written row by row a cache line at a time.
 constexpr int kLinesPerBlock = 16;
 
-// One line's envelope, kept while the lines after it are worked out.
-struct KeptLine {
-    LineEnvelope envelope;
-    std::vector<LineSite> sites;
-};
-
 }  // namespace
 
 LineGroups horizontalLineGroups(const LatticeSites& lattice) {
@@ -129,6 +123,40 @@ void LineSweep::handOver(LineEnvelope& envelope, std::vector<LineSite>& sites) {
     std::swap(sites, lineSites);
 }
 
+std::vector<KeptLine> outerLineEnvelopes(const LineGroups& groups, const std::vector<int>& lines,
+                                         bool sitesAfter) {
+    std::vector<KeptLine> kept(lines.size());
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        std::vector<LineSite>& sites = kept[index].sites;
+        if (index == 0) {
+            // Each group's member nearest the line, as the sweep takes it.
+            const double at = lines[0] - 0.5;
+            for (std::size_t group = 0; group + 1 < groups.start.size(); ++group) {
+                if (groups.start[group] == groups.start[group + 1]) {
+                    continue;
+                }
+                const std::uint32_t member =
+                    sitesAfter ? groups.start[group] : groups.start[group + 1] - 1;
+                sites.push_back(
+                    {static_cast<double>(group),
+                     sitesAfter ? groups.across[member] - at : at - groups.across[member],
+                     groups.site[member]});
+            }
+        } else {
+            const KeptLine& before = kept[index - 1];
+            const double further = std::abs(lines[index] - lines[index - 1]);
+            sites.reserve(before.envelope.first.size());
+            for (const std::int32_t piece : before.envelope.first) {
+                LineSite site = before.sites[piece];
+                site.across += further;
+                sites.push_back(site);
+            }
+        }
+        kept[index].envelope.build(sites);
+    }
+    return kept;
+}
+
 std::int32_t SegmentWinners::several(double from, double to, std::vector<std::int32_t>& runs) {
     found.clear();
     for (std::size_t next = piece;
@@ -184,6 +212,21 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
         const int first = lineCount * thread / threads;
         const int end = lineCount * (thread + 1) / threads;
         LineSweep sweep(groups, lattice.cellSize > 1);
+        // The lines beside the sites' box, from its edges outward.
+        std::vector<int> leftLines;
+        std::vector<int> rightLines;
+        if (first < end && lines[first] <= lattice.innerLeft) {
+            for (int line = lattice.innerLeft; line >= lines[first]; line -= farCellSize) {
+                leftLines.push_back(line);
+            }
+        }
+        if (first < end && lines[end - 1] >= lattice.innerRight) {
+            for (int line = lattice.innerRight; line <= lines[end - 1]; line += farCellSize) {
+                rightLines.push_back(line);
+            }
+        }
+        std::vector<KeptLine> left = outerLineEnvelopes(groups, leftLines, true);
+        std::vector<KeptLine> right = outerLineEnvelopes(groups, rightLines, false);
         std::vector<KeptLine> block(kLinesPerBlock);
         std::vector<SegmentWinners> walks;
         const auto keep = [&](std::int32_t* entry, std::int32_t value) {
@@ -196,8 +239,15 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
             const int blockLines = std::min(kLinesPerBlock, end - blockStart);
             walks.clear();
             for (int offset = 0; offset < blockLines; ++offset) {
-                sweep.moveTo(lines[blockStart + offset]);
-                sweep.handOver(block[offset].envelope, block[offset].sites);
+                const int line = lines[blockStart + offset];
+                if (line <= lattice.innerLeft) {
+                    std::swap(block[offset], left[(lattice.innerLeft - line) / farCellSize]);
+                } else if (line >= lattice.innerRight) {
+                    std::swap(block[offset], right[(line - lattice.innerRight) / farCellSize]);
+                } else {
+                    sweep.moveTo(line);
+                    sweep.handOver(block[offset].envelope, block[offset].sites);
+                }
                 walks.emplace_back(block[offset].envelope, block[offset].sites);
             }
             for (int row = 0; row < lattice.rows; ++row) {

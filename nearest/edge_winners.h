@@ -76,6 +76,23 @@ private:
     LineEnvelope lineEnvelope;
 };
 
+// One line's envelope and the sites it was built from.
+struct KeptLine {
+    LineEnvelope envelope;
+    std::vector<LineSite> sites;
+};
+
+// The envelopes of lines that every site lies on one side of: `lines` in
+// order away from the sites, the first at or before the first place across
+// of every site (sitesAfter) or at or after the last one. Every site's region
+// is star-shaped around it, and the way from a point of a line to a site
+// crosses the lines between them within the lines' span; so a site strictly
+// nearest somewhere on a line is so on every line nearer the sites too, and
+// each line needs only the sites of the envelope of the line before it,
+// where the sweep offers every group's: far fewer, away from the sites.
+std::vector<KeptLine> outerLineEnvelopes(const LineGroups& groups, const std::vector<int>& lines,
+                                         bool sitesAfter);
+
 // Walks one line's envelope segment by segment, in order.
 class SegmentWinners {
 public:

@@ -63,10 +63,7 @@ struct RimFacets {
     std::uint32_t facets;
 };
 
-struct SweptLine {
-    LineEnvelope envelope;
-    std::vector<LineSite> sites;
-};
+using SweptLine = KeptLine;
 
 // One thread's rows of far cells, with the unit cells' rows among them.
 class CellWorker {
@@ -83,21 +80,39 @@ public:
         const int size = lattice.cellSize;
         const int farSize = lattice.farCellSize();
         LineSweep sweep(horizontal, lattice.cellSize > 1);
+        // The lines below and above the sites' box, from its edges outward.
+        std::vector<int> belowLines;
+        std::vector<int> aboveLines;
+        for (int line = lattice.innerBottom; line >= farSize * firstFarRow; line -= farSize) {
+            belowLines.push_back(line);
+        }
+        for (int line = lattice.innerTop; line <= farSize * endFarRow; line += farSize) {
+            aboveLines.push_back(line);
+        }
+        std::vector<KeptLine> below = outerLineEnvelopes(horizontal, belowLines, true);
+        std::vector<KeptLine> above = outerLineEnvelopes(horizontal, aboveLines, false);
+        const auto take = [&](int line, SweptLine& into) {
+            if (line <= lattice.innerBottom) {
+                std::swap(into, below[(lattice.innerBottom - line) / farSize]);
+            } else if (line >= lattice.innerTop) {
+                std::swap(into, above[(line - lattice.innerTop) / farSize]);
+            } else {
+                sweep.moveTo(line);
+                sweep.handOver(into.envelope, into.sites);
+            }
+        };
         SweptLine lower;
         SweptLine middle;
         SweptLine upper;
-        sweep.moveTo(farSize * firstFarRow);
-        sweep.handOver(lower.envelope, lower.sites);
+        take(farSize * firstFarRow, lower);
         const int farColumns = lattice.columns / farSize;
         for (int farRow = firstFarRow; farRow < endFarRow; ++farRow) {
             const int row = farSize * farRow;
             const bool innerRows = row >= lattice.innerBottom && row < lattice.innerTop;
             if (innerRows) {
-                sweep.moveTo(row + size);
-                sweep.handOver(middle.envelope, middle.sites);
+                take(row + size, middle);
             }
-            sweep.moveTo(row + farSize);
-            sweep.handOver(upper.envelope, upper.sites);
+            take(row + farSize, upper);
             SegmentWinners bottom(lower.envelope, lower.sites);
             SegmentWinners top(upper.envelope, upper.sites);
             const int farEnd = innerRows ? lattice.innerLeft / farSize : farColumns;
