@@ -189,10 +189,10 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
     winners.innerLines = (lattice.innerRight - lattice.innerLeft) / cellSize + 1;
     winners.farLines = lattice.columns / farCellSize + 1;
     const int innerRows = lattice.innerTop - lattice.innerBottom;
-    winners.inner =
-        unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) * innerRows);
-    winners.far =
-        unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) * lattice.rows);
+    winners.inner = unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) *
+                                             (innerRows / cellSize));
+    winners.far = unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) *
+                                           (lattice.rows / farCellSize));
     // The lines read: those between far cells, and those between the inner
     // part's cells.
     const auto innerLine = [&](int line) {
@@ -228,7 +228,9 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
         std::vector<KeptLine> left = outerLineEnvelopes(groups, leftLines, true);
         std::vector<KeptLine> right = outerLineEnvelopes(groups, rightLines, false);
         std::vector<KeptLine> block(kLinesPerBlock);
-        std::vector<SegmentWinners> walks;
+        // Each line is walked by the inner cells and by the far cells apart.
+        std::vector<SegmentWinners> innerWalks;
+        std::vector<SegmentWinners> farWalks;
         const auto keep = [&](std::int32_t* entry, std::int32_t value) {
             *entry = value;
             if (value <= kSeveralWinners) {
@@ -237,7 +239,8 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
         };
         for (int blockStart = first; blockStart < end; blockStart += kLinesPerBlock) {
             const int blockLines = std::min(kLinesPerBlock, end - blockStart);
-            walks.clear();
+            innerWalks.clear();
+            farWalks.clear();
             for (int offset = 0; offset < blockLines; ++offset) {
                 const int line = lines[blockStart + offset];
                 if (line <= lattice.innerLeft) {
@@ -248,33 +251,34 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                     sweep.moveTo(line);
                     sweep.handOver(block[offset].envelope, block[offset].sites);
                 }
-                walks.emplace_back(block[offset].envelope, block[offset].sites);
+                innerWalks.emplace_back(block[offset].envelope, block[offset].sites);
+                farWalks.emplace_back(block[offset].envelope, block[offset].sites);
             }
-            for (int row = 0; row < lattice.rows; ++row) {
+            // A cell's height at a time: far cells' rows start at every
+            // second inner cells' row.
+            for (int row = 0; row < lattice.rows; row += cellSize) {
                 const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
+                const bool farRow = row % farCellSize == 0;
                 for (int offset = 0; offset < blockLines; ++offset) {
                     const int line = lines[blockStart + offset];
                     // Far cells lie beside the inner part at its rows.
                     const bool farLine =
-                        line % farCellSize == 0 &&
+                        farRow && line % farCellSize == 0 &&
                         !(innerRow && line > lattice.innerLeft && line < lattice.innerRight);
                     const bool read = innerRow && innerLine(line) &&
                                       !(cellSize == 1 && lattice.occupied(line - 1, row) &&
                                         lattice.occupied(line, row));
-                    if (!read && !farLine) {
-                        continue;
-                    }
-                    const std::int32_t entry = walks[offset].at(row, runs[thread]);
                     if (read) {
-                        keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) *
-                                                winners.innerLines +
+                        keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) /
+                                                cellSize * winners.innerLines +
                                             (line - lattice.innerLeft) / cellSize],
-                             entry);
+                             innerWalks[offset].at(row, cellSize, runs[thread]));
                     }
                     if (farLine) {
-                        keep(&winners.far[static_cast<std::size_t>(row) * winners.farLines +
+                        keep(&winners.far[static_cast<std::size_t>(row) / farCellSize *
+                                              winners.farLines +
                                           line / farCellSize],
-                             entry);
+                             farWalks[offset].at(row, farCellSize, runs[thread]));
                     }
                 }
             }

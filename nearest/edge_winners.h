@@ -98,11 +98,13 @@ class SegmentWinners {
 public:
     SegmentWinners(const LineEnvelope& envelope, const std::vector<LineSite>& sites)
         : envelope(envelope), sites(sites) {}
-    // The winners of segment s (at or after the last one asked for), runs of
-    // several appended to `runs`.
-    std::int32_t at(int segment, std::vector<std::int32_t>& runs) {
-        const double from = segment - 0.5;
-        const double to = segment + 0.5;
+    // The winners of segments first to first + count - 1 together (after the
+    // last ones asked for), runs of several appended to `runs`: every site
+    // that wins one of them, and at most those whose pieces shorter than
+    // kShortestWin straddle a border between two.
+    std::int32_t at(int first, int count, std::vector<std::int32_t>& runs) {
+        const double from = first - 0.5;
+        const double to = first + count - 0.5;
         while (envelope.start[piece + 1] <= from + kShortestWin) {
             ++piece;
         }
@@ -123,10 +125,10 @@ private:
     std::vector<std::int32_t> found;
 };
 
-// The winners of the vertical lines' segments that the cells read, row by
-// row of unit cells: the lines between the inner cells at the inner rows,
-// and the lines between far cells at every row. Entries between two unit
-// cells that each hold a site are never read and left unset.
+// The winners of the vertical lines' edges that the cells read, a cell's
+// height at a time: the lines between the inner cells at the inner cells'
+// rows, and the lines between far cells at every far cells' row. Entries
+// between two unit cells that each hold a site are never read and left unset.
 struct VerticalWinners {
     int innerLeft = 0;
     int innerBottom = 0;
@@ -138,12 +140,13 @@ struct VerticalWinners {
     std::unique_ptr<std::int32_t[]> far;
     std::vector<std::int32_t> runs;
 
+    // The edges on `line` of the cells whose bottom row of unit cells is `row`.
     std::int32_t innerAt(int line, int row) const {
-        return inner[static_cast<std::size_t>(row - innerBottom) * innerLines +
+        return inner[static_cast<std::size_t>(row - innerBottom) / cellSize * innerLines +
                      (line - innerLeft) / cellSize];
     }
     std::int32_t farAt(int line, int row) const {
-        return far[static_cast<std::size_t>(row) * farLines + line / farCellSize];
+        return far[static_cast<std::size_t>(row) / farCellSize * farLines + line / farCellSize];
     }
 };
 VerticalWinners verticalWinners(const LatticeSites& lattice, int threads);

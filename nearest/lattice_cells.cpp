@@ -169,12 +169,10 @@ private:
             // a site at its centre: the lattice's bisectors run along the
             // cells' borders or further out.
             if (size > 1 || listed.empty()) {
-                for (int step = 0; step < size; ++step) {
-                    add(bottom.at(column + step, runs), runs);
-                    add(top.at(column + step, runs), runs);
-                    add(vertical.innerAt(column, row + step), vertical.runs);
-                    add(vertical.innerAt(column + size, row + step), vertical.runs);
-                }
+                add(bottom.at(column, size, runs), runs);
+                add(top.at(column, size, runs), runs);
+                add(vertical.innerAt(column, row), vertical.runs);
+                add(vertical.innerAt(column + size, row), vertical.runs);
             }
             const double half = 0.5 * size;
             finish({column + half - 0.5, row + half - 0.5, half},
@@ -187,12 +185,10 @@ private:
         const int column = farSize * farColumn;
         const int row = farSize * farRow;
         listed.clear();
-        for (int step = 0; step < farSize; ++step) {
-            add(bottom.at(column + step, runs), runs);
-            add(top.at(column + step, runs), runs);
-            add(vertical.farAt(column, row + step), vertical.runs);
-            add(vertical.farAt(column + farSize, row + step), vertical.runs);
-        }
+        add(bottom.at(column, farSize, runs), runs);
+        add(top.at(column, farSize, runs), runs);
+        add(vertical.farAt(column, row), vertical.runs);
+        add(vertical.farAt(column + farSize, row), vertical.runs);
         const double half = 0.5 * farSize;
         finish({column + half - 0.5, row + half - 0.5, half},
                candidates.farCells[static_cast<std::size_t>(farRow) * (lattice.columns / farSize) +
