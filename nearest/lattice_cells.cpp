@@ -167,7 +167,14 @@ private:
             }
             // No other site is strictly nearer anywhere in the unit cell of
             // a site at its centre: the lattice's bisectors run along the
-            // cells' borders or further out.
+            // cells' borders or further out. Its cone reaches all of it.
+            if (size == 1 && !listed.empty()) {
+                runs.clear();
+                PackedCell& cell = cells[column - lattice.innerLeft];
+                cell = PackedCell(packed(lattice.sites[listed.front()]), {0, 0});
+                cell.first.colour |= 1u << 24;
+                continue;
+            }
             if (size > 1 || listed.empty()) {
                 add(bottom.at(column, size, runs), runs);
                 add(top.at(column, size, runs), runs);
