@@ -91,6 +91,19 @@ void main() {
 )";
 }
 
+static_assert((kFarCellScale & (kFarCellScale - 1)) == 0 &&
+                  (kLargestCellSize & (kLargestCellSize - 1)) == 0,
+              "the lattice's cells are powers of two wide");
+
+// The power of two that `size` is.
+int shiftOf(int size) {
+    int shift = 0;
+    while ((1 << shift) < size) {
+        ++shift;
+    }
+    return shift;
+}
+
 // Where every site stands on an integer point, each cell holds up to two
 // candidates itself, points and colours, or where its longer list starts:
 // most pixels read one record. Over the sites' box the cells are cellSize
@@ -98,7 +111,7 @@ void main() {
 std::string latticeFragmentShader(bool behindMarkers) {
     return std::string("#version 430 compatibility\n") +
            (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
-           "const int kFarCellScale = " + std::to_string(kFarCellScale) + ";\n" +
+           "const int kFarCellShift = " + std::to_string(shiftOf(kFarCellScale)) + ";\n" +
            facetDistanceFunction() + R"(
 layout(std430, binding = 0) readonly buffer InnerCells { uvec4 innerCells[]; };
 layout(std430, binding = 1) readonly buffer FarCells { uvec4 farCells[]; };
@@ -109,7 +122,11 @@ uniform vec2 depthAtDistance;
 uniform vec2 gridOrigin;
 uniform ivec2 gridSize;
 uniform ivec4 inner;
-uniform int cellSize;
+// The cells' sizes are powers of two: shifts, not divisions, which a
+// software renderer works out lane by lane.
+uniform int cellShift;
+uniform int innerColumns;
+uniform int farColumns;
 uniform float radius;
 uniform float rimBand;
 
@@ -134,12 +151,11 @@ void main() {
     ivec2 unit = ivec2(cell);
     uvec4 record;
     if (all(greaterThanEqual(unit, inner.xy)) && all(lessThan(unit, inner.zw))) {
-        unit = (unit - inner.xy) / cellSize;
-        record = innerCells[unit.y * ((inner.z - inner.x) / cellSize) + unit.x];
+        unit = (unit - inner.xy) >> cellShift;
+        record = innerCells[unit.y * innerColumns + unit.x];
     } else {
-        int farCellSize = kFarCellScale * cellSize;
-        unit /= farCellSize;
-        record = farCells[unit.y * (gridSize.x / farCellSize) + unit.x];
+        unit >>= cellShift + kFarCellShift;
+        record = farCells[unit.y * farColumns + unit.x];
     }
     uint count = record.y >> 24;
     nearest = radius + 1.0;
@@ -408,7 +424,11 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, boo
     glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
     if (onLattice) {
         glUniform4iv(glGetUniformLocation(program, "inner"), 1, innerCells);
-        glUniform1i(glGetUniformLocation(program, "cellSize"), latticeCellSize);
+        glUniform1i(glGetUniformLocation(program, "cellShift"), shiftOf(latticeCellSize));
+        glUniform1i(glGetUniformLocation(program, "innerColumns"),
+                    (innerCells[2] - innerCells[0]) / latticeCellSize);
+        glUniform1i(glGetUniformLocation(program, "farColumns"),
+                    gridSize[0] / (kFarCellScale * latticeCellSize));
     } else {
         glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
     }

@@ -15,12 +15,6 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // are written row by row a cache line at a time.
 constexpr int kLinesPerBlock = 16;
 
-// One line's envelope, kept while the lines after it are worked out.
-struct KeptLine {
-    LineEnvelope envelope;
-    std::vector<LineSite> sites;
-};
-
 }  // namespace
 
 LineGroups horizontalLineGroups(const LatticeSites& lattice) {
@@ -129,6 +123,40 @@ void LineSweep::handOver(LineEnvelope& envelope, std::vector<LineSite>& sites) {
     std::swap(sites, lineSites);
 }
 
+std::vector<KeptLine> outerLineEnvelopes(const LineGroups& groups, const std::vector<int>& lines,
+                                         bool sitesAfter) {
+    std::vector<KeptLine> kept(lines.size());
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        std::vector<LineSite>& sites = kept[index].sites;
+        if (index == 0) {
+            // Each group's member nearest the line, as the sweep takes it.
+            const double at = lines[0] - 0.5;
+            for (std::size_t group = 0; group + 1 < groups.start.size(); ++group) {
+                if (groups.start[group] == groups.start[group + 1]) {
+                    continue;
+                }
+                const std::uint32_t member =
+                    sitesAfter ? groups.start[group] : groups.start[group + 1] - 1;
+                sites.push_back(
+                    {static_cast<double>(group),
+                     sitesAfter ? groups.across[member] - at : at - groups.across[member],
+                     groups.site[member]});
+            }
+        } else {
+            const KeptLine& before = kept[index - 1];
+            const double further = std::abs(lines[index] - lines[index - 1]);
+            sites.reserve(before.envelope.first.size());
+            for (const std::int32_t piece : before.envelope.first) {
+                LineSite site = before.sites[piece];
+                site.across += further;
+                sites.push_back(site);
+            }
+        }
+        kept[index].envelope.build(sites);
+    }
+    return kept;
+}
+
 std::int32_t SegmentWinners::several(double from, double to, std::vector<std::int32_t>& runs) {
     found.clear();
     for (std::size_t next = piece;
@@ -161,10 +189,10 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
     winners.innerLines = (lattice.innerRight - lattice.innerLeft) / cellSize + 1;
     winners.farLines = lattice.columns / farCellSize + 1;
     const int innerRows = lattice.innerTop - lattice.innerBottom;
-    winners.inner =
-        unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) * innerRows);
-    winners.far =
-        unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) * lattice.rows);
+    winners.inner = unsetArray<std::int32_t>(static_cast<std::size_t>(winners.innerLines) *
+                                             (innerRows / cellSize));
+    winners.far = unsetArray<std::int32_t>(static_cast<std::size_t>(winners.farLines) *
+                                           (lattice.rows / farCellSize));
     // The lines read: those between far cells, and those between the inner
     // part's cells.
     const auto innerLine = [&](int line) {
@@ -184,8 +212,25 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
         const int first = lineCount * thread / threads;
         const int end = lineCount * (thread + 1) / threads;
         LineSweep sweep(groups, lattice.cellSize > 1);
+        // The lines beside the sites' box, from its edges outward.
+        std::vector<int> leftLines;
+        std::vector<int> rightLines;
+        if (first < end && lines[first] <= lattice.innerLeft) {
+            for (int line = lattice.innerLeft; line >= lines[first]; line -= farCellSize) {
+                leftLines.push_back(line);
+            }
+        }
+        if (first < end && lines[end - 1] >= lattice.innerRight) {
+            for (int line = lattice.innerRight; line <= lines[end - 1]; line += farCellSize) {
+                rightLines.push_back(line);
+            }
+        }
+        std::vector<KeptLine> left = outerLineEnvelopes(groups, leftLines, true);
+        std::vector<KeptLine> right = outerLineEnvelopes(groups, rightLines, false);
         std::vector<KeptLine> block(kLinesPerBlock);
-        std::vector<SegmentWinners> walks;
+        // Each line is walked by the inner cells and by the far cells apart.
+        std::vector<SegmentWinners> innerWalks;
+        std::vector<SegmentWinners> farWalks;
         const auto keep = [&](std::int32_t* entry, std::int32_t value) {
             *entry = value;
             if (value <= kSeveralWinners) {
@@ -194,37 +239,46 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
         };
         for (int blockStart = first; blockStart < end; blockStart += kLinesPerBlock) {
             const int blockLines = std::min(kLinesPerBlock, end - blockStart);
-            walks.clear();
+            innerWalks.clear();
+            farWalks.clear();
             for (int offset = 0; offset < blockLines; ++offset) {
-                sweep.moveTo(lines[blockStart + offset]);
-                sweep.handOver(block[offset].envelope, block[offset].sites);
-                walks.emplace_back(block[offset].envelope, block[offset].sites);
+                const int line = lines[blockStart + offset];
+                if (line <= lattice.innerLeft) {
+                    std::swap(block[offset], left[(lattice.innerLeft - line) / farCellSize]);
+                } else if (line >= lattice.innerRight) {
+                    std::swap(block[offset], right[(line - lattice.innerRight) / farCellSize]);
+                } else {
+                    sweep.moveTo(line);
+                    sweep.handOver(block[offset].envelope, block[offset].sites);
+                }
+                innerWalks.emplace_back(block[offset].envelope, block[offset].sites);
+                farWalks.emplace_back(block[offset].envelope, block[offset].sites);
             }
-            for (int row = 0; row < lattice.rows; ++row) {
+            // A cell's height at a time: far cells' rows start at every
+            // second inner cells' row.
+            for (int row = 0; row < lattice.rows; row += cellSize) {
                 const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
+                const bool farRow = row % farCellSize == 0;
                 for (int offset = 0; offset < blockLines; ++offset) {
                     const int line = lines[blockStart + offset];
                     // Far cells lie beside the inner part at its rows.
                     const bool farLine =
-                        line % farCellSize == 0 &&
+                        farRow && line % farCellSize == 0 &&
                         !(innerRow && line > lattice.innerLeft && line < lattice.innerRight);
                     const bool read = innerRow && innerLine(line) &&
                                       !(cellSize == 1 && lattice.occupied(line - 1, row) &&
                                         lattice.occupied(line, row));
-                    if (!read && !farLine) {
-                        continue;
-                    }
-                    const std::int32_t entry = walks[offset].at(row, runs[thread]);
                     if (read) {
-                        keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) *
-                                                winners.innerLines +
+                        keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) /
+                                                cellSize * winners.innerLines +
                                             (line - lattice.innerLeft) / cellSize],
-                             entry);
+                             innerWalks[offset].at(row, cellSize, runs[thread]));
                     }
                     if (farLine) {
-                        keep(&winners.far[static_cast<std::size_t>(row) * winners.farLines +
+                        keep(&winners.far[static_cast<std::size_t>(row) / farCellSize *
+                                              winners.farLines +
                                           line / farCellSize],
-                             entry);
+                             farWalks[offset].at(row, farCellSize, runs[thread]));
                     }
                 }
             }

@@ -76,16 +76,35 @@ private:
     LineEnvelope lineEnvelope;
 };
 
+// One line's envelope and the sites it was built from.
+struct KeptLine {
+    LineEnvelope envelope;
+    std::vector<LineSite> sites;
+};
+
+// The envelopes of lines that every site lies on one side of: `lines` in
+// order away from the sites, the first at or before the first place across
+// of every site (sitesAfter) or at or after the last one. Every site's region
+// is star-shaped around it, and the way from a point of a line to a site
+// crosses the lines between them within the lines' span; so a site strictly
+// nearest somewhere on a line is so on every line nearer the sites too, and
+// each line needs only the sites of the envelope of the line before it,
+// where the sweep offers every group's: far fewer, away from the sites.
+std::vector<KeptLine> outerLineEnvelopes(const LineGroups& groups, const std::vector<int>& lines,
+                                         bool sitesAfter);
+
 // Walks one line's envelope segment by segment, in order.
 class SegmentWinners {
 public:
     SegmentWinners(const LineEnvelope& envelope, const std::vector<LineSite>& sites)
         : envelope(envelope), sites(sites) {}
-    // The winners of segment s (at or after the last one asked for), runs of
-    // several appended to `runs`.
-    std::int32_t at(int segment, std::vector<std::int32_t>& runs) {
-        const double from = segment - 0.5;
-        const double to = segment + 0.5;
+    // The winners of segments first to first + count - 1 together (after the
+    // last ones asked for), runs of several appended to `runs`: every site
+    // that wins one of them, and at most those whose pieces shorter than
+    // kShortestWin straddle a border between two.
+    std::int32_t at(int first, int count, std::vector<std::int32_t>& runs) {
+        const double from = first - 0.5;
+        const double to = first + count - 0.5;
         while (envelope.start[piece + 1] <= from + kShortestWin) {
             ++piece;
         }
@@ -106,10 +125,10 @@ private:
     std::vector<std::int32_t> found;
 };
 
-// The winners of the vertical lines' segments that the cells read, row by
-// row of unit cells: the lines between the inner cells at the inner rows,
-// and the lines between far cells at every row. Entries between two unit
-// cells that each hold a site are never read and left unset.
+// The winners of the vertical lines' edges that the cells read, a cell's
+// height at a time: the lines between the inner cells at the inner cells'
+// rows, and the lines between far cells at every far cells' row. Entries
+// between two unit cells that each hold a site are never read and left unset.
 struct VerticalWinners {
     int innerLeft = 0;
     int innerBottom = 0;
@@ -121,12 +140,13 @@ struct VerticalWinners {
     std::unique_ptr<std::int32_t[]> far;
     std::vector<std::int32_t> runs;
 
+    // The edges on `line` of the cells whose bottom row of unit cells is `row`.
     std::int32_t innerAt(int line, int row) const {
-        return inner[static_cast<std::size_t>(row - innerBottom) * innerLines +
+        return inner[static_cast<std::size_t>(row - innerBottom) / cellSize * innerLines +
                      (line - innerLeft) / cellSize];
     }
     std::int32_t farAt(int line, int row) const {
-        return far[static_cast<std::size_t>(row) * farLines + line / farCellSize];
+        return far[static_cast<std::size_t>(row) / farCellSize * farLines + line / farCellSize];
     }
 };
 VerticalWinners verticalWinners(const LatticeSites& lattice, int threads);

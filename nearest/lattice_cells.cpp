@@ -10,6 +10,7 @@
 #include "nearest/edge_winners.h"
 #include "nearest/facet_distance.h"
 #include "nearest/lattice_sites.h"
+#include "nearest/rim_facets.h"
 
 namespace {
 
@@ -25,8 +26,7 @@ struct CellSquare {
     double x;
     double y;
     double half;
-    double cornerX(int corner) const { return x + ((corner & 1) ? half : -half); }
-    double cornerY(int corner) const { return y + ((corner >> 1) ? half : -half); }
+    Square whole() const { return {x - half, y - half, 2.0 * half}; }
 };
 
 // The facets of `site`'s cone that face the cell: all of them where the
@@ -37,25 +37,7 @@ std::uint32_t facetsFacing(const LatticeSite& site, const CellSquare& cell) {
     if (std::fabs(dx) < 3.0 * cell.half && std::fabs(dy) < 3.0 * cell.half) {
         return 0xFFFFFFFFu;
     }
-    // The cell is seen from the site under less than a half turn.
-    const double middle = std::atan2(dy, dx);
-    double low = 0.0;
-    double high = 0.0;
-    for (int corner = 0; corner < 4; ++corner) {
-        double turn =
-            std::atan2(cell.cornerY(corner) - site.row, cell.cornerX(corner) - site.column) -
-            middle;
-        turn -= 2.0 * kPi * std::round(turn / (2.0 * kPi));
-        low = std::min(low, turn);
-        high = std::max(high, turn);
-    }
-    std::uint32_t facets = 0;
-    const int first = static_cast<int>(std::floor((middle + low) / kFacetAngle)) - 1;
-    const int last = static_cast<int>(std::floor((middle + high) / kFacetAngle)) + 1;
-    for (int facet = first; facet <= last; ++facet) {
-        facets |= 1u << (((facet % kConeSlices) + kConeSlices) % kConeSlices);
-    }
-    return facets;
+    return facetsTowards(site.column, site.row, cell.whole());
 }
 
 struct RimFacets {
@@ -63,10 +45,7 @@ struct RimFacets {
     std::uint32_t facets;
 };
 
-struct SweptLine {
-    LineEnvelope envelope;
-    std::vector<LineSite> sites;
-};
+using SweptLine = KeptLine;
 
 // One thread's rows of far cells, with the unit cells' rows among them.
 class CellWorker {
@@ -83,21 +62,39 @@ public:
         const int size = lattice.cellSize;
         const int farSize = lattice.farCellSize();
         LineSweep sweep(horizontal, lattice.cellSize > 1);
+        // The lines below and above the sites' box, from its edges outward.
+        std::vector<int> belowLines;
+        std::vector<int> aboveLines;
+        for (int line = lattice.innerBottom; line >= farSize * firstFarRow; line -= farSize) {
+            belowLines.push_back(line);
+        }
+        for (int line = lattice.innerTop; line <= farSize * endFarRow; line += farSize) {
+            aboveLines.push_back(line);
+        }
+        std::vector<KeptLine> below = outerLineEnvelopes(horizontal, belowLines, true);
+        std::vector<KeptLine> above = outerLineEnvelopes(horizontal, aboveLines, false);
+        const auto take = [&](int line, SweptLine& into) {
+            if (line <= lattice.innerBottom) {
+                std::swap(into, below[(lattice.innerBottom - line) / farSize]);
+            } else if (line >= lattice.innerTop) {
+                std::swap(into, above[(line - lattice.innerTop) / farSize]);
+            } else {
+                sweep.moveTo(line);
+                sweep.handOver(into.envelope, into.sites);
+            }
+        };
         SweptLine lower;
         SweptLine middle;
         SweptLine upper;
-        sweep.moveTo(farSize * firstFarRow);
-        sweep.handOver(lower.envelope, lower.sites);
+        take(farSize * firstFarRow, lower);
         const int farColumns = lattice.columns / farSize;
         for (int farRow = firstFarRow; farRow < endFarRow; ++farRow) {
             const int row = farSize * farRow;
             const bool innerRows = row >= lattice.innerBottom && row < lattice.innerTop;
             if (innerRows) {
-                sweep.moveTo(row + size);
-                sweep.handOver(middle.envelope, middle.sites);
+                take(row + size, middle);
             }
-            sweep.moveTo(row + farSize);
-            sweep.handOver(upper.envelope, upper.sites);
+            take(row + farSize, upper);
             SegmentWinners bottom(lower.envelope, lower.sites);
             SegmentWinners top(upper.envelope, upper.sites);
             const int farEnd = innerRows ? lattice.innerLeft / farSize : farColumns;
@@ -152,14 +149,17 @@ private:
             }
             // No other site is strictly nearer anywhere in the unit cell of
             // a site at its centre: the lattice's bisectors run along the
-            // cells' borders or further out.
+            // cells' borders or further out. Its cone reaches all of it.
+            if (size == 1 && !listed.empty()) {
+                runs.clear();
+                PackedCell& cell = cells[column - lattice.innerLeft];
+                cell = PackedCell(packed(lattice.sites[listed.front()]), {0, 0});
+                cell.first.colour |= 1u << 24;
+                continue;
+            }
             if (size > 1 || listed.empty()) {
-                for (int step = 0; step < size; ++step) {
-                    add(bottom.at(column + step, runs), runs);
-                    add(top.at(column + step, runs), runs);
-                    add(vertical.innerAt(column, row + step), vertical.runs);
-                    add(vertical.innerAt(column + size, row + step), vertical.runs);
-                }
+                addEdges(bottom.at(column, size, runs), top.at(column, size, runs),
+                         vertical.innerAt(column, row), vertical.innerAt(column + size, row));
             }
             const double half = 0.5 * size;
             finish({column + half - 0.5, row + half - 0.5, half},
@@ -172,12 +172,8 @@ private:
         const int column = farSize * farColumn;
         const int row = farSize * farRow;
         listed.clear();
-        for (int step = 0; step < farSize; ++step) {
-            add(bottom.at(column + step, runs), runs);
-            add(top.at(column + step, runs), runs);
-            add(vertical.farAt(column, row + step), vertical.runs);
-            add(vertical.farAt(column + farSize, row + step), vertical.runs);
-        }
+        addEdges(bottom.at(column, farSize, runs), top.at(column, farSize, runs),
+                 vertical.farAt(column, row), vertical.farAt(column + farSize, row));
         const double half = 0.5 * farSize;
         finish({column + half - 0.5, row + half - 0.5, half},
                candidates.farCells[static_cast<std::size_t>(farRow) * (lattice.columns / farSize) +
@@ -202,6 +198,15 @@ private:
                 addSite(run[index]);
             }
         }
+    }
+
+    // The winners of a cell's bottom and top edges (runs in `runs`) and of
+    // its left and right ones (runs in the vertical winners').
+    void addEdges(std::int32_t bottom, std::int32_t top, std::int32_t left, std::int32_t right) {
+        add(bottom, runs);
+        add(top, runs);
+        add(left, vertical.runs);
+        add(right, vertical.runs);
     }
 
     void finish(const CellSquare& square, PackedCell& cell) {
@@ -265,12 +270,8 @@ private:
         double nearestAtMost = std::numeric_limits<double>::infinity();
         for (const std::int32_t index : listed) {
             const LatticeSite& site = lattice.sites[index];
-            double farthest = 0.0;
-            for (int corner = 0; corner < 4; ++corner) {
-                farthest = std::max(farthest, facetDistance(square.cornerX(corner) - site.column,
-                                                            square.cornerY(corner) - site.row));
-            }
-            nearestAtMost = std::min(nearestAtMost, farthest);
+            nearestAtMost =
+                std::min(nearestAtMost, farthestCorner(site.column, site.row, square.whole()));
         }
         if (nearestAtMost >= radius - kRimStrip) {
             for (const std::int32_t index : listed) {

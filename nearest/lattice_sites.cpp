@@ -17,7 +17,7 @@ constexpr int kReachBeyondRadius = 2;
 // The share of the inner part's unit cells that sites must stand in for
 // unit cells, and for cells of two.
 constexpr double kUnitCellShare = 1.0 / 20.0;
-constexpr double kDoubleCellShare = 1.0 / 128.0;
+constexpr double kDoubleCellShare = 1.0 / 32.0;
 
 bool onLattice(float coordinate) {
     return std::fabs(coordinate) <= kLargestCoordinate && coordinate == std::floor(coordinate);

@@ -5,6 +5,36 @@
 
 #include "nearest/facet_distance.h"
 
+double farthestCorner(double siteX, double siteY, const Square& square) {
+    double farthest = 0.0;
+    for (int corner = 0; corner < 4; ++corner) {
+        farthest = std::max(farthest, facetDistance(square.cornerX(corner) - siteX,
+                                                    square.cornerY(corner) - siteY));
+    }
+    return farthest;
+}
+
+std::uint32_t facetsTowards(double siteX, double siteY, const Square& square) {
+    const double middle =
+        std::atan2(square.y0 + square.size / 2 - siteY, square.x0 + square.size / 2 - siteX);
+    double low = 0.0;
+    double high = 0.0;
+    for (int corner = 0; corner < 4; ++corner) {
+        double turn =
+            std::atan2(square.cornerY(corner) - siteY, square.cornerX(corner) - siteX) - middle;
+        turn -= 2.0 * kPi * std::round(turn / (2.0 * kPi));
+        low = std::min(low, turn);
+        high = std::max(high, turn);
+    }
+    std::uint32_t facets = 0;
+    const int first = static_cast<int>(std::floor((middle + low) / kFacetAngle)) - 1;
+    const int last = static_cast<int>(std::floor((middle + high) / kFacetAngle)) + 1;
+    for (int facet = first; facet <= last; ++facet) {
+        facets |= 1u << (((facet % kConeSlices) + kConeSlices) % kConeSlices);
+    }
+    return facets;
+}
+
 void markRimFacets(const Square& square, const std::vector<std::uint32_t>& listed,
                    const Buckets& buckets, double radius, std::vector<RimSite>& rimSites) {
     // Most leaves lie well inside the radius of their first site.
@@ -22,12 +52,7 @@ void markRimFacets(const Square& square, const std::vector<std::uint32_t>& liste
     double nearestAtMost = std::numeric_limits<double>::infinity();
     for (std::uint32_t index : listed) {
         const SitePoint& site = buckets.sites[index];
-        double farthest = 0.0;
-        for (int corner = 0; corner < 4; ++corner) {
-            farthest = std::max(farthest, facetDistance(square.cornerX(corner) - site.x,
-                                                        square.cornerY(corner) - site.y));
-        }
-        nearestAtMost = std::min(nearestAtMost, farthest);
+        nearestAtMost = std::min(nearestAtMost, farthestCorner(site.x, site.y, square));
     }
     if (listed.empty() || nearestAtMost < radius - kRimStrip) {
         return;
@@ -38,25 +63,6 @@ void markRimFacets(const Square& square, const std::vector<std::uint32_t>& liste
             rimSites.push_back({index, 0xFFFFFFFFu});
             continue;
         }
-        // The square is seen from the site under less than a half turn.
-        const double middle =
-            std::atan2(square.y0 + square.size / 2 - site.y, square.x0 + square.size / 2 - site.x);
-        double low = 0.0;
-        double high = 0.0;
-        for (int corner = 0; corner < 4; ++corner) {
-            double turn =
-                std::atan2(square.cornerY(corner) - site.y, square.cornerX(corner) - site.x) -
-                middle;
-            turn -= 2.0 * kPi * std::round(turn / (2.0 * kPi));
-            low = std::min(low, turn);
-            high = std::max(high, turn);
-        }
-        std::uint32_t facets = 0;
-        const int first = static_cast<int>(std::floor((middle + low) / kFacetAngle)) - 1;
-        const int last = static_cast<int>(std::floor((middle + high) / kFacetAngle)) + 1;
-        for (int facet = first; facet <= last; ++facet) {
-            facets |= 1u << (((facet % kConeSlices) + kConeSlices) % kConeSlices);
-        }
-        rimSites.push_back({index, facets});
+        rimSites.push_back({index, facetsTowards(site.x, site.y, square)});
     }
 }
