@@ -76,7 +76,7 @@ int pixelsDifferingFrom(const std::function<Rgb(int, int)>& picture) {
 // nearest one on the cones' rim.
 class TieOracle {
 public:
-    explicit TieOracle(const HeightMap& map) : oracle(oracleSites(map)) {}
+    explicit TieOracle(const HeightMap& map) : oracle(oracleSitesOf(map.sites)) {}
 
     bool isTie(int column, int row, const ViewState& view) {
         const RasterPoint point = windowPixelToRaster(column, row, view.zoom, view.panX, view.panY);
@@ -95,14 +95,6 @@ public:
     }
 
 private:
-    static std::vector<OracleSite> oracleSites(const HeightMap& map) {
-        std::vector<OracleSite> sites;
-        for (const Site* site = map.sites; site; site = site->next) {
-            sites.push_back({site->x, site->y, site->r, site->g, site->b});
-        }
-        return sites;
-    }
-
     DiagramOracle oracle;
     std::vector<int> found;
 };

@@ -28,10 +28,7 @@ class SiteCandidatesTest : public ::testing::TestWithParam<std::string> {};
 TEST_P(SiteCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
     SiteList map;
     buildScene(GetParam(), map, kSize);
-    std::vector<OracleSite> sites;
-    for (const Site* site = map.sites; site; site = site->next) {
-        sites.push_back({site->x, site->y, site->r, site->g, site->b});
-    }
+    const std::vector<OracleSite> sites = oracleSitesOf(map.sites);
     const DiagramOracle oracle(sites);
     std::vector<int> nearest;
     for (const int threads : {1, 2}) {

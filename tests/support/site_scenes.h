@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "measure/diagram_oracle.h"
 #include "sitemap/site.h"
 
 // Site sets that stress the diagram: scattered, crowded along thin curves,
@@ -154,3 +155,12 @@ void buildScene(const std::string& name, SiteOwner& owner, int size) {
 
 inline const std::vector<std::string> kSceneNames = {"random", "curves", "line",      "duplicates",
                                                      "border", "dense",  "clustered", "single"};
+
+// The list's sites as the oracle takes them, in list order.
+inline std::vector<OracleSite> oracleSitesOf(const Site* head) {
+    std::vector<OracleSite> sites;
+    for (const Site* site = head; site; site = site->next) {
+        sites.push_back({site->x, site->y, site->r, site->g, site->b});
+    }
+    return sites;
+}
