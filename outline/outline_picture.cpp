@@ -1,7 +1,9 @@
 #include "outline/outline_picture.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "cells/cone_geometry.h"
@@ -77,7 +79,7 @@ struct OutlinePicture::Workspace {
     std::vector<float> apexX;
     std::vector<float> apexY;
     std::vector<OutlineEdgePixels> edges;
-    std::vector<char> wanted;
+    std::vector<std::int32_t> order;
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
 };
@@ -105,7 +107,7 @@ public:
           apexX(work.apexX),
           apexY(work.apexY),
           keptEdges(work.edges),
-          wanted(work.wanted),
+          order(work.order),
           cellStart(work.cellStart),
           cellSites(work.cellSites) {}
 
@@ -118,6 +120,9 @@ private:
     void searchNearSites();
     void searchPixel(int x, int y, int cellsX, int cellsY);
     void radialBand(float low, float high);
+    // The sites with a pixel deeper than `low` within `within` of their
+    // apexes, into `order`.
+    void wantSites(float low, double within);
     void keepEdges();
     void siteEdges(std::size_t site, bool rims, std::vector<OutlineEdgePixels>& edges) const;
     void walk(const OutlineEdgePixels& edge, float low, float high);
@@ -162,7 +167,7 @@ private:
     // Every site's radial edges, 64 slots a site, where they fit in memory.
     std::vector<OutlineEdgePixels>& keptEdges;
     bool edgesKept = false;
-    std::vector<char>& wanted;
+    std::vector<std::int32_t>& order;
     // The near search's sites, by cell.
     std::vector<std::int32_t>& cellStart;
     std::vector<std::int32_t>& cellSites;
@@ -209,7 +214,9 @@ void PictureBuilder::fill() {
     }
     // Bands of depth that double in width: the near ones settle most pixels,
     // so that the far ones skip most of every edge.
-    for (double distance = 8.0; low < kRimDepth && pictureMax >= low; distance *= 2.0) {
+    static const double kStepEnv = getenv("BANDSTEP") ? atof(getenv("BANDSTEP")) : 1e9;
+    for (double distance = 8.0; low < kRimDepth && pictureMax >= low;
+         distance = distance >= kStepEnv ? distance + kStepEnv : distance * 2.0) {
         float high = static_cast<float>(distance / (2.0 * reach));
         if (high <= low) {
             continue;
@@ -560,26 +567,33 @@ void PictureBuilder::searchPixel(int x, int y, int cellsX, int cellsY) {
     held[pixel] = heldOf(best, bestSite);
 }
 
-void PictureBuilder::radialBand(float low, float high) {
-    // Beyond this distance from its apex no fragment of an edge is shallower than `high`.
-    const double within = std::min(static_cast<double>(high), 0.5) * 2.0 * reach + 3.0;
-    wanted.assign(sites.size(), 0);
+void PictureBuilder::wantSites(float low, double within) {
+    order.clear();
     for (std::size_t site = 0; site < sites.size(); ++site) {
         const double x = apexX[site];
         const double y = apexY[site];
-        wanted[site] = blockMaximum(x - within, y - within, x + within, y + within) >= low;
+        if (blockMaximum(x - within, y - within, x + within, y + within) >= low) {
+            order.push_back(static_cast<std::int32_t>(site));
+        }
     }
-    // The threads share the sites out in small runs; each fragment is offered
-    // to its pixel by itself, which keeps the lesser.
+}
+
+void PictureBuilder::radialBand(float low, float high) {
+    // Beyond this distance from its apex no fragment of an edge is shallower than `high`.
+    const double within = std::min(static_cast<double>(high), 0.5) * 2.0 * reach + 3.0;
+    wantSites(low, within);
+    // The threads take the wanted sites in small runs, each the next one
+    // left; each fragment is offered to its pixel by itself, which keeps the
+    // lesser.
     constexpr std::size_t kRun = 16;
-    onThreads(kThreads, [&](int thread) {
+    std::atomic<std::size_t> nextRun{0};
+    onThreads(kThreads, [&](int) {
         ConeOutlines::Cone cone;
         OutlineEdgePixels edge;
-        for (std::size_t start = thread * kRun; start < sites.size(); start += kThreads * kRun) {
-            for (std::size_t site = start; site < std::min(sites.size(), start + kRun); ++site) {
-                if (!wanted[site]) {
-                    continue;
-                }
+        for (std::size_t start = nextRun.fetch_add(kRun, std::memory_order_relaxed);
+             start < order.size(); start = nextRun.fetch_add(kRun, std::memory_order_relaxed)) {
+            for (std::size_t at = start; at < std::min(order.size(), start + kRun); ++at) {
+                const auto site = static_cast<std::size_t>(order[at]);
                 bool rays[kConeSlices];
                 bool any = false;
                 for (int ray = 0; ray < kConeSlices; ++ray) {
@@ -645,6 +659,12 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) 
     constexpr std::int64_t kStretch = 16;
     const std::int64_t minorSize = line.xMajor ? height : width;
     const bool xMajor = line.xMajor;
+    // Index steps of a pixel and of a tile along either axis.
+    const std::int64_t majorPixels = xMajor ? 1 : width;
+    const std::int64_t minorPixels = xMajor ? width : 1;
+    const std::int64_t majorTiles = xMajor ? 1 : tilesX;
+    const std::int64_t minorTiles = xMajor ? tilesX : 1;
+    const std::uint8_t* covered = marker.empty() ? nullptr : marker.data();
     RasterLineWalk step(line, first);
     // The snapped line's centre (in pixels) at each major pixel: base + major * slope.
     const double lineSlope = static_cast<double>(line.highMinor - line.lowMinor) /
@@ -666,27 +686,25 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) 
                                    : tileBoxMaximum(minorLow, static_cast<double>(from), minorHigh,
                                                     static_cast<double>(to));
         if (!(bound >= low) || !(bound >= clampedDepth(std::min(depthFrom, depthTo)))) {
-            for (std::int64_t major = from; major <= to; ++major) {
-                step.next();
-            }
+            step.advance(to - from + 1);
             continue;
         }
         for (std::int64_t major = from; major <= to; ++major, step.next()) {
             const std::int64_t minor = step.minor();
-            if (minor < 0 || minor >= minorSize) {
+            if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
                 continue;
             }
-            const int x = static_cast<int>(xMajor ? major : minor);
-            const int y = static_cast<int>(xMajor ? minor : major);
             const float at = clampedDepth(edge.depthAt(major));
-            if (at > tileMax[static_cast<std::size_t>(y >> kTileShift) * tilesX +
-                             (x >> kTileShift)] ||
-                at < low || at >= high) {
+            const std::size_t tile = static_cast<std::size_t>((minor >> kTileShift) * minorTiles +
+                                                              (major >> kTileShift) * majorTiles);
+            if (at > tileMax[tile] || at < low || at >= high) {
                 continue;
             }
-            const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
+            const std::size_t pixel =
+                static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
             const Held offered = heldOf(at, edge.site);
-            if (offered < __atomic_load_n(&held[pixel], __ATOMIC_RELAXED) && matters(pixel)) {
+            if (offered < __atomic_load_n(&held[pixel], __ATOMIC_RELAXED) &&
+                (covered == nullptr || !covered[pixel])) {
                 offer(held[pixel], offered);
             }
         }
