@@ -16,10 +16,6 @@ bool OutlineEdgePixels::set(const OutlinePoint& from, const OutlinePoint& to) {
     return true;
 }
 
-float clampedDepth(double depth) {
-    return static_cast<float>(std::clamp(depth, 0.0, 1.0));
-}
-
 void forEachOutlineFragment(
     const std::vector<OutlineSite>& sites, const OutlineView& view, float radius, int width,
     int height, const std::function<void(int x, int y, float depth, std::int32_t site)>& visit) {

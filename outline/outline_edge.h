@@ -24,7 +24,9 @@ struct OutlineEdgePixels {
 };
 
 // The depth the buffer receives.
-float clampedDepth(double depth);
+inline float clampedDepth(double depth) {
+    return static_cast<float>(depth < 0.0 ? 0.0 : depth > 1.0 ? 1.0 : depth);
+}
 
 // A site as the outlines need it: where its cone stands and its colour.
 struct OutlineSite {

@@ -1,7 +1,9 @@
 #include "outline/outline_picture.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "cells/cone_geometry.h"
@@ -77,7 +79,7 @@ struct OutlinePicture::Workspace {
     std::vector<float> apexX;
     std::vector<float> apexY;
     std::vector<OutlineEdgePixels> edges;
-    std::vector<char> wanted;
+    std::vector<std::int32_t> order;
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
 };
@@ -105,7 +107,7 @@ public:
           apexX(work.apexX),
           apexY(work.apexY),
           keptEdges(work.edges),
-          wanted(work.wanted),
+          order(work.order),
           cellStart(work.cellStart),
           cellSites(work.cellSites) {}
 
@@ -118,11 +120,26 @@ private:
     void searchNearSites();
     void searchPixel(int x, int y, int cellsX, int cellsY);
     void radialBand(float low, float high);
+    // The sites with a pixel deeper than `low` within `within` of their
+    // apexes, into `order`.
+    void wantSites(float low, double within);
     void keepEdges();
     void siteEdges(std::size_t site, bool rims, std::vector<OutlineEdgePixels>& edges) const;
     void walk(const OutlineEdgePixels& edge, float low, float high);
+    // The radial edge in slot `index` (2 f: facet f's inward edge, along ray
+    // f; 2 f + 1: its outward edge, along ray f + 1); false, leaving the site
+    // at -1, where it lights no pixel.
+    bool radialEdge(const ConeOutlines::Cone& cone, std::size_t site, int index,
+                    OutlineEdgePixels& edge) const;
+    static int rayOfSlot(int index) { return (index / 2 + index % 2) % kConeSlices; }
+    // Whether any pixel near ray `ray` of the site, at the distances of the
+    // band's depths, holds more than `low`: where none does, neither edge
+    // along the ray can change the picture in the band.
+    bool rayMatters(std::size_t site, int ray, float low, float high) const;
     void refreshTiles();
     float blockMaximum(double left, double top, double right, double bottom) const;
+    // The same, tile by tile where the rectangle spans few tiles.
+    float tileBoxMaximum(double left, double top, double right, double bottom) const;
 
     const std::vector<OutlineSite>& sites;
     ConeOutlines outlines;
@@ -150,7 +167,7 @@ private:
     // Every site's radial edges, 64 slots a site, where they fit in memory.
     std::vector<OutlineEdgePixels>& keptEdges;
     bool edgesKept = false;
-    std::vector<char>& wanted;
+    std::vector<std::int32_t>& order;
     // The near search's sites, by cell.
     std::vector<std::int32_t>& cellStart;
     std::vector<std::int32_t>& cellSites;
@@ -197,7 +214,9 @@ void PictureBuilder::fill() {
     }
     // Bands of depth that double in width: the near ones settle most pixels,
     // so that the far ones skip most of every edge.
-    for (double distance = 8.0; low < kRimDepth && pictureMax >= low; distance *= 2.0) {
+    static const double kStepEnv = getenv("BANDSTEP") ? atof(getenv("BANDSTEP")) : 1e9;
+    for (double distance = 8.0; low < kRimDepth && pictureMax >= low;
+         distance = distance >= kStepEnv ? distance + kStepEnv : distance * 2.0) {
         float high = static_cast<float>(distance / (2.0 * reach));
         if (high <= low) {
             continue;
@@ -274,6 +293,37 @@ void PictureBuilder::siteEdges(std::size_t site, bool rims,
     }
 }
 
+bool PictureBuilder::radialEdge(const ConeOutlines::Cone& cone, std::size_t site, int index,
+                                OutlineEdgePixels& edge) const {
+    OutlinePoint from;
+    OutlinePoint to;
+    const OutlineEdge kind = index % 2 == 0 ? OutlineEdge::Inward : OutlineEdge::Outward;
+    if (outlines.edge(cone, index / 2, kind, from, to) && edge.set(from, to)) {
+        edge.site = static_cast<std::int32_t>(site);
+        return true;
+    }
+    edge = OutlineEdgePixels{};
+    return false;
+}
+
+bool PictureBuilder::rayMatters(std::size_t site, int ray, float low, float high) const {
+    // The fragments of depth d lie about 2 d reach from the apex along the
+    // ray (kPixelSlack), within kAcrossApex of it; the walk takes a pixel more
+    // at either end of the band.
+    const double nearest = std::max(0.0, static_cast<double>(low) * 2.0 * reach - 3.0);
+    // No radial fragment lies deeper than the rim's 0.5.
+    const double farthest = std::min(static_cast<double>(high), 0.5) * 2.0 * reach + 3.0;
+    const double x = apexX[site];
+    const double y = apexY[site];
+    const double x0 = x + rayX[ray] * nearest;
+    const double y0 = y + rayY[ray] * nearest;
+    const double x1 = x + rayX[ray] * farthest;
+    const double y1 = y + rayY[ray] * farthest;
+    constexpr double kAround = 2.0;
+    return blockMaximum(std::min(x0, x1) - kAround, std::min(y0, y1) - kAround,
+                        std::max(x0, x1) + kAround, std::max(y0, y1) + kAround) >= low;
+}
+
 void PictureBuilder::keepEdges() {
     const std::size_t slots = sites.size() * 2 * kConeSlices;
     edgesKept = slots <= kMostKeptEdges;
@@ -283,13 +333,14 @@ void PictureBuilder::keepEdges() {
     reserveLarge(keptEdges, slots);
     keptEdges.resize(slots);
     onThreads(kThreads, [&](int thread) {
-        std::vector<OutlineEdgePixels> edges;
+        ConeOutlines::Cone cone;
         for (std::size_t site = thread; site < sites.size(); site += kThreads) {
-            edges.clear();
-            siteEdges(site, false, edges);
+            outlines.cone(sites[site].x, sites[site].y, cone);
             OutlineEdgePixels* slot = &keptEdges[site * 2 * kConeSlices];
-            std::copy(edges.begin(), edges.end(), slot);
-            std::fill(slot + edges.size(), slot + 2 * kConeSlices, OutlineEdgePixels{});
+            for (int index = 0; index < 2 * kConeSlices; ++index) {
+                slot[index] = OutlineEdgePixels{};
+                radialEdge(cone, site, index, slot[index]);
+            }
         }
     });
 }
@@ -360,6 +411,28 @@ float PictureBuilder::blockMaximum(double left, double top, double right, double
     for (int y = firstY; y <= lastY; ++y) {
         for (int x = firstX; x <= lastX; ++x) {
             maximum = std::max(maximum, (*cells)[static_cast<std::size_t>(y) * cellsWide + x]);
+        }
+    }
+    return maximum;
+}
+
+float PictureBuilder::tileBoxMaximum(double left, double top, double right, double bottom) const {
+    if (!(left <= right) || !(top <= bottom) || right < 0.0 || bottom < 0.0 || left >= width ||
+        top >= height) {
+        return kNoPixel;
+    }
+    const int firstX = static_cast<int>(std::max(left, 0.0)) >> kTileShift;
+    const int lastX = static_cast<int>(std::min(right, width - 1.0)) >> kTileShift;
+    const int firstY = static_cast<int>(std::max(top, 0.0)) >> kTileShift;
+    const int lastY = static_cast<int>(std::min(bottom, height - 1.0)) >> kTileShift;
+    if ((lastX - firstX + 1) * (lastY - firstY + 1) > 9) {
+        return blockMaximum(left, top, right, bottom);
+    }
+    float maximum = kNoPixel;
+    for (int y = firstY; y <= lastY; ++y) {
+        const float* row = &tileMax[static_cast<std::size_t>(y) * tilesX];
+        for (int x = firstX; x <= lastX; ++x) {
+            maximum = std::max(maximum, row[x]);
         }
     }
     return maximum;
@@ -494,39 +567,60 @@ void PictureBuilder::searchPixel(int x, int y, int cellsX, int cellsY) {
     held[pixel] = heldOf(best, bestSite);
 }
 
-void PictureBuilder::radialBand(float low, float high) {
-    // Beyond this distance from its apex no fragment of an edge is shallower than `high`.
-    const double within = std::min(static_cast<double>(high), 1.0) * 2.0 * reach + 2.0;
-    wanted.assign(sites.size(), 0);
+void PictureBuilder::wantSites(float low, double within) {
+    order.clear();
     for (std::size_t site = 0; site < sites.size(); ++site) {
         const double x = apexX[site];
         const double y = apexY[site];
-        wanted[site] = blockMaximum(x - within, y - within, x + within, y + within) >= low;
+        if (blockMaximum(x - within, y - within, x + within, y + within) >= low) {
+            order.push_back(static_cast<std::int32_t>(site));
+        }
     }
-    // The threads share the sites out in small runs; each fragment is offered
-    // to its pixel by itself, which keeps the lesser.
+}
+
+void PictureBuilder::radialBand(float low, float high) {
+    // Beyond this distance from its apex no fragment of an edge is shallower than `high`.
+    const double within = std::min(static_cast<double>(high), 0.5) * 2.0 * reach + 3.0;
+    wantSites(low, within);
+    // The threads take the wanted sites in small runs, each the next one
+    // left; each fragment is offered to its pixel by itself, which keeps the
+    // lesser.
     constexpr std::size_t kRun = 16;
-    onThreads(kThreads, [&](int thread) {
-        std::vector<OutlineEdgePixels> edges;
-        for (std::size_t start = thread * kRun; start < sites.size(); start += kThreads * kRun) {
-            for (std::size_t site = start; site < std::min(sites.size(), start + kRun); ++site) {
-                if (!wanted[site]) {
+    std::atomic<std::size_t> nextRun{0};
+    onThreads(kThreads, [&](int) {
+        ConeOutlines::Cone cone;
+        OutlineEdgePixels edge;
+        for (std::size_t start = nextRun.fetch_add(kRun, std::memory_order_relaxed);
+             start < order.size(); start = nextRun.fetch_add(kRun, std::memory_order_relaxed)) {
+            for (std::size_t at = start; at < std::min(order.size(), start + kRun); ++at) {
+                const auto site = static_cast<std::size_t>(order[at]);
+                bool rays[kConeSlices];
+                bool any = false;
+                for (int ray = 0; ray < kConeSlices; ++ray) {
+                    rays[ray] = rayMatters(site, ray, low, high);
+                    any = any || rays[ray];
+                }
+                if (!any) {
                     continue;
                 }
-                const OutlineEdgePixels* siteEdgesFrom = nullptr;
-                std::size_t count = 0;
-                if (edgesKept) {
-                    siteEdgesFrom = &keptEdges[site * 2 * kConeSlices];
-                    count = 2 * kConeSlices;
-                } else {
-                    edges.clear();
-                    siteEdges(site, false, edges);
-                    siteEdgesFrom = edges.data();
-                    count = edges.size();
-                }
-                for (std::size_t index = 0; index < count; ++index) {
-                    if (siteEdgesFrom[index].site >= 0) {
-                        walk(siteEdgesFrom[index], low, high);
+                bool coneReady = false;
+                for (int index = 0; index < 2 * kConeSlices; ++index) {
+                    if (!rays[rayOfSlot(index)]) {
+                        continue;
+                    }
+                    if (edgesKept) {
+                        const OutlineEdgePixels& kept = keptEdges[site * 2 * kConeSlices + index];
+                        if (kept.site >= 0) {
+                            walk(kept, low, high);
+                        }
+                        continue;
+                    }
+                    if (!coneReady) {
+                        outlines.cone(sites[site].x, sites[site].y, cone);
+                        coneReady = true;
+                    }
+                    if (radialEdge(cone, site, index, edge)) {
+                        walk(edge, low, high);
                     }
                 }
             }
@@ -565,41 +659,52 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) 
     constexpr std::int64_t kStretch = 16;
     const std::int64_t minorSize = line.xMajor ? height : width;
     const bool xMajor = line.xMajor;
+    // Index steps of a pixel and of a tile along either axis.
+    const std::int64_t majorPixels = xMajor ? 1 : width;
+    const std::int64_t minorPixels = xMajor ? width : 1;
+    const std::int64_t majorTiles = xMajor ? 1 : tilesX;
+    const std::int64_t minorTiles = xMajor ? tilesX : 1;
+    const std::uint8_t* covered = marker.empty() ? nullptr : marker.data();
     RasterLineWalk step(line, first);
+    // The snapped line's centre (in pixels) at each major pixel: base + major * slope.
+    const double lineSlope = static_cast<double>(line.highMinor - line.lowMinor) /
+                             static_cast<double>(line.highMajor - line.lowMajor);
+    const double lineBase =
+        (static_cast<double>(line.lowMinor) - static_cast<double>(line.lowMajor) * lineSlope) /
+        256.0;
     for (std::int64_t from = first; from <= last; from += kStretch) {
         const std::int64_t to = std::min(last, from + kStretch - 1);
         const double depthFrom = edge.depthAt(from);
         const double depthTo = edge.depthAt(to);
-        const std::int64_t minorFrom = step.minor();
-        // The minor coordinate changes by at most one a pixel.
-        const double minorLow = static_cast<double>(minorFrom - (to - from));
-        const double minorHigh = static_cast<double>(minorFrom + (to - from));
-        const float bound = xMajor ? blockMaximum(static_cast<double>(from), minorLow,
-                                                  static_cast<double>(to), minorHigh)
-                                   : blockMaximum(minorLow, static_cast<double>(from), minorHigh,
-                                                  static_cast<double>(to));
+        // The pixels lie within half a pixel of the snapped line's centre.
+        const double centreFrom = lineBase + static_cast<double>(from) * lineSlope;
+        const double centreTo = lineBase + static_cast<double>(to) * lineSlope;
+        const double minorLow = std::min(centreFrom, centreTo) - 1.0;
+        const double minorHigh = std::max(centreFrom, centreTo) + 1.0;
+        const float bound = xMajor ? tileBoxMaximum(static_cast<double>(from), minorLow,
+                                                    static_cast<double>(to), minorHigh)
+                                   : tileBoxMaximum(minorLow, static_cast<double>(from), minorHigh,
+                                                    static_cast<double>(to));
         if (!(bound >= low) || !(bound >= clampedDepth(std::min(depthFrom, depthTo)))) {
-            for (std::int64_t major = from; major <= to; ++major) {
-                step.next();
-            }
+            step.advance(to - from + 1);
             continue;
         }
         for (std::int64_t major = from; major <= to; ++major, step.next()) {
             const std::int64_t minor = step.minor();
-            if (minor < 0 || minor >= minorSize) {
+            if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
                 continue;
             }
-            const int x = static_cast<int>(xMajor ? major : minor);
-            const int y = static_cast<int>(xMajor ? minor : major);
             const float at = clampedDepth(edge.depthAt(major));
-            if (at > tileMax[static_cast<std::size_t>(y >> kTileShift) * tilesX +
-                             (x >> kTileShift)] ||
-                at < low || at >= high) {
+            const std::size_t tile = static_cast<std::size_t>((minor >> kTileShift) * minorTiles +
+                                                              (major >> kTileShift) * majorTiles);
+            if (at > tileMax[tile] || at < low || at >= high) {
                 continue;
             }
-            const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
+            const std::size_t pixel =
+                static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
             const Held offered = heldOf(at, edge.site);
-            if (offered < __atomic_load_n(&held[pixel], __ATOMIC_RELAXED) && matters(pixel)) {
+            if (offered < __atomic_load_n(&held[pixel], __ATOMIC_RELAXED) &&
+                (covered == nullptr || !covered[pixel])) {
                 offer(held[pixel], offered);
             }
         }

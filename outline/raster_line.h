@@ -53,6 +53,12 @@ public:
         stepRemainder = step - stepQuotient * divisor;
     }
     std::int64_t minor() const { return quotient; }
+    // As `count` calls of next().
+    void advance(std::int64_t count) {
+        remainder += count * stepRemainder;
+        quotient += count * stepQuotient + remainder / divisor;
+        remainder %= divisor;
+    }
     void next() {
         quotient += stepQuotient;
         remainder += stepRemainder;
