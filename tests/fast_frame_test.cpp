@@ -380,11 +380,11 @@ TEST_F(RetainedFrameTest, EachKindOfChangeIsDrawnOnTheNextFrame) {
     expectRedrawnThenRetained("filled with culling");
 }
 
-// The window's own renderer in wire-frame mode: a key starts the new
-// picture, also while one is still worked out (a frame waits 15 ms for it,
-// so a slow machine meets that case more often than a fast one), and 4 saves the finished picture
-// of the state it was pressed in, once that is worked out, while later keys change the window's
-// picture.
+// The window's own renderer in wire-frame mode: a key starts the new picture,
+// also while one is still worked out (a frame waits 15 ms for it, so a slow
+// machine meets that case more often than a fast one), and 4 saves the
+// finished picture of the state it was pressed in, once that is worked out,
+// while later keys change the window's picture.
 TEST_F(RetainedFrameTest, KeysMidPictureRestartItAndFourSavesItFinished) {
     const fs::path startDirectory = fs::current_path();
     fs::current_path(scratch.path());
