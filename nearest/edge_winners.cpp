@@ -57,7 +57,9 @@ LineSweep::LineSweep(const LineGroups& groups, bool leaveOutDominated)
 // Line l lies half a cell past cell l - 1: its sites are each group's last
 // member before it and first member after it, whichever is nearer.
 void LineSweep::moveTo(int line) {
-    lineSites.clear();
+    // Each group gives the line one site, written in place.
+    lineSites.resize(occupied.size());
+    LineSite* written = lineSites.data();
     const double at = line - 0.5;
     const std::int32_t* across = groups.across.data();
     const std::int32_t* site = groups.site.data();
@@ -74,11 +76,11 @@ void LineSweep::moveTo(int line) {
         const double before = next > group.begin ? at - across[next - 1] : kInfinity;
         const double after = next < group.end ? across[next] - at : kInfinity;
         if (before < after) {
-            lineSites.push_back({group.along, before, site[next - 1]});
+            *written++ = {group.along, before, site[next - 1]};
         } else if (after < before) {
-            lineSites.push_back({group.along, after, site[next]});
+            *written++ = {group.along, after, site[next]};
         } else {
-            lineSites.push_back({group.along, after, kTiedPair});
+            *written++ = {group.along, after, kTiedPair};
         }
     }
     started = true;

@@ -159,6 +159,10 @@ const CrossingTable kCrossingTable;
 }  // namespace
 
 double crossingAlong(const LineSite& left, const LineSite& right) {
+    // Dense lines' sites are mostly alike across.
+    if (left.across == right.across) {
+        return 0.5 * (left.along + right.along);
+    }
     const double along = right.along - left.along;
     const double leftAcross = left.across - 0.5;
     const double rightAcross = right.across - 0.5;
