@@ -179,24 +179,29 @@ double crossingAlong(const LineSite& left, const LineSite& right) {
 }
 
 void LineEnvelope::build(const std::vector<LineSite>& sites) {
-    first.clear();
-    start.clear();
-    for (std::int32_t next = 0; next < static_cast<std::int32_t>(sites.size()); ++next) {
+    // Sized for every site up front: the stack is then kept without pushes.
+    const std::size_t count = sites.size();
+    first.resize(count);
+    start.resize(count + 1);
+    std::size_t kept = 0;
+    for (std::int32_t next = 0; next < static_cast<std::int32_t>(count); ++next) {
         double from = -kInfinity;
-        while (!first.empty()) {
-            from = crossingAlong(sites[first.back()], sites[next]);
-            if (from > start.back()) {
+        while (kept > 0) {
+            from = crossingAlong(sites[first[kept - 1]], sites[next]);
+            if (from > start[kept - 1]) {
                 break;
             }
-            first.pop_back();
-            start.pop_back();
+            --kept;
             from = -kInfinity;
         }
         if (from == kInfinity) {
             continue;
         }
-        first.push_back(next);
-        start.push_back(from);
+        first[kept] = next;
+        start[kept] = from;
+        ++kept;
     }
-    start.push_back(kInfinity);
+    first.resize(kept);
+    start.resize(kept + 1);
+    start[kept] = kInfinity;
 }
