@@ -57,7 +57,9 @@ LineSweep::LineSweep(const LineGroups& groups, bool leaveOutDominated)
 // Line l lies half a cell past cell l - 1: its sites are each group's last
 // member before it and first member after it, whichever is nearer.
 void LineSweep::moveTo(int line) {
-    lineSites.clear();
+    // Each group gives the line one site, written in place.
+    lineSites.resize(occupied.size());
+    LineSite* written = lineSites.data();
     const double at = line - 0.5;
     const std::int32_t* across = groups.across.data();
     const std::int32_t* site = groups.site.data();
@@ -74,11 +76,11 @@ void LineSweep::moveTo(int line) {
         const double before = next > group.begin ? at - across[next - 1] : kInfinity;
         const double after = next < group.end ? across[next] - at : kInfinity;
         if (before < after) {
-            lineSites.push_back({group.along, before, site[next - 1]});
+            *written++ = {group.along, before, site[next - 1]};
         } else if (after < before) {
-            lineSites.push_back({group.along, after, site[next]});
+            *written++ = {group.along, after, site[next]};
         } else {
-            lineSites.push_back({group.along, after, kTiedPair});
+            *written++ = {group.along, after, kTiedPair};
         }
     }
     started = true;
@@ -158,23 +160,26 @@ std::vector<KeptLine> outerLineEnvelopes(const LineGroups& groups, const std::ve
 }
 
 std::int32_t SegmentWinners::several(double from, double to, std::vector<std::int32_t>& runs) {
-    found.clear();
+    // Gathered straight into a run, which is taken back for one or none.
+    const auto head = static_cast<std::int32_t>(runs.size());
+    runs.push_back(0);
     for (std::size_t next = piece;
          next < envelope.first.size() && envelope.start[next] < to - kShortestWin; ++next) {
         const std::int32_t site = sites[envelope.first[next]].site;
         if (site != kTiedPair &&
             std::min(envelope.start[next + 1], to) - std::max(envelope.start[next], from) >
                 kShortestWin) {
-            found.push_back(site);
+            runs.push_back(site);
         }
     }
-    if (found.size() <= 1) {
-        return found.empty() ? kNoWinner : found.front();
+    const auto found = static_cast<std::int32_t>(runs.size()) - head - 1;
+    if (found <= 1) {
+        const std::int32_t only = found == 0 ? kNoWinner : runs.back();
+        runs.resize(head);
+        return only;
     }
-    const std::int32_t entry = kSeveralWinners - static_cast<std::int32_t>(runs.size());
-    runs.push_back(static_cast<std::int32_t>(found.size()));
-    runs.insert(runs.end(), found.begin(), found.end());
-    return entry;
+    runs[head] = found;
+    return kSeveralWinners - head;
 }
 
 VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {

@@ -122,7 +122,6 @@ private:
     const LineEnvelope& envelope;
     const std::vector<LineSite>& sites;
     std::size_t piece = 0;
-    std::vector<std::int32_t> found;
 };
 
 // The winners of the vertical lines' edges that the cells read, a cell's

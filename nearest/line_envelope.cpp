@@ -64,9 +64,7 @@ double edgeAlong(const LineSite& site, int facet) {
                                       : site.along + site.across * kHalfTurn.edgeCotangent[facet];
 }
 
-}  // namespace
-
-double crossingAlong(const LineSite& left, const LineSite& right) {
+double walkedCrossing(const LineSite& left, const LineSite& right) {
     // The difference left - right far back and far ahead.
     const double farBack =
         (left.along - right.along) + (left.across - right.across) * kHalfTurn.farRise;
@@ -137,25 +135,73 @@ double crossingAlong(const LineSite& left, const LineSite& right) {
     return x;
 }
 
+// Lattice lines' sites stand at whole places along and half-odd distances
+// across, and most pairs whose crossings an envelope needs are close: their
+// crossings, relative to the left one, are looked up.
+constexpr int kTabledAlong = 16;
+constexpr int kTabledAcross = 32;
+
+struct CrossingTable {
+    double offset[kTabledAlong][kTabledAcross][kTabledAcross];
+    CrossingTable() {
+        for (int along = 1; along < kTabledAlong; ++along) {
+            for (int left = 0; left < kTabledAcross; ++left) {
+                for (int right = 0; right < kTabledAcross; ++right) {
+                    offset[along][left][right] = walkedCrossing(
+                        {0.0, left + 0.5, 0}, {static_cast<double>(along), right + 0.5, 0});
+                }
+            }
+        }
+    }
+};
+const CrossingTable kCrossingTable;
+
+}  // namespace
+
+double crossingAlong(const LineSite& left, const LineSite& right) {
+    // Dense lines' sites are mostly alike across.
+    if (left.across == right.across) {
+        return 0.5 * (left.along + right.along);
+    }
+    const double along = right.along - left.along;
+    const double leftAcross = left.across - 0.5;
+    const double rightAcross = right.across - 0.5;
+    if (along >= 1.0 && along < kTabledAlong && leftAcross >= 0.0 && leftAcross < kTabledAcross &&
+        rightAcross >= 0.0 && rightAcross < kTabledAcross) {
+        const int a = static_cast<int>(along);
+        const int l = static_cast<int>(leftAcross);
+        const int r = static_cast<int>(rightAcross);
+        if (a == along && l == leftAcross && r == rightAcross) {
+            return left.along + kCrossingTable.offset[a][l][r];
+        }
+    }
+    return walkedCrossing(left, right);
+}
+
 void LineEnvelope::build(const std::vector<LineSite>& sites) {
-    first.clear();
-    start.clear();
-    for (std::int32_t next = 0; next < static_cast<std::int32_t>(sites.size()); ++next) {
+    // Sized for every site up front: the stack is then kept without pushes.
+    const std::size_t count = sites.size();
+    first.resize(count);
+    start.resize(count + 1);
+    std::size_t kept = 0;
+    for (std::int32_t next = 0; next < static_cast<std::int32_t>(count); ++next) {
         double from = -kInfinity;
-        while (!first.empty()) {
-            from = crossingAlong(sites[first.back()], sites[next]);
-            if (from > start.back()) {
+        while (kept > 0) {
+            from = crossingAlong(sites[first[kept - 1]], sites[next]);
+            if (from > start[kept - 1]) {
                 break;
             }
-            first.pop_back();
-            start.pop_back();
+            --kept;
             from = -kInfinity;
         }
         if (from == kInfinity) {
             continue;
         }
-        first.push_back(next);
-        start.push_back(from);
+        first[kept] = next;
+        start[kept] = from;
+        ++kept;
     }
-    start.push_back(kInfinity);
+    first.resize(kept);
+    start.resize(kept + 1);
+    start[kept] = kInfinity;
 }
