@@ -168,11 +168,11 @@ double crossingAlong(const LineSite& left, const LineSite& right) {
     const double rightAcross = right.across - 0.5;
     if (along >= 1.0 && along < kTabledAlong && leftAcross >= 0.0 && leftAcross < kTabledAcross &&
         rightAcross >= 0.0 && rightAcross < kTabledAcross) {
-        const int a = static_cast<int>(along);
-        const int l = static_cast<int>(leftAcross);
-        const int r = static_cast<int>(rightAcross);
-        if (a == along && l == leftAcross && r == rightAcross) {
-            return left.along + kCrossingTable.offset[a][l][r];
+        const int alongRow = static_cast<int>(along);
+        const int leftRow = static_cast<int>(leftAcross);
+        const int rightRow = static_cast<int>(rightAcross);
+        if (alongRow == along && leftRow == leftAcross && rightRow == rightAcross) {
+            return left.along + kCrossingTable.offset[alongRow][leftRow][rightRow];
         }
     }
     return walkedCrossing(left, right);
