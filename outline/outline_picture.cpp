@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "cells/cone_geometry.h"
 #include "cells/large_arrays.h"
@@ -214,9 +214,7 @@ void PictureBuilder::fill() {
     }
     // Bands of depth that double in width: the near ones settle most pixels,
     // so that the far ones skip most of every edge.
-    static const double kStepEnv = getenv("BANDSTEP") ? atof(getenv("BANDSTEP")) : 1e9;
-    for (double distance = 8.0; low < kRimDepth && pictureMax >= low;
-         distance = distance >= kStepEnv ? distance + kStepEnv : distance * 2.0) {
+    for (double distance = 8.0; low < kRimDepth && pictureMax >= low; distance *= 2.0) {
         float high = static_cast<float>(distance / (2.0 * reach));
         if (high <= low) {
             continue;
@@ -665,6 +663,11 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) 
     const std::int64_t majorTiles = xMajor ? 1 : tilesX;
     const std::int64_t minorTiles = xMajor ? tilesX : 1;
     const std::uint8_t* covered = marker.empty() ? nullptr : marker.data();
+    // Copies the compiler can keep in registers: for all it knows, the
+    // stores to pixels could change the vectors and the edge.
+    const float* bounds = tileMax.data();
+    Held* pixels = held.data();
+    const OutlineEdgePixels ours = edge;
     RasterLineWalk step(line, first);
     // The snapped line's centre (in pixels) at each major pixel: base + major * slope.
     const double lineSlope = static_cast<double>(line.highMinor - line.lowMinor) /
@@ -689,24 +692,46 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) 
             step.advance(to - from + 1);
             continue;
         }
-        for (std::int64_t major = from; major <= to; ++major, step.next()) {
-            const std::int64_t minor = step.minor();
-            if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
-                continue;
+        // Depth only grows or only shrinks along an edge, rounding included:
+        // where both ends lie in the band and the depth range, so do all.
+        const float atFrom = clampedDepth(depthFrom);
+        const float atTo = clampedDepth(depthTo);
+        const bool inside = depthFrom >= 0.0 && depthFrom <= 1.0 && depthTo >= 0.0 &&
+                            depthTo <= 1.0 && std::min(atFrom, atTo) >= low &&
+                            std::max(atFrom, atTo) < high;
+        auto visit = [&](auto checked) {
+            for (std::int64_t major = from; major <= to; ++major, step.next()) {
+                const std::int64_t minor = step.minor();
+                if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
+                    continue;
+                }
+                float at = 0.0f;
+                if constexpr (decltype(checked)::value) {
+                    at = clampedDepth(ours.depthAt(major));
+                    if (at < low || at >= high) {
+                        continue;
+                    }
+                } else {
+                    at = static_cast<float>(ours.depthAt(major));
+                }
+                const std::size_t tile = static_cast<std::size_t>(
+                    (minor >> kTileShift) * minorTiles + (major >> kTileShift) * majorTiles);
+                if (at > bounds[tile]) {
+                    continue;
+                }
+                const std::size_t pixel =
+                    static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
+                const Held offered = heldOf(at, ours.site);
+                if (offered < __atomic_load_n(&pixels[pixel], __ATOMIC_RELAXED) &&
+                    (covered == nullptr || !covered[pixel])) {
+                    offer(pixels[pixel], offered);
+                }
             }
-            const float at = clampedDepth(edge.depthAt(major));
-            const std::size_t tile = static_cast<std::size_t>((minor >> kTileShift) * minorTiles +
-                                                              (major >> kTileShift) * majorTiles);
-            if (at > tileMax[tile] || at < low || at >= high) {
-                continue;
-            }
-            const std::size_t pixel =
-                static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
-            const Held offered = heldOf(at, edge.site);
-            if (offered < __atomic_load_n(&held[pixel], __ATOMIC_RELAXED) &&
-                (covered == nullptr || !covered[pixel])) {
-                offer(held[pixel], offered);
-            }
+        };
+        if (inside) {
+            visit(std::false_type{});
+        } else {
+            visit(std::true_type{});
         }
     }
 }
