@@ -138,8 +138,6 @@ private:
     bool rayMatters(std::size_t site, int ray, float low, float high) const;
     void refreshTiles();
     float blockMaximum(double left, double top, double right, double bottom) const;
-    // The same, tile by tile where the rectangle spans few tiles.
-    float tileBoxMaximum(double left, double top, double right, double bottom) const;
 
     const std::vector<OutlineSite>& sites;
     ConeOutlines outlines;
@@ -414,28 +412,6 @@ float PictureBuilder::blockMaximum(double left, double top, double right, double
     return maximum;
 }
 
-float PictureBuilder::tileBoxMaximum(double left, double top, double right, double bottom) const {
-    if (!(left <= right) || !(top <= bottom) || right < 0.0 || bottom < 0.0 || left >= width ||
-        top >= height) {
-        return kNoPixel;
-    }
-    const int firstX = static_cast<int>(std::max(left, 0.0)) >> kTileShift;
-    const int lastX = static_cast<int>(std::min(right, width - 1.0)) >> kTileShift;
-    const int firstY = static_cast<int>(std::max(top, 0.0)) >> kTileShift;
-    const int lastY = static_cast<int>(std::min(bottom, height - 1.0)) >> kTileShift;
-    if ((lastX - firstX + 1) * (lastY - firstY + 1) > 9) {
-        return blockMaximum(left, top, right, bottom);
-    }
-    float maximum = kNoPixel;
-    for (int y = firstY; y <= lastY; ++y) {
-        const float* row = &tileMax[static_cast<std::size_t>(y) * tilesX];
-        for (int x = firstX; x <= lastX; ++x) {
-            maximum = std::max(maximum, row[x]);
-        }
-    }
-    return maximum;
-}
-
 void PictureBuilder::searchNearSites() {
     // The apexes that can lie within reach of a pixel, in cells of the reach.
     const double cell = kNearReach;
@@ -630,12 +606,21 @@ void PictureBuilder::radialBand(float low, float high) {
 // the picture holds.
 void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) {
     const RasterLine& line = edge.line;
-    std::int64_t first = line.first;
-    std::int64_t last = line.last;
-    // The pixels of the band, with one to spare at either end.
-    if (edge.depthPerPixel != 0.0) {
-        const double atLow = edge.majorFrom - 0.5 + (low - edge.depthFrom) / edge.depthPerPixel;
-        const double atHigh = edge.majorFrom - 0.5 + (high - edge.depthFrom) / edge.depthPerPixel;
+    const OutlineEdgePixels ours = edge;
+    const auto depthAt = [&ours](std::int64_t major) { return clampedDepth(ours.depthAt(major)); };
+    const auto inBand = [&](std::int64_t major) {
+        const float at = depthAt(major);
+        return at >= low && at < high;
+    };
+    // The part in the window, then the pixels of the band: a pixel or two
+    // beyond where the unrounded depth crosses its limits, narrowed to where
+    // the rounded one lies within them. Depth only grows or only shrinks
+    // along an edge, rounding included, so the band's pixels run unbroken.
+    std::int64_t first = std::max<std::int64_t>(line.first, 0);
+    std::int64_t last = std::min<std::int64_t>(line.last, (line.xMajor ? width : height) - 1);
+    if (ours.depthPerPixel != 0.0) {
+        const double atLow = ours.majorFrom - 0.5 + (low - ours.depthFrom) / ours.depthPerPixel;
+        const double atHigh = ours.majorFrom - 0.5 + (high - ours.depthFrom) / ours.depthPerPixel;
         const double from = std::floor(std::min(atLow, atHigh)) - 1.0;
         const double to = std::ceil(std::max(atLow, atHigh)) + 1.0;
         if (from > static_cast<double>(first)) {
@@ -644,95 +629,74 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) 
         if (to < static_cast<double>(last)) {
             last = to < static_cast<double>(first) ? first - 1 : static_cast<std::int64_t>(to);
         }
-    } else if (!(edge.depthFrom >= low && edge.depthFrom < high)) {
-        return;
     }
-    // The part in the window.
-    first = std::max<std::int64_t>(first, 0);
-    last = std::min<std::int64_t>(last, (line.xMajor ? width : height) - 1);
+    while (first <= last && !inBand(first)) {
+        ++first;
+    }
+    while (last >= first && !inBand(last)) {
+        --last;
+    }
     if (last < first) {
         return;
     }
-    // In stretches, each skipped where the picture holds nothing deeper.
-    constexpr std::int64_t kStretch = 16;
-    const std::int64_t minorSize = line.xMajor ? height : width;
+    // Tile column by tile column. A line moves at most a pixel across per
+    // pixel along, so a column's pixels lie in two rows of tiles at most.
     const bool xMajor = line.xMajor;
-    // Index steps of a pixel and of a tile along either axis.
+    const std::int64_t minorSize = xMajor ? height : width;
+    const std::int64_t minorTileCount = xMajor ? tilesY : tilesX;
     const std::int64_t majorPixels = xMajor ? 1 : width;
     const std::int64_t minorPixels = xMajor ? width : 1;
     const std::int64_t majorTiles = xMajor ? 1 : tilesX;
     const std::int64_t minorTiles = xMajor ? tilesX : 1;
+    const std::int64_t across = line.highMinor >= line.lowMinor ? 1 : -1;
     const std::uint8_t* covered = marker.empty() ? nullptr : marker.data();
     // Copies the compiler can keep in registers: for all it knows, the
-    // stores to pixels could change the vectors and the edge.
+    // stores to pixels could change the vectors.
     const float* bounds = tileMax.data();
     Held* pixels = held.data();
-    const OutlineEdgePixels ours = edge;
+    constexpr std::int64_t kTileSide = std::int64_t{1} << kTileShift;
+    static_assert(RasterLineWalk::kLeapSteps == kTileSide, "a leap crosses one tile column");
     RasterLineWalk step(line, first);
-    // The snapped line's centre (in pixels) at each major pixel: base + major * slope.
-    const double lineSlope = static_cast<double>(line.highMinor - line.lowMinor) /
-                             static_cast<double>(line.highMajor - line.lowMajor);
-    const double lineBase =
-        (static_cast<double>(line.lowMinor) - static_cast<double>(line.lowMajor) * lineSlope) /
-        256.0;
-    for (std::int64_t from = first; from <= last; from += kStretch) {
-        const std::int64_t to = std::min(last, from + kStretch - 1);
-        const double depthFrom = edge.depthAt(from);
-        const double depthTo = edge.depthAt(to);
-        // The pixels lie within half a pixel of the snapped line's centre.
-        const double centreFrom = lineBase + static_cast<double>(from) * lineSlope;
-        const double centreTo = lineBase + static_cast<double>(to) * lineSlope;
-        const double minorLow = std::min(centreFrom, centreTo) - 1.0;
-        const double minorHigh = std::max(centreFrom, centreTo) + 1.0;
-        const float bound = xMajor ? tileBoxMaximum(static_cast<double>(from), minorLow,
-                                                    static_cast<double>(to), minorHigh)
-                                   : tileBoxMaximum(minorLow, static_cast<double>(from), minorHigh,
-                                                    static_cast<double>(to));
-        if (!(bound >= low) || !(bound >= clampedDepth(std::min(depthFrom, depthTo)))) {
-            step.advance(to - from + 1);
-            continue;
-        }
-        // Depth only grows or only shrinks along an edge, rounding included:
-        // where both ends lie in the band and the depth range, so do all.
-        const float atFrom = clampedDepth(depthFrom);
-        const float atTo = clampedDepth(depthTo);
-        const bool inside = depthFrom >= 0.0 && depthFrom <= 1.0 && depthTo >= 0.0 &&
-                            depthTo <= 1.0 && std::min(atFrom, atTo) >= low &&
-                            std::max(atFrom, atTo) < high;
-        auto visit = [&](auto checked) {
-            for (std::int64_t major = from; major <= to; ++major, step.next()) {
-                const std::int64_t minor = step.minor();
-                if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
-                    continue;
-                }
-                float at = 0.0f;
-                if constexpr (decltype(checked)::value) {
-                    at = clampedDepth(ours.depthAt(major));
-                    if (at < low || at >= high) {
-                        continue;
-                    }
-                } else {
-                    at = static_cast<float>(ours.depthAt(major));
-                }
-                const std::size_t tile = static_cast<std::size_t>(
-                    (minor >> kTileShift) * minorTiles + (major >> kTileShift) * majorTiles);
-                if (at > bounds[tile]) {
-                    continue;
-                }
-                const std::size_t pixel =
-                    static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
-                const Held offered = heldOf(at, ours.site);
-                if (offered < __atomic_load_n(&pixels[pixel], __ATOMIC_RELAXED) &&
-                    (covered == nullptr || !covered[pixel])) {
-                    offer(pixels[pixel], offered);
+    for (std::int64_t from = first; from <= last;) {
+        const std::int64_t to = std::min(last, from | (kTileSide - 1));
+        const std::int64_t minorFrom = step.minor();
+        const std::int64_t minorTo = minorFrom + across * (to - from);
+        const std::int64_t rowFrom = std::clamp<std::int64_t>(
+            std::min(minorFrom, minorTo) >> kTileShift, 0, minorTileCount - 1);
+        const std::int64_t rowTo = std::clamp<std::int64_t>(
+            std::max(minorFrom, minorTo) >> kTileShift, 0, minorTileCount - 1);
+        const std::size_t column = static_cast<std::size_t>((from >> kTileShift) * majorTiles);
+        const float bound =
+            std::max(bounds[column + rowFrom * minorTiles], bounds[column + rowTo * minorTiles]);
+        if (!(bound >= std::min(depthAt(from), depthAt(to)))) {
+            if (to - from + 1 == kTileSide) {
+                step.leap();
+            } else {
+                for (std::int64_t major = from; major <= to; ++major) {
+                    step.next();
                 }
             }
-        };
-        if (inside) {
-            visit(std::false_type{});
-        } else {
-            visit(std::true_type{});
+            from = to + 1;
+            continue;
         }
+        for (std::int64_t major = from; major <= to; ++major, step.next()) {
+            const std::int64_t minor = step.minor();
+            if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
+                continue;
+            }
+            const float at = depthAt(major);
+            if (at > bounds[column + (minor >> kTileShift) * minorTiles]) {
+                continue;
+            }
+            const std::size_t pixel =
+                static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
+            const Held offered = heldOf(at, ours.site);
+            if (offered < __atomic_load_n(&pixels[pixel], __ATOMIC_RELAXED) &&
+                (covered == nullptr || !covered[pixel])) {
+                offer(pixels[pixel], offered);
+            }
+        }
+        from = to + 1;
     }
 }
 

@@ -51,17 +51,23 @@ public:
         const std::int64_t step = minorSpan * 256;
         stepQuotient = floorQuotient(step, divisor);
         stepRemainder = step - stepQuotient * divisor;
+        leapQuotient = floorQuotient(step * kLeapSteps, divisor);
+        leapRemainder = step * kLeapSteps - leapQuotient * divisor;
     }
     std::int64_t minor() const { return quotient; }
-    // As `count` calls of next().
-    void advance(std::int64_t count) {
-        remainder += count * stepRemainder;
-        quotient += count * stepQuotient + remainder / divisor;
-        remainder %= divisor;
-    }
     void next() {
         quotient += stepQuotient;
         remainder += stepRemainder;
+        if (remainder >= divisor) {
+            remainder -= divisor;
+            ++quotient;
+        }
+    }
+    // As kLeapSteps calls of next().
+    static constexpr std::int64_t kLeapSteps = 8;
+    void leap() {
+        quotient += leapQuotient;
+        remainder += leapRemainder;
         if (remainder >= divisor) {
             remainder -= divisor;
             ++quotient;
@@ -82,4 +88,6 @@ private:
     std::int64_t divisor = 1;
     std::int64_t stepQuotient = 0;
     std::int64_t stepRemainder = 0;
+    std::int64_t leapQuotient = 0;
+    std::int64_t leapRemainder = 0;
 };
