@@ -19,6 +19,12 @@ constexpr int kTileShift = 3;  // 8 x 8 pixel tiles: a walk skips the pixels of 
 constexpr float kNone = 2.0f;  // the depth of a pixel nothing reached
 constexpr float kRimDepth = 0.5f;
 constexpr float kNoPixel = -1.0f;  // a tile or block with no pixel that matters
+// The radial bands, by how far from the apexes they reach in window pixels:
+// the first at least kFirstBand and kFirstBandSpacings times the sites'
+// spacing, each further one kBandGrowth times the one before.
+constexpr double kFirstBand = 8.0;
+constexpr double kFirstBandSpacings = 3.0;
+constexpr double kBandGrowth = 1.41421356;
 // Edges kept from band to band, at most; more are worked out again per band.
 constexpr std::size_t kMostKeptEdges = std::size_t{1} << 20;
 // The near search looks this far from a pixel, in window pixels.
@@ -70,6 +76,14 @@ void offer(Held& pixel, Held value) {
     }
 }
 
+// How far a kept edge's walk outward from its apex has come: the next pixel
+// and the walk's state there, valid for the band starting at `resumeLow`.
+struct EdgeProgress {
+    RasterLineWalk step;
+    std::int64_t major = 0;
+    float resumeLow = -1.0f;
+};
+
 }  // namespace
 
 struct OutlinePicture::Workspace {
@@ -79,6 +93,7 @@ struct OutlinePicture::Workspace {
     std::vector<float> apexX;
     std::vector<float> apexY;
     std::vector<OutlineEdgePixels> edges;
+    std::vector<EdgeProgress> progress;
     std::vector<std::int32_t> order;
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
@@ -107,6 +122,7 @@ public:
           apexX(work.apexX),
           apexY(work.apexY),
           keptEdges(work.edges),
+          progress(work.progress),
           order(work.order),
           cellStart(work.cellStart),
           cellSites(work.cellSites) {}
@@ -125,7 +141,19 @@ private:
     void wantSites(float low, double within);
     void keepEdges();
     void siteEdges(std::size_t site, bool rims, std::vector<OutlineEdgePixels>& edges) const;
-    void walk(const OutlineEdgePixels& edge, float low, float high);
+    // The fragments of the edge whose depth lies in [low, high), against
+    // what the picture holds. With `progress`, the walk resumes where it
+    // stopped at this band's start, and stops at its end.
+    void walk(const OutlineEdgePixels& edge, float low, float high, EdgeProgress* progress);
+    // The pixel nearest the apex whose depth is `low` or more, from `first`
+    // to `last`; one past the far end where none is.
+    std::int64_t bandStart(const OutlineEdgePixels& edge, float low, std::int64_t first,
+                           std::int64_t last, bool outwardUp) const;
+    // From `major` away from the apex towards `end`, up to the first pixel of
+    // depth `high` or more, which it returns.
+    template <int kDirection>
+    std::int64_t walkOutward(const OutlineEdgePixels& edge, std::int64_t major, std::int64_t end,
+                             float low, float high, RasterLineWalk& step);
     // The radial edge in slot `index` (2 f: facet f's inward edge, along ray
     // f; 2 f + 1: its outward edge, along ray f + 1); false, leaving the site
     // at -1, where it lights no pixel.
@@ -164,6 +192,7 @@ private:
     double reach = 0.0;
     // Every site's radial edges, 64 slots a site, where they fit in memory.
     std::vector<OutlineEdgePixels>& keptEdges;
+    std::vector<EdgeProgress>& progress;
     bool edgesKept = false;
     std::vector<std::int32_t>& order;
     // The near search's sites, by cell.
@@ -210,9 +239,18 @@ void PictureBuilder::fill() {
     if (pictureMax >= low) {
         keepEdges();
     }
-    // Bands of depth that double in width: the near ones settle most pixels,
-    // so that the far ones skip most of every edge.
-    for (double distance = 8.0; low < kRimDepth && pictureMax >= low; distance *= 2.0) {
+    // Bands of depth, each reaching further than the one before: the near
+    // ones settle most pixels, so that the far ones skip most of every edge.
+    // The sites' spacing is that of a square lattice of as many sites.
+    std::size_t inWindow = 0;
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        inWindow += apexX[site] >= 0.0f && apexX[site] < width && apexY[site] >= 0.0f &&
+                    apexY[site] < height;
+    }
+    const double spacing =
+        std::sqrt(static_cast<double>(open) / std::max<std::size_t>(inWindow, 1));
+    for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
+         low < kRimDepth && pictureMax >= low; distance *= kBandGrowth) {
         float high = static_cast<float>(distance / (2.0 * reach));
         if (high <= low) {
             continue;
@@ -238,7 +276,7 @@ void PictureBuilder::fill() {
             edges.clear();
             siteEdges(site, true, edges);
             for (const OutlineEdgePixels& edge : edges) {
-                walk(edge, kRimDepth, kNone);
+                walk(edge, kRimDepth, kNone, nullptr);
             }
         }
     }
@@ -328,6 +366,8 @@ void PictureBuilder::keepEdges() {
     }
     reserveLarge(keptEdges, slots);
     keptEdges.resize(slots);
+    reserveLarge(progress, slots);
+    progress.assign(slots, EdgeProgress{});
     onThreads(kThreads, [&](int thread) {
         ConeOutlines::Cone cone;
         for (std::size_t site = thread; site < sites.size(); site += kThreads) {
@@ -583,9 +623,9 @@ void PictureBuilder::radialBand(float low, float high) {
                         continue;
                     }
                     if (edgesKept) {
-                        const OutlineEdgePixels& kept = keptEdges[site * 2 * kConeSlices + index];
-                        if (kept.site >= 0) {
-                            walk(kept, low, high);
+                        const std::size_t slot = site * 2 * kConeSlices + index;
+                        if (keptEdges[slot].site >= 0) {
+                            walk(keptEdges[slot], low, high, &progress[slot]);
                         }
                         continue;
                     }
@@ -594,7 +634,7 @@ void PictureBuilder::radialBand(float low, float high) {
                         coneReady = true;
                     }
                     if (radialEdge(cone, site, index, edge)) {
-                        walk(edge, low, high);
+                        walk(edge, low, high, nullptr);
                     }
                 }
             }
@@ -602,45 +642,82 @@ void PictureBuilder::radialBand(float low, float high) {
     });
 }
 
-// The fragments of the edge whose depth lies in [low, high), against what
-// the picture holds.
-void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) {
+void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high,
+                          EdgeProgress* progress) {
     const RasterLine& line = edge.line;
-    const OutlineEdgePixels ours = edge;
-    const auto depthAt = [&ours](std::int64_t major) { return clampedDepth(ours.depthAt(major)); };
-    const auto inBand = [&](std::int64_t major) {
-        const float at = depthAt(major);
-        return at >= low && at < high;
-    };
-    // The part in the window, then the pixels of the band: a pixel or two
-    // beyond where the unrounded depth crosses its limits, narrowed to where
-    // the rounded one lies within them. Depth only grows or only shrinks
-    // along an edge, rounding included, so the band's pixels run unbroken.
-    std::int64_t first = std::max<std::int64_t>(line.first, 0);
-    std::int64_t last = std::min<std::int64_t>(line.last, (line.xMajor ? width : height) - 1);
-    if (ours.depthPerPixel != 0.0) {
-        const double atLow = ours.majorFrom - 0.5 + (low - ours.depthFrom) / ours.depthPerPixel;
-        const double atHigh = ours.majorFrom - 0.5 + (high - ours.depthFrom) / ours.depthPerPixel;
-        const double from = std::floor(std::min(atLow, atHigh)) - 1.0;
-        const double to = std::ceil(std::max(atLow, atHigh)) + 1.0;
-        if (from > static_cast<double>(first)) {
-            first = from > static_cast<double>(last) ? last + 1 : static_cast<std::int64_t>(from);
-        }
-        if (to < static_cast<double>(last)) {
-            last = to < static_cast<double>(first) ? first - 1 : static_cast<std::int64_t>(to);
-        }
-    }
-    while (first <= last && !inBand(first)) {
-        ++first;
-    }
-    while (last >= first && !inBand(last)) {
-        --last;
-    }
+    const std::int64_t first = std::max<std::int64_t>(line.first, 0);
+    const std::int64_t last = std::min<std::int64_t>(line.last, (line.xMajor ? width : height) - 1);
     if (last < first) {
         return;
     }
-    // Tile column by tile column. A line moves at most a pixel across per
-    // pixel along, so a column's pixels lie in two rows of tiles at most.
+    // Depth grows away from the apex.
+    const bool outwardUp = !(edge.depthPerPixel < 0.0);
+    std::int64_t major = 0;
+    RasterLineWalk step;
+    if (progress != nullptr && progress->resumeLow == low) {
+        major = progress->major;
+        step = progress->step;
+    } else {
+        major = bandStart(edge, low, first, last, outwardUp);
+        if (major >= first && major <= last) {
+            step = RasterLineWalk(line, major);
+        }
+    }
+    major = outwardUp ? walkOutward<1>(edge, major, last, low, high, step)
+                      : walkOutward<-1>(edge, major, first, low, high, step);
+    if (progress != nullptr) {
+        progress->major = major;
+        progress->step = step;
+        progress->resumeLow = high;
+    }
+}
+
+std::int64_t PictureBuilder::bandStart(const OutlineEdgePixels& edge, float low, std::int64_t first,
+                                       std::int64_t last, bool outwardUp) const {
+    const auto deepEnough = [&](std::int64_t major) {
+        return clampedDepth(edge.depthAt(major)) >= low;
+    };
+    // From a pixel short of where the unrounded depth reaches `low`, to where
+    // the rounded one does.
+    const double reaches = edge.depthPerPixel != 0.0
+                               ? edge.majorFrom - 0.5 + (low - edge.depthFrom) / edge.depthPerPixel
+                               : edge.majorFrom;
+    std::int64_t major = 0;
+    if (outwardUp) {
+        major = first;
+        const double from = std::floor(reaches) - 1.0;
+        if (edge.depthPerPixel != 0.0 && from > static_cast<double>(first)) {
+            major = from > static_cast<double>(last) ? last : static_cast<std::int64_t>(from);
+        }
+        while (major > first && deepEnough(major - 1)) {
+            --major;
+        }
+        while (major <= last && !deepEnough(major)) {
+            ++major;
+        }
+    } else {
+        major = last;
+        const double from = std::ceil(reaches) + 1.0;
+        if (from < static_cast<double>(last)) {
+            major = from < static_cast<double>(first) ? first : static_cast<std::int64_t>(from);
+        }
+        while (major < last && deepEnough(major + 1)) {
+            ++major;
+        }
+        while (major >= first && !deepEnough(major)) {
+            --major;
+        }
+    }
+    return major;
+}
+
+template <int kDirection>
+std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge, std::int64_t major,
+                                         std::int64_t end, float low, float high,
+                                         RasterLineWalk& step) {
+    const OutlineEdgePixels ours = edge;
+    const RasterLine& line = ours.line;
+    const auto depthAt = [&ours](std::int64_t at) { return clampedDepth(ours.depthAt(at)); };
     const bool xMajor = line.xMajor;
     const std::int64_t minorSize = xMajor ? height : width;
     const std::int64_t minorTileCount = xMajor ? tilesY : tilesX;
@@ -648,56 +725,81 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high) 
     const std::int64_t minorPixels = xMajor ? width : 1;
     const std::int64_t majorTiles = xMajor ? 1 : tilesX;
     const std::int64_t minorTiles = xMajor ? tilesX : 1;
-    const std::int64_t across = line.highMinor >= line.lowMinor ? 1 : -1;
+    // How the minor coordinate moves at most per step of the walk.
+    const std::int64_t across = (line.highMinor >= line.lowMinor ? 1 : -1) * kDirection;
     const std::uint8_t* covered = marker.empty() ? nullptr : marker.data();
     // Copies the compiler can keep in registers: for all it knows, the
     // stores to pixels could change the vectors.
     const float* bounds = tileMax.data();
     Held* pixels = held.data();
+    const Held settled = heldOf(low, -1) & ~Held{0xFFFFFFFFu};
     constexpr std::int64_t kTileSide = std::int64_t{1} << kTileShift;
     static_assert(RasterLineWalk::kLeapSteps == kTileSide, "a leap crosses one tile column");
-    RasterLineWalk step(line, first);
-    for (std::int64_t from = first; from <= last;) {
-        const std::int64_t to = std::min(last, from | (kTileSide - 1));
+    const auto move = [&step](std::int64_t count) {
+        if (count == kTileSide) {
+            kDirection > 0 ? step.leap() : step.leapBack();
+            return;
+        }
+        for (; count > 0; --count) {
+            kDirection > 0 ? step.next() : step.previous();
+        }
+    };
+    // Tile column by tile column. A line moves at most a pixel across per
+    // pixel along, so a column's pixels lie in two rows of tiles at most.
+    while (kDirection > 0 ? major <= end : major >= end) {
+        const std::int64_t columnEnd = kDirection > 0 ? std::min(end, major | (kTileSide - 1))
+                                                      : std::max(end, major & ~(kTileSide - 1));
+        std::int64_t count = (columnEnd - major) * kDirection + 1;
+        const bool bandEnds = !(depthAt(columnEnd) < high);
+        if (bandEnds) {
+            count = 0;
+            while (depthAt(major + count * kDirection) < high) {
+                ++count;
+            }
+            if (count == 0) {
+                return major;
+            }
+        }
         const std::int64_t minorFrom = step.minor();
-        const std::int64_t minorTo = minorFrom + across * (to - from);
+        const std::int64_t minorTo = minorFrom + across * (count - 1);
         const std::int64_t rowFrom = std::clamp<std::int64_t>(
             std::min(minorFrom, minorTo) >> kTileShift, 0, minorTileCount - 1);
         const std::int64_t rowTo = std::clamp<std::int64_t>(
             std::max(minorFrom, minorTo) >> kTileShift, 0, minorTileCount - 1);
-        const std::size_t column = static_cast<std::size_t>((from >> kTileShift) * majorTiles);
+        const std::size_t column = static_cast<std::size_t>((major >> kTileShift) * majorTiles);
         const float bound =
             std::max(bounds[column + rowFrom * minorTiles], bounds[column + rowTo * minorTiles]);
-        if (!(bound >= std::min(depthAt(from), depthAt(to)))) {
-            if (to - from + 1 == kTileSide) {
-                step.leap();
-            } else {
-                for (std::int64_t major = from; major <= to; ++major) {
-                    step.next();
+        // Depth grows along the walk: the column's least is its first.
+        if (!(bound >= depthAt(major))) {
+            move(count);
+            major += count * kDirection;
+        } else {
+            for (const std::int64_t stop = major + count * kDirection; major != stop;
+                 major += kDirection) {
+                const std::int64_t minor = step.minor();
+                kDirection > 0 ? step.next() : step.previous();
+                if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
+                    continue;
+                }
+                const std::size_t pixel =
+                    static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
+                // A pixel settled shallower than the band keeps what it holds.
+                const Held current = __atomic_load_n(&pixels[pixel], __ATOMIC_RELAXED);
+                if (current < settled) {
+                    continue;
+                }
+                const float at = depthAt(major);
+                const Held offered = heldOf(at, ours.site);
+                if (offered < current && (covered == nullptr || !covered[pixel])) {
+                    offer(pixels[pixel], offered);
                 }
             }
-            from = to + 1;
-            continue;
         }
-        for (std::int64_t major = from; major <= to; ++major, step.next()) {
-            const std::int64_t minor = step.minor();
-            if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
-                continue;
-            }
-            const float at = depthAt(major);
-            if (at > bounds[column + (minor >> kTileShift) * minorTiles]) {
-                continue;
-            }
-            const std::size_t pixel =
-                static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
-            const Held offered = heldOf(at, ours.site);
-            if (offered < __atomic_load_n(&pixels[pixel], __ATOMIC_RELAXED) &&
-                (covered == nullptr || !covered[pixel])) {
-                offer(pixels[pixel], offered);
-            }
+        if (bandEnds) {
+            return major;
         }
-        from = to + 1;
     }
+    return major;
 }
 
 }  // namespace

@@ -34,9 +34,13 @@ struct RasterLine {
 RasterLine rasterLine(float fromX, float fromY, float toX, float toY);
 
 // Steps along a line's pixels from `major` on, one major-axis pixel at a
-// time towards higher major coordinates, without a division per pixel.
+// time either way, without a division per pixel.
 class RasterLineWalk {
 public:
+    // A leap is this many steps.
+    static constexpr std::int64_t kLeapSteps = 8;
+
+    RasterLineWalk() = default;
     // Inline, so that the walk's state can live in registers.
     RasterLineWalk(const RasterLine& line, std::int64_t major) {
         const std::int64_t majorSpan = line.highMajor - line.lowMajor;
@@ -55,26 +59,29 @@ public:
         leapRemainder = step * kLeapSteps - leapQuotient * divisor;
     }
     std::int64_t minor() const { return quotient; }
-    void next() {
-        quotient += stepQuotient;
-        remainder += stepRemainder;
-        if (remainder >= divisor) {
-            remainder -= divisor;
-            ++quotient;
-        }
-    }
-    // As kLeapSteps calls of next().
-    static constexpr std::int64_t kLeapSteps = 8;
-    void leap() {
-        quotient += leapQuotient;
-        remainder += leapRemainder;
-        if (remainder >= divisor) {
-            remainder -= divisor;
-            ++quotient;
-        }
-    }
+    // One step towards higher major coordinates, and back.
+    void next() { forward(stepQuotient, stepRemainder); }
+    void previous() { back(stepQuotient, stepRemainder); }
+    void leap() { forward(leapQuotient, leapRemainder); }
+    void leapBack() { back(leapQuotient, leapRemainder); }
 
 private:
+    void forward(std::int64_t stepWhole, std::int64_t stepPart) {
+        quotient += stepWhole;
+        remainder += stepPart;
+        if (remainder >= divisor) {
+            remainder -= divisor;
+            ++quotient;
+        }
+    }
+    void back(std::int64_t stepWhole, std::int64_t stepPart) {
+        quotient -= stepWhole;
+        remainder -= stepPart;
+        if (remainder < 0) {
+            remainder += divisor;
+            --quotient;
+        }
+    }
     static std::int64_t floorQuotient(std::int64_t numerator, std::int64_t denominator) {
         std::int64_t quotient = numerator / denominator;
         if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) {
