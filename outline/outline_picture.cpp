@@ -94,6 +94,7 @@ struct OutlinePicture::Workspace {
     std::vector<float> apexY;
     std::vector<OutlineEdgePixels> edges;
     std::vector<EdgeProgress> progress;
+    std::vector<std::uint8_t> twins;
     std::vector<std::int32_t> order;
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
@@ -123,6 +124,7 @@ public:
           apexY(work.apexY),
           keptEdges(work.edges),
           progress(work.progress),
+          twins(work.twins),
           order(work.order),
           cellStart(work.cellStart),
           cellSites(work.cellSites) {}
@@ -142,24 +144,33 @@ private:
     void keepEdges();
     void siteEdges(std::size_t site, bool rims, std::vector<OutlineEdgePixels>& edges) const;
     // The fragments of the edge whose depth lies in [low, high), against
-    // what the picture holds. With `progress`, the walk resumes where it
-    // stopped at this band's start, and stops at its end.
-    void walk(const OutlineEdgePixels& edge, float low, float high, EdgeProgress* progress);
+    // what the picture holds; with a twin (an edge of the same site that
+    // lights the same pixels), the lesser of the two depths at each pixel.
+    // With `progress`, the walk resumes where it stopped at this band's
+    // start, and stops at its end.
+    void walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin, float low, float high,
+              EdgeProgress* progress);
     // The pixel nearest the apex whose depth is `low` or more, from `first`
     // to `last`; one past the far end where none is.
-    std::int64_t bandStart(const OutlineEdgePixels& edge, float low, std::int64_t first,
-                           std::int64_t last, bool outwardUp) const;
+    std::int64_t bandStart(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin, float low,
+                           std::int64_t first, std::int64_t last, bool outwardUp) const;
     // From `major` away from the apex towards `end`, up to the first pixel of
     // depth `high` or more, which it returns.
-    template <int kDirection>
-    std::int64_t walkOutward(const OutlineEdgePixels& edge, std::int64_t major, std::int64_t end,
-                             float low, float high, RasterLineWalk& step);
+    template <int kDirection, bool kTwinned>
+    std::int64_t walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
+                             std::int64_t major, std::int64_t end, float low, float high,
+                             RasterLineWalk& step);
+    // Both radial edges along a ray of a site, as one where they are twins.
+    void walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward, bool twinned,
+                 float low, float high, EdgeProgress* inwardProgress,
+                 EdgeProgress* outwardProgress);
     // The radial edge in slot `index` (2 f: facet f's inward edge, along ray
     // f; 2 f + 1: its outward edge, along ray f + 1); false, leaving the site
     // at -1, where it lights no pixel.
     bool radialEdge(const ConeOutlines::Cone& cone, std::size_t site, int index,
                     OutlineEdgePixels& edge) const;
-    static int rayOfSlot(int index) { return (index / 2 + index % 2) % kConeSlices; }
+    static int inwardSlot(int ray) { return 2 * ray; }
+    static int outwardSlot(int ray) { return (2 * ray + 2 * kConeSlices - 1) % (2 * kConeSlices); }
     // Whether any pixel near ray `ray` of the site, at the distances of the
     // band's depths, holds more than `low`: where none does, neither edge
     // along the ray can change the picture in the band.
@@ -193,6 +204,8 @@ private:
     // Every site's radial edges, 64 slots a site, where they fit in memory.
     std::vector<OutlineEdgePixels>& keptEdges;
     std::vector<EdgeProgress>& progress;
+    // Per site and ray, whether its two edges light the same pixels.
+    std::vector<std::uint8_t>& twins;
     bool edgesKept = false;
     std::vector<std::int32_t>& order;
     // The near search's sites, by cell.
@@ -276,7 +289,7 @@ void PictureBuilder::fill() {
             edges.clear();
             siteEdges(site, true, edges);
             for (const OutlineEdgePixels& edge : edges) {
-                walk(edge, kRimDepth, kNone, nullptr);
+                walk(edge, nullptr, kRimDepth, kNone, nullptr);
             }
         }
     }
@@ -368,6 +381,8 @@ void PictureBuilder::keepEdges() {
     keptEdges.resize(slots);
     reserveLarge(progress, slots);
     progress.assign(slots, EdgeProgress{});
+    reserveLarge(twins, slots / 2);
+    twins.resize(slots / 2);
     onThreads(kThreads, [&](int thread) {
         ConeOutlines::Cone cone;
         for (std::size_t site = thread; site < sites.size(); site += kThreads) {
@@ -376,6 +391,12 @@ void PictureBuilder::keepEdges() {
             for (int index = 0; index < 2 * kConeSlices; ++index) {
                 slot[index] = OutlineEdgePixels{};
                 radialEdge(cone, site, index, slot[index]);
+            }
+            for (int ray = 0; ray < kConeSlices; ++ray) {
+                const OutlineEdgePixels& inward = slot[inwardSlot(ray)];
+                const OutlineEdgePixels& outward = slot[outwardSlot(ray)];
+                twins[site * kConeSlices + ray] =
+                    inward.site >= 0 && outward.site >= 0 && inward.line.samePixels(outward.line);
             }
         }
     });
@@ -603,7 +624,8 @@ void PictureBuilder::radialBand(float low, float high) {
     std::atomic<std::size_t> nextRun{0};
     onThreads(kThreads, [&](int) {
         ConeOutlines::Cone cone;
-        OutlineEdgePixels edge;
+        OutlineEdgePixels inwardEdge;
+        OutlineEdgePixels outwardEdge;
         for (std::size_t start = nextRun.fetch_add(kRun, std::memory_order_relaxed);
              start < order.size(); start = nextRun.fetch_add(kRun, std::memory_order_relaxed)) {
             for (std::size_t at = start; at < std::min(order.size(), start + kRun); ++at) {
@@ -617,24 +639,27 @@ void PictureBuilder::radialBand(float low, float high) {
                 if (!any) {
                     continue;
                 }
-                bool coneReady = false;
-                for (int index = 0; index < 2 * kConeSlices; ++index) {
-                    if (!rays[rayOfSlot(index)]) {
-                        continue;
-                    }
-                    if (edgesKept) {
-                        const std::size_t slot = site * 2 * kConeSlices + index;
-                        if (keptEdges[slot].site >= 0) {
-                            walk(keptEdges[slot], low, high, &progress[slot]);
+                if (edgesKept) {
+                    const std::size_t slots = site * 2 * kConeSlices;
+                    for (int ray = 0; ray < kConeSlices; ++ray) {
+                        if (rays[ray]) {
+                            const std::size_t inward = slots + inwardSlot(ray);
+                            const std::size_t outward = slots + outwardSlot(ray);
+                            walkRay(keptEdges[inward], keptEdges[outward],
+                                    twins[site * kConeSlices + ray] != 0, low, high,
+                                    &progress[inward], &progress[outward]);
                         }
-                        continue;
                     }
-                    if (!coneReady) {
-                        outlines.cone(sites[site].x, sites[site].y, cone);
-                        coneReady = true;
-                    }
-                    if (radialEdge(cone, site, index, edge)) {
-                        walk(edge, low, high, nullptr);
+                    continue;
+                }
+                outlines.cone(sites[site].x, sites[site].y, cone);
+                for (int ray = 0; ray < kConeSlices; ++ray) {
+                    if (rays[ray]) {
+                        radialEdge(cone, site, inwardSlot(ray), inwardEdge);
+                        radialEdge(cone, site, outwardSlot(ray), outwardEdge);
+                        const bool twinned = inwardEdge.site >= 0 && outwardEdge.site >= 0 &&
+                                             inwardEdge.line.samePixels(outwardEdge.line);
+                        walkRay(inwardEdge, outwardEdge, twinned, low, high, nullptr, nullptr);
                     }
                 }
             }
@@ -642,8 +667,23 @@ void PictureBuilder::radialBand(float low, float high) {
     });
 }
 
-void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high,
-                          EdgeProgress* progress) {
+void PictureBuilder::walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward,
+                             bool twinned, float low, float high, EdgeProgress* inwardProgress,
+                             EdgeProgress* outwardProgress) {
+    if (twinned) {
+        walk(inward, &outward, low, high, inwardProgress);
+        return;
+    }
+    if (inward.site >= 0) {
+        walk(inward, nullptr, low, high, inwardProgress);
+    }
+    if (outward.site >= 0) {
+        walk(outward, nullptr, low, high, outwardProgress);
+    }
+}
+
+void PictureBuilder::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin, float low,
+                          float high, EdgeProgress* progress) {
     const RasterLine& line = edge.line;
     const std::int64_t first = std::max<std::int64_t>(line.first, 0);
     const std::int64_t last = std::min<std::int64_t>(line.last, (line.xMajor ? width : height) - 1);
@@ -658,13 +698,18 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high,
         major = progress->major;
         step = progress->step;
     } else {
-        major = bandStart(edge, low, first, last, outwardUp);
+        major = bandStart(edge, twin, low, first, last, outwardUp);
         if (major >= first && major <= last) {
             step = RasterLineWalk(line, major);
         }
     }
-    major = outwardUp ? walkOutward<1>(edge, major, last, low, high, step)
-                      : walkOutward<-1>(edge, major, first, low, high, step);
+    if (twin != nullptr) {
+        major = outwardUp ? walkOutward<1, true>(edge, *twin, major, last, low, high, step)
+                          : walkOutward<-1, true>(edge, *twin, major, first, low, high, step);
+    } else {
+        major = outwardUp ? walkOutward<1, false>(edge, edge, major, last, low, high, step)
+                          : walkOutward<-1, false>(edge, edge, major, first, low, high, step);
+    }
     if (progress != nullptr) {
         progress->major = major;
         progress->step = step;
@@ -672,10 +717,15 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, float low, float high,
     }
 }
 
-std::int64_t PictureBuilder::bandStart(const OutlineEdgePixels& edge, float low, std::int64_t first,
-                                       std::int64_t last, bool outwardUp) const {
+std::int64_t PictureBuilder::bandStart(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin,
+                                       float low, std::int64_t first, std::int64_t last,
+                                       bool outwardUp) const {
     const auto deepEnough = [&](std::int64_t major) {
-        return clampedDepth(edge.depthAt(major)) >= low;
+        float at = clampedDepth(edge.depthAt(major));
+        if (twin != nullptr) {
+            at = std::min(at, clampedDepth(twin->depthAt(major)));
+        }
+        return at >= low;
     };
     // From a pixel short of where the unrounded depth reaches `low`, to where
     // the rounded one does.
@@ -711,13 +761,21 @@ std::int64_t PictureBuilder::bandStart(const OutlineEdgePixels& edge, float low,
     return major;
 }
 
-template <int kDirection>
-std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge, std::int64_t major,
+template <int kDirection, bool kTwinned>
+std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
+                                         const OutlineEdgePixels& twin, std::int64_t major,
                                          std::int64_t end, float low, float high,
                                          RasterLineWalk& step) {
     const OutlineEdgePixels ours = edge;
+    const OutlineEdgePixels other = twin;
     const RasterLine& line = ours.line;
-    const auto depthAt = [&ours](std::int64_t at) { return clampedDepth(ours.depthAt(at)); };
+    const auto depthAt = [&ours, &other](std::int64_t at) {
+        const float depth = clampedDepth(ours.depthAt(at));
+        if constexpr (kTwinned) {
+            return std::min(depth, clampedDepth(other.depthAt(at)));
+        }
+        return depth;
+    };
     const bool xMajor = line.xMajor;
     const std::int64_t minorSize = xMajor ? height : width;
     const std::int64_t minorTileCount = xMajor ? tilesY : tilesX;

@@ -25,6 +25,13 @@ struct RasterLine {
     bool lowEdgeDrawn = false;
 
     bool empty() const { return last < first; }
+    // Whether the two light the same pixels.
+    bool samePixels(const RasterLine& other) const {
+        return xMajor == other.xMajor && first == other.first && last == other.last &&
+               lowMajor == other.lowMajor && lowMinor == other.lowMinor &&
+               highMajor == other.highMajor && highMinor == other.highMinor &&
+               lowEdgeDrawn == other.lowEdgeDrawn;
+    }
     // The minor-axis pixel drawn at major-axis pixel `major`.
     std::int64_t minorAt(std::int64_t major) const;
 };
