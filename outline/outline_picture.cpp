@@ -95,7 +95,8 @@ struct OutlinePicture::Workspace {
     std::vector<OutlineEdgePixels> edges;
     std::vector<EdgeProgress> progress;
     std::vector<std::uint8_t> twins;
-    std::vector<std::int32_t> order;
+    std::vector<std::int32_t> groupStart;
+    std::vector<std::int32_t> groupSites;
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
 };
@@ -125,7 +126,8 @@ public:
           keptEdges(work.edges),
           progress(work.progress),
           twins(work.twins),
-          order(work.order),
+          groupStart(work.groupStart),
+          groupSites(work.groupSites),
           cellStart(work.cellStart),
           cellSites(work.cellSites) {}
 
@@ -138,9 +140,7 @@ private:
     void searchNearSites();
     void searchPixel(int x, int y, int cellsX, int cellsY);
     void radialBand(float low, float high);
-    // The sites with a pixel deeper than `low` within `within` of their
-    // apexes, into `order`.
-    void wantSites(float low, double within);
+    void groupSitesByTile();
     void keepEdges();
     void siteEdges(std::size_t site, bool rims, std::vector<OutlineEdgePixels>& edges) const;
     // The fragments of the edge whose depth lies in [low, high), against
@@ -171,10 +171,12 @@ private:
                     OutlineEdgePixels& edge) const;
     static int inwardSlot(int ray) { return 2 * ray; }
     static int outwardSlot(int ray) { return (2 * ray + 2 * kConeSlices - 1) % (2 * kConeSlices); }
-    // Whether any pixel near ray `ray` of the site, at the distances of the
-    // band's depths, holds more than `low`: where none does, neither edge
-    // along the ray can change the picture in the band.
-    bool rayMatters(std::size_t site, int ray, float low, float high) const;
+    // Whether any pixel near ray `ray` of a site whose apex lies in the box,
+    // at the distances of the band's depths, holds more than `low`: where
+    // none does, neither edge along the ray can change the picture in the
+    // band.
+    bool rayMatters(double left, double top, double right, double bottom, int ray, float low,
+                    float high) const;
     void refreshTiles();
     float blockMaximum(double left, double top, double right, double bottom) const;
 
@@ -207,7 +209,10 @@ private:
     // Per site and ray, whether its two edges light the same pixels.
     std::vector<std::uint8_t>& twins;
     bool edgesKept = false;
-    std::vector<std::int32_t>& order;
+    // The sites by the tile their apex lies in, those outside the window
+    // last.
+    std::vector<std::int32_t>& groupStart;
+    std::vector<std::int32_t>& groupSites;
     // The near search's sites, by cell.
     std::vector<std::int32_t>& cellStart;
     std::vector<std::int32_t>& cellSites;
@@ -232,6 +237,7 @@ void PictureBuilder::build() {
 
 void PictureBuilder::fill() {
     place();
+    groupSitesByTile();
     if (!(reach > 0.0) || !std::isfinite(reach)) {
         return;
     }
@@ -353,22 +359,22 @@ bool PictureBuilder::radialEdge(const ConeOutlines::Cone& cone, std::size_t site
     return false;
 }
 
-bool PictureBuilder::rayMatters(std::size_t site, int ray, float low, float high) const {
+bool PictureBuilder::rayMatters(double left, double top, double right, double bottom, int ray,
+                                float low, float high) const {
     // The fragments of depth d lie about 2 d reach from the apex along the
     // ray (kPixelSlack), within kAcrossApex of it; the walk takes a pixel more
     // at either end of the band.
     const double nearest = std::max(0.0, static_cast<double>(low) * 2.0 * reach - 3.0);
     // No radial fragment lies deeper than the rim's 0.5.
     const double farthest = std::min(static_cast<double>(high), 0.5) * 2.0 * reach + 3.0;
-    const double x = apexX[site];
-    const double y = apexY[site];
-    const double x0 = x + rayX[ray] * nearest;
-    const double y0 = y + rayY[ray] * nearest;
-    const double x1 = x + rayX[ray] * farthest;
-    const double y1 = y + rayY[ray] * farthest;
+    const double x0 = rayX[ray] * nearest;
+    const double y0 = rayY[ray] * nearest;
+    const double x1 = rayX[ray] * farthest;
+    const double y1 = rayY[ray] * farthest;
     constexpr double kAround = 2.0;
-    return blockMaximum(std::min(x0, x1) - kAround, std::min(y0, y1) - kAround,
-                        std::max(x0, x1) + kAround, std::max(y0, y1) + kAround) >= low;
+    return blockMaximum(left + std::min(x0, x1) - kAround, top + std::min(y0, y1) - kAround,
+                        right + std::max(x0, x1) + kAround,
+                        bottom + std::max(y0, y1) + kAround) >= low;
 }
 
 void PictureBuilder::keepEdges() {
@@ -404,15 +410,22 @@ void PictureBuilder::keepEdges() {
 
 void PictureBuilder::refreshTiles() {
     tileMax.assign(static_cast<std::size_t>(tilesX) * tilesY, kNoPixel);
-    for (int y = 0; y < height; ++y) {
-        const std::size_t row = static_cast<std::size_t>(y) * width;
-        float* tiles = &tileMax[static_cast<std::size_t>(y >> kTileShift) * tilesX];
-        for (int x = 0; x < width; ++x) {
-            if (matters(row + x)) {
-                tiles[x >> kTileShift] = std::max(tiles[x >> kTileShift], heldDepth(held[row + x]));
+    // Rows of tiles shared out between the threads.
+    onThreads(kThreads, [&](int thread) {
+        for (int tileRow = thread; tileRow < tilesY; tileRow += kThreads) {
+            float* tiles = &tileMax[static_cast<std::size_t>(tileRow) * tilesX];
+            const int rowEnd = std::min(height, (tileRow + 1) << kTileShift);
+            for (int y = tileRow << kTileShift; y < rowEnd; ++y) {
+                const std::size_t row = static_cast<std::size_t>(y) * width;
+                for (int x = 0; x < width; ++x) {
+                    if (matters(row + x)) {
+                        tiles[x >> kTileShift] =
+                            std::max(tiles[x >> kTileShift], heldDepth(held[row + x]));
+                    }
+                }
             }
         }
-    }
+    });
     pictureMax = kNoPixel;
     for (const float value : tileMax) {
         pictureMax = std::max(pictureMax, value);
@@ -602,64 +615,115 @@ void PictureBuilder::searchPixel(int x, int y, int cellsX, int cellsY) {
     held[pixel] = heldOf(best, bestSite);
 }
 
-void PictureBuilder::wantSites(float low, double within) {
-    order.clear();
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        const double x = apexX[site];
-        const double y = apexY[site];
-        if (blockMaximum(x - within, y - within, x + within, y + within) >= low) {
-            order.push_back(static_cast<std::int32_t>(site));
+void PictureBuilder::groupSitesByTile() {
+    const std::size_t outside = static_cast<std::size_t>(tilesX) * tilesY;
+    const auto groupOf = [&](std::size_t site) {
+        const float x = apexX[site];
+        const float y = apexY[site];
+        if (!(x >= 0.0f && x < width && y >= 0.0f && y < height)) {
+            return outside;
         }
+        return static_cast<std::size_t>(static_cast<int>(y) >> kTileShift) * tilesX +
+               (static_cast<std::size_t>(x) >> kTileShift);
+    };
+    groupStart.assign(outside + 2, 0);
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        ++groupStart[groupOf(site) + 1];
+    }
+    for (std::size_t group = 1; group < groupStart.size(); ++group) {
+        groupStart[group] += groupStart[group - 1];
+    }
+    reserveLarge(groupSites, sites.size());
+    groupSites.resize(sites.size());
+    std::vector<std::int32_t> filled(groupStart.begin(), groupStart.end() - 1);
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        groupSites[static_cast<std::size_t>(filled[groupOf(site)]++)] =
+            static_cast<std::int32_t>(site);
     }
 }
 
 void PictureBuilder::radialBand(float low, float high) {
     // Beyond this distance from its apex no fragment of an edge is shallower than `high`.
     const double within = std::min(static_cast<double>(high), 0.5) * 2.0 * reach + 3.0;
-    wantSites(low, within);
-    // The threads take the wanted sites in small runs, each the next one
+    const std::size_t groups = groupStart.size() - 1;
+    const std::size_t outside = groups - 1;
+    // The threads take the groups of sites in small runs, each the next one
     // left; each fragment is offered to its pixel by itself, which keeps the
-    // lesser.
-    constexpr std::size_t kRun = 16;
+    // lesser. A group's rays are tested for all its sites at once, which
+    // spares most tests of crowded sites.
+    constexpr std::size_t kRun = 8;
     std::atomic<std::size_t> nextRun{0};
     onThreads(kThreads, [&](int) {
         ConeOutlines::Cone cone;
         OutlineEdgePixels inwardEdge;
         OutlineEdgePixels outwardEdge;
-        for (std::size_t start = nextRun.fetch_add(kRun, std::memory_order_relaxed);
-             start < order.size(); start = nextRun.fetch_add(kRun, std::memory_order_relaxed)) {
-            for (std::size_t at = start; at < std::min(order.size(), start + kRun); ++at) {
-                const auto site = static_cast<std::size_t>(order[at]);
-                bool rays[kConeSlices];
-                bool any = false;
-                for (int ray = 0; ray < kConeSlices; ++ray) {
-                    rays[ray] = rayMatters(site, ray, low, high);
-                    any = any || rays[ray];
-                }
-                if (!any) {
+        for (std::size_t start = nextRun.fetch_add(kRun, std::memory_order_relaxed); start < groups;
+             start = nextRun.fetch_add(kRun, std::memory_order_relaxed)) {
+            for (std::size_t group = start; group < std::min(groups, start + kRun); ++group) {
+                const auto first = static_cast<std::size_t>(groupStart[group]);
+                const auto end = static_cast<std::size_t>(groupStart[group + 1]);
+                if (first == end) {
                     continue;
                 }
-                if (edgesKept) {
-                    const std::size_t slots = site * 2 * kConeSlices;
-                    for (int ray = 0; ray < kConeSlices; ++ray) {
-                        if (rays[ray]) {
-                            const std::size_t inward = slots + inwardSlot(ray);
-                            const std::size_t outward = slots + outwardSlot(ray);
-                            walkRay(keptEdges[inward], keptEdges[outward],
-                                    twins[site * kConeSlices + ray] != 0, low, high,
-                                    &progress[inward], &progress[outward]);
+                bool groupRays[kConeSlices];
+                std::fill(std::begin(groupRays), std::end(groupRays), true);
+                const bool grouped = group != outside && end - first > 1;
+                if (grouped) {
+                    const double left = static_cast<double>((group % tilesX) << kTileShift);
+                    const double top = static_cast<double>((group / tilesX) << kTileShift);
+                    const double right = left + (1 << kTileShift);
+                    const double bottom = top + (1 << kTileShift);
+                    bool any = false;
+                    if (blockMaximum(left - within, top - within, right + within,
+                                     bottom + within) >= low) {
+                        for (int ray = 0; ray < kConeSlices; ++ray) {
+                            groupRays[ray] = rayMatters(left, top, right, bottom, ray, low, high);
+                            any = any || groupRays[ray];
                         }
                     }
-                    continue;
+                    if (!any) {
+                        continue;
+                    }
                 }
-                outlines.cone(sites[site].x, sites[site].y, cone);
-                for (int ray = 0; ray < kConeSlices; ++ray) {
-                    if (rays[ray]) {
-                        radialEdge(cone, site, inwardSlot(ray), inwardEdge);
-                        radialEdge(cone, site, outwardSlot(ray), outwardEdge);
-                        const bool twinned = inwardEdge.site >= 0 && outwardEdge.site >= 0 &&
-                                             inwardEdge.line.samePixels(outwardEdge.line);
-                        walkRay(inwardEdge, outwardEdge, twinned, low, high, nullptr, nullptr);
+                for (std::size_t at = first; at < end; ++at) {
+                    const auto site = static_cast<std::size_t>(groupSites[at]);
+                    const double x = apexX[site];
+                    const double y = apexY[site];
+                    if (!grouped &&
+                        !(blockMaximum(x - within, y - within, x + within, y + within) >= low)) {
+                        continue;
+                    }
+                    bool rays[kConeSlices];
+                    bool any = false;
+                    for (int ray = 0; ray < kConeSlices; ++ray) {
+                        rays[ray] = groupRays[ray] && rayMatters(x, y, x, y, ray, low, high);
+                        any = any || rays[ray];
+                    }
+                    if (!any) {
+                        continue;
+                    }
+                    if (edgesKept) {
+                        const std::size_t slots = site * 2 * kConeSlices;
+                        for (int ray = 0; ray < kConeSlices; ++ray) {
+                            if (rays[ray]) {
+                                const std::size_t inward = slots + inwardSlot(ray);
+                                const std::size_t outward = slots + outwardSlot(ray);
+                                walkRay(keptEdges[inward], keptEdges[outward],
+                                        twins[site * kConeSlices + ray] != 0, low, high,
+                                        &progress[inward], &progress[outward]);
+                            }
+                        }
+                        continue;
+                    }
+                    outlines.cone(sites[site].x, sites[site].y, cone);
+                    for (int ray = 0; ray < kConeSlices; ++ray) {
+                        if (rays[ray]) {
+                            radialEdge(cone, site, inwardSlot(ray), inwardEdge);
+                            radialEdge(cone, site, outwardSlot(ray), outwardEdge);
+                            const bool twinned = inwardEdge.site >= 0 && outwardEdge.site >= 0 &&
+                                                 inwardEdge.line.samePixels(outwardEdge.line);
+                            walkRay(inwardEdge, outwardEdge, twinned, low, high, nullptr, nullptr);
+                        }
                     }
                 }
             }
