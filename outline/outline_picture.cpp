@@ -164,11 +164,11 @@ private:
     void walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward, bool twinned,
                  float low, float high, EdgeProgress* inwardProgress,
                  EdgeProgress* outwardProgress);
-    // The radial edge in slot `index` (2 f: facet f's inward edge, along ray
-    // f; 2 f + 1: its outward edge, along ray f + 1); false, leaving the site
-    // at -1, where it lights no pixel.
-    bool radialEdge(const ConeOutlines::Cone& cone, std::size_t site, int index,
-                    OutlineEdgePixels& edge) const;
+    // The two radial edges along ray `ray`: facet `ray`'s inward edge and
+    // the facet before's outward one, each left with site -1 where it lights
+    // no pixel.
+    void rayEdges(const ConeOutlines::Cone& cone, std::size_t site, int ray,
+                  OutlineEdgePixels& inward, OutlineEdgePixels& outward) const;
     static int inwardSlot(int ray) { return 2 * ray; }
     static int outwardSlot(int ray) { return (2 * ray + 2 * kConeSlices - 1) % (2 * kConeSlices); }
     // Whether any pixel near ray `ray` of a site whose apex lies in the box,
@@ -346,17 +346,23 @@ void PictureBuilder::siteEdges(std::size_t site, bool rims,
     }
 }
 
-bool PictureBuilder::radialEdge(const ConeOutlines::Cone& cone, std::size_t site, int index,
-                                OutlineEdgePixels& edge) const {
-    OutlinePoint from;
-    OutlinePoint to;
-    const OutlineEdge kind = index % 2 == 0 ? OutlineEdge::Inward : OutlineEdge::Outward;
-    if (outlines.edge(cone, index / 2, kind, from, to) && edge.set(from, to)) {
-        edge.site = static_cast<std::int32_t>(site);
-        return true;
+void PictureBuilder::rayEdges(const ConeOutlines::Cone& cone, std::size_t site, int ray,
+                              OutlineEdgePixels& inward, OutlineEdgePixels& outward) const {
+    inward = OutlineEdgePixels{};
+    outward = OutlineEdgePixels{};
+    // The same two vertices, the other way round: the clipper cuts an edge
+    // alike either way, so the outward edge's ends are the inward one's.
+    OutlinePoint rim;
+    OutlinePoint apex;
+    if (!outlines.edge(cone, ray, OutlineEdge::Inward, rim, apex)) {
+        return;
     }
-    edge = OutlineEdgePixels{};
-    return false;
+    if (inward.set(rim, apex)) {
+        inward.site = static_cast<std::int32_t>(site);
+    }
+    if (outward.set(apex, rim)) {
+        outward.site = static_cast<std::int32_t>(site);
+    }
 }
 
 bool PictureBuilder::rayMatters(double left, double top, double right, double bottom, int ray,
@@ -394,13 +400,10 @@ void PictureBuilder::keepEdges() {
         for (std::size_t site = thread; site < sites.size(); site += kThreads) {
             outlines.cone(sites[site].x, sites[site].y, cone);
             OutlineEdgePixels* slot = &keptEdges[site * 2 * kConeSlices];
-            for (int index = 0; index < 2 * kConeSlices; ++index) {
-                slot[index] = OutlineEdgePixels{};
-                radialEdge(cone, site, index, slot[index]);
-            }
             for (int ray = 0; ray < kConeSlices; ++ray) {
-                const OutlineEdgePixels& inward = slot[inwardSlot(ray)];
-                const OutlineEdgePixels& outward = slot[outwardSlot(ray)];
+                OutlineEdgePixels& inward = slot[inwardSlot(ray)];
+                OutlineEdgePixels& outward = slot[outwardSlot(ray)];
+                rayEdges(cone, site, ray, inward, outward);
                 twins[site * kConeSlices + ray] =
                     inward.site >= 0 && outward.site >= 0 && inward.line.samePixels(outward.line);
             }
@@ -718,8 +721,7 @@ void PictureBuilder::radialBand(float low, float high) {
                     outlines.cone(sites[site].x, sites[site].y, cone);
                     for (int ray = 0; ray < kConeSlices; ++ray) {
                         if (rays[ray]) {
-                            radialEdge(cone, site, inwardSlot(ray), inwardEdge);
-                            radialEdge(cone, site, outwardSlot(ray), outwardEdge);
+                            rayEdges(cone, site, ray, inwardEdge, outwardEdge);
                             const bool twinned = inwardEdge.site >= 0 && outwardEdge.site >= 0 &&
                                                  inwardEdge.line.samePixels(outwardEdge.line);
                             walkRay(inwardEdge, outwardEdge, twinned, low, high, nullptr, nullptr);
