@@ -158,7 +158,7 @@ private:
     // depth `high` or more, which it returns.
     template <int kDirection, bool kTwinned>
     std::int64_t walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
-                             std::int64_t major, std::int64_t end, float low, float high,
+                             std::int64_t major, std::int64_t end, float high,
                              RasterLineWalk& step);
     // Both radial edges along a ray of a site, as one where they are twins.
     void walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward, bool twinned,
@@ -770,11 +770,11 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels
         }
     }
     if (twin != nullptr) {
-        major = outwardUp ? walkOutward<1, true>(edge, *twin, major, last, low, high, step)
-                          : walkOutward<-1, true>(edge, *twin, major, first, low, high, step);
+        major = outwardUp ? walkOutward<1, true>(edge, *twin, major, last, high, step)
+                          : walkOutward<-1, true>(edge, *twin, major, first, high, step);
     } else {
-        major = outwardUp ? walkOutward<1, false>(edge, edge, major, last, low, high, step)
-                          : walkOutward<-1, false>(edge, edge, major, first, low, high, step);
+        major = outwardUp ? walkOutward<1, false>(edge, edge, major, last, high, step)
+                          : walkOutward<-1, false>(edge, edge, major, first, high, step);
     }
     if (progress != nullptr) {
         progress->major = major;
@@ -830,8 +830,7 @@ std::int64_t PictureBuilder::bandStart(const OutlineEdgePixels& edge, const Outl
 template <int kDirection, bool kTwinned>
 std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
                                          const OutlineEdgePixels& twin, std::int64_t major,
-                                         std::int64_t end, float low, float high,
-                                         RasterLineWalk& step) {
+                                         std::int64_t end, float high, RasterLineWalk& step) {
     const OutlineEdgePixels ours = edge;
     const OutlineEdgePixels other = twin;
     const RasterLine& line = ours.line;
@@ -856,7 +855,6 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
     // stores to pixels could change the vectors.
     const float* bounds = tileMax.data();
     Held* pixels = held.data();
-    const Held settled = heldOf(low, -1) & ~Held{0xFFFFFFFFu};
     constexpr std::int64_t kTileSide = std::int64_t{1} << kTileShift;
     static_assert(RasterLineWalk::kLeapSteps == kTileSide, "a leap crosses one tile column");
     const auto move = [&step](std::int64_t count) {
@@ -894,10 +892,13 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
         const float bound =
             std::max(bounds[column + rowFrom * minorTiles], bounds[column + rowTo * minorTiles]);
         // Depth grows along the walk: the column's least is its first.
-        if (!(bound >= depthAt(major))) {
+        const float least = depthAt(major);
+        if (!(bound >= least)) {
             move(count);
             major += count * kDirection;
         } else {
+            // A pixel holding less than the column's least keeps what it holds.
+            const Held settled = heldOf(least, -1) & ~Held{0xFFFFFFFFu};
             for (const std::int64_t stop = major + count * kDirection; major != stop;
                  major += kDirection) {
                 const std::int64_t minor = step.minor();
@@ -907,7 +908,6 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
                 }
                 const std::size_t pixel =
                     static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
-                // A pixel settled shallower than the band keeps what it holds.
                 const Held current = __atomic_load_n(&pixels[pixel], __ATOMIC_RELAXED);
                 if (current < settled) {
                     continue;
