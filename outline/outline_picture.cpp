@@ -260,14 +260,10 @@ void PictureBuilder::fill() {
     }
     // Bands of depth, each reaching further than the one before: the near
     // ones settle most pixels, so that the far ones skip most of every edge.
-    // The sites' spacing is that of a square lattice of as many sites.
-    std::size_t inWindow = 0;
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        inWindow += apexX[site] >= 0.0f && apexX[site] < width && apexY[site] >= 0.0f &&
-                    apexY[site] < height;
-    }
-    const double spacing =
-        std::sqrt(static_cast<double>(open) / std::max<std::size_t>(inWindow, 1));
+    // The sites' spacing is that of a square lattice of as many sites as the
+    // window holds (all groups but the last).
+    const auto inWindow = static_cast<double>(groupStart[groupStart.size() - 2]);
+    const double spacing = std::sqrt(static_cast<double>(open) / std::max(inWindow, 1.0));
     for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
          low < kRimDepth && pictureMax >= low; distance *= kBandGrowth) {
         float high = static_cast<float>(distance / (2.0 * reach));

@@ -11,9 +11,15 @@ float signOf(float value) {
     return value < 0.0f ? -1.0f : 1.0f;
 }
 
-// Round half away from zero, as the rasterizer snaps.
+// Round half away from zero, as the rasterizer snaps. Below 2^52, a float
+// times 256 plus or minus a half is either exact or rounded without reaching
+// the next whole number, so truncating it gives what llround does, cheaper.
 std::int64_t snapped(float value) {
-    return static_cast<std::int64_t>(std::llround(static_cast<double>(value) * kSubpixels));
+    const double scaled = static_cast<double>(value) * kSubpixels;
+    if (std::fabs(scaled) < 0x1p52) {
+        return static_cast<std::int64_t>(scaled < 0.0 ? scaled - 0.5 : scaled + 0.5);
+    }
+    return static_cast<std::int64_t>(std::llround(scaled));
 }
 
 std::int64_t floorDivide(std::int64_t numerator, std::int64_t denominator) {
