@@ -25,8 +25,6 @@ constexpr float kNoPixel = -1.0f;  // a tile or block with no pixel that matters
 constexpr double kFirstBand = 8.0;
 constexpr double kFirstBandSpacings = 3.0;
 constexpr double kBandGrowth = 1.41421356;
-// Edges kept from band to band, at most; more are worked out again per band.
-constexpr std::size_t kMostKeptEdges = std::size_t{1} << 20;
 // The near search looks this far from a pixel, in window pixels.
 constexpr double kNearReach = 6.0;
 // A pixel that a radial edge draws lies within this much of the edge's ray
@@ -108,7 +106,7 @@ public:
     PictureBuilder(const std::vector<OutlineSite>& sites, const OutlineView& view, float radius,
                    int width, int height, const std::vector<std::uint8_t>& marker,
                    std::vector<std::int32_t>& winner, std::vector<float>& depth,
-                   OutlinePicture::Workspace& work)
+                   OutlinePicture::Workspace& work, std::size_t mostKeptEdges)
         : sites(sites),
           outlines(view, radius),
           width(width),
@@ -123,6 +121,7 @@ public:
           levels(work.levels),
           apexX(work.apexX),
           apexY(work.apexY),
+          mostKeptEdges(mostKeptEdges),
           keptEdges(work.edges),
           progress(work.progress),
           twins(work.twins),
@@ -203,7 +202,9 @@ private:
     double rayX[kConeSlices] = {};
     double rayY[kConeSlices] = {};
     double reach = 0.0;
-    // Every site's radial edges, 64 slots a site, where they fit in memory.
+    // Every site's radial edges, 64 slots a site, where there are no more
+    // than mostKeptEdges.
+    std::size_t mostKeptEdges;
     std::vector<OutlineEdgePixels>& keptEdges;
     std::vector<EdgeProgress>& progress;
     // Per site and ray, whether its two edges light the same pixels.
@@ -381,7 +382,7 @@ bool PictureBuilder::rayMatters(double left, double top, double right, double bo
 
 void PictureBuilder::keepEdges() {
     const std::size_t slots = sites.size() * 2 * kConeSlices;
-    edgesKept = slots <= kMostKeptEdges;
+    edgesKept = slots <= mostKeptEdges;
     if (!edgesKept) {
         return;
     }
@@ -924,14 +925,16 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
 
 }  // namespace
 
-OutlinePicture::OutlinePicture() : workspace(std::make_unique<Workspace>()) {}
+OutlinePicture::OutlinePicture(std::size_t mostKeptEdges)
+    : mostKeptEdges(mostKeptEdges), workspace(std::make_unique<Workspace>()) {}
 
 OutlinePicture::~OutlinePicture() = default;
 
 void OutlinePicture::compute(const std::vector<OutlineSite>& sites, const OutlineView& view,
                              float radius, int width, int height,
                              const std::vector<std::uint8_t>& markerCovered) {
-    PictureBuilder(sites, view, radius, width, height, markerCovered, winner, depth, *workspace)
+    PictureBuilder(sites, view, radius, width, height, markerCovered, winner, depth, *workspace,
+                   mostKeptEdges)
         .build();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -15,7 +16,9 @@
 // where no radial edge reaches. The pixels that markers cover are skipped.
 class OutlinePicture {
 public:
-    OutlinePicture();
+    // Up to `mostKeptEdges` radial edges are worked out once and kept from
+    // band to band; more are worked out again in every band, in less memory.
+    explicit OutlinePicture(std::size_t mostKeptEdges = std::size_t{1} << 20);
     ~OutlinePicture();
     OutlinePicture(const OutlinePicture&) = delete;
     OutlinePicture& operator=(const OutlinePicture&) = delete;
@@ -39,6 +42,7 @@ public:
     struct Workspace;
 
 private:
+    std::size_t mostKeptEdges;
     std::vector<std::int32_t> winner;
     std::vector<float> depth;
     std::unique_ptr<Workspace> workspace;
