@@ -230,10 +230,13 @@ void PictureBuilder::build() {
     reserveLarge(depth, pixels);
     winner.resize(pixels);
     depth.resize(pixels);
-    for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
-        winner[pixel] = heldSite(held[pixel]);
-        depth[pixel] = heldDepth(held[pixel]);
-    }
+    onThreads(kThreads, [&](int thread) {
+        const std::size_t end = pixels * (thread + 1) / kThreads;
+        for (std::size_t pixel = pixels * thread / kThreads; pixel < end; ++pixel) {
+            winner[pixel] = heldSite(held[pixel]);
+            depth[pixel] = heldDepth(held[pixel]);
+        }
+    });
 }
 
 void PictureBuilder::fill() {
