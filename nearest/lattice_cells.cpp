@@ -15,6 +15,9 @@
 namespace {
 
 constexpr std::uint32_t kMostCandidates = 255;
+// The threads take the far rows over the sites' box this many at a time: few
+// enough that they end together, enough that taking a share costs little.
+constexpr int kFarRowsPerShare = 8;
 
 PackedCandidate packed(const LatticeSite& site) {
     return {static_cast<std::uint32_t>(site.column) | (static_cast<std::uint32_t>(site.row) << 16),
@@ -58,10 +61,11 @@ public:
           radius(radius),
           candidates(candidates) {}
 
-    void run(int firstFarRow, int endFarRow) {
+    // Far rows firstFarRow to endFarRow - 1; `sweep` is left at or before
+    // their first line.
+    void run(int firstFarRow, int endFarRow, LineSweep& sweep) {
         const int size = lattice.cellSize;
         const int farSize = lattice.farCellSize();
-        LineSweep sweep(horizontal, lattice.cellSize > 1);
         // The lines below and above the sites' box, from its edges outward.
         std::vector<int> belowLines;
         std::vector<int> aboveLines;
@@ -352,11 +356,25 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     candidates.farCells.clear();
     reserveLarge(candidates.farCells, farCells);
     candidates.farCells.resize(farCells);
-    std::vector<CellWorker> workers(threads,
-                                    CellWorker(lattice, horizontal, vertical, radius, candidates));
+    // Shares of the far rows in order up the grid, taken by the threads as
+    // they come free: those below and above the sites' box first, each
+    // worked out from the box outward, then the box's a few at a time. Each
+    // share's lists go to `more` in the shares' order.
     const int farRows = lattice.rows / farCellSize;
-    onThreads(threads, [&](int thread) {
-        workers[thread].run(farRows * thread / threads, farRows * (thread + 1) / threads);
+    const int boxBottom = lattice.innerBottom / farCellSize;
+    const int boxTop = lattice.innerTop / farCellSize;
+    std::vector<std::pair<int, int>> shares = {{0, boxBottom}};
+    for (int first = boxBottom; first < boxTop; first += kFarRowsPerShare) {
+        shares.push_back({first, std::min(first + kFarRowsPerShare, boxTop)});
+    }
+    shares.push_back({boxTop, farRows});
+    const int shareCount = static_cast<int>(shares.size());
+    std::vector<CellWorker> workers(shareCount,
+                                    CellWorker(lattice, horizontal, vertical, radius, candidates));
+    std::vector<LineSweep> sweeps(threads, LineSweep(horizontal, lattice.cellSize > 1));
+    onTasks(threads, shareCount, [&](int thread, int task) {
+        const int share = task < 2 ? task * (shareCount - 1) : task - 1;
+        workers[share].run(shares[share].first, shares[share].second, sweeps[thread]);
     });
     candidates.more.clear();
     std::vector<RimFacets> rim;
