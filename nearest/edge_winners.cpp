@@ -259,6 +259,9 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
         // Each line is walked by the inner cells and by the far cells apart.
         std::vector<SegmentWinners> innerWalks;
         std::vector<SegmentWinners> farWalks;
+        bool readAsInner[kLinesPerBlock];
+        bool readAsFar[kLinesPerBlock];
+        bool readAsFarBeside[kLinesPerBlock];
         const auto keep = [&](std::int32_t* entry, std::int32_t value) {
             *entry = value;
             if (value <= kSeveralWinners) {
@@ -282,31 +285,50 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                 innerWalks.emplace_back(block[offset].envelope, block[offset].sites);
                 farWalks.emplace_back(block[offset].envelope, block[offset].sites);
             }
+            // What each line of the block is read for.
+            for (int offset = 0; offset < blockLines; ++offset) {
+                const int line = lines[blockStart + offset];
+                const bool beside = line <= lattice.innerLeft || line >= lattice.innerRight;
+                readAsInner[offset] = innerLine(line);
+                readAsFar[offset] = line % farCellSize == 0;
+                readAsFarBeside[offset] = readAsFar[offset] && beside;
+            }
+            const auto writeFar = [&](int row, int offset) {
+                keep(&winners.far[static_cast<std::size_t>(row) / farCellSize * winners.farLines +
+                                  lines[blockStart + offset] / farCellSize],
+                     farWalks[offset].at(row, farCellSize, walker.runs));
+            };
             // A cell's height at a time: far cells' rows start at every
-            // second inner cells' row.
-            for (int row = 0; row < lattice.rows; row += cellSize) {
-                const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
+            // second inner cells' row. Away from the box only they are read.
+            for (int row = 0; row < lattice.innerBottom; row += farCellSize) {
+                for (int offset = 0; offset < blockLines; ++offset) {
+                    if (readAsFar[offset]) {
+                        writeFar(row, offset);
+                    }
+                }
+            }
+            for (int row = lattice.innerBottom; row < lattice.innerTop; row += cellSize) {
                 const bool farRow = row % farCellSize == 0;
                 for (int offset = 0; offset < blockLines; ++offset) {
                     const int line = lines[blockStart + offset];
-                    // Far cells lie beside the inner part at its rows.
-                    const bool farLine =
-                        farRow && line % farCellSize == 0 &&
-                        !(innerRow && line > lattice.innerLeft && line < lattice.innerRight);
-                    const bool read = innerRow && innerLine(line) &&
-                                      !(cellSize == 1 && lattice.occupied(line - 1, row) &&
-                                        lattice.occupied(line, row));
+                    const bool read =
+                        readAsInner[offset] && !(cellSize == 1 && lattice.occupied(line - 1, row) &&
+                                                 lattice.occupied(line, row));
                     if (read) {
                         keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) /
                                                 cellSize * winners.innerLines +
                                             (line - lattice.innerLeft) / cellSize],
                              innerWalks[offset].at(row, cellSize, walker.runs));
                     }
-                    if (farLine) {
-                        keep(&winners.far[static_cast<std::size_t>(row) / farCellSize *
-                                              winners.farLines +
-                                          line / farCellSize],
-                             farWalks[offset].at(row, farCellSize, walker.runs));
+                    if (farRow && readAsFarBeside[offset]) {
+                        writeFar(row, offset);
+                    }
+                }
+            }
+            for (int row = lattice.innerTop; row < lattice.rows; row += farCellSize) {
+                for (int offset = 0; offset < blockLines; ++offset) {
+                    if (readAsFar[offset]) {
+                        writeFar(row, offset);
                     }
                 }
             }
