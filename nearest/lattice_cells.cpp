@@ -135,13 +135,17 @@ private:
     // The inner cells whose bottom row of unit cells is `row`.
     void innerRow(int row, SegmentWinners& bottom, SegmentWinners& top) {
         const int size = lattice.cellSize;
+        PackedCell* cells = candidates.innerCells.data() +
+                            static_cast<std::size_t>(row - lattice.innerBottom) / size *
+                                ((lattice.innerRight - lattice.innerLeft) / size);
+        if (size == 1) {
+            unitRow(row, bottom, top, cells);
+            return;
+        }
         // Each unit row's next site, for the sites standing in the cells.
         for (int step = 0; step < size; ++step) {
             nextSite[step] = lattice.rowStart[row + step];
         }
-        PackedCell* cells = candidates.innerCells.data() +
-                            static_cast<std::size_t>(row - lattice.innerBottom) / size *
-                                ((lattice.innerRight - lattice.innerLeft) / size);
         for (int column = lattice.innerLeft; column < lattice.innerRight; column += size) {
             listed.clear();
             for (int step = 0; step < size; ++step) {
@@ -151,23 +155,32 @@ private:
                     listed.push_back(static_cast<std::int32_t>(lattice.byRow[next++]));
                 }
             }
-            // No other site is strictly nearer anywhere in the unit cell of
-            // a site at its centre: the lattice's bisectors run along the
-            // cells' borders or further out. Its cone reaches all of it.
-            if (size == 1 && !listed.empty()) {
-                runs.clear();
-                PackedCell& cell = cells[column - lattice.innerLeft];
-                cell = PackedCell(packed(lattice.sites[listed.front()]), {0, 0});
-                cell.first.colour |= 1u << 24;
-                continue;
-            }
-            if (size > 1 || listed.empty()) {
-                addEdges(bottom.at(column, size, runs), top.at(column, size, runs),
-                         vertical.innerAt(column, row), vertical.innerAt(column + size, row));
-            }
+            addEdges(bottom.at(column, size, runs), top.at(column, size, runs),
+                     vertical.innerAt(column, row), vertical.innerAt(column + size, row));
             const double half = 0.5 * size;
             finish({column + half - 0.5, row + half - 0.5, half},
                    cells[(column - lattice.innerLeft) / size]);
+        }
+    }
+
+    // A row of unit cells, most of them holding a site where they are used.
+    void unitRow(int row, SegmentWinners& bottom, SegmentWinners& top, PackedCell* cells) {
+        std::uint32_t next = lattice.rowStart[row];
+        const std::uint32_t end = lattice.rowStart[row + 1];
+        for (int column = lattice.innerLeft; column < lattice.innerRight; ++column) {
+            PackedCell& cell = cells[column - lattice.innerLeft];
+            // No other site is strictly nearer anywhere in the unit cell of
+            // a site at its centre: the lattice's bisectors run along the
+            // cells' borders or further out. Its cone reaches all of it.
+            if (next < end && lattice.sites[lattice.byRow[next]].column == column) {
+                cell = PackedCell(packed(lattice.sites[lattice.byRow[next++]]), {0, 0});
+                cell.first.colour |= 1u << 24;
+                continue;
+            }
+            listed.clear();
+            addEdges(bottom.at(column, 1, runs), top.at(column, 1, runs),
+                     vertical.innerAt(column, row), vertical.innerAt(column + 1, row));
+            finish({static_cast<double>(column), static_cast<double>(row), 0.5}, cell);
         }
     }
 
@@ -185,11 +198,14 @@ private:
     }
 
     void addSite(std::int32_t site) {
-        // Neighbouring edges mostly repeat the site just added.
-        if ((listed.empty() || listed.back() != site) &&
-            std::find(listed.begin(), listed.end(), site) == listed.end()) {
-            listed.push_back(site);
+        // Lists are short, and neighbouring edges mostly repeat the sites
+        // just added: a plain walk from the back beats a general search.
+        for (std::size_t index = listed.size(); index-- > 0;) {
+            if (listed[index] == site) {
+                return;
+            }
         }
+        listed.push_back(site);
     }
 
     // An edge's entry, its runs of several in `source`.
