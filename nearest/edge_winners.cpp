@@ -46,6 +46,17 @@ LineGroups verticalLineGroups(const LatticeSites& lattice) {
     return groups;
 }
 
+void lineGroups(const LatticeSites& lattice, int threads, LineGroups& horizontal,
+                LineGroups& vertical) {
+    onTasks(std::min(threads, 2), 2, [&](int, int task) {
+        if (task == 0) {
+            horizontal = horizontalLineGroups(lattice);
+        } else {
+            vertical = verticalLineGroups(lattice);
+        }
+    });
+}
+
 LineSweep::LineSweep(const LineGroups& groups, bool leaveOutDominated)
     : groups(groups), dominatedLeftOut(leaveOutDominated) {
     for (int group = 0; group + 1 < static_cast<int>(groups.start.size()); ++group) {
@@ -185,8 +196,8 @@ std::int32_t SegmentWinners::several(double from, double to, std::vector<std::in
     return kSeveralWinners - head;
 }
 
-VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
-    const LineGroups groups = verticalLineGroups(lattice);
+VerticalWinners verticalWinners(const LatticeSites& lattice, const LineGroups& groups,
+                                int threads) {
     VerticalWinners winners;
     const int cellSize = lattice.cellSize;
     const int farCellSize = lattice.farCellSize();

@@ -349,8 +349,10 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
         return false;
     }
     threads = std::max(threads, 1);
-    const LineGroups horizontal = horizontalLineGroups(lattice);
-    const VerticalWinners vertical = verticalWinners(lattice, threads);
+    LineGroups horizontal;
+    LineGroups verticalGroups;
+    lineGroups(lattice, threads, horizontal, verticalGroups);
+    const VerticalWinners vertical = verticalWinners(lattice, verticalGroups, threads);
     candidates.originX = lattice.originX;
     candidates.originY = lattice.originY;
     candidates.columns = lattice.columns;
