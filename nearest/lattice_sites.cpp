@@ -18,6 +18,8 @@ constexpr int kReachBeyondRadius = 2;
 // unit cells, and for cells of two.
 constexpr double kUnitCellShare = 1.0 / 20.0;
 constexpr double kDoubleCellShare = 1.0 / 32.0;
+// Room for this many sites at first, doubled as needed.
+constexpr std::size_t kFirstRoom = 1 << 16;
 
 bool onLattice(float coordinate) {
     // Whole within the bound where truncating keeps it: cheaper than floor.
@@ -28,10 +30,13 @@ bool onLattice(float coordinate) {
 }  // namespace
 
 bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
+    // Grown as the list is walked: counting it first would walk it twice,
+    // and its sites lie far apart in memory.
     std::vector<LatticeSite> listed;
-    reserveLarge(listed, countSites(head));
+    reserveLarge(listed, kFirstRoom);
     int minX = 0, maxX = 0, minY = 0, maxY = 0;
     for (const Site* site = head; site; site = site->next) {
+        growLarge(listed, 1);
         // The cones stand at the positions rounded to 32-bit floats.
         const float x = static_cast<float>(site->x);
         const float y = static_cast<float>(site->y);
