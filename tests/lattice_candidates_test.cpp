@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -76,6 +79,54 @@ TEST_P(LatticeCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, LatticeCandidatesTest, ::testing::ValuesIn(kSceneNames),
                          [](const auto& info) { return info.param; });
+
+template <typename Item>
+bool sameItems(const std::vector<Item>& a, const std::vector<Item>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Item)) == 0;
+}
+
+// The same sites listed as the extractions list them (each point once, read
+// back from the last column's last row) and in the opposite order give the
+// same cells, list for list, dense and sparse: the two ways the sites are
+// sorted into the lattice agree.
+TEST(LatticeCandidatesOrder, ListOrderLeavesTheCellsAlone) {
+    std::mt19937 random(5);
+    for (const double share : {0.3, 0.02}) {
+        std::bernoulli_distribution kept(share);
+        SiteList extracted;
+        SiteList reversed;
+        std::vector<Site*> ascending;
+        for (int x = 20; x < 140; ++x) {
+            for (int y = 30; y < 120; ++y) {
+                if (!kept(random)) {
+                    continue;
+                }
+                const Site site{static_cast<double>(x),
+                                static_cast<double>(y),
+                                static_cast<unsigned char>(x * 7),
+                                static_cast<unsigned char>(y),
+                                static_cast<unsigned char>(x + y),
+                                extracted.sites};
+                extracted.sites = new (std::malloc(sizeof(Site))) Site(site);
+                ascending.push_back(extracted.sites);
+            }
+        }
+        for (auto site = ascending.rbegin(); site != ascending.rend(); ++site) {
+            Site copy = **site;
+            copy.next = reversed.sites;
+            reversed.sites = new (std::malloc(sizeof(Site))) Site(copy);
+        }
+        LatticeCandidates fromExtracted;
+        LatticeCandidates fromReversed;
+        ASSERT_TRUE(computeLatticeCandidates(extracted.sites, kRadius, 2, fromExtracted));
+        ASSERT_TRUE(computeLatticeCandidates(reversed.sites, kRadius, 2, fromReversed));
+        EXPECT_EQ(fromExtracted.cellSize, fromReversed.cellSize) << share;
+        EXPECT_TRUE(sameItems(fromExtracted.innerCells, fromReversed.innerCells)) << share;
+        EXPECT_TRUE(sameItems(fromExtracted.farCells, fromReversed.farCells)) << share;
+        EXPECT_TRUE(sameItems(fromExtracted.more, fromReversed.more)) << share;
+        EXPECT_TRUE(sameItems(fromExtracted.rimSites, fromReversed.rimSites)) << share;
+    }
+}
 
 // Two sites' distances along a line cross where crossingAlong says: the one
 // further along is nearer just beyond, the other just before, by the
