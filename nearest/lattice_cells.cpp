@@ -61,8 +61,8 @@ public:
           radius(radius),
           candidates(candidates) {}
 
-    // Far rows firstFarRow to endFarRow - 1; `sweep` is left at or before
-    // their first line.
+    // Far rows firstFarRow to endFarRow - 1, with a sweep that has not yet
+    // passed their first line.
     void run(int firstFarRow, int endFarRow, LineSweep& sweep) {
         const int size = lattice.cellSize;
         const int farSize = lattice.farCellSize();
