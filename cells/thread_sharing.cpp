@@ -1,6 +1,7 @@
 #include "cells/thread_sharing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <thread>
 #include <vector>
@@ -34,4 +35,13 @@ void onThreads(int threads, const std::function<void(int)>& work) {
             std::rethrow_exception(failure);
         }
     }
+}
+
+void onTasks(int threads, int tasks, const std::function<void(int, int)>& work) {
+    std::atomic<int> next{0};
+    onThreads(threads, [&](int thread) {
+        for (int task = next++; task < tasks; task = next++) {
+            work(thread, task);
+        }
+    });
 }

@@ -14,6 +14,9 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // Vertical lines are worked out this many at a time, so that their winners
 // are written row by row a cache line at a time.
 constexpr int kLinesPerBlock = 16;
+// The threads take the lines over the sites' box this many at a time: few
+// enough that they end together, enough that taking a share costs little.
+constexpr int kLinesPerShare = 2 * kLinesPerBlock;
 
 }  // namespace
 
@@ -41,6 +44,17 @@ LineGroups verticalLineGroups(const LatticeSites& lattice) {
         groups.site[index] = static_cast<std::int32_t>(lattice.byRow[index]);
     }
     return groups;
+}
+
+void lineGroups(const LatticeSites& lattice, int threads, LineGroups& horizontal,
+                LineGroups& vertical) {
+    onTasks(std::min(threads, 2), 2, [&](int, int task) {
+        if (task == 0) {
+            horizontal = horizontalLineGroups(lattice);
+        } else {
+            vertical = verticalLineGroups(lattice);
+        }
+    });
 }
 
 LineSweep::LineSweep(const LineGroups& groups, bool leaveOutDominated)
@@ -182,8 +196,8 @@ std::int32_t SegmentWinners::several(double from, double to, std::vector<std::in
     return kSeveralWinners - head;
 }
 
-VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
-    const LineGroups groups = verticalLineGroups(lattice);
+VerticalWinners verticalWinners(const LatticeSites& lattice, const LineGroups& groups,
+                                int threads) {
     VerticalWinners winners;
     const int cellSize = lattice.cellSize;
     const int farCellSize = lattice.farCellSize();
@@ -210,13 +224,32 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
             lines.push_back(line);
         }
     }
-    std::vector<std::vector<std::int32_t>> runs(threads);
-    std::vector<std::vector<std::int32_t*>> severalAt(threads);
+    // Shares of the lines, taken by the threads as they come free: those
+    // beside the sites' box first, each side worked out from its edge
+    // outward, then those over the box a few blocks at a time.
     const int lineCount = static_cast<int>(lines.size());
-    onThreads(threads, [&](int thread) {
-        const int first = lineCount * thread / threads;
-        const int end = lineCount * (thread + 1) / threads;
-        LineSweep sweep(groups, lattice.cellSize > 1);
+    const int leftEnd = static_cast<int>(
+        std::upper_bound(lines.begin(), lines.end(), lattice.innerLeft) - lines.begin());
+    const int rightStart = static_cast<int>(
+        std::lower_bound(lines.begin(), lines.end(), lattice.innerRight) - lines.begin());
+    std::vector<std::pair<int, int>> shares = {{0, leftEnd}, {rightStart, lineCount}};
+    for (int first = leftEnd; first < rightStart; first += kLinesPerShare) {
+        shares.push_back({first, std::min(first + kLinesPerShare, rightStart)});
+    }
+    // What a thread keeps from share to share: its sweep only moves on, as
+    // its shares of the box's lines do.
+    struct Walker {
+        LineSweep sweep;
+        std::vector<KeptLine> block;
+        std::vector<std::int32_t> runs;
+        std::vector<std::int32_t*> severalAt;
+    };
+    std::vector<Walker> walkers(threads,
+                                Walker{LineSweep(groups, lattice.cellSize > 1), {}, {}, {}});
+    onTasks(threads, static_cast<int>(shares.size()), [&](int thread, int share) {
+        const int first = shares[share].first;
+        const int end = shares[share].second;
+        Walker& walker = walkers[thread];
         // The lines beside the sites' box, from its edges outward.
         std::vector<int> leftLines;
         std::vector<int> rightLines;
@@ -232,14 +265,18 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
         }
         std::vector<KeptLine> left = outerLineEnvelopes(groups, leftLines, true);
         std::vector<KeptLine> right = outerLineEnvelopes(groups, rightLines, false);
-        std::vector<KeptLine> block(kLinesPerBlock);
+        std::vector<KeptLine>& block = walker.block;
+        block.resize(kLinesPerBlock);
         // Each line is walked by the inner cells and by the far cells apart.
         std::vector<SegmentWinners> innerWalks;
         std::vector<SegmentWinners> farWalks;
+        bool readAsInner[kLinesPerBlock];
+        bool readAsFar[kLinesPerBlock];
+        bool readAsFarBeside[kLinesPerBlock];
         const auto keep = [&](std::int32_t* entry, std::int32_t value) {
             *entry = value;
             if (value <= kSeveralWinners) {
-                severalAt[thread].push_back(entry);
+                walker.severalAt.push_back(entry);
             }
         };
         for (int blockStart = first; blockStart < end; blockStart += kLinesPerBlock) {
@@ -253,47 +290,66 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, int threads) {
                 } else if (line >= lattice.innerRight) {
                     std::swap(block[offset], right[(line - lattice.innerRight) / farCellSize]);
                 } else {
-                    sweep.moveTo(line);
-                    sweep.handOver(block[offset].envelope, block[offset].sites);
+                    walker.sweep.moveTo(line);
+                    walker.sweep.handOver(block[offset].envelope, block[offset].sites);
                 }
                 innerWalks.emplace_back(block[offset].envelope, block[offset].sites);
                 farWalks.emplace_back(block[offset].envelope, block[offset].sites);
             }
+            // What each line of the block is read for.
+            for (int offset = 0; offset < blockLines; ++offset) {
+                const int line = lines[blockStart + offset];
+                const bool beside = line <= lattice.innerLeft || line >= lattice.innerRight;
+                readAsInner[offset] = innerLine(line);
+                readAsFar[offset] = line % farCellSize == 0;
+                readAsFarBeside[offset] = readAsFar[offset] && beside;
+            }
+            const auto writeFar = [&](int row, int offset) {
+                keep(&winners.far[static_cast<std::size_t>(row) / farCellSize * winners.farLines +
+                                  lines[blockStart + offset] / farCellSize],
+                     farWalks[offset].at(row, farCellSize, walker.runs));
+            };
             // A cell's height at a time: far cells' rows start at every
-            // second inner cells' row.
-            for (int row = 0; row < lattice.rows; row += cellSize) {
-                const bool innerRow = row >= lattice.innerBottom && row < lattice.innerTop;
+            // second inner cells' row. Away from the box only they are read.
+            for (int row = 0; row < lattice.innerBottom; row += farCellSize) {
+                for (int offset = 0; offset < blockLines; ++offset) {
+                    if (readAsFar[offset]) {
+                        writeFar(row, offset);
+                    }
+                }
+            }
+            for (int row = lattice.innerBottom; row < lattice.innerTop; row += cellSize) {
                 const bool farRow = row % farCellSize == 0;
                 for (int offset = 0; offset < blockLines; ++offset) {
                     const int line = lines[blockStart + offset];
-                    // Far cells lie beside the inner part at its rows.
-                    const bool farLine =
-                        farRow && line % farCellSize == 0 &&
-                        !(innerRow && line > lattice.innerLeft && line < lattice.innerRight);
-                    const bool read = innerRow && innerLine(line) &&
-                                      !(cellSize == 1 && lattice.occupied(line - 1, row) &&
-                                        lattice.occupied(line, row));
+                    const bool read =
+                        readAsInner[offset] && !(cellSize == 1 && lattice.occupied(line - 1, row) &&
+                                                 lattice.occupied(line, row));
                     if (read) {
                         keep(&winners.inner[static_cast<std::size_t>(row - lattice.innerBottom) /
                                                 cellSize * winners.innerLines +
                                             (line - lattice.innerLeft) / cellSize],
-                             innerWalks[offset].at(row, cellSize, runs[thread]));
+                             innerWalks[offset].at(row, cellSize, walker.runs));
                     }
-                    if (farLine) {
-                        keep(&winners.far[static_cast<std::size_t>(row) / farCellSize *
-                                              winners.farLines +
-                                          line / farCellSize],
-                             farWalks[offset].at(row, farCellSize, runs[thread]));
+                    if (farRow && readAsFarBeside[offset]) {
+                        writeFar(row, offset);
+                    }
+                }
+            }
+            for (int row = lattice.innerTop; row < lattice.rows; row += farCellSize) {
+                for (int offset = 0; offset < blockLines; ++offset) {
+                    if (readAsFar[offset]) {
+                        writeFar(row, offset);
                     }
                 }
             }
         }
     });
     // Each thread's runs go after those of the threads before it.
-    for (int thread = 0; thread < threads; ++thread) {
+    for (const Walker& walker : walkers) {
         const auto shift = static_cast<std::int32_t>(winners.runs.size());
-        winners.runs.insert(winners.runs.end(), runs[thread].begin(), runs[thread].end());
-        for (std::int32_t* entry : severalAt[thread]) {
+        winners.runs.insert(winners.runs.end(), walker.runs.begin(), walker.runs.end());
+        for (std::int32_t* entry : walker.severalAt) {
             *entry -= shift;
         }
     }

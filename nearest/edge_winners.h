@@ -39,6 +39,9 @@ struct LineGroups {
 };
 LineGroups horizontalLineGroups(const LatticeSites& lattice);
 LineGroups verticalLineGroups(const LatticeSites& lattice);
+// Both, on two threads where there are.
+void lineGroups(const LatticeSites& lattice, int threads, LineGroups& horizontal,
+                LineGroups& vertical);
 
 // The envelopes of successive lines, each line's sites being every group's
 // nearest member on either side of it. Where the sites are sparse, the
@@ -148,4 +151,4 @@ struct VerticalWinners {
         return far[static_cast<std::size_t>(row) / farCellSize * farLines + line / farCellSize];
     }
 };
-VerticalWinners verticalWinners(const LatticeSites& lattice, int threads);
+VerticalWinners verticalWinners(const LatticeSites& lattice, const LineGroups& groups, int threads);

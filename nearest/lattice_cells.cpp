@@ -15,6 +15,9 @@
 namespace {
 
 constexpr std::uint32_t kMostCandidates = 255;
+// The threads take the far rows over the sites' box this many at a time: few
+// enough that they end together, enough that taking a share costs little.
+constexpr int kFarRowsPerShare = 8;
 
 PackedCandidate packed(const LatticeSite& site) {
     return {static_cast<std::uint32_t>(site.column) | (static_cast<std::uint32_t>(site.row) << 16),
@@ -58,10 +61,11 @@ public:
           radius(radius),
           candidates(candidates) {}
 
-    void run(int firstFarRow, int endFarRow) {
+    // Far rows firstFarRow to endFarRow - 1, with a sweep that has not yet
+    // passed their first line.
+    void run(int firstFarRow, int endFarRow, LineSweep& sweep) {
         const int size = lattice.cellSize;
         const int farSize = lattice.farCellSize();
-        LineSweep sweep(horizontal, lattice.cellSize > 1);
         // The lines below and above the sites' box, from its edges outward.
         std::vector<int> belowLines;
         std::vector<int> aboveLines;
@@ -131,13 +135,17 @@ private:
     // The inner cells whose bottom row of unit cells is `row`.
     void innerRow(int row, SegmentWinners& bottom, SegmentWinners& top) {
         const int size = lattice.cellSize;
+        PackedCell* cells = candidates.innerCells.data() +
+                            static_cast<std::size_t>(row - lattice.innerBottom) / size *
+                                ((lattice.innerRight - lattice.innerLeft) / size);
+        if (size == 1) {
+            unitRow(row, bottom, top, cells);
+            return;
+        }
         // Each unit row's next site, for the sites standing in the cells.
         for (int step = 0; step < size; ++step) {
             nextSite[step] = lattice.rowStart[row + step];
         }
-        PackedCell* cells = candidates.innerCells.data() +
-                            static_cast<std::size_t>(row - lattice.innerBottom) / size *
-                                ((lattice.innerRight - lattice.innerLeft) / size);
         for (int column = lattice.innerLeft; column < lattice.innerRight; column += size) {
             listed.clear();
             for (int step = 0; step < size; ++step) {
@@ -147,23 +155,32 @@ private:
                     listed.push_back(static_cast<std::int32_t>(lattice.byRow[next++]));
                 }
             }
-            // No other site is strictly nearer anywhere in the unit cell of
-            // a site at its centre: the lattice's bisectors run along the
-            // cells' borders or further out. Its cone reaches all of it.
-            if (size == 1 && !listed.empty()) {
-                runs.clear();
-                PackedCell& cell = cells[column - lattice.innerLeft];
-                cell = PackedCell(packed(lattice.sites[listed.front()]), {0, 0});
-                cell.first.colour |= 1u << 24;
-                continue;
-            }
-            if (size > 1 || listed.empty()) {
-                addEdges(bottom.at(column, size, runs), top.at(column, size, runs),
-                         vertical.innerAt(column, row), vertical.innerAt(column + size, row));
-            }
+            addEdges(bottom.at(column, size, runs), top.at(column, size, runs),
+                     vertical.innerAt(column, row), vertical.innerAt(column + size, row));
             const double half = 0.5 * size;
             finish({column + half - 0.5, row + half - 0.5, half},
                    cells[(column - lattice.innerLeft) / size]);
+        }
+    }
+
+    // A row of unit cells, most of them holding a site where they are used.
+    void unitRow(int row, SegmentWinners& bottom, SegmentWinners& top, PackedCell* cells) {
+        std::uint32_t next = lattice.rowStart[row];
+        const std::uint32_t end = lattice.rowStart[row + 1];
+        for (int column = lattice.innerLeft; column < lattice.innerRight; ++column) {
+            PackedCell& cell = cells[column - lattice.innerLeft];
+            // No other site is strictly nearer anywhere in the unit cell of
+            // a site at its centre: the lattice's bisectors run along the
+            // cells' borders or further out. Its cone reaches all of it.
+            if (next < end && lattice.sites[lattice.byRow[next]].column == column) {
+                cell = PackedCell(packed(lattice.sites[lattice.byRow[next++]]), {0, 0});
+                cell.first.colour |= 1u << 24;
+                continue;
+            }
+            listed.clear();
+            addEdges(bottom.at(column, 1, runs), top.at(column, 1, runs),
+                     vertical.innerAt(column, row), vertical.innerAt(column + 1, row));
+            finish({static_cast<double>(column), static_cast<double>(row), 0.5}, cell);
         }
     }
 
@@ -181,11 +198,14 @@ private:
     }
 
     void addSite(std::int32_t site) {
-        // Neighbouring edges mostly repeat the site just added.
-        if ((listed.empty() || listed.back() != site) &&
-            std::find(listed.begin(), listed.end(), site) == listed.end()) {
-            listed.push_back(site);
+        // Lists are short, and neighbouring edges mostly repeat the sites
+        // just added: a plain walk from the back beats a general search.
+        for (std::size_t index = listed.size(); index-- > 0;) {
+            if (listed[index] == site) {
+                return;
+            }
         }
+        listed.push_back(site);
     }
 
     // An edge's entry, its runs of several in `source`.
@@ -329,8 +349,10 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
         return false;
     }
     threads = std::max(threads, 1);
-    const LineGroups horizontal = horizontalLineGroups(lattice);
-    const VerticalWinners vertical = verticalWinners(lattice, threads);
+    LineGroups horizontal;
+    LineGroups verticalGroups;
+    lineGroups(lattice, threads, horizontal, verticalGroups);
+    const VerticalWinners vertical = verticalWinners(lattice, verticalGroups, threads);
     candidates.originX = lattice.originX;
     candidates.originY = lattice.originY;
     candidates.columns = lattice.columns;
@@ -352,11 +374,25 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     candidates.farCells.clear();
     reserveLarge(candidates.farCells, farCells);
     candidates.farCells.resize(farCells);
-    std::vector<CellWorker> workers(threads,
-                                    CellWorker(lattice, horizontal, vertical, radius, candidates));
+    // Shares of the far rows in order up the grid, taken by the threads as
+    // they come free: those below and above the sites' box first, each
+    // worked out from the box outward, then the box's a few at a time. Each
+    // share's lists go to `more` in the shares' order.
     const int farRows = lattice.rows / farCellSize;
-    onThreads(threads, [&](int thread) {
-        workers[thread].run(farRows * thread / threads, farRows * (thread + 1) / threads);
+    const int boxBottom = lattice.innerBottom / farCellSize;
+    const int boxTop = lattice.innerTop / farCellSize;
+    std::vector<std::pair<int, int>> shares = {{0, boxBottom}};
+    for (int first = boxBottom; first < boxTop; first += kFarRowsPerShare) {
+        shares.push_back({first, std::min(first + kFarRowsPerShare, boxTop)});
+    }
+    shares.push_back({boxTop, farRows});
+    const int shareCount = static_cast<int>(shares.size());
+    std::vector<CellWorker> workers(shareCount,
+                                    CellWorker(lattice, horizontal, vertical, radius, candidates));
+    std::vector<LineSweep> sweeps(threads, LineSweep(horizontal, lattice.cellSize > 1));
+    onTasks(threads, shareCount, [&](int thread, int task) {
+        const int share = task < 2 ? task * (shareCount - 1) : task - 1;
+        workers[share].run(shares[share].first, shares[share].second, sweeps[thread]);
     });
     candidates.more.clear();
     std::vector<RimFacets> rim;

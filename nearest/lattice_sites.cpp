@@ -18,6 +18,8 @@ constexpr int kReachBeyondRadius = 2;
 // unit cells, and for cells of two.
 constexpr double kUnitCellShare = 1.0 / 20.0;
 constexpr double kDoubleCellShare = 1.0 / 32.0;
+// Room for this many sites at first, doubled as needed.
+constexpr std::size_t kFirstRoom = 1 << 16;
 
 bool onLattice(float coordinate) {
     // Whole within the bound where truncating keeps it: cheaper than floor.
@@ -28,10 +30,16 @@ bool onLattice(float coordinate) {
 }  // namespace
 
 bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
+    // Grown as the list is walked: counting it first would walk it twice,
+    // and its sites lie far apart in memory.
     std::vector<LatticeSite> listed;
-    reserveLarge(listed, countSites(head));
+    reserveLarge(listed, kFirstRoom);
     int minX = 0, maxX = 0, minY = 0, maxY = 0;
+    // Whether every point comes before the one listed ahead of it, column by
+    // column, each column by row: so the extractions leave their lists.
+    bool backwards = true;
     for (const Site* site = head; site; site = site->next) {
+        growLarge(listed, 1);
         // The cones stand at the positions rounded to 32-bit floats.
         const float x = static_cast<float>(site->x);
         const float y = static_cast<float>(site->y);
@@ -44,6 +52,10 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
         if (listed.empty()) {
             minX = maxX = point.column;
             minY = maxY = point.row;
+        } else {
+            const LatticeSite& ahead = listed.back();
+            backwards = backwards && (point.column < ahead.column ||
+                                      (point.column == ahead.column && point.row < ahead.row));
         }
         minX = std::min(minX, point.column);
         maxX = std::max(maxX, point.column);
@@ -73,45 +85,52 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     lattice.innerBottom = static_cast<int>(reach);
     lattice.innerTop = static_cast<int>(reach + innerRows);
 
-    // Over the inner part, column by column: the extractions list their
-    // sites in that order, so the writes run along the array. The last
-    // write of a cell is the copy nearest the list's end.
     const std::size_t innerCells = static_cast<std::size_t>(innerColumns * innerRows);
-    std::vector<std::int32_t> owner;
-    reserveLarge(owner, innerCells);
-    owner.resize(innerCells);
-    std::memset(owner.data(), 0xFF, owner.size() * sizeof(std::int32_t));
-    for (std::size_t index = 0; index < listed.size(); ++index) {
-        LatticeSite& point = listed[index];
-        point.column -= lattice.originX;
-        point.row -= lattice.originY;
-        owner[static_cast<std::size_t>(point.column - lattice.innerLeft) * innerRows + point.row -
-              lattice.innerBottom] = static_cast<std::int32_t>(index);
-    }
-
     lattice.sites.clear();
     reserveLarge(lattice.sites, listed.size());
     lattice.occupiedBits.assign((innerCells + 63) / 64, 0);
     lattice.columnStart.assign(lattice.columns + 1, 0);
     lattice.rowStart.assign(lattice.rows + 1, 0);
-    for (int column = 0; column < lattice.columns; ++column) {
-        lattice.columnStart[column] = static_cast<std::uint32_t>(lattice.sites.size());
-        if (column < lattice.innerLeft || column >= lattice.innerRight) {
-            continue;
+    // Sites are placed column by column, each column by row; the starts are
+    // counted here and summed up below.
+    const auto place = [&](LatticeSite point) {
+        point.column -= lattice.originX;
+        point.row -= lattice.originY;
+        lattice.sites.push_back(point);
+        ++lattice.columnStart[point.column + 1];
+        ++lattice.rowStart[point.row + 1];
+        const std::size_t bit =
+            static_cast<std::size_t>(point.row - lattice.innerBottom) * innerColumns +
+            point.column - lattice.innerLeft;
+        lattice.occupiedBits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    };
+    if (backwards) {
+        // Each point once, and in order read from the end.
+        for (auto point = listed.rbegin(); point != listed.rend(); ++point) {
+            place(*point);
         }
-        const std::int32_t* cell =
-            owner.data() + static_cast<std::size_t>(column - lattice.innerLeft) * innerRows;
-        for (int row = 0; row < innerRows; ++row) {
-            if (cell[row] >= 0) {
-                lattice.sites.push_back(listed[cell[row]]);
-                ++lattice.rowStart[lattice.innerBottom + row + 1];
-                const std::size_t bit =
-                    static_cast<std::size_t>(row) * innerColumns + column - lattice.innerLeft;
-                lattice.occupiedBits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    } else {
+        // Over the inner part, column by column: the extractions list their
+        // sites in that order, so the writes run along the array. The last
+        // write of a cell is the copy nearest the list's end.
+        std::vector<std::int32_t> owner;
+        reserveLarge(owner, innerCells);
+        owner.resize(innerCells);
+        std::memset(owner.data(), 0xFF, owner.size() * sizeof(std::int32_t));
+        for (std::size_t index = 0; index < listed.size(); ++index) {
+            const LatticeSite& point = listed[index];
+            owner[static_cast<std::size_t>(point.column - minX) * innerRows + point.row - minY] =
+                static_cast<std::int32_t>(index);
+        }
+        for (const std::int32_t index : owner) {
+            if (index >= 0) {
+                place(listed[index]);
             }
         }
     }
-    lattice.columnStart[lattice.columns] = static_cast<std::uint32_t>(lattice.sites.size());
+    for (int column = 0; column < lattice.columns; ++column) {
+        lattice.columnStart[column + 1] += lattice.columnStart[column];
+    }
     for (int row = 0; row < lattice.rows; ++row) {
         lattice.rowStart[row + 1] += lattice.rowStart[row];
     }

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <new>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "measure/diagram_oracle.h"
@@ -76,6 +81,89 @@ TEST_P(LatticeCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, LatticeCandidatesTest, ::testing::ValuesIn(kSceneNames),
                          [](const auto& info) { return info.param; });
+
+struct GridPoint {
+    int x;
+    int y;
+    unsigned char shade;
+};
+
+// Some of the points of a box, column by column, each column by row.
+std::vector<GridPoint> somePoints(std::mt19937& random, double share, unsigned char shade) {
+    std::bernoulli_distribution kept(share);
+    std::vector<GridPoint> points;
+    for (int x = 20; x < 140; ++x) {
+        for (int y = 30; y < 120; ++y) {
+            if (kept(random)) {
+                points.push_back({x, y, static_cast<unsigned char>(shade + x * 7 + y)});
+            }
+        }
+    }
+    return points;
+}
+
+// Each point put at the list's head in turn, as the extractions add them.
+void prependAll(SiteList& list, const std::vector<GridPoint>& points) {
+    for (const GridPoint& point : points) {
+        list.sites = new (std::malloc(sizeof(Site))) Site{
+            static_cast<double>(point.x),        static_cast<double>(point.y),        point.shade,
+            static_cast<unsigned char>(point.y), static_cast<unsigned char>(point.x), list.sites};
+    }
+}
+
+template <typename Item>
+bool sameItems(const std::vector<Item>& a, const std::vector<Item>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Item)) == 0;
+}
+
+// A list as one extraction leaves it, and as two leave it (the copies of a
+// point in both: the earlier one's kept, being nearer the list's end), give
+// the cells of the same sites listed the other way round, list for list,
+// dense and sparse: the ways the sites are sorted into the lattice agree.
+TEST(LatticeCandidatesOrder, ListOrderLeavesTheCellsAlone) {
+    std::mt19937 random(5);
+    for (const double share : {0.3, 0.02}) {
+        const std::vector<GridPoint> earlier = somePoints(random, share, 0);
+        const std::vector<GridPoint> later = somePoints(random, share, 1);
+        std::vector<GridPoint> kept = earlier;
+        for (const GridPoint& point : later) {
+            if (std::none_of(earlier.begin(), earlier.end(), [&](const GridPoint& other) {
+                    return other.x == point.x && other.y == point.y;
+                })) {
+                kept.push_back(point);
+            }
+        }
+        std::sort(kept.begin(), kept.end(), [](const GridPoint& a, const GridPoint& b) {
+            return a.x != b.x ? a.x > b.x : a.y > b.y;
+        });
+        SiteList once;
+        prependAll(once, earlier);
+        SiteList onceReversed;
+        prependAll(onceReversed, std::vector<GridPoint>(earlier.rbegin(), earlier.rend()));
+        SiteList twice;
+        prependAll(twice, earlier);
+        prependAll(twice, later);
+        SiteList keptReversed;
+        prependAll(keptReversed, kept);
+        const std::pair<const SiteList*, const SiteList*> pairs[] = {{&once, &onceReversed},
+                                                                     {&twice, &keptReversed}};
+        for (const auto& [extracted, reversed] : pairs) {
+            LatticeCandidates fromExtracted;
+            LatticeCandidates fromReversed;
+            ASSERT_TRUE(computeLatticeCandidates(extracted->sites, kRadius, 2, fromExtracted));
+            ASSERT_TRUE(computeLatticeCandidates(reversed->sites, kRadius, 2, fromReversed));
+            const bool twiceTaken = extracted == &twice;
+            EXPECT_EQ(fromExtracted.cellSize, fromReversed.cellSize) << share << twiceTaken;
+            EXPECT_TRUE(sameItems(fromExtracted.innerCells, fromReversed.innerCells))
+                << share << twiceTaken;
+            EXPECT_TRUE(sameItems(fromExtracted.farCells, fromReversed.farCells))
+                << share << twiceTaken;
+            EXPECT_TRUE(sameItems(fromExtracted.more, fromReversed.more)) << share << twiceTaken;
+            EXPECT_TRUE(sameItems(fromExtracted.rimSites, fromReversed.rimSites))
+                << share << twiceTaken;
+        }
+    }
+}
 
 // Two sites' distances along a line cross where crossingAlong says: the one
 // further along is nearer just beyond, the other just before, by the

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <limits>
@@ -110,6 +111,32 @@ TEST(CandidateSearch, AFailureOnEitherThreadReachesTheCallerAfterBoth) {
                      std::bad_alloc);
         EXPECT_EQ(finished, 1) << failing;
     }
+}
+
+// Tasks shared out as the threads come free: each runs once, every thread
+// meets its own in increasing order (the sweeps that work them only move
+// on), and a failure still reaches the caller.
+TEST(CandidateSearch, TasksRunOnceInIncreasingOrderPerThread) {
+    constexpr int kTasks = 200;
+    std::vector<std::atomic<int>> runs(kTasks);
+    std::vector<std::vector<int>> taken(2);
+    onTasks(2, kTasks, [&](int thread, int task) {
+        ++runs[task];
+        taken[thread].push_back(task);
+    });
+    for (int task = 0; task < kTasks; ++task) {
+        EXPECT_EQ(runs[task], 1) << task;
+    }
+    for (const std::vector<int>& tasks : taken) {
+        EXPECT_TRUE(std::is_sorted(tasks.begin(), tasks.end()));
+    }
+    EXPECT_THROW(onTasks(2, kTasks,
+                         [](int, int task) {
+                             if (task == kTasks / 2) {
+                                 throw std::bad_alloc();
+                             }
+                         }),
+                 std::bad_alloc);
 }
 
 }  // namespace
