@@ -170,6 +170,9 @@ void OutlineDrawing::makeRequest(const HeightMap& map, int radius, int bufferWid
     next.radius = static_cast<float>(radius);
     next.width = bufferWidth;
     next.height = bufferHeight;
+    // Room for all at once: growing it site by site costs copies and fresh
+    // pages on the GL thread.
+    reserveLarge(next.sites, countSites(map.sites));
     for (const Site* site = map.sites; site; site = site->next) {
         next.sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y),
                               packedColour(site->r, site->g, site->b)});
