@@ -138,6 +138,9 @@ private:
     void place();
     void searchNearSites();
     void searchPixel(int x, int y, int cellsX, int cellsY);
+    // The radial edges band by band, from depth `low` on, where `open`
+    // pixels are left to them.
+    void radialBands(float low, double open);
     void radialBand(float low, float high);
     void groupSitesByTile();
     void keepEdges();
@@ -241,7 +244,6 @@ void PictureBuilder::build() {
 
 void PictureBuilder::fill() {
     place();
-    groupSitesByTile();
     if (!(reach > 0.0) || !std::isfinite(reach)) {
         return;
     }
@@ -261,25 +263,8 @@ void PictureBuilder::fill() {
     refreshTiles();
     if (pictureMax >= low) {
         keepEdges();
-    }
-    // Bands of depth, each reaching further than the one before: the near
-    // ones settle most pixels, so that the far ones skip most of every edge.
-    // The sites' spacing is that of a square lattice of as many sites as the
-    // window holds (all groups but the last).
-    const auto inWindow = static_cast<double>(groupStart[groupStart.size() - 2]);
-    const double spacing = std::sqrt(static_cast<double>(open) / std::max(inWindow, 1.0));
-    for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
-         low < kRimDepth && pictureMax >= low; distance *= kBandGrowth) {
-        float high = static_cast<float>(distance / (2.0 * reach));
-        if (high <= low) {
-            continue;
-        }
-        if (high >= kRimDepth) {
-            high = kNone;  // the last band takes what lies past the rims too
-        }
-        radialBand(low, high);
-        refreshTiles();
-        low = high;
+        groupSitesByTile();
+        radialBands(low, static_cast<double>(open));
     }
     // The rims lie at depth 0.5, behind every radial edge: they show only
     // where none reaches.
@@ -298,6 +283,28 @@ void PictureBuilder::fill() {
                 walk(edge, nullptr, kRimDepth, kNone, nullptr);
             }
         }
+    }
+}
+
+void PictureBuilder::radialBands(float low, double open) {
+    // Bands of depth, each reaching further than the one before: the near
+    // ones settle most pixels, so that the far ones skip most of every edge.
+    // The sites' spacing is that of a square lattice of as many sites as the
+    // window holds (all groups but the last).
+    const auto inWindow = static_cast<double>(groupStart[groupStart.size() - 2]);
+    const double spacing = std::sqrt(open / std::max(inWindow, 1.0));
+    for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
+         low < kRimDepth && pictureMax >= low; distance *= kBandGrowth) {
+        float high = static_cast<float>(distance / (2.0 * reach));
+        if (high <= low) {
+            continue;
+        }
+        if (high >= kRimDepth) {
+            high = kNone;  // the last band takes what lies past the rims too
+        }
+        radialBand(low, high);
+        refreshTiles();
+        low = high;
     }
 }
 
