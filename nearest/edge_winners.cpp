@@ -309,15 +309,19 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, const LineGroups& g
                                   lines[blockStart + offset] / farCellSize],
                      farWalks[offset].at(row, farCellSize, walker.runs));
             };
-            // A cell's height at a time: far cells' rows start at every
-            // second inner cells' row. Away from the box only they are read.
-            for (int row = 0; row < lattice.innerBottom; row += farCellSize) {
-                for (int offset = 0; offset < blockLines; ++offset) {
-                    if (readAsFar[offset]) {
-                        writeFar(row, offset);
+            // Away from the box only far cells' rows are read.
+            const auto writeFarRows = [&](int from, int to) {
+                for (int row = from; row < to; row += farCellSize) {
+                    for (int offset = 0; offset < blockLines; ++offset) {
+                        if (readAsFar[offset]) {
+                            writeFar(row, offset);
+                        }
                     }
                 }
-            }
+            };
+            writeFarRows(0, lattice.innerBottom);
+            // A cell's height at a time: far cells' rows start at every
+            // second inner cells' row.
             for (int row = lattice.innerBottom; row < lattice.innerTop; row += cellSize) {
                 const bool farRow = row % farCellSize == 0;
                 for (int offset = 0; offset < blockLines; ++offset) {
@@ -336,13 +340,7 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, const LineGroups& g
                     }
                 }
             }
-            for (int row = lattice.innerTop; row < lattice.rows; row += farCellSize) {
-                for (int offset = 0; offset < blockLines; ++offset) {
-                    if (readAsFar[offset]) {
-                        writeFar(row, offset);
-                    }
-                }
-            }
+            writeFarRows(lattice.innerTop, lattice.rows);
         }
     });
     // Each thread's runs go after those of the threads before it.

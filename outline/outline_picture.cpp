@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <type_traits>
 
 #include "cells/cone_geometry.h"
 #include "cells/large_arrays.h"
@@ -72,6 +71,38 @@ void offer(Held& pixel, Held value) {
     while (value < current && !__atomic_compare_exchange_n(&pixel, &current, value, true,
                                                            __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {
     }
+}
+
+// Lists the sites by bucket, each in site order: bucketOf(site) is a bucket
+// below `buckets`, or `buckets` for none; the members of bucket b are
+// members[start[b]] to members[start[b + 1] - 1].
+template <typename BucketOf>
+void bucketSites(std::size_t siteCount, std::size_t buckets, BucketOf bucketOf,
+                 std::vector<std::int32_t>& start, std::vector<std::int32_t>& members) {
+    start.assign(buckets + 1, 0);
+    for (std::size_t site = 0; site < siteCount; ++site) {
+        const std::size_t bucket = bucketOf(site);
+        if (bucket < buckets) {
+            ++start[bucket + 1];
+        }
+    }
+    for (std::size_t bucket = 1; bucket <= buckets; ++bucket) {
+        start[bucket] += start[bucket - 1];
+    }
+    reserveLarge(members, static_cast<std::size_t>(start.back()));
+    members.resize(static_cast<std::size_t>(start.back()));
+    std::vector<std::int32_t> filled(start.begin(), start.end() - 1);
+    for (std::size_t site = 0; site < siteCount; ++site) {
+        const std::size_t bucket = bucketOf(site);
+        if (bucket < buckets) {
+            members[static_cast<std::size_t>(filled[bucket]++)] = static_cast<std::int32_t>(site);
+        }
+    }
+}
+
+// Whether a site's two edges along a ray light the same pixels.
+bool twinned(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward) {
+    return inward.site >= 0 && outward.site >= 0 && inward.line.samePixels(outward.line);
 }
 
 // How far a kept edge's walk outward from its apex has come: the next pixel
@@ -143,6 +174,19 @@ private:
     void radialBands(float low, double open);
     void radialBand(float low, float high);
     void groupSitesByTile();
+    // Whether any of the rays of a site whose apex lies in the group's tile
+    // matters in the band, and which do, into `rays`.
+    bool tileRaysMatter(std::size_t group, double within, float low, float high, bool* rays) const;
+    // What is worked out again for each site whose edges are not kept.
+    struct RayEdges {
+        ConeOutlines::Cone cone;
+        OutlineEdgePixels inward;
+        OutlineEdgePixels outward;
+    };
+    // The band's fragments of the site's edges, along the rays that matter
+    // (only among `groupRays` where its group tested them).
+    void bandSite(std::size_t site, const bool* groupRays, double within, float low, float high,
+                  RayEdges& scratch);
     void keepEdges();
     void siteEdges(std::size_t site, bool rims, std::vector<OutlineEdgePixels>& edges) const;
     // The fragments of the edge whose depth lies in [low, high), against
@@ -411,8 +455,7 @@ void PictureBuilder::keepEdges() {
                 OutlineEdgePixels& inward = slot[inwardSlot(ray)];
                 OutlineEdgePixels& outward = slot[outwardSlot(ray)];
                 rayEdges(cone, site, ray, inward, outward);
-                twins[site * kConeSlices + ray] =
-                    inward.site >= 0 && outward.site >= 0 && inward.line.samePixels(outward.line);
+                twins[site * kConeSlices + ray] = twinned(inward, outward);
             }
         }
     });
@@ -501,38 +544,18 @@ void PictureBuilder::searchNearSites() {
     const double cell = kNearReach;
     const int cellsX = static_cast<int>(std::ceil(width / cell)) + 2;
     const int cellsY = static_cast<int>(std::ceil(height / cell)) + 2;
-    auto cellOf = [&](std::size_t site, int& cx, int& cy) {
-        const double x = std::floor(apexX[site] / cell) + 1.0;
-        const double y = std::floor(apexY[site] / cell) + 1.0;
-        if (!(x >= 0.0 && x < cellsX && y >= 0.0 && y < cellsY)) {
-            return false;
-        }
-        cx = static_cast<int>(x);
-        cy = static_cast<int>(y);
-        return true;
-    };
-    cellStart.assign(static_cast<std::size_t>(cellsX) * cellsY + 1, 0);
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        int cx = 0;
-        int cy = 0;
-        if (cellOf(site, cx, cy)) {
-            ++cellStart[static_cast<std::size_t>(cy) * cellsX + cx + 1];
-        }
-    }
-    for (std::size_t index = 1; index < cellStart.size(); ++index) {
-        cellStart[index] += cellStart[index - 1];
-    }
-    cellSites.resize(static_cast<std::size_t>(cellStart.back()));
-    std::vector<std::int32_t> filled(cellStart.begin(), cellStart.end() - 1);
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        int cx = 0;
-        int cy = 0;
-        if (cellOf(site, cx, cy)) {
-            cellSites[static_cast<std::size_t>(
-                filled[static_cast<std::size_t>(cy) * cellsX + cx]++)] =
-                static_cast<std::int32_t>(site);
-        }
-    }
+    const std::size_t cells = static_cast<std::size_t>(cellsX) * cellsY;
+    bucketSites(
+        sites.size(), cells,
+        [&](std::size_t site) {
+            const double x = std::floor(apexX[site] / cell) + 1.0;
+            const double y = std::floor(apexY[site] / cell) + 1.0;
+            if (!(x >= 0.0 && x < cellsX && y >= 0.0 && y < cellsY)) {
+                return cells;
+            }
+            return static_cast<std::size_t>(y) * cellsX + static_cast<std::size_t>(x);
+        },
+        cellStart, cellSites);
     onThreads(kThreads, [&](int thread) {
         for (int y = thread; y < height; y += kThreads) {
             for (int x = 0; x < width; ++x) {
@@ -627,29 +650,18 @@ void PictureBuilder::searchPixel(int x, int y, int cellsX, int cellsY) {
 
 void PictureBuilder::groupSitesByTile() {
     const std::size_t outside = static_cast<std::size_t>(tilesX) * tilesY;
-    const auto groupOf = [&](std::size_t site) {
-        const float x = apexX[site];
-        const float y = apexY[site];
-        if (!(x >= 0.0f && x < width && y >= 0.0f && y < height)) {
-            return outside;
-        }
-        return static_cast<std::size_t>(static_cast<int>(y) >> kTileShift) * tilesX +
-               (static_cast<std::size_t>(x) >> kTileShift);
-    };
-    groupStart.assign(outside + 2, 0);
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        ++groupStart[groupOf(site) + 1];
-    }
-    for (std::size_t group = 1; group < groupStart.size(); ++group) {
-        groupStart[group] += groupStart[group - 1];
-    }
-    reserveLarge(groupSites, sites.size());
-    groupSites.resize(sites.size());
-    std::vector<std::int32_t> filled(groupStart.begin(), groupStart.end() - 1);
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        groupSites[static_cast<std::size_t>(filled[groupOf(site)]++)] =
-            static_cast<std::int32_t>(site);
-    }
+    bucketSites(
+        sites.size(), outside + 1,
+        [&](std::size_t site) {
+            const float x = apexX[site];
+            const float y = apexY[site];
+            if (!(x >= 0.0f && x < width && y >= 0.0f && y < height)) {
+                return outside;
+            }
+            return static_cast<std::size_t>(static_cast<int>(y) >> kTileShift) * tilesX +
+                   (static_cast<std::size_t>(x) >> kTileShift);
+        },
+        groupStart, groupSites);
 }
 
 void PictureBuilder::radialBand(float low, float high) {
@@ -664,80 +676,82 @@ void PictureBuilder::radialBand(float low, float high) {
     constexpr std::size_t kRun = 8;
     std::atomic<std::size_t> nextRun{0};
     onThreads(kThreads, [&](int) {
-        ConeOutlines::Cone cone;
-        OutlineEdgePixels inwardEdge;
-        OutlineEdgePixels outwardEdge;
+        RayEdges scratch;
         for (std::size_t start = nextRun.fetch_add(kRun, std::memory_order_relaxed); start < groups;
              start = nextRun.fetch_add(kRun, std::memory_order_relaxed)) {
             for (std::size_t group = start; group < std::min(groups, start + kRun); ++group) {
                 const auto first = static_cast<std::size_t>(groupStart[group]);
                 const auto end = static_cast<std::size_t>(groupStart[group + 1]);
-                if (first == end) {
+                bool groupRays[kConeSlices];
+                const bool grouped = group != outside && end - first > 1;
+                if (grouped && !tileRaysMatter(group, within, low, high, groupRays)) {
                     continue;
                 }
-                bool groupRays[kConeSlices];
-                std::fill(std::begin(groupRays), std::end(groupRays), true);
-                const bool grouped = group != outside && end - first > 1;
-                if (grouped) {
-                    const double left = static_cast<double>((group % tilesX) << kTileShift);
-                    const double top = static_cast<double>((group / tilesX) << kTileShift);
-                    const double right = left + (1 << kTileShift);
-                    const double bottom = top + (1 << kTileShift);
-                    bool any = false;
-                    if (blockMaximum(left - within, top - within, right + within,
-                                     bottom + within) >= low) {
-                        for (int ray = 0; ray < kConeSlices; ++ray) {
-                            groupRays[ray] = rayMatters(left, top, right, bottom, ray, low, high);
-                            any = any || groupRays[ray];
-                        }
-                    }
-                    if (!any) {
-                        continue;
-                    }
-                }
                 for (std::size_t at = first; at < end; ++at) {
-                    const auto site = static_cast<std::size_t>(groupSites[at]);
-                    const double x = apexX[site];
-                    const double y = apexY[site];
-                    if (!grouped &&
-                        !(blockMaximum(x - within, y - within, x + within, y + within) >= low)) {
-                        continue;
-                    }
-                    bool rays[kConeSlices];
-                    bool any = false;
-                    for (int ray = 0; ray < kConeSlices; ++ray) {
-                        rays[ray] = groupRays[ray] && rayMatters(x, y, x, y, ray, low, high);
-                        any = any || rays[ray];
-                    }
-                    if (!any) {
-                        continue;
-                    }
-                    if (edgesKept) {
-                        const std::size_t slots = site * 2 * kConeSlices;
-                        for (int ray = 0; ray < kConeSlices; ++ray) {
-                            if (rays[ray]) {
-                                const std::size_t inward = slots + inwardSlot(ray);
-                                const std::size_t outward = slots + outwardSlot(ray);
-                                walkRay(keptEdges[inward], keptEdges[outward],
-                                        twins[site * kConeSlices + ray] != 0, low, high,
-                                        &progress[inward], &progress[outward]);
-                            }
-                        }
-                        continue;
-                    }
-                    outlines.cone(sites[site].x, sites[site].y, cone);
-                    for (int ray = 0; ray < kConeSlices; ++ray) {
-                        if (rays[ray]) {
-                            rayEdges(cone, site, ray, inwardEdge, outwardEdge);
-                            const bool twinned = inwardEdge.site >= 0 && outwardEdge.site >= 0 &&
-                                                 inwardEdge.line.samePixels(outwardEdge.line);
-                            walkRay(inwardEdge, outwardEdge, twinned, low, high, nullptr, nullptr);
-                        }
-                    }
+                    bandSite(static_cast<std::size_t>(groupSites[at]),
+                             grouped ? groupRays : nullptr, within, low, high, scratch);
                 }
             }
         }
     });
+}
+
+bool PictureBuilder::tileRaysMatter(std::size_t group, double within, float low, float high,
+                                    bool* rays) const {
+    const double left = static_cast<double>((group % tilesX) << kTileShift);
+    const double top = static_cast<double>((group / tilesX) << kTileShift);
+    const double right = left + (1 << kTileShift);
+    const double bottom = top + (1 << kTileShift);
+    if (!(blockMaximum(left - within, top - within, right + within, bottom + within) >= low)) {
+        return false;
+    }
+    bool any = false;
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        rays[ray] = rayMatters(left, top, right, bottom, ray, low, high);
+        any = any || rays[ray];
+    }
+    return any;
+}
+
+void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double within, float low,
+                              float high, RayEdges& scratch) {
+    const double x = apexX[site];
+    const double y = apexY[site];
+    // A site of its own is first tested as its group would be.
+    if (groupRays == nullptr &&
+        !(blockMaximum(x - within, y - within, x + within, y + within) >= low)) {
+        return;
+    }
+    bool rays[kConeSlices];
+    bool any = false;
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        rays[ray] =
+            (groupRays == nullptr || groupRays[ray]) && rayMatters(x, y, x, y, ray, low, high);
+        any = any || rays[ray];
+    }
+    if (!any) {
+        return;
+    }
+    if (edgesKept) {
+        const std::size_t slots = site * 2 * kConeSlices;
+        for (int ray = 0; ray < kConeSlices; ++ray) {
+            if (rays[ray]) {
+                const std::size_t inward = slots + inwardSlot(ray);
+                const std::size_t outward = slots + outwardSlot(ray);
+                walkRay(keptEdges[inward], keptEdges[outward], twins[site * kConeSlices + ray] != 0,
+                        low, high, &progress[inward], &progress[outward]);
+            }
+        }
+        return;
+    }
+    outlines.cone(sites[site].x, sites[site].y, scratch.cone);
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        if (rays[ray]) {
+            rayEdges(scratch.cone, site, ray, scratch.inward, scratch.outward);
+            walkRay(scratch.inward, scratch.outward, twinned(scratch.inward, scratch.outward), low,
+                    high, nullptr, nullptr);
+        }
+    }
 }
 
 void PictureBuilder::walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward,
