@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
 #include <string>
@@ -22,6 +23,7 @@
 #include "nearest/lattice_cells.h"
 #include "nearest/lattice_sites.h"
 #include "nearest/site_candidates.h"
+#include "outline/marker_cover.h"
 #include "sitemap/memory_room.h"
 
 namespace {
@@ -33,15 +35,53 @@ void main() {
 }
 )";
 
+// The markers' pixels, lit from their cover: red at the least depth, so
+// that no rim strip drawn later paints over them.
+const char* const kMarkerCover = R"(
+#ifdef MARKER_COVER
+layout(std430, binding = 3) readonly buffer MarkerCover { uint markerWords[]; };
+uniform int markerColumnWords;
+uniform int bufferHeight;
+#endif
+
+bool litMarker() {
+#ifdef MARKER_COVER
+    ivec2 pixel = ivec2(gl_FragCoord.xy);
+    int fromTop = bufferHeight - 1 - pixel.y;
+    if ((markerWords[pixel.x * markerColumnWords + (fromTop >> 5)] >> uint(fromTop & 31) & 1u) != 0u) {
+        gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);
+        gl_FragDepth = 0.0;
+        return true;
+    }
+#endif
+    return false;
+}
+)";
+
+const char* const kCoverOnly = R"(
+void main() {
+    if (!litMarker()) {
+        discard;
+    }
+}
+)";
+
 // Behind the markers, which are drawn first then, the fragments that a marker
 // covers fail an early depth test and are never worked out. The cells' depth
 // goes unwritten (the depth mask is off), as nothing drawn later needs it: an
 // early test would otherwise write the quad's own depth, even where the pass
-// then discards the fragment.
-std::string fragmentShader(bool behindMarkers) {
-    return std::string("#version 430 compatibility\n") +
-           (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
-           facetDistanceFunction() + R"(
+// then discards the fragment. Within the pass, the markers are lit where rim
+// strips follow it.
+std::string shaderStart(CellPass pass) {
+    const char* defines = pass == CellPass::BehindMarkers
+                              ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n"
+                          : pass == CellPass::CoveringMarkers ? "#define MARKER_COVER\n"
+                                                              : "";
+    return std::string("#version 430 compatibility\n") + defines + kMarkerCover;
+}
+
+std::string fragmentShader(CellPass pass) {
+    return shaderStart(pass) + facetDistanceFunction() + R"(
 layout(std430, binding = 0) readonly buffer Sites { uvec4 sites[]; };
 layout(std430, binding = 1) readonly buffer Nodes { uvec2 nodes[]; };
 layout(std430, binding = 2) readonly buffer Candidates { uint candidates[]; };
@@ -55,6 +95,9 @@ uniform float radius;
 uniform float rimBand;
 
 void main() {
+    if (litMarker()) {
+        return;
+    }
     vec2 point = windowToRaster * gl_FragCoord.xy + rasterOrigin;
     vec2 cell = (point - gridOrigin) / cellSize;
     if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
@@ -108,9 +151,8 @@ int shiftOf(int size) {
 // candidates itself, points and colours, or where its longer list starts:
 // most pixels read one record. Over the sites' box the cells are cellSize
 // unit squares wide, beyond it far cells kFarCellScale times that.
-std::string latticeFragmentShader(bool behindMarkers) {
-    return std::string("#version 430 compatibility\n") +
-           (behindMarkers ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n" : "") +
+std::string latticeFragmentShader(CellPass pass) {
+    return shaderStart(pass) +
            "const int kFarCellShift = " + std::to_string(shiftOf(kFarCellScale)) + ";\n" +
            facetDistanceFunction() + R"(
 layout(std430, binding = 0) readonly buffer InnerCells { uvec4 innerCells[]; };
@@ -143,6 +185,9 @@ void offer(vec2 point, uvec2 candidate) {
 }
 
 void main() {
+    if (litMarker()) {
+        return;
+    }
     vec2 point = windowToRaster * gl_FragCoord.xy + rasterOrigin;
     vec2 cell = point - gridOrigin;
     if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
@@ -258,18 +303,91 @@ bool glRanOutOfMemory() {
     return outOfMemory;
 }
 
-// The view as the marker thinning needs it; false where it turns or shears
-// the raster.
-bool axisAlignedView(const WindowToRaster& mapping, MarkerView& view) {
-    if (mapping.toWindow[1] != 0.0f || mapping.toWindow[2] != 0.0f) {
+// The window's buffer as the viewport reaches it; the GL state the
+// rasterizer's marker rules hold for.
+OutlineView currentOutlineView(int& bufferWidth) {
+    OutlineView view{};
+    glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
+    glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    view.bufferHeight = view.viewport[1] + view.viewport[3];
+    bufferWidth = view.viewport[0] + view.viewport[2];
+    return view;
+}
+
+// Draws a few markers with the context itself, at window positions on and
+// beside the rasterizer's ties, in a corner of the viewport, and compares
+// the pixels they light with their cover. The corner's pixels are put back.
+bool markerCoverAgrees() {
+    constexpr int kCorner = 32;
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[2] < kCorner || viewport[3] < kCorner) {
         return false;
     }
-    view.scaleX = mapping.toWindow[0];
-    view.offsetX = mapping.windowOrigin[0];
-    view.scaleY = mapping.toWindow[3];
-    view.offsetY = mapping.windowOrigin[1];
-    glGetIntegerv(GL_VIEWPORT, view.viewport);
-    return true;
+    std::vector<unsigned char> saved(kCorner * kCorner * 4);
+    std::vector<unsigned char> lit(kCorner * kCorner * 4);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glReadPixels(viewport[0], viewport[1], kCorner, kCorner, GL_RGBA, GL_UNSIGNED_BYTE,
+                 saved.data());
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    GLint savedProgram = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &savedProgram);
+    glUseProgram(0);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, viewport[2], 0.0, viewport[3], -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glPointSize(4.0f);
+    glColor3ub(255, 255, 255);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glScissor(viewport[0], viewport[1], kCorner, kCorner);
+    glEnable(GL_SCISSOR_TEST);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const float offsets[4] = {0.0f, 0.5f, 0.5f + 1.0f / 512.0f, 0.5f - 1.0f / 512.0f};
+    std::vector<MarkerPoint> points;
+    for (int across = 0; across < 4; ++across) {
+        for (int up = 0; up < 4; ++up) {
+            points.push_back(
+                {4.0f + 8.0f * across + offsets[across], 4.0f + 8.0f * up + offsets[up]});
+        }
+    }
+    glBegin(GL_POINTS);
+    for (const MarkerPoint& point : points) {
+        glVertex2f(point.x, point.y);
+    }
+    glEnd();
+    glReadPixels(viewport[0], viewport[1], kCorner, kCorner, GL_RGBA, GL_UNSIGNED_BYTE, lit.data());
+    int bufferWidth = 0;
+    const OutlineView view = currentOutlineView(bufferWidth);
+    MarkerCover cover;
+    cover.compute(points, view, bufferWidth, view.bufferHeight);
+    bool agrees = true;
+    for (int row = 0; row < kCorner; ++row) {
+        for (int column = 0; column < kCorner; ++column) {
+            // The red byte: the window's buffer may have no alpha.
+            const bool drawn = lit[(row * kCorner + column) * 4] != 0;
+            agrees = agrees && drawn == cover.lit(viewport[0] + column,
+                                                  view.bufferHeight - 1 - (viewport[1] + row));
+        }
+    }
+    glWindowPos2i(viewport[0], viewport[1]);
+    glDrawPixels(kCorner, kCorner, GL_RGBA, GL_UNSIGNED_BYTE, saved.data());
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glUseProgram(static_cast<GLuint>(savedProgram));
+    glPopAttrib();
+    glPopClientAttrib();
+    return agrees;
 }
 
 }  // namespace
@@ -289,10 +407,15 @@ bool ScreenPassDrawing::available() {
     if (!triedCompile) {
         triedCompile = true;
         if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
-            programs[0] = linkProgram(kVertexShader, fragmentShader(false).c_str());
-            programs[1] = linkProgram(kVertexShader, fragmentShader(true).c_str());
-            programs[2] = linkProgram(kVertexShader, latticeFragmentShader(false).c_str());
-            programs[3] = linkProgram(kVertexShader, latticeFragmentShader(true).c_str());
+            for (const CellPass pass :
+                 {CellPass::Plain, CellPass::CoveringMarkers, CellPass::BehindMarkers}) {
+                const int index = static_cast<int>(pass);
+                programs[index] = linkProgram(kVertexShader, fragmentShader(pass).c_str());
+                programs[kCellPasses + index] =
+                    linkProgram(kVertexShader, latticeFragmentShader(pass).c_str());
+            }
+            programs[2 * kCellPasses] = linkProgram(
+                kVertexShader, (shaderStart(CellPass::CoveringMarkers) + kCoverOnly).c_str());
         }
     }
     return std::all_of(std::begin(programs), std::end(programs),
@@ -321,14 +444,13 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
             markerPoints = sortedMarkerPoints(map.sites);
         }
     });
-    // The thinning then finds room for every frame's markers.
-    reserveLarge(thinnedMarkers, markerPoints.size());
     rimStrips.clear();
     if (onLattice) {
         upload(buffers[0], lattice.innerCells);
         upload(buffers[1], lattice.farCells);
         upload(buffers[2], lattice.more);
-        // The markers of views that turn the raster are drawn from the sorted points.
+        // Where the markers cannot be lit from their cover, they are drawn
+        // from the sorted points.
         upload(buffers[4], markerPoints);
         gridOrigin[0] = static_cast<float>(lattice.originX) - 0.5f;
         gridOrigin[1] = static_cast<float>(lattice.originY) - 0.5f;
@@ -382,60 +504,103 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     if (gridSize[0] == 0) {
         return true;
     }
+    if (!triedMarkerCover) {
+        triedMarkerCover = true;
+        markerCoverUsable = markerCoverAgrees();
+    }
+    // Thousands of GL points cost the software rasterizer more than a pass
+    // over the window; lit from their cover, the markers cost it a bit per
+    // pixel.
+    const bool coverMarkers = markSites && markerCoverUsable;
+    if (coverMarkers) {
+        uploadMarkerCover();
+    }
     // Where no rim strip reaches into the window, the markers go first and
     // spare the pass every pixel they cover: most of the window where the
     // sites are dense.
     if (markSites && !rimStripsInWindow(mapping, radius)) {
-        drawMarkers(mapping);
-        drawCells(mapping, radius, true);
+        if (coverMarkers) {
+            drawQuad(programs[2 * kCellPasses], false, [] {});
+        } else {
+            drawMarkers();
+        }
+        drawCells(mapping, radius, CellPass::BehindMarkers);
         return true;
     }
-    drawCells(mapping, radius, false);
+    drawCells(mapping, radius, coverMarkers ? CellPass::CoveringMarkers : CellPass::Plain);
     drawRimStrips(radius);
-    if (markSites) {
-        drawMarkers(mapping);
+    if (markSites && !coverMarkers) {
+        drawMarkers();
     }
     return true;
 }
 
-void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, bool behindMarkers) {
+void ScreenPassDrawing::uploadMarkerCover() {
+    int bufferWidth = 0;
+    const OutlineView view = currentOutlineView(bufferWidth);
+    markerCover.compute(markerPoints, view, bufferWidth, view.bufferHeight);
+    coverColumnWords = markerCover.wordsPerColumn();
+    coverBufferHeight = view.bufferHeight;
+    GLint savedBuffer = 0;
+    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffers[3]);
+    const std::vector<std::uint32_t>& words = markerCover.words();
+    const std::uint32_t none = 0;
+    glBufferData(GL_SHADER_STORAGE_BUFFER,
+                 static_cast<GLsizeiptr>(std::max<std::size_t>(words.size(), 1) * sizeof none),
+                 words.empty() ? &none : words.data(), GL_STREAM_DRAW);
+    glBindBuffer(GL_SHADER_STORAGE_BUFFER, static_cast<GLuint>(savedBuffer));
+}
+
+void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, CellPass pass) {
+    const GLuint program = programs[(onLattice ? kCellPasses : 0) + static_cast<int>(pass)];
+    drawQuad(program, pass == CellPass::BehindMarkers, [&] {
+        glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
+                           mapping.matrix);
+        glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
+        glUniform2fv(glGetUniformLocation(program, "depthAtDistance"), 1, mapping.depthAtDistance);
+        glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
+        if (onLattice) {
+            glUniform4iv(glGetUniformLocation(program, "inner"), 1, innerCells);
+            glUniform1i(glGetUniformLocation(program, "cellShift"), shiftOf(latticeCellSize));
+            glUniform1i(glGetUniformLocation(program, "innerColumns"),
+                        (innerCells[2] - innerCells[0]) / latticeCellSize);
+            glUniform1i(glGetUniformLocation(program, "farColumns"),
+                        gridSize[0] / (kFarCellScale * latticeCellSize));
+        } else {
+            glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
+        }
+        glUniform2iv(glGetUniformLocation(program, "gridSize"), 1, gridSize);
+        glUniform1f(glGetUniformLocation(program, "radius"), static_cast<float>(radius));
+        glUniform1f(glGetUniformLocation(program, "rimBand"), static_cast<float>(kRimBand));
+    });
+}
+
+void ScreenPassDrawing::drawQuad(unsigned int program, bool behindMarkers,
+                                 const std::function<void()>& setUniforms) {
     GLint savedProgram = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &savedProgram);
-    GLint savedBindings[3] = {0, 0, 0};
-    for (GLuint index = 0; index < 3; ++index) {
+    GLint savedBindings[kStorageBindings] = {0, 0, 0, 0};
+    for (GLuint index = 0; index < kStorageBindings; ++index) {
         glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &savedBindings[index]);
     }
     GLint savedBuffer = 0;
     glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
     glPushAttrib(GL_DEPTH_BUFFER_BIT);
     if (behindMarkers) {
-        // The markers' depth is 0.5, the cleared depth 1; the quad's lies between.
+        // The markers' depth is at most 0.5, the cleared depth 1; the quad's
+        // lies between.
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(GL_LESS);
         glDepthMask(GL_FALSE);
     }
 
-    const GLuint program = programs[(onLattice ? 2 : 0) + (behindMarkers ? 1 : 0)];
     glUseProgram(program);
-    glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
-                       mapping.matrix);
-    glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
-    glUniform2fv(glGetUniformLocation(program, "depthAtDistance"), 1, mapping.depthAtDistance);
-    glUniform2fv(glGetUniformLocation(program, "gridOrigin"), 1, gridOrigin);
-    if (onLattice) {
-        glUniform4iv(glGetUniformLocation(program, "inner"), 1, innerCells);
-        glUniform1i(glGetUniformLocation(program, "cellShift"), shiftOf(latticeCellSize));
-        glUniform1i(glGetUniformLocation(program, "innerColumns"),
-                    (innerCells[2] - innerCells[0]) / latticeCellSize);
-        glUniform1i(glGetUniformLocation(program, "farColumns"),
-                    gridSize[0] / (kFarCellScale * latticeCellSize));
-    } else {
-        glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
-    }
-    glUniform2iv(glGetUniformLocation(program, "gridSize"), 1, gridSize);
-    glUniform1f(glGetUniformLocation(program, "radius"), static_cast<float>(radius));
-    glUniform1f(glGetUniformLocation(program, "rimBand"), static_cast<float>(kRimBand));
-    for (GLuint index = 0; index < 3; ++index) {
+    // Programs without the markers' cover have no such uniforms: GL ignores them.
+    glUniform1i(glGetUniformLocation(program, "markerColumnWords"), coverColumnWords);
+    glUniform1i(glGetUniformLocation(program, "bufferHeight"), coverBufferHeight);
+    setUniforms();
+    for (GLuint index = 0; index < kStorageBindings; ++index) {
         glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index, buffers[index]);
     }
     // Counter-clockwise in normalized device coordinates, so that neither
@@ -448,7 +613,7 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, boo
     glEnd();
 
     glPopAttrib();
-    for (GLuint index = 0; index < 3; ++index) {
+    for (GLuint index = 0; index < kStorageBindings; ++index) {
         glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index,
                          static_cast<GLuint>(savedBindings[index]));
     }
@@ -501,7 +666,7 @@ bool ScreenPassDrawing::rimStripsInWindow(const WindowToRaster& mapping, int rad
     return false;
 }
 
-void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
+void ScreenPassDrawing::drawMarkers() {
     if (markerCount == 0) {
         return;
     }
@@ -513,22 +678,9 @@ void ScreenPassDrawing::drawMarkers(const WindowToRaster& mapping) {
     glDepthFunc(GL_ALWAYS);
     glColor3ub(255, 0, 0);
     glEnableClientState(GL_VERTEX_ARRAY);
-    MarkerView view;
-    if (axisAlignedView(mapping, view)) {
-        // Worked out again for every frame: a few milliseconds at a million
-        // sites, and a changed frame has a new view or new sites.
-        thinMarkers(markerPoints, view, thinnedMarkers);
-        glBindBuffer(GL_ARRAY_BUFFER, buffers[3]);
-        glBufferData(GL_ARRAY_BUFFER,
-                     static_cast<GLsizeiptr>(thinnedMarkers.size() * sizeof(MarkerPoint)),
-                     thinnedMarkers.data(), GL_STREAM_DRAW);
-        glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), nullptr);
-        glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(thinnedMarkers.size()));
-    } else {
-        glBindBuffer(GL_ARRAY_BUFFER, markerBuffer);
-        glVertexPointer(2, GL_FLOAT, markerStride, nullptr);
-        glDrawArrays(GL_POINTS, 0, markerCount);
-    }
+    glBindBuffer(GL_ARRAY_BUFFER, markerBuffer);
+    glVertexPointer(2, GL_FLOAT, markerStride, nullptr);
+    glDrawArrays(GL_POINTS, 0, markerCount);
     glPopClientAttrib();
     glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
     glDepthFunc(static_cast<GLenum>(savedDepthFunc));

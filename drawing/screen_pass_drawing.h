@@ -1,15 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "cells/marker_thinning.h"
 #include "cells/site_list_identity.h"
 #include "drawing/cone_depth_program.h"
 #include "nearest/lattice_cells.h"
+#include "outline/marker_cover.h"
 
 class HeightMap;
 struct WindowToRaster;
+
+// How the cells' pass meets the markers: not at all, lighting their pixels
+// from their cover itself, or behind them, drawn first.
+enum class CellPass { Plain, CoveringMarkers, BehindMarkers };
 
 // Draws the cells of the full cones with one window-sized quad: each pixel
 // looks its raster point up in the site candidates and takes the nearest of
@@ -40,12 +46,18 @@ public:
     double lastRebuildMilliseconds() const { return rebuildMilliseconds; }
 
 private:
-    void drawCells(const WindowToRaster& mapping, int radius, bool behindMarkers);
+    void drawCells(const WindowToRaster& mapping, int radius, CellPass pass);
+    // The window-sized quad under `program`, with the storage buffers bound
+    // and the markers' cover's uniforms set, after setUniforms.
+    void drawQuad(unsigned int program, bool behindMarkers,
+                  const std::function<void()>& setUniforms);
     void drawRimStrips(int radius);
     bool rimStripsInWindow(const WindowToRaster& mapping, int radius) const;
-    // From uploaded positions: far cheaper than one call per site, and where
-    // markers crowd, only those that add pixels.
-    void drawMarkers(const WindowToRaster& mapping);
+    // The markers' cover under the current view, into its storage buffer.
+    void uploadMarkerCover();
+    // Every marker as a GL point, where the context lights them otherwise
+    // than their cover says.
+    void drawMarkers();
 
     struct RimStrip {
         float x;
@@ -56,15 +68,25 @@ private:
 
     // The candidates are worked out on both cores.
     static constexpr int kThreads = 2;
+    // Storage buffers the pass reads: the three of the candidates and the
+    // markers' cover.
+    static constexpr unsigned int kStorageBindings = 4;
 
     bool triedCompile = false;
-    // Over nothing and behind the markers, for the general candidate tree
-    // and for sites on integer points.
-    unsigned int programs[4] = {0, 0, 0, 0};
+    // Each cell pass for the general candidate tree, then for sites on
+    // integer points, then the markers' cover alone.
+    static constexpr int kCellPasses = 3;
+    unsigned int programs[2 * kCellPasses + 1] = {0, 0, 0, 0, 0, 0, 0};
     // Sites, nodes and candidates of the general tree (the lattice's unit
-    // cells, far cells and longer lists), thinned markers, the lattice's
+    // cells, far cells and longer lists), the markers' cover, the lattice's
     // marker points.
     unsigned int buffers[5] = {0, 0, 0, 0, 0};
+    // Whether the context's points light what their cover says; checked once.
+    bool triedMarkerCover = false;
+    bool markerCoverUsable = false;
+    MarkerCover markerCover;
+    int coverColumnWords = 0;
+    int coverBufferHeight = 0;
     bool onLattice = false;
     bool built = false;
     SiteListIdentity builtFor;
@@ -76,7 +98,7 @@ private:
     // The lattice's unit cells: left, bottom, right and top (one past).
     int innerCells[4] = {0, 0, 0, 0};
     int latticeCellSize = 1;
-    // The buffer of marker positions for views that turn the raster.
+    // The buffer of marker positions for drawing them as points.
     unsigned int markerBuffer = 0;
     int markerCount = 0;
     int markerStride = 0;
@@ -84,6 +106,5 @@ private:
     // Kept between updates, so that its arrays' memory is used again.
     LatticeCandidates lattice;
     std::vector<MarkerPoint> markerPoints;
-    std::vector<MarkerPoint> thinnedMarkers;
     ConeDepthProgram rimDepth;
 };

@@ -104,6 +104,22 @@ bool ConeOutlines::point(float x, float y, OutlinePoint& window) const {
     return true;
 }
 
+bool ConeOutlines::separable() const {
+    const float* m = viewMatrix;
+    return m[1] == 0.0f && m[2] == 0.0f && m[3] == 0.0f && m[4] == 0.0f && m[6] == 0.0f &&
+           m[7] == 0.0f && std::fabs(m[14]) <= m[15];
+}
+
+// point() with the other axis's terms zero: adding them changes nothing.
+bool ConeOutlines::pointOnAxis(int axis, float value, float& window) const {
+    const float clip = viewMatrix[5 * axis] * value + viewMatrix[12 + axis];
+    if (!(std::fabs(clip) <= viewMatrix[15])) {
+        return false;
+    }
+    window = std::fmaf(clip * (1.0f / viewMatrix[15]), scale[axis], offset[axis]);
+    return true;
+}
+
 void ConeOutlines::cone(float siteX, float siteY, Cone& cone) const {
     float modelview[16];
     translated(view.modelview, siteX, siteY, modelview);

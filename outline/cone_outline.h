@@ -55,6 +55,13 @@ public:
     // Where the point glVertex2f(x, y) lands under the view, as a site's
     // marker does; false when it lies outside the view volume and is not drawn.
     bool point(float x, float y, OutlinePoint& window) const;
+    // Whether the view neither turns nor shears the plane nor puts it in
+    // perspective, and the plane lies within the view volume's depth: then
+    // point()'s window x follows from x alone, and its y from y alone.
+    bool separable() const;
+    // Under such a view, point()'s window coordinate on one axis (0 for x, 1
+    // for y); false when the point lies outside the view volume on that axis.
+    bool pointOnAxis(int axis, float value, float& window) const;
 
 private:
     float viewMatrix[16];  // projection times modelview

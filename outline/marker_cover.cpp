@@ -1,0 +1,182 @@
+#include "outline/marker_cover.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "cells/thread_sharing.h"
+
+namespace {
+
+constexpr int kMarkerPixels = 4;
+// Window positions in 1/256 of a pixel, as the rasterizer snaps them.
+constexpr double kSubpixels = 256.0;
+// Integer heights up to this one have their rows kept.
+constexpr int kCachedHeights = 1 << 14;
+// Fewer points are not worth a second thread.
+constexpr std::size_t kPointsForTwoThreads = 1 << 16;
+
+std::int64_t snapped(float window) {
+    return static_cast<std::int64_t>(std::floor(static_cast<double>(window) * kSubpixels + 0.5));
+}
+
+// The first column whose centre (column + 1/2) lies above snapped x - 2:
+// 256 column > x - 640.
+int firstColumn(std::int64_t x) {
+    const std::int64_t above = x - 640;
+    return static_cast<int>((above >= 0 ? above / 256 : -((-above + 255) / 256)) + 1);
+}
+
+// The first row whose centre lies at or above snapped y - 2:
+// 256 row >= y - 640.
+int firstRow(std::int64_t y) {
+    const std::int64_t above = y - 640;
+    return static_cast<int>(above >= 0 ? (above + 255) / 256 : -(-above / 256));
+}
+
+// The rows at which the markers of points at integer heights start: a
+// site's height is mostly a pixel's row, and many sites share each.
+class RowsOfHeights {
+public:
+    RowsOfHeights(const ConeOutlines& outlines, int heights)
+        : outlines(outlines), rows(static_cast<std::size_t>(std::max(heights, 0)), kUnknown) {}
+
+    // False where the point lies outside the view volume.
+    bool firstRowOf(float y, int& row) {
+        const auto index = static_cast<std::size_t>(y);
+        if (!(y >= 0.0f) || index >= rows.size() || static_cast<float>(index) != y) {
+            return worked(y, row);
+        }
+        if (rows[index] == kUnknown) {
+            rows[index] = worked(y, row) ? row : kOutside;
+        }
+        row = rows[index];
+        return row != kOutside;
+    }
+
+private:
+    static constexpr int kUnknown = std::numeric_limits<int>::min();
+    static constexpr int kOutside = kUnknown + 1;
+
+    bool worked(float y, int& row) const {
+        float window = 0.0f;
+        if (!outlines.pointOnAxis(1, y, window)) {
+            return false;
+        }
+        row = firstRow(snapped(window));
+        return true;
+    }
+
+    const ConeOutlines& outlines;
+    std::vector<int> rows;
+};
+
+// A cover's bits, column by column.
+struct CoverBits {
+    std::uint32_t* words;
+    int width;
+    int height;
+    int columnWords;
+
+    // Lights rows first..last (inclusive, clipped to the buffer) of the
+    // four columns from `column` on.
+    void light(int column, int first, int last) const {
+        first = std::max(first, 0);
+        last = std::min(last, height - 1);
+        if (first > last) {
+            return;
+        }
+        for (int lit = std::max(column, 0); lit < std::min(column + kMarkerPixels, width); ++lit) {
+            std::uint32_t* litWords = words + static_cast<std::size_t>(lit) * columnWords;
+            for (int word = first >> 5; word <= last >> 5; ++word) {
+                const int low = std::max(first - word * 32, 0);
+                const int high = std::min(last - word * 32, 31);
+                const std::uint32_t upTo = high == 31 ? ~0u : (2u << high) - 1u;
+                litWords[word] |= upTo & ~((1u << low) - 1u);
+            }
+        }
+    }
+};
+
+void coverPoints(const MarkerPoint* first, const MarkerPoint* end, const ConeOutlines& outlines,
+                 const CoverBits& bits) {
+    const bool separable = outlines.separable();
+    RowsOfHeights rows(outlines, kCachedHeights);
+    // The column of the last x, under a separable view.
+    float columnX = std::numeric_limits<float>::quiet_NaN();
+    int columnOfX = 0;
+    bool xInside = false;
+    // The rows lit so far in one column run, not yet set.
+    bool open = false;
+    int runColumn = 0;
+    int runFirst = 0;
+    int runLast = 0;
+    for (const MarkerPoint* point = first; point != end; ++point) {
+        int column = 0;
+        int row = 0;
+        if (separable) {
+            if (!(point->x == columnX)) {
+                float window = 0.0f;
+                columnX = point->x;
+                xInside = outlines.pointOnAxis(0, point->x, window);
+                columnOfX = xInside ? firstColumn(snapped(window)) : 0;
+            }
+            if (!xInside || !rows.firstRowOf(point->y, row)) {
+                continue;
+            }
+            column = columnOfX;
+        } else {
+            OutlinePoint window;
+            if (!outlines.point(point->x, point->y, window)) {
+                continue;
+            }
+            column = firstColumn(snapped(window.x));
+            row = firstRow(snapped(window.y));
+        }
+        const int last = row + kMarkerPixels - 1;
+        if (open && column == runColumn && row <= runLast + 1 && last >= runFirst - 1) {
+            runFirst = std::min(runFirst, row);
+            runLast = std::max(runLast, last);
+            continue;
+        }
+        if (open) {
+            bits.light(runColumn, runFirst, runLast);
+        }
+        open = true;
+        runColumn = column;
+        runFirst = row;
+        runLast = last;
+    }
+    if (open) {
+        bits.light(runColumn, runFirst, runLast);
+    }
+}
+
+}  // namespace
+
+void MarkerCover::compute(const std::vector<MarkerPoint>& points, const OutlineView& view,
+                          int bufferWidth, int bufferHeight) {
+    width = std::max(bufferWidth, 0);
+    height = std::max(bufferHeight, 0);
+    columnWords = (height + 31) / 32;
+    const std::size_t wordCount = static_cast<std::size_t>(width) * columnWords;
+    bits.assign(wordCount, 0u);
+    const ConeOutlines outlines(view, 0.0f);
+    if (points.size() < kPointsForTwoThreads) {
+        coverPoints(points.data(), points.data() + points.size(), outlines,
+                    {bits.data(), width, height, columnWords});
+        return;
+    }
+    // Each half of the points into bits of its own, then the second's into the first's.
+    secondHalf.assign(wordCount, 0u);
+    const MarkerPoint* middle = points.data() + points.size() / 2;
+    onThreads(2, [&](int share) {
+        coverPoints(share == 0 ? points.data() : middle,
+                    share == 0 ? middle : points.data() + points.size(), outlines,
+                    {share == 0 ? bits.data() : secondHalf.data(), width, height, columnWords});
+    });
+    for (std::size_t word = 0; word < wordCount; ++word) {
+        bits[word] |= secondHalf[word];
+    }
+}

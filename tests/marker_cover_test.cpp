@@ -1,0 +1,123 @@
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/keys.h"
+#include "app/view_transform.h"
+#include "drawing/screen_pass_drawing.h"
+#include "outline/marker_cover.h"
+#include "sitemap/height_map.h"
+#include "sitemap/site_markers.h"
+#include "tests/support/gl_test_window.h"
+#include "tests/support/site_scenes.h"
+
+namespace {
+
+constexpr int kSize = 160;
+
+int pixelsDiffering(const PixelGrid& a, const PixelGrid& b) {
+    int differing = 0;
+    for (int row = 0; row < kSize; ++row) {
+        for (int column = 0; column < kSize; ++column) {
+            differing += a.at(column, row) != b.at(column, row);
+        }
+    }
+    return differing;
+}
+
+// The screen pass's markers (lit from their cover, before the cells where no
+// rim strip shows and within them where one does) against its cells under
+// one GL point per site, in views that crowd the markers, spread them,
+// mirror them and cut them off at the window's edges at any fraction of a
+// pixel.
+TEST(MarkerCoverTest, LightsWhatTheSitesPointsLight) {
+    openTestWindow(kSize, kSize);
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> magnitude(0.3f, 4.0f);
+    std::uniform_real_distribution<float> place(0.0f, kSize);
+    for (const std::string scene : {"dense", "line", "curves", "duplicates"}) {
+        HeightMap map;
+        buildScene(scene, map, kSize);
+        ScreenPassDrawing screenPass;
+        ASSERT_TRUE(screenPass.available());
+        for (int trial = 0; trial < 40; ++trial) {
+            const float zoom = (trial % 2 ? -1.0f : 1.0f) * magnitude(random);
+            // A raster point somewhere in the window, so that the view cuts
+            // the sites off somewhere.
+            const float panX = place(random) / zoom - place(random);
+            const float panY = place(random) / zoom - place(random);
+            const ViewState view{zoom, panX, panY};
+            SCOPED_TRACE(scene + " zoom " + std::to_string(zoom) + " pan " + std::to_string(panX) +
+                         ", " + std::to_string(panY));
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            drawInView(view, [&] {
+                screenPass.draw(map, kSize / 2, false);
+                drawSiteMarkers(map.sites);
+            });
+            const PixelGrid every = PixelGrid::readBack(kSize, kSize);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            drawInView(view, [&] { screenPass.draw(map, kSize / 2, true); });
+            EXPECT_EQ(pixelsDiffering(every, PixelGrid::readBack(kSize, kSize)), 0);
+        }
+    }
+}
+
+// Points on the rasterizer's ties and beside them, where a rounding rule
+// decides which four rows or columns a marker lights, in views that scale
+// and mirror the raster; also points outside the view, which light nothing.
+TEST(MarkerCoverTest, DecidesTiesAsTheRasterizerDoes) {
+    openTestWindow(kSize, kSize);
+    const float fractions[] = {0.0f,
+                               0.5f,
+                               0.5f + 1.0f / 512.0f,
+                               0.5f - 1.0f / 512.0f,
+                               1.0f / 512.0f,
+                               1.0f - 1.0f / 512.0f};
+    for (const ViewState view : {ViewState{1.0f, 0.0f, 0.0f}, ViewState{0.5f, 3.0f, 0.0f},
+                                 ViewState{-2.0f, -kSize / 2.0f, -kSize / 2.0f}}) {
+        SCOPED_TRACE("zoom " + std::to_string(view.zoom));
+        std::vector<MarkerPoint> points;
+        for (int across = -1; across <= 19; ++across) {
+            for (int up = -1; up <= 19; ++up) {
+                const float windowX = 8.0f * across + fractions[(across + 6) % 6];
+                const float windowY = 8.0f * up + fractions[(up + 1) % 6];
+                points.push_back(
+                    {windowX / view.zoom - view.panX, windowY / view.zoom - view.panY});
+            }
+        }
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        OutlineView outlineView{};
+        drawInView(view, [&] {
+            glGetFloatv(GL_MODELVIEW_MATRIX, outlineView.modelview);
+            glGetFloatv(GL_PROJECTION_MATRIX, outlineView.projection);
+            glGetIntegerv(GL_VIEWPORT, outlineView.viewport);
+            glColor3ub(255, 0, 0);
+            glBegin(GL_POINTS);
+            for (const MarkerPoint& point : points) {
+                glVertex2f(point.x, point.y);
+            }
+            glEnd();
+        });
+        outlineView.bufferHeight = kSize;
+        std::sort(points.begin(), points.end(), [](const MarkerPoint& a, const MarkerPoint& b) {
+            return a.x != b.x ? a.x < b.x : a.y < b.y;
+        });
+        MarkerCover cover;
+        cover.compute(points, outlineView, kSize, kSize);
+        const PixelGrid drawn = PixelGrid::readBack(kSize, kSize);
+        int differing = 0;
+        for (int row = 0; row < kSize; ++row) {
+            for (int column = 0; column < kSize; ++column) {
+                differing +=
+                    (drawn.at(column, row) == Rgb{255, 0, 0}) != cover.lit(column, kSize - 1 - row);
+            }
+        }
+        EXPECT_EQ(differing, 0);
+    }
+}
+
+}  // namespace
