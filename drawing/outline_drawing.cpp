@@ -12,7 +12,7 @@
 #include <new>
 
 #include "cells/large_arrays.h"
-#include "drawing/current_view.h"
+#include "drawing/marker_cover_check.h"
 #include "sitemap/full_cones.h"
 #include "sitemap/height_map.h"
 
@@ -24,6 +24,8 @@ std::uint32_t packedColour(unsigned char red, unsigned char green, unsigned char
     std::memcpy(&packed, bytes, sizeof packed);
     return packed;
 }
+
+const std::uint32_t kMarkerRed = packedColour(255, 0, 0);
 
 OutlineView currentOutlineView(int bufferHeight) {
     OutlineView view{};
@@ -142,7 +144,8 @@ bool OutlineDrawing::usable() {
     if (!checked) {
         const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         try {
-            agrees = renderer && std::strstr(renderer, "llvmpipe") && contextAgrees();
+            agrees = renderer && std::strstr(renderer, "llvmpipe") && contextAgrees() &&
+                     markerCoverAgrees();
         } catch (const std::bad_alloc&) {
             // Checked again when the next picture starts.
             std::cout << kOutOfMemory << std::endl;
@@ -177,12 +180,6 @@ void OutlineDrawing::makeRequest(const HeightMap& map, int radius, int bufferWid
         next.sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y),
                               packedColour(site->r, site->g, site->b)});
     }
-    const SiteListIdentity identity = SiteListIdentity::of(map);
-    if (identity != markersFor) {
-        markerPoints = sortedMarkerPoints(map.sites);
-        markersFor = identity;
-    }
-    markerRadius = radius;
     {
         const std::lock_guard<std::mutex> lock(mutex);
         request = std::move(next);
@@ -218,10 +215,13 @@ double OutlineDrawing::lastComputeMilliseconds() {
     return computeMs;
 }
 
-void OutlineDrawing::paint(OutlinePicture& picture, const Request& job, int width, int height,
-                           std::vector<std::uint8_t>& painted) {
-    picture.compute(job.sites, job.view, job.radius, width, height,
-                    markerCoveredPixels(job.sites, job.view, width, height));
+void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const Request& job,
+                           int width, int height, std::vector<std::uint8_t>& painted) {
+    // The markers go over the picture, so nothing of it is worked out where
+    // they lie.
+    markers.compute(job.sites, job.view, width, height);
+    const std::vector<std::uint8_t> marked = markers.litPixels();
+    picture.compute(job.sites, job.view, job.radius, width, height, marked);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     reserveLarge(painted, pixels * 4);
     painted.assign(pixels * 4, 0);
@@ -230,8 +230,11 @@ void OutlineDrawing::paint(OutlinePicture& picture, const Request& job, int widt
         // GL's rows run from the bottom.
         std::uint8_t* out = &painted[static_cast<std::size_t>(height - 1 - row) * width * 4];
         const std::int32_t* in = &winners[static_cast<std::size_t>(row) * width];
+        const std::uint8_t* marker = &marked[static_cast<std::size_t>(row) * width];
         for (int column = 0; column < width; ++column) {
-            if (in[column] >= 0) {
+            if (marker[column]) {
+                std::memcpy(out + column * 4, &kMarkerRed, 4);
+            } else if (in[column] >= 0) {
                 std::memcpy(out + column * 4,
                             &job.sites[static_cast<std::size_t>(in[column])].colour, 4);
             }
@@ -241,6 +244,7 @@ void OutlineDrawing::paint(OutlinePicture& picture, const Request& job, int widt
 
 void OutlineDrawing::work() {
     OutlinePicture picture;
+    MarkerCover markers;
     std::vector<std::uint8_t> painted;
     for (;;) {
         Request job;
@@ -261,7 +265,7 @@ void OutlineDrawing::work() {
         // An exception must not leave the thread: that would end the program.
         bool worked = true;
         try {
-            paint(picture, job, width, height, painted);
+            paint(picture, markers, job, width, height, painted);
         } catch (const std::exception&) {
             std::vector<std::uint8_t>().swap(painted);
             worked = false;
@@ -302,38 +306,4 @@ void OutlineDrawing::draw() {
             glPopAttrib();
         }
     }
-    drawMarkers();
-}
-
-void OutlineDrawing::drawMarkers() {
-    if (markerPoints.empty()) {
-        return;
-    }
-    WindowToRaster mapping;
-    const bool inverse = currentWindowToRaster(markerRadius, mapping);
-    MarkerView view;
-    const std::vector<MarkerPoint>* points = &markerPoints;
-    if (inverse && mapping.toWindow[1] == 0.0f && mapping.toWindow[2] == 0.0f) {
-        view.scaleX = mapping.toWindow[0];
-        view.offsetX = mapping.windowOrigin[0];
-        view.scaleY = mapping.toWindow[3];
-        view.offsetY = mapping.windowOrigin[1];
-        glGetIntegerv(GL_VIEWPORT, view.viewport);
-        thinMarkers(markerPoints, view, thinnedMarkers);
-        points = &thinnedMarkers;
-    }
-    GLint savedDepthFunc = GL_LEQUAL;
-    glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
-    GLint savedArrayBuffer = 0;
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &savedArrayBuffer);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    glDepthFunc(GL_ALWAYS);
-    glColor3ub(255, 0, 0);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(2, GL_FLOAT, sizeof(MarkerPoint), points->data());
-    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(points->size()));
-    glPopClientAttrib();
-    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
-    glDepthFunc(static_cast<GLenum>(savedDepthFunc));
 }

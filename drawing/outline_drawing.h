@@ -6,8 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "cells/marker_thinning.h"
-#include "cells/site_list_identity.h"
+#include "outline/marker_cover.h"
 #include "outline/outline_picture.h"
 
 class HeightMap;
@@ -15,9 +14,10 @@ class HeightMap;
 // The full cones' picture in GL_LINE mode without drawing their edges: the
 // edge fragment that shows at each pixel is worked out on the processor
 // (OutlinePicture), off the GL thread, and put into the draw buffer in one
-// go, the markers drawn over it as drawSiteMarkers draws them. It follows
-// the line rule of Mesa's software rasterizer, so it is used only where a
-// few cones drawn by the context itself come out as it predicts.
+// go, the markers over it as drawSiteMarkers draws them (MarkerCover). It
+// follows the line and point rules of Mesa's software rasterizer, so it is
+// used only where a few cones and markers drawn by the context itself come
+// out as it predicts.
 class OutlineDrawing {
 public:
     OutlineDrawing();
@@ -29,8 +29,8 @@ public:
     static constexpr const char* kOutOfMemory =
         "Could not allocate memory for the wire-frame picture, drawing the full cones";
 
-    // Whether the context draws the cones' outlines as the outlines predict,
-    // and its state is the one they assume (depth test LEQUAL, back faces
+    // Whether the context draws the cones' outlines and the markers as
+    // predicted, and its state is the one they assume (depth test LEQUAL, back faces
     // culled, one-pixel lines, the default depth range). The check of the
     // context draws into the current draw buffer, once.
     bool usable();
@@ -48,9 +48,9 @@ public:
     void wait();
     // Waits at most `milliseconds` for it; whether it is worked out.
     bool waitFor(double milliseconds);
-    // Draws the picture last started into the current draw buffer (only the
-    // pixels an edge reaches; the rest keeps the colour it has), then every
-    // site's marker over it under the current matrices. It must be finished.
+    // Draws the picture last started, the markers included, into the current
+    // draw buffer (only the pixels an edge or a marker reaches; the rest
+    // keeps the colour it has). It must be finished.
     void draw();
     // What working the last picture out cost, in milliseconds.
     double lastComputeMilliseconds();
@@ -65,10 +65,10 @@ private:
     };
     void makeRequest(const HeightMap& map, int radius, int bufferWidth, int bufferHeight);
     void work();
-    // The picture of the job into `painted`, RGBA, bottom row first.
-    static void paint(OutlinePicture& picture, const Request& job, int width, int height,
-                      std::vector<std::uint8_t>& painted);
-    void drawMarkers();
+    // The picture of the job, markers included, into `painted`, RGBA,
+    // bottom row first.
+    static void paint(OutlinePicture& picture, MarkerCover& markers, const Request& job, int width,
+                      int height, std::vector<std::uint8_t>& painted);
 
     bool checked = false;
     bool agrees = false;
@@ -86,10 +86,4 @@ private:
     double computeMs = 0.0;
     bool made = true;
     std::thread worker;
-
-    // The markers of the last start, sorted, and those of them the view needs.
-    SiteListIdentity markersFor;
-    std::vector<MarkerPoint> markerPoints;
-    std::vector<MarkerPoint> thinnedMarkers;
-    int markerRadius = 0;
 };

@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "cells/marker_thinning.h"
+#include "cells/marker_points.h"
 #include "cells/site_list_identity.h"
 #include "drawing/cone_depth_program.h"
 #include "nearest/lattice_cells.h"

@@ -99,7 +99,8 @@ struct CoverBits {
     }
 };
 
-void coverPoints(const MarkerPoint* first, const MarkerPoint* end, const ConeOutlines& outlines,
+template <typename Point>
+void coverPoints(const Point* first, const Point* end, const ConeOutlines& outlines,
                  const CoverBits& bits) {
     const bool separable = outlines.separable();
     RowsOfHeights rows(outlines, kCachedHeights);
@@ -112,7 +113,7 @@ void coverPoints(const MarkerPoint* first, const MarkerPoint* end, const ConeOut
     int runColumn = 0;
     int runFirst = 0;
     int runLast = 0;
-    for (const MarkerPoint* point = first; point != end; ++point) {
+    for (const Point* point = first; point != end; ++point) {
         int column = 0;
         int row = 0;
         if (separable) {
@@ -157,26 +158,45 @@ void coverPoints(const MarkerPoint* first, const MarkerPoint* end, const ConeOut
 
 void MarkerCover::compute(const std::vector<MarkerPoint>& points, const OutlineView& view,
                           int bufferWidth, int bufferHeight) {
+    computeFrom(points.data(), points.size(), view, bufferWidth, bufferHeight);
+}
+
+void MarkerCover::compute(const std::vector<OutlineSite>& sites, const OutlineView& view,
+                          int bufferWidth, int bufferHeight) {
+    computeFrom(sites.data(), sites.size(), view, bufferWidth, bufferHeight);
+}
+
+template <typename Point>
+void MarkerCover::computeFrom(const Point* points, std::size_t count, const OutlineView& view,
+                              int bufferWidth, int bufferHeight) {
     width = std::max(bufferWidth, 0);
     height = std::max(bufferHeight, 0);
     columnWords = (height + 31) / 32;
     const std::size_t wordCount = static_cast<std::size_t>(width) * columnWords;
     bits.assign(wordCount, 0u);
     const ConeOutlines outlines(view, 0.0f);
-    if (points.size() < kPointsForTwoThreads) {
-        coverPoints(points.data(), points.data() + points.size(), outlines,
-                    {bits.data(), width, height, columnWords});
+    if (count < kPointsForTwoThreads) {
+        coverPoints(points, points + count, outlines, {bits.data(), width, height, columnWords});
         return;
     }
     // Each half of the points into bits of its own, then the second's into the first's.
     secondHalf.assign(wordCount, 0u);
-    const MarkerPoint* middle = points.data() + points.size() / 2;
+    const Point* middle = points + count / 2;
     onThreads(2, [&](int share) {
-        coverPoints(share == 0 ? points.data() : middle,
-                    share == 0 ? middle : points.data() + points.size(), outlines,
+        coverPoints(share == 0 ? points : middle, share == 0 ? middle : points + count, outlines,
                     {share == 0 ? bits.data() : secondHalf.data(), width, height, columnWords});
     });
     for (std::size_t word = 0; word < wordCount; ++word) {
         bits[word] |= secondHalf[word];
     }
+}
+
+std::vector<std::uint8_t> MarkerCover::litPixels() const {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height, 0);
+    for (int column = 0; column < width; ++column) {
+        for (int row = 0; row < height; ++row) {
+            pixels[static_cast<std::size_t>(row) * width + column] = lit(column, row) ? 1 : 0;
+        }
+    }
+    return pixels;
 }

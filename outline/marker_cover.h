@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "cells/marker_thinning.h"
+#include "cells/marker_points.h"
 #include "outline/cone_outline.h"
+#include "outline/outline_edge.h"
 
 // The pixels that the sites' red markers, GL points 4 pixels wide, light
 // under a view, as the rasterizer decides: the point's window position
@@ -21,6 +23,9 @@ public:
     // raster are then set at once.
     void compute(const std::vector<MarkerPoint>& points, const OutlineView& view, int width,
                  int height);
+    // The same for sites' positions, in any order.
+    void compute(const std::vector<OutlineSite>& sites, const OutlineView& view, int width,
+                 int height);
 
     bool lit(int column, int rowFromTop) const {
         const std::uint32_t word =
@@ -31,8 +36,14 @@ public:
     // the lowest bit first.
     const std::vector<std::uint32_t>& words() const { return bits; }
     int wordsPerColumn() const { return columnWords; }
+    // A byte per pixel, rows from the top: 1 where lit.
+    std::vector<std::uint8_t> litPixels() const;
 
 private:
+    template <typename Point>
+    void computeFrom(const Point* points, std::size_t count, const OutlineView& view,
+                     int bufferWidth, int bufferHeight);
+
     int width = 0;
     int height = 0;
     int columnWords = 0;

@@ -961,27 +961,3 @@ void OutlinePicture::compute(const std::vector<OutlineSite>& sites, const Outlin
                    mostKeptEdges)
         .build();
 }
-
-std::vector<std::uint8_t> markerCoveredPixels(const std::vector<OutlineSite>& sites,
-                                              const OutlineView& view, int width, int height) {
-    std::vector<std::uint8_t> covered(static_cast<std::size_t>(width) * height, 0);
-    const ConeOutlines outlines(view, 0.0f);
-    constexpr double kMargin = 1e-3;
-    for (const OutlineSite& site : sites) {
-        OutlinePoint centre;
-        if (!outlines.point(site.x, site.y, centre)) {
-            continue;
-        }
-        // Pixel centres well inside the 4 x 4 square about the point.
-        const int left = static_cast<int>(std::ceil(centre.x - 2.0 + kMargin - 0.5));
-        const int right = static_cast<int>(std::floor(centre.x + 2.0 - kMargin - 0.5));
-        const int top = static_cast<int>(std::ceil(centre.y - 2.0 + kMargin - 0.5));
-        const int bottom = static_cast<int>(std::floor(centre.y + 2.0 - kMargin - 0.5));
-        for (int y = std::max(top, 0); y <= std::min(bottom, height - 1); ++y) {
-            for (int x = std::max(left, 0); x <= std::min(right, width - 1); ++x) {
-                covered[static_cast<std::size_t>(y) * width + x] = 1;
-            }
-        }
-    }
-    return covered;
-}

@@ -47,8 +47,3 @@ private:
     std::vector<float> depth;
     std::unique_ptr<Workspace> workspace;
 };
-
-// The pixels (rows from the top) that 4 x 4 markers at the sites' positions
-// cover for certain under the view, where the GL point would be drawn.
-std::vector<std::uint8_t> markerCoveredPixels(const std::vector<OutlineSite>& sites,
-                                              const OutlineView& view, int width, int height);

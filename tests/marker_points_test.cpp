@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "cells/marker_thinning.h"
+#include "cells/marker_points.h"
 #include "tests/support/site_scenes.h"
 
 namespace {
@@ -47,15 +47,6 @@ TEST(MarkerPointsTest, SortsAnyListByColumnThenHeightEachPointOnce) {
                 << extractions << " extractions, at " << index;
         }
     }
-}
-
-TEST(MarkerPointsTest, KeepsAboutOneInNineWhereEveryPixelHasOne) {
-    SiteList map;
-    buildScene("dense", map, kSize);
-    const MarkerView view{1.0, 0.0, 1.0, 0.0, {0, 0, kSize, kSize}};
-    std::vector<MarkerPoint> kept;
-    thinMarkers(sortedMarkerPoints(map.sites), view, kept);
-    EXPECT_LT(kept.size(), kSize * kSize / 6);
 }
 
 }  // namespace

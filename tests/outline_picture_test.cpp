@@ -1,4 +1,5 @@
 #include "outline/outline_picture.h"
+#include "outline/marker_cover.h"
 
 #include <gtest/gtest.h>
 
@@ -77,8 +78,9 @@ TEST(OutlinePicture, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
     const float radius = kSize / 2;
     for (const Scene& named : scenes) {
         for (const View& view : views) {
-            const std::vector<std::uint8_t> covered =
-                markerCoveredPixels(named.sites, view.view, kSize, kSize);
+            MarkerCover markers;
+            markers.compute(named.sites, view.view, kSize, kSize);
+            const std::vector<std::uint8_t> covered = markers.litPixels();
             std::vector<float> depth(kSize * kSize, 2.0f);
             std::vector<std::int32_t> winner(kSize * kSize, -1);
             forEachOutlineFragment(
