@@ -254,6 +254,30 @@ bool versionAtLeast(GLenum name, int major, int minor) {
     return haveMajor > major || (haveMajor == major && haveMinor >= minor);
 }
 
+constexpr float kNoEnd = std::numeric_limits<float>::infinity();
+
+// Raster units a window pixel may span, with one to spare: the facets'
+// inner corners lie within it of their rim ones, and their pixels' centres
+// within it of their raster box.
+float rasterSpare(const WindowToRaster& mapping) {
+    return 1.0f + std::fabs(mapping.matrix[0]) + std::fabs(mapping.matrix[1]) +
+           std::fabs(mapping.matrix[2]) + std::fabs(mapping.matrix[3]);
+}
+
+// A facet's box in the raster plane (left, bottom, right, top), with the spare.
+void facetBox(float siteX, float siteY, const std::vector<float>& rim, int facet, float spare,
+              float* box) {
+    const int next = (facet + 1) % kConeSlices;
+    box[0] = siteX + std::min(rim[2 * facet], rim[2 * next]) - spare;
+    box[1] = siteY + std::min(rim[2 * facet + 1], rim[2 * next + 1]) - spare;
+    box[2] = siteX + std::max(rim[2 * facet], rim[2 * next]) + spare;
+    box[3] = siteY + std::max(rim[2 * facet + 1], rim[2 * next + 1]) + spare;
+}
+
+bool boxesMeet(const float* a, const float* b) {
+    return a[0] <= b[2] && b[0] <= a[2] && a[1] <= b[3] && b[1] <= a[3];
+}
+
 // GL keeps a copy, which must leave the headroom free too.
 template <typename Item>
 void upload(GLuint buffer, const std::vector<Item>& items) {
@@ -379,7 +403,8 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         markerStride = sizeof(MarkerPoint);
         markerCount = static_cast<int>(markerPoints.size());
         for (const LatticeRimSite& rim : lattice.rimSites) {
-            rimStrips.push_back({rim.x, rim.y, rim.colour, rim.facets});
+            rimStrips.push_back(
+                {rim.x, rim.y, rim.colour, rim.facets, {rim.left, rim.bottom, rim.right, rim.top}});
         }
     } else {
         const SiteCandidates grid = computeSiteCandidates(map.sites, radius, kThreads);
@@ -396,7 +421,8 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         markerCount = static_cast<int>(grid.sites.size());
         for (const RimSite& rim : grid.rimSites) {
             const CandidateSite& site = grid.sites[rim.site];
-            rimStrips.push_back({site.x, site.y, site.colour, rim.facets});
+            rimStrips.push_back(
+                {site.x, site.y, site.colour, rim.facets, {-kNoEnd, -kNoEnd, kNoEnd, kNoEnd}});
         }
     }
     if (glRanOutOfMemory()) {
@@ -442,7 +468,7 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
         return true;
     }
     drawCells(mapping, radius, coverMarkers ? CellPass::CoveringMarkers : CellPass::Plain);
-    drawRimStrips(radius);
+    drawRimStrips(mapping, radius);
     if (markSites && !coverMarkers) {
         drawMarkers();
     }
@@ -543,41 +569,46 @@ bool ScreenPassDrawing::rimStripsInWindow(const WindowToRaster& mapping, int rad
     }
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    float low[2] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max()};
-    float high[2] = {std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
+    float window[4] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
+                       std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
     for (int corner = 0; corner < 4; ++corner) {
         const float windowX = static_cast<float>(viewport[0] + (corner & 1) * viewport[2]);
         const float windowY = static_cast<float>(viewport[1] + (corner >> 1) * viewport[3]);
         for (int axis = 0; axis < 2; ++axis) {
             const float raster = mapping.matrix[axis] * windowX +
                                  mapping.matrix[2 + axis] * windowY + mapping.origin[axis];
-            low[axis] = std::min(low[axis], raster);
-            high[axis] = std::max(high[axis], raster);
+            window[axis] = std::min(window[axis], raster);
+            window[2 + axis] = std::max(window[2 + axis], raster);
         }
     }
-    const float spare = 1.0f + std::fabs(mapping.matrix[0]) + std::fabs(mapping.matrix[1]) +
-                        std::fabs(mapping.matrix[2]) + std::fabs(mapping.matrix[3]);
+    const float spare = rasterSpare(mapping);
     const std::vector<float> rim = rimOffsets(radius);
     for (const RimStrip& strip : rimStrips) {
+        const std::uint32_t facets = facetsShown(strip, rim, spare);
         for (int facet = 0; facet < kConeSlices; ++facet) {
-            if ((strip.facets >> facet & 1u) == 0) {
-                continue;
-            }
-            const int next = (facet + 1) % kConeSlices;
-            // The strip's inner corners lie within the spare of its rim ones.
-            const float facetLow[2] = {
-                strip.x + std::min(rim[2 * facet], rim[2 * next]) - spare,
-                strip.y + std::min(rim[2 * facet + 1], rim[2 * next + 1]) - spare};
-            const float facetHigh[2] = {
-                strip.x + std::max(rim[2 * facet], rim[2 * next]) + spare,
-                strip.y + std::max(rim[2 * facet + 1], rim[2 * next + 1]) + spare};
-            if (facetLow[0] <= high[0] && facetHigh[0] >= low[0] && facetLow[1] <= high[1] &&
-                facetHigh[1] >= low[1]) {
+            float box[4];
+            facetBox(strip.x, strip.y, rim, facet, spare, box);
+            if ((facets >> facet & 1u) != 0 && boxesMeet(box, window)) {
                 return true;
             }
         }
     }
     return false;
+}
+
+// Of the strip's facets, those that reach into its reach: a long, thin facet
+// crosses many pixels where other sites are nearer.
+std::uint32_t ScreenPassDrawing::facetsShown(const RimStrip& strip, const std::vector<float>& rim,
+                                             float spare) {
+    std::uint32_t shown = 0;
+    for (int facet = 0; facet < kConeSlices; ++facet) {
+        float box[4];
+        facetBox(strip.x, strip.y, rim, facet, spare, box);
+        if ((strip.facets >> facet & 1u) != 0 && boxesMeet(box, strip.reach)) {
+            shown |= 1u << facet;
+        }
+    }
+    return shown;
 }
 
 void ScreenPassDrawing::drawMarkers() {
@@ -602,7 +633,7 @@ void ScreenPassDrawing::drawMarkers() {
 
 // Each strip runs along one facet of a cone's rim, with the very vertices the
 // full cone has there, so that the rasterizer rounds its outer edge alike.
-void ScreenPassDrawing::drawRimStrips(int radius) {
+void ScreenPassDrawing::drawRimStrips(const WindowToRaster& mapping, int radius) {
     if (rimStrips.empty() || !rimDepth.use(radius)) {
         return;
     }
@@ -610,14 +641,19 @@ void ScreenPassDrawing::drawRimStrips(int radius) {
     glGetFloatv(GL_CURRENT_COLOR, savedColour);
     const std::vector<float> rim = rimOffsets(radius);
     const float inner = static_cast<float>((radius - kRimStrip) / radius);
+    const float spare = rasterSpare(mapping);
     for (const RimStrip& strip : rimStrips) {
+        const std::uint32_t facets = facetsShown(strip, rim, spare);
+        if (facets == 0) {
+            continue;
+        }
         glPushMatrix();
         glTranslatef(strip.x, strip.y, 0.0f);
         glColor4ubv(reinterpret_cast<const GLubyte*>(&strip.colour));
         glTexCoord2f(strip.x, strip.y);
         glBegin(GL_QUADS);
         for (int facet = 0; facet < kConeSlices; ++facet) {
-            if ((strip.facets >> facet & 1u) == 0) {
+            if ((facets >> facet & 1u) == 0) {
                 continue;
             }
             const int next = (facet + 1) % kConeSlices;

@@ -51,7 +51,7 @@ private:
     // and the markers' cover's uniforms set, after setUniforms.
     void drawQuad(unsigned int program, bool behindMarkers,
                   const std::function<void()>& setUniforms);
-    void drawRimStrips(int radius);
+    void drawRimStrips(const WindowToRaster& mapping, int radius);
     bool rimStripsInWindow(const WindowToRaster& mapping, int radius) const;
     // The markers' cover under the current view, into its storage buffer.
     void uploadMarkerCover();
@@ -64,7 +64,13 @@ private:
         float y;
         std::uint32_t colour;
         std::uint32_t facets;
+        // The raster box (left, bottom, right, top) outside which the rim
+        // shows nowhere; infinite where it is not known.
+        float reach[4];
     };
+    // The strip's facets that reach into its reach.
+    static std::uint32_t facetsShown(const RimStrip& strip, const std::vector<float>& rim,
+                                     float spare);
 
     // The candidates are worked out on both cores.
     static constexpr int kThreads = 2;

@@ -43,9 +43,14 @@ std::uint32_t facetsFacing(const LatticeSite& site, const CellSquare& cell) {
     return facetsTowards(site.column, site.row, cell.whole());
 }
 
+// A site's facets that reach the rim band in one cell, and that cell's box.
 struct RimFacets {
     std::uint32_t site;
     std::uint32_t facets;
+    float left;
+    float bottom;
+    float right;
+    float top;
 };
 
 using SweptLine = KeptLine;
@@ -296,7 +301,11 @@ private:
         if (nearestAtMost >= radius - kRimStrip) {
             for (const std::int32_t index : listed) {
                 rim.push_back({static_cast<std::uint32_t>(index),
-                               facetsFacing(lattice.sites[index], square)});
+                               facetsFacing(lattice.sites[index], square),
+                               static_cast<float>(square.x - square.half),
+                               static_cast<float>(square.y - square.half),
+                               static_cast<float>(square.x + square.half),
+                               static_cast<float>(square.y + square.half)});
             }
         }
     }
@@ -410,15 +419,25 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     std::sort(rim.begin(), rim.end(),
               [](const RimFacets& a, const RimFacets& b) { return a.site < b.site; });
     candidates.rimSites.clear();
+    const auto originX = static_cast<float>(lattice.originX);
+    const auto originY = static_cast<float>(lattice.originY);
     for (std::size_t index = 0; index < rim.size(); ++index) {
-        if (index > 0 && rim[index - 1].site == rim[index].site) {
-            candidates.rimSites.back().facets |= rim[index].facets;
+        const RimFacets& facets = rim[index];
+        if (index > 0 && rim[index - 1].site == facets.site) {
+            LatticeRimSite& merged = candidates.rimSites.back();
+            merged.facets |= facets.facets;
+            merged.left = std::min(merged.left, facets.left + originX);
+            merged.bottom = std::min(merged.bottom, facets.bottom + originY);
+            merged.right = std::max(merged.right, facets.right + originX);
+            merged.top = std::max(merged.top, facets.top + originY);
             continue;
         }
-        const LatticeSite& site = lattice.sites[rim[index].site];
+        const LatticeSite& site = lattice.sites[facets.site];
         candidates.rimSites.push_back({static_cast<float>(site.column + lattice.originX),
                                        static_cast<float>(site.row + lattice.originY), site.colour,
-                                       rim[index].facets});
+                                       facets.facets, facets.left + originX,
+                                       facets.bottom + originY, facets.right + originX,
+                                       facets.top + originY});
     }
     return true;
 }

@@ -29,12 +29,17 @@ struct PackedCell {
 
 // A site whose cell reaches the rim band, its point, colour and the facets
 // (bit k: between rim vertices k and k + 1, counter-clockwise from +x)
-// through which it does.
+// through which it does, and the box of the cells where it does: its rim
+// shows nowhere else.
 struct LatticeRimSite {
     float x;
     float y;
     std::uint32_t colour;
     std::uint32_t facets;
+    float left;
+    float bottom;
+    float right;
+    float top;
 };
 
 // For sites that all stand on integer points: for every cell of a grid that

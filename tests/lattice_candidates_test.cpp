@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "measure/diagram_oracle.h"
+#include "nearest/candidate_grid.h"
 #include "nearest/line_envelope.h"
 #include "tests/support/site_scenes.h"
 
@@ -36,8 +37,9 @@ class LatticeCandidatesTest : public ::testing::TestWithParam<std::string> {};
 // Where every site stands on an integer point, at points all over the plane
 // (on a step that falls between pixel centres, and on the cells' borders,
 // corners and centres) the cell's list holds one of the nearest positions
-// by the independent oracle, whichever way the work is shared among
-// threads. Other scenes are refused.
+// by the independent oracle, and in the rim strips' band one of them is a
+// rim site whose reach holds the point, whichever way the work is shared
+// among threads. Other scenes are refused.
 TEST_P(LatticeCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
     SiteList map;
     buildScene(GetParam(), map, kSize);
@@ -52,9 +54,24 @@ TEST_P(LatticeCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
             return;
         }
         int missing = 0;
+        const auto reached = [&](double x, double y) {
+            for (const LatticeRimSite& rim : lattice.rimSites) {
+                for (const int found : nearest) {
+                    if (rim.x == sites[found].x && rim.y == sites[found].y && x >= rim.left &&
+                        x <= rim.right && y >= rim.bottom && y <= rim.top) {
+                        return true;
+                    }
+                }
+            }
+            return false;
+        };
         const auto check = [&](double x, double y) {
-            if (oracle.polygonNearest(x, y, 1e-3, nearest) > kRadius) {
+            const double distance = oracle.polygonNearest(x, y, 1e-3, nearest);
+            if (distance > kRadius) {
                 return;
+            }
+            if (distance >= kRadius - kRimStrip && !reached(x, y) && ++missing <= 3) {
+                ADD_FAILURE() << threads << " threads: no rim reaches " << x << ", " << y;
             }
             bool listed = false;
             for (const PackedCandidate& candidate : lattice.candidatesAt(x, y)) {
