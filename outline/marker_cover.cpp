@@ -44,10 +44,10 @@ public:
 
     // False where the point lies outside the view volume.
     bool firstRowOf(float y, int& row) {
-        const auto index = static_cast<std::size_t>(y);
-        if (!(y >= 0.0f) || index >= rows.size() || static_cast<float>(index) != y) {
+        if (!(y >= 0.0f && y < static_cast<float>(rows.size())) || std::floor(y) != y) {
             return worked(y, row);
         }
+        const auto index = static_cast<std::size_t>(y);
         if (rows[index] == kUnknown) {
             rows[index] = worked(y, row) ? row : kOutside;
         }
