@@ -388,8 +388,8 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         upload(buffers[1], lattice.farCells);
         upload(buffers[2], lattice.more);
         // Where the markers cannot be lit from their cover, they are drawn
-        // from the sorted points.
-        upload(buffers[4], markerPoints);
+        // from the sorted points, uploaded then.
+        markerPointsUploaded = false;
         gridOrigin[0] = static_cast<float>(lattice.originX) - 0.5f;
         gridOrigin[1] = static_cast<float>(lattice.originY) - 0.5f;
         gridSize[0] = lattice.columns;
@@ -614,6 +614,11 @@ std::uint32_t ScreenPassDrawing::facetsShown(const RimStrip& strip, const std::v
 void ScreenPassDrawing::drawMarkers() {
     if (markerCount == 0) {
         return;
+    }
+    if (onLattice && !markerPointsUploaded) {
+        const StorageBufferBindingKept bindingKept;
+        upload(buffers[4], markerPoints);
+        markerPointsUploaded = true;
     }
     GLint savedDepthFunc = GL_LEQUAL;
     glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
