@@ -66,9 +66,43 @@ TEST(MarkerCoverTest, LightsWhatTheSitesPointsLight) {
     }
 }
 
+// The pixels the context's own points light against the cover of the same
+// points, under the view.
+int coverDiffering(const ViewState& view, std::vector<MarkerPoint> points) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    OutlineView outlineView{};
+    drawInView(view, [&] {
+        glGetFloatv(GL_MODELVIEW_MATRIX, outlineView.modelview);
+        glGetFloatv(GL_PROJECTION_MATRIX, outlineView.projection);
+        glGetIntegerv(GL_VIEWPORT, outlineView.viewport);
+        glColor3ub(255, 0, 0);
+        glBegin(GL_POINTS);
+        for (const MarkerPoint& point : points) {
+            glVertex2f(point.x, point.y);
+        }
+        glEnd();
+    });
+    outlineView.bufferHeight = kSize;
+    std::sort(points.begin(), points.end(), [](const MarkerPoint& a, const MarkerPoint& b) {
+        return a.x != b.x ? a.x < b.x : a.y < b.y;
+    });
+    MarkerCover cover;
+    cover.compute(points, outlineView, kSize, kSize);
+    const PixelGrid drawn = PixelGrid::readBack(kSize, kSize);
+    int differing = 0;
+    for (int row = 0; row < kSize; ++row) {
+        for (int column = 0; column < kSize; ++column) {
+            differing +=
+                (drawn.at(column, row) == Rgb{255, 0, 0}) != cover.lit(column, kSize - 1 - row);
+        }
+    }
+    return differing;
+}
+
 // Points on the rasterizer's ties and beside them, where a rounding rule
 // decides which four rows or columns a marker lights, in views that scale
 // and mirror the raster; also points outside the view, which light nothing.
+// Then enough points anywhere for the cover to take two threads.
 TEST(MarkerCoverTest, DecidesTiesAsTheRasterizerDoes) {
     openTestWindow(kSize, kSize);
     const float fractions[] = {0.0f,
@@ -89,35 +123,15 @@ TEST(MarkerCoverTest, DecidesTiesAsTheRasterizerDoes) {
                     {windowX / view.zoom - view.panX, windowY / view.zoom - view.panY});
             }
         }
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        OutlineView outlineView{};
-        drawInView(view, [&] {
-            glGetFloatv(GL_MODELVIEW_MATRIX, outlineView.modelview);
-            glGetFloatv(GL_PROJECTION_MATRIX, outlineView.projection);
-            glGetIntegerv(GL_VIEWPORT, outlineView.viewport);
-            glColor3ub(255, 0, 0);
-            glBegin(GL_POINTS);
-            for (const MarkerPoint& point : points) {
-                glVertex2f(point.x, point.y);
-            }
-            glEnd();
-        });
-        outlineView.bufferHeight = kSize;
-        std::sort(points.begin(), points.end(), [](const MarkerPoint& a, const MarkerPoint& b) {
-            return a.x != b.x ? a.x < b.x : a.y < b.y;
-        });
-        MarkerCover cover;
-        cover.compute(points, outlineView, kSize, kSize);
-        const PixelGrid drawn = PixelGrid::readBack(kSize, kSize);
-        int differing = 0;
-        for (int row = 0; row < kSize; ++row) {
-            for (int column = 0; column < kSize; ++column) {
-                differing +=
-                    (drawn.at(column, row) == Rgb{255, 0, 0}) != cover.lit(column, kSize - 1 - row);
-            }
-        }
-        EXPECT_EQ(differing, 0);
+        EXPECT_EQ(coverDiffering(view, points), 0);
     }
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> place(-4 * 512, (kSize + 4) * 512);
+    std::vector<MarkerPoint> many(70000);
+    for (MarkerPoint& point : many) {
+        point = {place(random) / 512.0f, place(random) / 512.0f};
+    }
+    EXPECT_EQ(coverDiffering({1.3f, -7.0f, 2.5f}, many), 0);
 }
 
 }  // namespace
