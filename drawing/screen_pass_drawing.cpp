@@ -24,6 +24,7 @@
 #include "nearest/lattice_cells.h"
 #include "nearest/lattice_sites.h"
 #include "nearest/site_candidates.h"
+#include "outline/cone_outline.h"
 #include "outline/marker_cover.h"
 #include "sitemap/memory_room.h"
 
@@ -647,29 +648,49 @@ void ScreenPassDrawing::drawRimStrips(const WindowToRaster& mapping, int radius)
     const std::vector<float> rim = rimOffsets(radius);
     const float inner = static_cast<float>((radius - kRimStrip) / radius);
     const float spare = rasterSpare(mapping);
+    // Each strip's vertices go to GL in clip space, as the matrices with the
+    // site's translation would put them, under identity matrices, which keep
+    // them as they are: all the strips are then one draw, where a matrix
+    // change per strip would make each a draw of its own.
+    int bufferWidth = 0;
+    const ConeOutlines cones(viewportOutlineView(bufferWidth), static_cast<float>(radius));
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glBegin(GL_QUADS);
     for (const RimStrip& strip : rimStrips) {
         const std::uint32_t facets = facetsShown(strip, rim, spare);
         if (facets == 0) {
             continue;
         }
-        glPushMatrix();
-        glTranslatef(strip.x, strip.y, 0.0f);
+        ConeOutlines::Cone cone;
+        cones.cone(strip.x, strip.y, cone);
         glColor4ubv(reinterpret_cast<const GLubyte*>(&strip.colour));
         glTexCoord2f(strip.x, strip.y);
-        glBegin(GL_QUADS);
         for (int facet = 0; facet < kConeSlices; ++facet) {
             if ((facets >> facet & 1u) == 0) {
                 continue;
             }
             const int next = (facet + 1) % kConeSlices;
-            glVertex2f(rim[2 * facet], rim[2 * facet + 1]);
-            glVertex2f(rim[2 * next], rim[2 * next + 1]);
-            glVertex2f(inner * rim[2 * next], inner * rim[2 * next + 1]);
-            glVertex2f(inner * rim[2 * facet], inner * rim[2 * facet + 1]);
+            const float corners[4][2] = {{rim[2 * facet], rim[2 * facet + 1]},
+                                         {rim[2 * next], rim[2 * next + 1]},
+                                         {inner * rim[2 * next], inner * rim[2 * next + 1]},
+                                         {inner * rim[2 * facet], inner * rim[2 * facet + 1]}};
+            for (const auto& corner : corners) {
+                float clip[4];
+                ConeOutlines::clipOf(cone, corner[0], corner[1], 0.0f, clip);
+                glVertex4fv(clip);
+            }
         }
-        glEnd();
-        glPopMatrix();
     }
+    glEnd();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
     rimDepth.release();
     glColor4fv(savedColour);
 }

@@ -127,9 +127,11 @@ void ConeOutlines::cone(float siteX, float siteY, Cone& cone) const {
 }
 
 void ConeOutlines::clip(const Cone& cone, int vertex, float* clip) const {
-    const float x = vertex == 0 ? 0.0f : rimX[vertex - 1];
-    const float y = vertex == 0 ? 0.0f : rimY[vertex - 1];
-    const float z = vertex == 0 ? 1.0f : 0.0f;
+    clipOf(cone, vertex == 0 ? 0.0f : rimX[vertex - 1], vertex == 0 ? 0.0f : rimY[vertex - 1],
+           vertex == 0 ? 1.0f : 0.0f, clip);
+}
+
+void ConeOutlines::clipOf(const Cone& cone, float x, float y, float z, float* clip) {
     const float* matrix = cone.matrix;
     for (int row = 0; row < 4; ++row) {
         clip[row] = matrix[row] * x + matrix[4 + row] * y + matrix[8 + row] * z + matrix[12 + row];

@@ -51,6 +51,9 @@ public:
     // Where a vertex of the cone lands in clip space (0 the apex, 1 + j rim
     // vertex j), and in the window when nothing clips it.
     void clip(const Cone& cone, int vertex, float* clip) const;
+    // Where the point (x, y, z) of the cone's own frame lands in clip space,
+    // as GL transforms a vertex given under the cone's matrices.
+    static void clipOf(const Cone& cone, float x, float y, float z, float* clip);
     OutlinePoint window(const Cone& cone, int vertex) const;
     // Where the point glVertex2f(x, y) lands under the view, as a site's
     // marker does; false when it lies outside the view volume and is not drawn.
