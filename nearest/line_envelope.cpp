@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <vector>
 
 #include "cells/cone_geometry.h"
 
@@ -156,6 +158,51 @@ struct CrossingTable {
 };
 const CrossingTable kCrossingTable;
 
+// Where the sites are sparser, most walked pairs are a place or two apart
+// along and far across, where setting out on the walk costs most: those are
+// looked up by the left one's place across and the difference across.
+// Differences beyond `widest` leave one of the two nearer all along, which
+// the walk finds at once.
+constexpr int kFarTabledAlong = 5;
+constexpr int kFarTabledAcross = 512;
+
+struct FarCrossingTable {
+    int widest[kFarTabledAlong] = {};
+    std::size_t first[kFarTabledAlong] = {};
+    std::vector<double> offset;
+
+    FarCrossingTable() {
+        std::size_t size = 0;
+        for (int along = 1; along < kFarTabledAlong; ++along) {
+            widest[along] = static_cast<int>(along / kHalfTurn.farRise) + 1;
+            first[along] = size;
+            size += static_cast<std::size_t>(2 * widest[along] + 1) * kFarTabledAcross;
+        }
+        offset.resize(size);
+        for (int along = 1; along < kFarTabledAlong; ++along) {
+            for (int left = 0; left < kFarTabledAcross; ++left) {
+                for (int difference = -widest[along]; difference <= widest[along]; ++difference) {
+                    offset[index(along, left, difference)] =
+                        walkedCrossing({0.0, left + 0.5, 0},
+                                       {static_cast<double>(along), left + difference + 0.5, 0});
+                }
+            }
+        }
+    }
+
+    std::size_t index(int along, int left, int difference) const {
+        return first[along] + static_cast<std::size_t>(left) * (2 * widest[along] + 1) +
+               difference + widest[along];
+    }
+};
+const FarCrossingTable kFarCrossingTable;
+
+// Whether the value is a whole number, and small enough to cast to an int.
+bool whole(double value) {
+    return std::fabs(value) < kFarTabledAcross * 4.0 &&
+           static_cast<double>(static_cast<int>(value)) == value;
+}
+
 }  // namespace
 
 double crossingAlong(const LineSite& left, const LineSite& right) {
@@ -166,14 +213,21 @@ double crossingAlong(const LineSite& left, const LineSite& right) {
     const double along = right.along - left.along;
     const double leftAcross = left.across - 0.5;
     const double rightAcross = right.across - 0.5;
-    if (along >= 1.0 && along < kTabledAlong && leftAcross >= 0.0 && leftAcross < kTabledAcross &&
-        rightAcross >= 0.0 && rightAcross < kTabledAcross) {
-        const int alongRow = static_cast<int>(along);
-        const int leftRow = static_cast<int>(leftAcross);
-        const int rightRow = static_cast<int>(rightAcross);
-        if (alongRow == along && leftRow == leftAcross && rightRow == rightAcross) {
-            return left.along + kCrossingTable.offset[alongRow][leftRow][rightRow];
-        }
+    if (along < 1.0 || along >= kTabledAlong || leftAcross < 0.0 || rightAcross < 0.0 ||
+        !whole(along) || !whole(leftAcross) || !whole(rightAcross)) {
+        return walkedCrossing(left, right);
+    }
+    const int alongRow = static_cast<int>(along);
+    const int leftRow = static_cast<int>(leftAcross);
+    const int rightRow = static_cast<int>(rightAcross);
+    if (leftRow < kTabledAcross && rightRow < kTabledAcross) {
+        return left.along + kCrossingTable.offset[alongRow][leftRow][rightRow];
+    }
+    const int difference = rightRow - leftRow;
+    if (alongRow < kFarTabledAlong && leftRow < kFarTabledAcross &&
+        std::abs(difference) <= kFarCrossingTable.widest[alongRow]) {
+        return left.along +
+               kFarCrossingTable.offset[kFarCrossingTable.index(alongRow, leftRow, difference)];
     }
     return walkedCrossing(left, right);
 }

@@ -189,17 +189,24 @@ TEST(LatticeCandidatesOrder, ListOrderLeavesTheCellsAlone) {
 TEST(LineCrossing, SplitsTheLineWhereTheSitesAreEquallyNear) {
     std::mt19937 random(11);
     std::uniform_int_distribution<int> place(-40, 40);
-    std::uniform_int_distribution<int> across(0, 80);
+    // Mostly near the line, some far across it and close along it.
+    std::uniform_int_distribution<int> nearAcross(0, 80);
+    std::uniform_int_distribution<int> farAcross(0, 600);
     const auto difference = [](const LineSite& left, const LineSite& right, double x) {
         return polygonDistance(x - left.along, left.across) -
                polygonDistance(x - right.along, right.across);
     };
     int crossings = 0;
     for (int trial = 0; trial < 20000; ++trial) {
+        // Far ones stand at half-odd places across, as lattice lines' sites.
+        const bool far = trial % 4 == 1;
+        auto& across = far ? farAcross : nearAcross;
         const int left = place(random);
-        const int right = left + 1 + std::abs(place(random));
+        const int right = left + 1 + std::abs(place(random)) % (far ? 5 : 41);
         const LineSite a{static_cast<double>(left), across(random) + 0.5 * (trial % 2), 0};
-        const LineSite b{static_cast<double>(right), across(random) + 0.5 * (trial % 3 == 0), 1};
+        const double acrossB = far ? std::max(std::floor(a.across) + place(random), 0.0) + 0.5
+                                   : across(random) + 0.5 * (trial % 3 == 0);
+        const LineSite b{static_cast<double>(right), acrossB, 1};
         const double at = crossingAlong(a, b);
         if (std::isinf(at)) {
             // Never nearer (+infinity) or everywhere nearer (-infinity).
