@@ -374,15 +374,22 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     if (buffers[0] == 0) {
         glGenBuffers(5, buffers);
     }
-    // The marker points are sorted beside the candidates' first, serial,
-    // steps.
-    onThreads(2, [&](int share) {
-        if (share == 0) {
-            onLattice = computeLatticeCandidates(map.sites, radius, kThreads, lattice);
-        } else {
-            markerPoints = sortedMarkerPoints(map.sites);
-        }
-    });
+    // Sites off the integer points are found on the way in, before much
+    // work; their candidates and sorted marker points are then worked out
+    // side by side.
+    onLattice = computeLatticeCandidates(map.sites, radius, kThreads, lattice);
+    SiteCandidates grid;
+    if (onLattice) {
+        std::swap(markerPoints, lattice.points);
+    } else {
+        onThreads(2, [&](int share) {
+            if (share == 0) {
+                grid = computeSiteCandidates(map.sites, radius, kThreads);
+            } else {
+                markerPoints = sortedMarkerPoints(map.sites);
+            }
+        });
+    }
     rimStrips.clear();
     if (onLattice) {
         upload(buffers[0], lattice.innerCells);
@@ -408,7 +415,6 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
                 {rim.x, rim.y, rim.colour, rim.facets, {rim.left, rim.bottom, rim.right, rim.top}});
         }
     } else {
-        const SiteCandidates grid = computeSiteCandidates(map.sites, radius, kThreads);
         upload(buffers[0], grid.sites);
         upload(buffers[1], grid.nodes);
         upload(buffers[2], grid.candidates);

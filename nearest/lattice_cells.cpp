@@ -320,6 +320,21 @@ private:
     std::uint32_t nextSite[kLargestCellSize] = {};
 };
 
+// The lattice's sites are listed column by column, each column by row.
+void listPoints(const LatticeSites& lattice, int threads, std::vector<MarkerPoint>& points) {
+    points.clear();
+    reserveLarge(points, lattice.sites.size());
+    points.resize(lattice.sites.size());
+    onThreads(threads, [&](int thread) {
+        const std::size_t end = lattice.sites.size() * (thread + 1) / threads;
+        for (std::size_t index = lattice.sites.size() * thread / threads; index < end; ++index) {
+            const LatticeSite& site = lattice.sites[index];
+            points[index] = {static_cast<float>(site.column + lattice.originX),
+                             static_cast<float>(site.row + lattice.originY)};
+        }
+    });
+}
+
 }  // namespace
 
 std::vector<PackedCandidate> LatticeCandidates::candidatesAt(double x, double y) const {
@@ -361,6 +376,7 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     LineGroups horizontal;
     LineGroups verticalGroups;
     lineGroups(lattice, threads, horizontal, verticalGroups);
+    listPoints(lattice, threads, candidates.points);
     const VerticalWinners vertical = verticalWinners(lattice, verticalGroups, threads);
     candidates.originX = lattice.originX;
     candidates.originY = lattice.originY;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "cells/marker_points.h"
+
 struct Site;
 
 // A candidate as the screen pass reads it: the site's point relative to the
@@ -68,6 +70,9 @@ struct LatticeCandidates {
     std::vector<PackedCell> farCells;
     std::vector<PackedCandidate> more;
     std::vector<LatticeRimSite> rimSites;
+    // The sites' points by x, then y, each once: the markers' points, which
+    // the lattice holds sorted so.
+    std::vector<MarkerPoint> points;
 
     // The candidates of the cell holding raster point (x, y); none outside.
     std::vector<PackedCandidate> candidatesAt(double x, double y) const;

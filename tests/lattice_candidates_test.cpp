@@ -39,12 +39,19 @@ class LatticeCandidatesTest : public ::testing::TestWithParam<std::string> {};
 // corners and centres) the cell's list holds one of the nearest positions
 // by the independent oracle, and in the rim strips' band one of them is a
 // rim site whose reach holds the point, whichever way the work is shared
-// among threads. Other scenes are refused.
+// among threads; the markers' points are every position once, by x, then y.
+// Other scenes are refused.
 TEST_P(LatticeCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
     SiteList map;
     buildScene(GetParam(), map, kSize);
     const std::vector<OracleSite> sites = oracleSitesOf(map.sites);
     const DiagramOracle oracle(sites);
+    std::vector<std::pair<double, double>> positions;
+    for (const Site* site = map.sites; site; site = site->next) {
+        positions.push_back({site->x, site->y});
+    }
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
     std::vector<int> nearest;
     for (const int threads : {1, 2}) {
         LatticeCandidates lattice;
@@ -52,6 +59,11 @@ TEST_P(LatticeCandidatesTest, ListTheNearestSiteEverywhereTheConesReach) {
                   allOnIntegerPoints(map.sites));
         if (!allOnIntegerPoints(map.sites)) {
             return;
+        }
+        ASSERT_EQ(lattice.points.size(), positions.size());
+        for (std::size_t index = 0; index < positions.size(); ++index) {
+            EXPECT_EQ(lattice.points[index].x, positions[index].first);
+            EXPECT_EQ(lattice.points[index].y, positions[index].second);
         }
         int missing = 0;
         const auto reached = [&](double x, double y) {
