@@ -52,7 +52,9 @@ bool litMarker() {
     int fromTop = bufferHeight - 1 - pixel.y;
     if ((markerWords[pixel.x * markerColumnWords + (fromTop >> 5)] >> uint(fromTop & 31) & 1u) != 0u) {
         gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);
+#ifndef DEPTH_KEPT
         gl_FragDepth = 0.0;
+#endif
         return true;
     }
 #endif
@@ -73,12 +75,14 @@ void main() {
 // goes unwritten (the depth mask is off), as nothing drawn later needs it: an
 // early test would otherwise write the quad's own depth, even where the pass
 // then discards the fragment. Within the pass, the markers are lit where rim
-// strips follow it.
+// strips follow it (at the least depth), or where they are too few to be
+// worth a pass of their own (leaving the depth alone).
 std::string shaderStart(CellPass pass) {
-    const char* defines = pass == CellPass::BehindMarkers
-                              ? "#define BEHIND_MARKERS\nlayout(early_fragment_tests) in;\n"
-                          : pass == CellPass::CoveringMarkers ? "#define MARKER_COVER\n"
-                                                              : "";
+    const char* defines =
+        pass == CellPass::BehindMarkers ? "#define DEPTH_KEPT\nlayout(early_fragment_tests) in;\n"
+        : pass == CellPass::CoveringMarkers ? "#define MARKER_COVER\n"
+        : pass == CellPass::LightingMarkers ? "#define MARKER_COVER\n#define DEPTH_KEPT\n"
+                                            : "";
     return std::string("#version 430 compatibility\n") + defines + kMarkerCover;
 }
 
@@ -129,7 +133,7 @@ void main() {
         discard;
     }
     gl_FragColor = unpackUnorm4x8(sites[winner].z);
-#ifndef BEHIND_MARKERS
+#ifndef DEPTH_KEPT
     gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
 #endif
 }
@@ -221,7 +225,7 @@ void main() {
         discard;
     }
     gl_FragColor = unpackUnorm4x8((colour & 0xFFFFFFu) | 0xFF000000u);
-#ifndef BEHIND_MARKERS
+#ifndef DEPTH_KEPT
     gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
 #endif
 }
@@ -256,6 +260,10 @@ bool versionAtLeast(GLenum name, int major, int minor) {
 }
 
 constexpr float kNoEnd = std::numeric_limits<float>::infinity();
+
+// Markers that light less than one pixel in this many are lit by the cells'
+// pass itself.
+constexpr std::size_t kFewMarkers = 4;
 
 // Raster units a window pixel may span, with one to spare: the facets'
 // inner corners lie within it of their rim ones, and their pixels' centres
@@ -346,8 +354,8 @@ bool ScreenPassDrawing::available() {
     if (!triedCompile) {
         triedCompile = true;
         if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
-            for (const CellPass pass :
-                 {CellPass::Plain, CellPass::CoveringMarkers, CellPass::BehindMarkers}) {
+            for (const CellPass pass : {CellPass::Plain, CellPass::CoveringMarkers,
+                                        CellPass::BehindMarkers, CellPass::LightingMarkers}) {
                 const int index = static_cast<int>(pass);
                 programs[index] = linkProgram(kVertexShader, fragmentShader(pass).c_str());
                 programs[kCellPasses + index] =
@@ -464,8 +472,13 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     }
     // Where no rim strip reaches into the window, the markers go first and
     // spare the pass every pixel they cover: most of the window where the
-    // sites are dense.
+    // sites are dense. Where they cover little, a pass of their own costs
+    // more than the pixels it spares.
     if (markSites && !rimStripsInWindow(mapping, radius)) {
+        if (coverMarkers && markerCover.litCount() * kFewMarkers < markerCover.pixelCount()) {
+            drawCells(mapping, radius, CellPass::LightingMarkers);
+            return true;
+        }
         if (coverMarkers) {
             drawQuad(programs[2 * kCellPasses], false, [] {});
         } else {
@@ -501,7 +514,7 @@ void ScreenPassDrawing::uploadMarkerCover() {
 
 void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, CellPass pass) {
     const GLuint program = programs[(onLattice ? kCellPasses : 0) + static_cast<int>(pass)];
-    drawQuad(program, pass == CellPass::BehindMarkers, [&] {
+    drawQuad(program, pass == CellPass::BehindMarkers || pass == CellPass::LightingMarkers, [&] {
         glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
                            mapping.matrix);
         glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
@@ -523,7 +536,7 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, Cel
     });
 }
 
-void ScreenPassDrawing::drawQuad(unsigned int program, bool behindMarkers,
+void ScreenPassDrawing::drawQuad(unsigned int program, bool depthKept,
                                  const std::function<void()>& setUniforms) {
     GLint savedProgram = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &savedProgram);
@@ -534,7 +547,7 @@ void ScreenPassDrawing::drawQuad(unsigned int program, bool behindMarkers,
     GLint savedBuffer = 0;
     glGetIntegerv(GL_SHADER_STORAGE_BUFFER_BINDING, &savedBuffer);
     glPushAttrib(GL_DEPTH_BUFFER_BIT);
-    if (behindMarkers) {
+    if (depthKept) {
         // The markers' depth is at most 0.5, the cleared depth 1; the quad's
         // lies between.
         glEnable(GL_DEPTH_TEST);

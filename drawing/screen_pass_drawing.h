@@ -13,9 +13,11 @@
 class HeightMap;
 struct WindowToRaster;
 
-// How the cells' pass meets the markers: not at all, lighting their pixels
-// from their cover itself, or behind them, drawn first.
-enum class CellPass { Plain, CoveringMarkers, BehindMarkers };
+// How the cells' pass meets the markers: not at all; lighting their pixels
+// from their cover itself, at the least depth, for rim strips drawn after
+// it; behind them, drawn first; or lighting them with nothing drawn after
+// it, leaving the depth as it finds it.
+enum class CellPass { Plain, CoveringMarkers, BehindMarkers, LightingMarkers };
 
 // Draws the cells of the full cones with one window-sized quad: each pixel
 // looks its raster point up in the site candidates and takes the nearest of
@@ -48,9 +50,10 @@ public:
 private:
     void drawCells(const WindowToRaster& mapping, int radius, CellPass pass);
     // The window-sized quad under `program`, with the storage buffers bound
-    // and the markers' cover's uniforms set, after setUniforms.
-    void drawQuad(unsigned int program, bool behindMarkers,
-                  const std::function<void()>& setUniforms);
+    // and the markers' cover's uniforms set, after setUniforms; with
+    // depthKept, it neither writes depth nor passes where markers drawn
+    // before it did.
+    void drawQuad(unsigned int program, bool depthKept, const std::function<void()>& setUniforms);
     void drawRimStrips(const WindowToRaster& mapping, int radius);
     bool rimStripsInWindow(const WindowToRaster& mapping, int radius) const;
     // The markers' cover under the current view, into its storage buffer.
@@ -81,8 +84,8 @@ private:
     bool triedCompile = false;
     // Each cell pass for the general candidate tree, then for sites on
     // integer points, then the markers' cover alone.
-    static constexpr int kCellPasses = 3;
-    unsigned int programs[2 * kCellPasses + 1] = {0, 0, 0, 0, 0, 0, 0};
+    static constexpr int kCellPasses = 4;
+    unsigned int programs[2 * kCellPasses + 1] = {};
     // Sites, nodes and candidates of the general tree (the lattice's unit
     // cells, far cells and longer lists), the markers' cover, the lattice's
     // marker points.

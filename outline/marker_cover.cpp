@@ -191,6 +191,14 @@ void MarkerCover::computeFrom(const Point* points, std::size_t count, const Outl
     }
 }
 
+std::size_t MarkerCover::litCount() const {
+    std::size_t count = 0;
+    for (const std::uint32_t word : bits) {
+        count += static_cast<std::size_t>(__builtin_popcount(word));
+    }
+    return count;
+}
+
 std::vector<std::uint8_t> MarkerCover::litPixels() const {
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height, 0);
     for (int column = 0; column < width; ++column) {

@@ -38,6 +38,8 @@ public:
     int wordsPerColumn() const { return columnWords; }
     // A byte per pixel, rows from the top: 1 where lit.
     std::vector<std::uint8_t> litPixels() const;
+    std::size_t litCount() const;
+    std::size_t pixelCount() const { return static_cast<std::size_t>(width) * height; }
 
 private:
     template <typename Point>
