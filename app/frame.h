@@ -63,6 +63,8 @@ public:
     // Whether the next render would show the finished picture it showed last.
     bool upToDate(const HeightMap& map, const ViewState& view) const;
 
+    // Compiles the filled drawing's programs now, for a program's start-up.
+    void compilePrograms() { filled.compilePrograms(); }
     // Works out now what the filled drawing needs if the sites changed, so
     // that the next frame does not.
     void prepare(HeightMap& map);

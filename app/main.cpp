@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/callbacks.h"
+#include "app/frame.h"
 #include "app/globals.h"
 #include "app/window.h"
 #include "cells/large_arrays.h"
@@ -14,8 +15,8 @@ int main(int argc, char** argv) {
     try {
         keepFreedMemory();
         // Set-up: the raster, the stopwatch, and a window as large as the
-        // raster. A raster that fails to load has said so; the program runs
-        // on without it.
+        // raster, with the drawings' programs compiled. A raster that fails
+        // to load has said so; the program runs on without it.
         g_heightMap = new HeightMap();
         g_heightMap->loadRaw("data/face_binary_edges.raw", 996);
         g_stopwatch = new Stopwatch();
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
         registerCallbacks();
         g_heightMap->initGL();
         setUpView(g_windowWidth, g_windowHeight);
+        windowFrameRenderer().compilePrograms();
         g_windowId = glutGetWindow();
 
         // The loop: from here on everything happens in the callbacks, which

@@ -20,6 +20,10 @@ public:
     explicit FilledConeDrawing(int cutConeSiteLimit = kCutConeSiteLimit)
         : cutConeSiteLimit(cutConeSiteLimit) {}
 
+    // Compiles the screen pass's programs now: on a software renderer that
+    // takes tens of milliseconds, better spent at start-up than on the
+    // first extraction.
+    void compilePrograms() { screenPass.available(); }
     // Works out now, if the sites changed, what the next draw needs. Where
     // memory runs out on the way, says so in one line, and draw declines
     // until the sites change.
