@@ -9,17 +9,21 @@
 #include "drawing/current_view.h"
 #include "sitemap/height_map.h"
 
-int FilledConeDrawing::listedSites(const HeightMap& map) {
+bool FilledConeDrawing::manySites(const HeightMap& map) {
     const SiteListIdentity identity = SiteListIdentity::of(map);
     if (identity != countedFor) {
-        counted = static_cast<int>(countSites(map.sites));
+        int counted = 0;
+        for (const Site* site = map.sites; site && counted <= cutConeSiteLimit; site = site->next) {
+            ++counted;
+        }
+        many = counted > cutConeSiteLimit;
         countedFor = identity;
     }
-    return counted;
+    return many;
 }
 
 bool FilledConeDrawing::screenPassFirst(const HeightMap& map) {
-    return listedSites(map) > cutConeSiteLimit && screenPass.available();
+    return manySites(map) && screenPass.available();
 }
 
 template <typename Work>

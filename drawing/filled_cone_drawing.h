@@ -40,9 +40,10 @@ public:
 
 private:
     bool screenPassFirst(const HeightMap& map);
-    // The sites in the list, counted again when it changes: the map's count
-    // stays when its sites are released.
-    int listedSites(const HeightMap& map);
+    // Whether the list holds more than cutConeSiteLimit sites, found again
+    // when it changes (the map's count stays when its sites are released),
+    // by counting that far only.
+    bool manySites(const HeightMap& map);
     // Runs a drawing's preparation (and frame); false, after one line, where
     // it failed for want of memory, or of sites that the drawing can place.
     template <typename Work>
@@ -53,7 +54,7 @@ private:
 
     int cutConeSiteLimit;
     SiteListIdentity countedFor;
-    int counted = 0;
+    bool many = false;
     CutConeDrawing cutCones;
     ScreenPassDrawing screenPass;
     FilledDrawingPath path = FilledDrawingPath::None;
