@@ -27,8 +27,8 @@ void keepFreedMemory() {
     mallopt(M_MMAP_THRESHOLD, kLargestKept);
     mallopt(M_TRIM_THRESHOLD, kLargestKept);
     // One heap for every thread: the preparation's helper threads would
-    // otherwise allocate from arenas of their own, which give memory back
-    // to the system whenever a whole part of them is free.
+    // otherwise each fill an arena of their own, which is handed back to
+    // the system as they end, and faulted in afresh the next time.
     mallopt(M_ARENA_MAX, 1);
 #endif
 }
