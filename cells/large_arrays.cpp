@@ -26,9 +26,5 @@ void keepFreedMemory() {
     constexpr int kLargestKept = 1 << 30;
     mallopt(M_MMAP_THRESHOLD, kLargestKept);
     mallopt(M_TRIM_THRESHOLD, kLargestKept);
-    // One heap for every thread: the preparation's helper threads would
-    // otherwise each fill an arena of their own, which is handed back to
-    // the system as they end, and faulted in afresh the next time.
-    mallopt(M_ARENA_MAX, 1);
 #endif
 }
