@@ -320,7 +320,8 @@ private:
     std::uint32_t nextSite[kLargestCellSize] = {};
 };
 
-// The lattice's sites are listed column by column, each column by row.
+// The sites' points by x, then y: the order in which the lattice lists them,
+// column by column, each column by row.
 void listPoints(const LatticeSites& lattice, int threads, std::vector<MarkerPoint>& points) {
     points.clear();
     reserveLarge(points, lattice.sites.size());
