@@ -28,10 +28,8 @@ std::uint32_t packedColour(unsigned char red, unsigned char green, unsigned char
 const std::uint32_t kMarkerRed = packedColour(255, 0, 0);
 
 OutlineView currentOutlineView(int bufferHeight) {
-    OutlineView view{};
-    glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
-    glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
-    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    int viewportRight = 0;
+    OutlineView view = viewportOutlineView(viewportRight);
     view.bufferHeight = bufferHeight;
     return view;
 }
@@ -97,12 +95,8 @@ bool contextAgrees() {
         sites.push_back(
             {static_cast<float>(cone.x), static_cast<float>(cone.y), packedColour(255, 255, 255)});
     }
-    OutlineView view{};
-    glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
-    glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
-    std::copy(viewport, viewport + 4, view.viewport);
-    view.bufferHeight = viewport[1] + height;
-    const int bufferWidth = viewport[0] + width;
+    int bufferWidth = 0;
+    const OutlineView view = viewportOutlineView(bufferWidth);
     std::vector<unsigned char> lit(static_cast<std::size_t>(bufferWidth) * view.bufferHeight * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, bufferWidth, view.bufferHeight, GL_RGB, GL_UNSIGNED_BYTE, lit.data());
