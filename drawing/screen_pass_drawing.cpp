@@ -141,6 +141,7 @@ void main() {
 }
 
 static_assert((kFarCellScale & (kFarCellScale - 1)) == 0 &&
+                  (kSmallestFarCell & (kSmallestFarCell - 1)) == 0 &&
                   (kLargestCellSize & (kLargestCellSize - 1)) == 0,
               "the lattice's cells are powers of two wide");
 
@@ -156,11 +157,9 @@ int shiftOf(int size) {
 // Where every site stands on an integer point, each cell holds up to two
 // candidates itself, points and colours, or where its longer list starts:
 // most pixels read one record. Over the sites' box the cells are cellSize
-// unit squares wide, beyond it far cells kFarCellScale times that.
+// unit squares wide, beyond it far cells farCellSize wide.
 std::string latticeFragmentShader(CellPass pass) {
-    return shaderStart(pass) +
-           "const int kFarCellShift = " + std::to_string(shiftOf(kFarCellScale)) + ";\n" +
-           facetDistanceFunction() + R"(
+    return shaderStart(pass) + facetDistanceFunction() + R"(
 layout(std430, binding = 0) readonly buffer InnerCells { uvec4 innerCells[]; };
 layout(std430, binding = 1) readonly buffer FarCells { uvec4 farCells[]; };
 layout(std430, binding = 2) readonly buffer More { uvec2 more[]; };
@@ -173,6 +172,7 @@ uniform ivec4 inner;
 // The cells' sizes are powers of two: shifts, not divisions, which a
 // software renderer works out lane by lane.
 uniform int cellShift;
+uniform int farCellShift;
 uniform int innerColumns;
 uniform int farColumns;
 uniform float radius;
@@ -205,7 +205,7 @@ void main() {
         unit = (unit - inner.xy) >> cellShift;
         record = innerCells[unit.y * innerColumns + unit.x];
     } else {
-        unit >>= cellShift + kFarCellShift;
+        unit >>= farCellShift;
         record = farCells[unit.y * farColumns + unit.x];
     }
     uint count = record.y >> 24;
@@ -415,6 +415,7 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         innerCells[2] = lattice.innerRight;
         innerCells[3] = lattice.innerTop;
         latticeCellSize = lattice.cellSize;
+        latticeFarCellSize = lattice.farCellSize;
         markerBuffer = buffers[4];
         markerStride = sizeof(MarkerPoint);
         markerCount = static_cast<int>(markerPoints.size());
@@ -523,10 +524,11 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, Cel
         if (onLattice) {
             glUniform4iv(glGetUniformLocation(program, "inner"), 1, innerCells);
             glUniform1i(glGetUniformLocation(program, "cellShift"), shiftOf(latticeCellSize));
+            glUniform1i(glGetUniformLocation(program, "farCellShift"), shiftOf(latticeFarCellSize));
             glUniform1i(glGetUniformLocation(program, "innerColumns"),
                         (innerCells[2] - innerCells[0]) / latticeCellSize);
             glUniform1i(glGetUniformLocation(program, "farColumns"),
-                        gridSize[0] / (kFarCellScale * latticeCellSize));
+                        gridSize[0] / latticeFarCellSize);
         } else {
             glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
         }

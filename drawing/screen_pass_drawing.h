@@ -107,6 +107,7 @@ private:
     // The lattice's unit cells: left, bottom, right and top (one past).
     int innerCells[4] = {0, 0, 0, 0};
     int latticeCellSize = 1;
+    int latticeFarCellSize = 1;
     // The buffer of marker positions for drawing them as points; the
     // lattice's sorted points go into it only when they are drawn so.
     unsigned int markerBuffer = 0;

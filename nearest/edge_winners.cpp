@@ -321,7 +321,7 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, const LineGroups& g
             };
             writeFarRows(0, lattice.innerBottom);
             // A cell's height at a time: far cells' rows start at every
-            // second inner cells' row.
+            // few inner cells' rows.
             for (int row = lattice.innerBottom; row < lattice.innerTop; row += cellSize) {
                 const bool farRow = row % farCellSize == 0;
                 for (int offset = 0; offset < blockLines; ++offset) {

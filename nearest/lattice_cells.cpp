@@ -92,26 +92,27 @@ public:
                 sweep.handOver(into.envelope, into.sites);
             }
         };
-        SweptLine lower;
-        SweptLine middle;
-        SweptLine upper;
-        take(farSize * firstFarRow, lower);
+        // A far row's lines, a cell's height apart: its bottom and top,
+        // and over the sites' box those between its rows of inner cells.
+        const int steps = farSize / size;
+        std::vector<SweptLine> swept(steps + 1);
+        take(farSize * firstFarRow, swept[0]);
         const int farColumns = lattice.columns / farSize;
         for (int farRow = firstFarRow; farRow < endFarRow; ++farRow) {
             const int row = farSize * farRow;
             const bool innerRows = row >= lattice.innerBottom && row < lattice.innerTop;
-            if (innerRows) {
-                take(row + size, middle);
+            for (int step = 1; innerRows && step < steps; ++step) {
+                take(row + step * size, swept[step]);
             }
-            take(row + farSize, upper);
-            SegmentWinners bottom(lower.envelope, lower.sites);
-            SegmentWinners top(upper.envelope, upper.sites);
+            take(row + farSize, swept[steps]);
+            SegmentWinners bottom(swept[0].envelope, swept[0].sites);
+            SegmentWinners top(swept[steps].envelope, swept[steps].sites);
             const int farEnd = innerRows ? lattice.innerLeft / farSize : farColumns;
             for (int farColumn = 0; farColumn < farEnd; ++farColumn) {
                 farCell(farColumn, farRow, bottom, top);
             }
             if (!innerRows) {
-                std::swap(lower, upper);
+                std::swap(swept[0], swept[steps]);
                 continue;
             }
             // The far cells over the inner part are never read.
@@ -119,15 +120,16 @@ public:
                 candidates.farCells.begin() + static_cast<std::size_t>(farRow) * farColumns +
                     lattice.innerLeft / farSize,
                 (lattice.innerRight - lattice.innerLeft) / farSize, PackedCell({0, 0}, {0, 0}));
-            SegmentWinners middleAsTop(middle.envelope, middle.sites);
-            SegmentWinners middleAsBottom(middle.envelope, middle.sites);
-            innerRow(row, bottom, middleAsTop);
-            innerRow(row + size, middleAsBottom, top);
+            for (int step = 0; step < steps; ++step) {
+                SegmentWinners innerBottom(swept[step].envelope, swept[step].sites);
+                SegmentWinners innerTop(swept[step + 1].envelope, swept[step + 1].sites);
+                innerRow(row + step * size, innerBottom, innerTop);
+            }
             for (int farColumn = lattice.innerRight / farSize; farColumn < farColumns;
                  ++farColumn) {
                 farCell(farColumn, farRow, bottom, top);
             }
-            std::swap(lower, upper);
+            std::swap(swept[0], swept[steps]);
         }
     }
 
@@ -346,7 +348,6 @@ std::vector<PackedCandidate> LatticeCandidates::candidatesAt(double x, double y)
     }
     const bool inner =
         column >= innerLeft && column < innerRight && row >= innerBottom && row < innerTop;
-    const int farCellSize = kFarCellScale * cellSize;
     const PackedCell& cell =
         inner ? innerCells[static_cast<std::size_t>(row - innerBottom) / cellSize *
                                ((innerRight - innerLeft) / cellSize) +
@@ -389,6 +390,7 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     candidates.innerTop = lattice.innerTop;
     candidates.cellSize = lattice.cellSize;
     const int farCellSize = lattice.farCellSize();
+    candidates.farCellSize = farCellSize;
     const std::size_t innerCells =
         static_cast<std::size_t>((lattice.innerRight - lattice.innerLeft) / lattice.cellSize) *
         ((lattice.innerTop - lattice.innerBottom) / lattice.cellSize);

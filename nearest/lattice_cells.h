@@ -50,12 +50,13 @@ struct LatticeRimSite {
 // The grid is laid over unit squares centred on the integer points. Over
 // the sites' box its cells are cellSize of them square (one where the sites
 // crowd, and then a site standing in a cell is its only candidate), beyond
-// it far cells kFarCellScale times as large. Of several sites at one point
+// it far cells farCellSize square. Of several sites at one point
 // only the copy the full cones leave on top is listed.
 struct LatticeCandidates {
     int originX = 0;  // the raster point at the centre of unit square (0, 0)
     int originY = 0;
     int cellSize = 1;
+    int farCellSize = 1;
     int columns = 0;  // in unit squares, multiples of the far cells' size
     int rows = 0;
     // The inner part: unit squares innerLeft to innerRight - 1 and

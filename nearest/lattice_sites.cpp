@@ -65,6 +65,7 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     }
     const auto farCells = [](long long cells) {
         constexpr int kAlign = kFarCellScale * kLargestCellSize;
+        static_assert(kAlign % kSmallestFarCell == 0, "every far cell size divides the grid");
         return (cells + kAlign - 1) / kAlign * kAlign;
     };
     const long long reach = farCells(static_cast<long long>(radius) + kReachBeyondRadius);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -16,15 +17,18 @@ struct LatticeSite {
 // cells: a few candidates each still, and far fewer cells to work out.
 constexpr int kLargestCellSize = 4;
 // Beyond the sites' bounding box the cells are this many inner cells wide
-// and high: no site stands there, the sites' regions widen away from them,
-// and a quarter as many cells cost a quarter as much to work out.
+// and high, and at least kSmallestFarCell unit cells: no site stands there,
+// the sites' regions widen away from them, and a quarter as many cells cost
+// a quarter as much to work out. Where the sites crowd, most of the work is
+// out there, while a far cell of four still holds few candidates.
 constexpr int kFarCellScale = 2;
+constexpr int kSmallestFarCell = 4;
 
 // The sites of a list whose cones all stand on integer points, as every
 // extraction leaves them, on a grid of unit cells centred on those points
 // that reaches the cone radius and a little beyond around them. The inner
 // part, the sites' bounding box, is read in cells of cellSize unit cells
-// square; the rest in far cells of kFarCellScale times that. Of several
+// square; the rest in far cells of kFarCellScale times that (or more). Of several
 // sites at one point only the copy the full cones leave on top is kept (the
 // one nearest the list's end).
 struct LatticeSites {
@@ -48,7 +52,7 @@ struct LatticeSites {
     // A bit per inner cell, row by row: whether a site stands in it.
     std::vector<std::uint64_t> occupiedBits;
 
-    int farCellSize() const { return kFarCellScale * cellSize; }
+    int farCellSize() const { return std::max(kFarCellScale * cellSize, kSmallestFarCell); }
 
     bool occupied(int column, int row) const {
         if (column < innerLeft || column >= innerRight) {
