@@ -15,8 +15,10 @@ constexpr float kLargestCoordinate = 1 << 20;
 // reach, and a strip beyond, lies in a cell.
 constexpr int kReachBeyondRadius = 2;
 // The share of the inner part's unit cells that sites must stand in for
-// unit cells, and for cells of two.
-constexpr double kUnitCellShare = 1.0 / 20.0;
+// unit cells, and for cells of two. Unit cells pay where nearly every one
+// holds a site and needs no list; where a quarter or more are empty, the
+// lists of four times fewer cells of two cost less.
+constexpr double kUnitCellShare = 3.0 / 4.0;
 constexpr double kDoubleCellShare = 1.0 / 32.0;
 // Room for this many sites at first, doubled as needed.
 constexpr std::size_t kFirstRoom = 1 << 16;

@@ -133,9 +133,16 @@ void buildScene(const std::string& name, SiteOwner& owner, int size) {
         }
         scene.scatter(12, -0.1 * edge, 1.1 * edge);
     } else if (name == "dense") {
+        // Nearly every point: a hole, and a point in eleven left out, give
+        // the one-pixel cells some with no site of their own.
         for (int row = 0; row < size; ++row) {
             for (int column = 0; column < size; ++column) {
-                scene.add(column, row);
+                const double holeX = column - 0.3 * edge;
+                const double holeY = row - 0.6 * edge;
+                const bool inHole = holeX * holeX + holeY * holeY < 0.01 * edge * edge;
+                if (!inHole && (7 * row + 3 * column) % 11 != 0) {
+                    scene.add(column, row);
+                }
             }
         }
     } else if (name == "clustered") {
