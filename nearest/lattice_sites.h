@@ -28,9 +28,9 @@ constexpr int kSmallestFarCell = 4;
 // extraction leaves them, on a grid of unit cells centred on those points
 // that reaches the cone radius and a little beyond around them. The inner
 // part, the sites' bounding box, is read in cells of cellSize unit cells
-// square; the rest in far cells of kFarCellScale times that (or more). Of several
-// sites at one point only the copy the full cones leave on top is kept (the
-// one nearest the list's end).
+// square; the rest in far cells of farCellSize(). Of several sites at one
+// point only the copy the full cones leave on top is kept (the one nearest
+// the list's end).
 struct LatticeSites {
     int originX = 0;  // the raster point at the centre of unit cell (0, 0)
     int originY = 0;
