@@ -57,8 +57,11 @@ void lineGroups(const LatticeSites& lattice, int threads, LineGroups& horizontal
     });
 }
 
-LineSweep::LineSweep(const LineGroups& groups, bool leaveOutDominated)
-    : groups(groups), dominatedLeftOut(leaveOutDominated) {
+LineSweep::LineSweep(const LatticeSites& lattice, const LineGroups& groups, LineDirection direction)
+    : lattice(lattice),
+      groups(groups),
+      direction(direction),
+      dominatedLeftOut(lattice.cellSize > 1) {
     for (int group = 0; group + 1 < static_cast<int>(groups.start.size()); ++group) {
         if (groups.start[group] < groups.start[group + 1]) {
             occupied.push_back({groups.start[group], groups.start[group + 1], groups.start[group],
@@ -68,16 +71,53 @@ LineSweep::LineSweep(const LineGroups& groups, bool leaveOutDominated)
     lineSites.reserve(occupied.size());
 }
 
+// Where the cells are one unit wide, marks the groups with a site in the
+// cells on both sides of the line; false where there can be none.
+bool LineSweep::markTies(int line) {
+    if (lattice.cellSize != 1) {
+        return false;
+    }
+    const bool horizontal = direction == LineDirection::Horizontal;
+    const int acrossStart = horizontal ? lattice.innerBottom : lattice.innerLeft;
+    const int acrossEnd = horizontal ? lattice.innerTop : lattice.innerRight;
+    if (line - 1 < acrossStart || line >= acrossEnd) {
+        return false;
+    }
+    const std::size_t words = horizontal ? lattice.rowWords() : lattice.columnWords();
+    const std::uint64_t* before =
+        (horizontal ? lattice.occupiedBits.data() : lattice.occupiedByColumn.data()) +
+        static_cast<std::size_t>(line - 1 - acrossStart) * words;
+    const std::uint64_t* after = before + words;
+    tied.resize(words);
+    for (std::size_t word = 0; word < words; ++word) {
+        tied[word] = before[word] & after[word];
+    }
+    tiesStart = horizontal ? lattice.innerLeft : lattice.innerBottom;
+    return true;
+}
+
 // Line l lies half a cell past cell l - 1: its sites are each group's last
 // member before it and first member after it, whichever is nearer.
 void LineSweep::moveTo(int line) {
-    // Each group gives the line one site, written in place.
+    // Each group gives the line at most one site, written in place.
     lineSites.resize(occupied.size());
     LineSite* written = lineSites.data();
     const double at = line - 0.5;
     const std::int32_t* across = groups.across.data();
     const std::int32_t* site = groups.site.data();
+    const bool ties = markTies(line);
     for (Group& group : occupied) {
+        // Sites half a cell away on both sides tie all along the line. In a
+        // run of such groups they are nearer than any other between the
+        // run's ends, where no cell reads the line (each holds a site), and
+        // beyond the ends those at the ends are the nearer: the run's inner
+        // groups can be left out, their members passed on a later line.
+        if (ties && tiedAt(group.along)) {
+            if (!tiedAt(group.along - 1.0) || !tiedAt(group.along + 1.0)) {
+                *written++ = {group.along, 0.5, kTiedPair};
+            }
+            continue;
+        }
         std::uint32_t next = group.next;
         if (!started) {
             next = static_cast<std::uint32_t>(
@@ -97,6 +137,7 @@ void LineSweep::moveTo(int line) {
             *written++ = {group.along, after, kTiedPair};
         }
     }
+    lineSites.resize(static_cast<std::size_t>(written - lineSites.data()));
     started = true;
     if (dominatedLeftOut) {
         leaveOutDominated();
@@ -244,8 +285,8 @@ VerticalWinners verticalWinners(const LatticeSites& lattice, const LineGroups& g
         std::vector<std::int32_t> runs;
         std::vector<std::int32_t*> severalAt;
     };
-    std::vector<Walker> walkers(threads,
-                                Walker{LineSweep(groups, lattice.cellSize > 1), {}, {}, {}});
+    std::vector<Walker> walkers(
+        threads, Walker{LineSweep(lattice, groups, LineDirection::Vertical), {}, {}, {}});
     onTasks(threads, static_cast<int>(shares.size()), [&](int thread, int share) {
         const int first = shares[share].first;
         const int end = shares[share].second;

@@ -43,13 +43,19 @@ LineGroups verticalLineGroups(const LatticeSites& lattice);
 void lineGroups(const LatticeSites& lattice, int threads, LineGroups& horizontal,
                 LineGroups& vertical);
 
+// Horizontal lines run between rows of cells, their groups the columns;
+// vertical lines between columns, their groups the rows.
+enum class LineDirection { Horizontal, Vertical };
+
 // The envelopes of successive lines, each line's sites being every group's
 // nearest member on either side of it. Where the sites are sparse, the
 // groups another one is nearer than all along the line are left out first:
-// most of them there, and each costs crossings.
+// most of them there, and each costs crossings. Where they crowd, runs of
+// groups with a site in the cells on both sides of the line keep only their
+// ends.
 class LineSweep {
 public:
-    LineSweep(const LineGroups& groups, bool leaveOutDominated);
+    LineSweep(const LatticeSites& lattice, const LineGroups& groups, LineDirection direction);
     // Moves to a line at or after the last one.
     void moveTo(int line);
     const LineEnvelope& envelope() const { return lineEnvelope; }
@@ -69,9 +75,20 @@ private:
     };
 
     void leaveOutDominated();
+    bool markTies(int line);
+    bool tiedAt(double along) const {
+        const auto place = static_cast<std::size_t>(static_cast<int>(along) - tiesStart);
+        return place < 64 * tied.size() && ((tied[place >> 6] >> (place & 63)) & 1u);
+    }
 
+    const LatticeSites& lattice;
     const LineGroups& groups;
+    LineDirection direction;
     bool dominatedLeftOut;
+    // The groups with a site in the cells on both sides of the line, a bit
+    // each from the one at tiesStart on.
+    std::vector<std::uint64_t> tied;
+    int tiesStart = 0;
     std::vector<Group> occupied;
     bool started = false;
     std::vector<double> nearestElse;

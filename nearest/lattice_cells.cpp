@@ -417,7 +417,8 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     const int shareCount = static_cast<int>(shares.size());
     std::vector<CellWorker> workers(shareCount,
                                     CellWorker(lattice, horizontal, vertical, radius, candidates));
-    std::vector<LineSweep> sweeps(threads, LineSweep(horizontal, lattice.cellSize > 1));
+    std::vector<LineSweep> sweeps(threads,
+                                  LineSweep(lattice, horizontal, LineDirection::Horizontal));
     onTasks(threads, shareCount, [&](int thread, int task) {
         const int share = task < 2 ? task * (shareCount - 1) : task - 1;
         workers[share].run(shares[share].first, shares[share].second, sweeps[thread]);

@@ -91,7 +91,8 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     const std::size_t innerCells = static_cast<std::size_t>(innerColumns * innerRows);
     lattice.sites.clear();
     reserveLarge(lattice.sites, listed.size());
-    lattice.occupiedBits.assign((innerCells + 63) / 64, 0);
+    lattice.occupiedBits.assign(lattice.rowWords() * innerRows, 0);
+    lattice.occupiedByColumn.assign(lattice.columnWords() * innerColumns, 0);
     lattice.columnStart.assign(lattice.columns + 1, 0);
     lattice.rowStart.assign(lattice.rows + 1, 0);
     // Sites are placed column by column, each column by row; the starts are
@@ -102,10 +103,12 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
         lattice.sites.push_back(point);
         ++lattice.columnStart[point.column + 1];
         ++lattice.rowStart[point.row + 1];
-        const std::size_t bit =
-            static_cast<std::size_t>(point.row - lattice.innerBottom) * innerColumns +
-            point.column - lattice.innerLeft;
+        const std::size_t column = point.column - lattice.innerLeft;
+        const std::size_t row = point.row - lattice.innerBottom;
+        const std::size_t bit = row * lattice.rowWords() * 64 + column;
         lattice.occupiedBits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+        const std::size_t byColumn = column * lattice.columnWords() * 64 + row;
+        lattice.occupiedByColumn[byColumn >> 6] |= std::uint64_t{1} << (byColumn & 63);
     };
     if (backwards) {
         // Each point once, and in order read from the end.

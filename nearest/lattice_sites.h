@@ -49,8 +49,10 @@ struct LatticeSites {
     // The same sites row by row, each row by column, as indices into sites.
     std::vector<std::uint32_t> rowStart;
     std::vector<std::uint32_t> byRow;
-    // A bit per inner cell, row by row: whether a site stands in it.
+    // A bit per inner cell, whether a site stands in it: row by row, each
+    // row in whole words, and again column by column.
     std::vector<std::uint64_t> occupiedBits;
+    std::vector<std::uint64_t> occupiedByColumn;
 
     int farCellSize() const { return std::max(kFarCellScale * cellSize, kSmallestFarCell); }
 
@@ -59,9 +61,14 @@ struct LatticeSites {
             return false;
         }
         const std::size_t bit =
-            static_cast<std::size_t>(row - innerBottom) * (innerRight - innerLeft) + column -
-            innerLeft;
+            static_cast<std::size_t>(row - innerBottom) * rowWords() * 64 + column - innerLeft;
         return (occupiedBits[bit >> 6] >> (bit & 63)) & 1u;
+    }
+    std::size_t rowWords() const {
+        return (static_cast<std::size_t>(innerRight - innerLeft) + 63) / 64;
+    }
+    std::size_t columnWords() const {
+        return (static_cast<std::size_t>(innerTop - innerBottom) + 63) / 64;
     }
 };
 
