@@ -58,10 +58,15 @@ void lineGroups(const LatticeSites& lattice, int threads, LineGroups& horizontal
 }
 
 LineSweep::LineSweep(const LatticeSites& lattice, const LineGroups& groups, LineDirection direction)
-    : lattice(lattice),
-      groups(groups),
-      direction(direction),
-      dominatedLeftOut(lattice.cellSize > 1) {
+    : groups(groups), dominatedLeftOut(lattice.cellSize > 1) {
+    if (lattice.cellSize == 1) {
+        const bool horizontal = direction == LineDirection::Horizontal;
+        tieBits = horizontal ? lattice.occupiedBits.data() : lattice.occupiedByColumn.data();
+        tieWords = horizontal ? lattice.rowWords() : lattice.columnWords();
+        tieLinesStart = horizontal ? lattice.innerBottom : lattice.innerLeft;
+        tieLinesEnd = horizontal ? lattice.innerTop : lattice.innerRight;
+        tiesStart = horizontal ? lattice.innerLeft : lattice.innerBottom;
+    }
     for (int group = 0; group + 1 < static_cast<int>(groups.start.size()); ++group) {
         if (groups.start[group] < groups.start[group + 1]) {
             occupied.push_back({groups.start[group], groups.start[group + 1], groups.start[group],
@@ -74,25 +79,16 @@ LineSweep::LineSweep(const LatticeSites& lattice, const LineGroups& groups, Line
 // Where the cells are one unit wide, marks the groups with a site in the
 // cells on both sides of the line; false where there can be none.
 bool LineSweep::markTies(int line) {
-    if (lattice.cellSize != 1) {
+    if (!tieBits || line - 1 < tieLinesStart || line >= tieLinesEnd) {
         return false;
     }
-    const bool horizontal = direction == LineDirection::Horizontal;
-    const int acrossStart = horizontal ? lattice.innerBottom : lattice.innerLeft;
-    const int acrossEnd = horizontal ? lattice.innerTop : lattice.innerRight;
-    if (line - 1 < acrossStart || line >= acrossEnd) {
-        return false;
-    }
-    const std::size_t words = horizontal ? lattice.rowWords() : lattice.columnWords();
     const std::uint64_t* before =
-        (horizontal ? lattice.occupiedBits.data() : lattice.occupiedByColumn.data()) +
-        static_cast<std::size_t>(line - 1 - acrossStart) * words;
-    const std::uint64_t* after = before + words;
-    tied.resize(words);
-    for (std::size_t word = 0; word < words; ++word) {
+        tieBits + static_cast<std::size_t>(line - 1 - tieLinesStart) * tieWords;
+    const std::uint64_t* after = before + tieWords;
+    tied.resize(tieWords);
+    for (std::size_t word = 0; word < tieWords; ++word) {
         tied[word] = before[word] & after[word];
     }
-    tiesStart = horizontal ? lattice.innerLeft : lattice.innerBottom;
     return true;
 }
 

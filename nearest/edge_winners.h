@@ -81,10 +81,15 @@ private:
         return place < 64 * tied.size() && ((tied[place >> 6] >> (place & 63)) & 1u);
     }
 
-    const LatticeSites& lattice;
     const LineGroups& groups;
-    LineDirection direction;
     bool dominatedLeftOut;
+    // Where the cells are one unit wide: the cells' bits, a line of cells
+    // across the groups every tieWords words, from the line of cells at
+    // tieLinesStart to the one before tieLinesEnd; none otherwise.
+    const std::uint64_t* tieBits = nullptr;
+    std::size_t tieWords = 0;
+    int tieLinesStart = 0;
+    int tieLinesEnd = 0;
     // The groups with a site in the cells on both sides of the line, a bit
     // each from the one at tiesStart on.
     std::vector<std::uint64_t> tied;
