@@ -4,10 +4,12 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "cells/cone_geometry.h"
 #include "cells/large_arrays.h"
 #include "cells/thread_sharing.h"
+#include "outline/covered_rays.h"
 #include "outline/outline_edge.h"
 #include "outline/raster_line.h"
 
@@ -128,6 +130,9 @@ struct OutlinePicture::Workspace {
     std::vector<std::int32_t> groupSites;
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
+    CoveredRays covered;
+    std::vector<float> siteCoverLow;
+    std::vector<float> siteCoverHigh;
 };
 
 namespace {
@@ -139,6 +144,7 @@ public:
                    std::vector<std::int32_t>& winner, std::vector<float>& depth,
                    OutlinePicture::Workspace& work, std::size_t mostKeptEdges)
         : sites(sites),
+          view(view),
           outlines(view, radius),
           width(width),
           height(height),
@@ -159,7 +165,10 @@ public:
           groupStart(work.groupStart),
           groupSites(work.groupSites),
           cellStart(work.cellStart),
-          cellSites(work.cellSites) {}
+          cellSites(work.cellSites),
+          covered(work.covered),
+          siteCoverLow(work.siteCoverLow),
+          siteCoverHigh(work.siteCoverHigh) {}
 
     void build();
 
@@ -167,6 +176,7 @@ private:
     void fill();
     bool matters(std::size_t pixel) const { return marker.empty() || !marker[pixel]; }
     void place();
+    void prepareCovered();
     void searchNearSites();
     void searchPixel(int x, int y, int cellsX, int cellsY);
     // The radial edges band by band, from depth `low` on, where `open`
@@ -187,8 +197,14 @@ private:
     // (only among `groupRays` where its group tested them).
     void bandSite(std::size_t site, const bool* groupRays, double within, float low, float high,
                   RayEdges& scratch);
+    // The depths [coverLow, coverHigh) at which sites ahead cover the site's
+    // edges along the ray; both kNone where they do not.
+    void coveredDepths(std::size_t site, int ray, float& coverLow, float& coverHigh) const;
+    // The same for all the site's rays at once, per site.
+    void summariseCover();
     void keepEdges();
-    void siteEdges(std::size_t site, bool rims, std::vector<OutlineEdgePixels>& edges) const;
+    // The site's rim edges, where a pixel about them holds more than a rim.
+    void walkRims(std::size_t site);
     // The fragments of the edge whose depth lies in [low, high), against
     // what the picture holds; with a twin (an edge of the same site that
     // lights the same pixels), the lesser of the two depths at each pixel.
@@ -227,6 +243,7 @@ private:
     float blockMaximum(double left, double top, double right, double bottom) const;
 
     const std::vector<OutlineSite>& sites;
+    const OutlineView& view;
     ConeOutlines outlines;
     int width;
     int height;
@@ -264,6 +281,10 @@ private:
     // The near search's sites, by cell.
     std::vector<std::int32_t>& cellStart;
     std::vector<std::int32_t>& cellSites;
+    CoveredRays& covered;
+    std::vector<float>& siteCoverLow;
+    std::vector<float>& siteCoverHigh;
+    double rayLength[kConeSlices] = {};
 };
 
 void PictureBuilder::build() {
@@ -306,26 +327,55 @@ void PictureBuilder::fill() {
     }
     refreshTiles();
     if (pictureMax >= low) {
+        summariseCover();
         keepEdges();
         groupSitesByTile();
         radialBands(low, static_cast<double>(open));
     }
     // The rims lie at depth 0.5, behind every radial edge: they show only
     // where none reaches.
-    if (pictureMax < kRimDepth) {
+    if (pictureMax >= kRimDepth) {
+        onThreads(kThreads, [&](int thread) {
+            for (std::size_t site = thread; site < sites.size(); site += kThreads) {
+                walkRims(site);
+            }
+        });
+    }
+}
+
+void PictureBuilder::walkRims(std::size_t site) {
+    const double x = apexX[site];
+    const double y = apexY[site];
+    const double within = reach + 2.0;
+    if (!(blockMaximum(x - within, y - within, x + within, y + within) >= kRimDepth)) {
         return;
     }
-    std::vector<OutlineEdgePixels> edges;
-    const double within = reach + 2.0;
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        const double x = apexX[site];
-        const double y = apexY[site];
-        if (blockMaximum(x - within, y - within, x + within, y + within) >= kRimDepth) {
-            edges.clear();
-            siteEdges(site, true, edges);
-            for (const OutlineEdgePixels& edge : edges) {
-                walk(edge, nullptr, kRimDepth, kNone, nullptr);
-            }
+    ConeOutlines::Cone cone;
+    bool coneReady = false;
+    for (int facet = 0; facet < kConeSlices; ++facet) {
+        // The facet's rim edge runs from rim vertex facet + 1 to rim vertex
+        // facet; it is worked out only where a pixel about it holds more.
+        const int next = (facet + 1) % kConeSlices;
+        const double fromX = x + rayX[next] * rayLength[next];
+        const double fromY = y + rayY[next] * rayLength[next];
+        const double toX = x + rayX[facet] * rayLength[facet];
+        const double toY = y + rayY[facet] * rayLength[facet];
+        constexpr double kAround = 2.0;
+        if (!(blockMaximum(std::min(fromX, toX) - kAround, std::min(fromY, toY) - kAround,
+                           std::max(fromX, toX) + kAround,
+                           std::max(fromY, toY) + kAround) >= kRimDepth)) {
+            continue;
+        }
+        if (!coneReady) {
+            outlines.cone(sites[site].x, sites[site].y, cone);
+            coneReady = true;
+        }
+        OutlinePoint from;
+        OutlinePoint to;
+        OutlineEdgePixels edge;
+        if (outlines.edge(cone, facet, OutlineEdge::Rim, from, to) && edge.set(from, to)) {
+            edge.site = static_cast<std::int32_t>(site);
+            walk(edge, nullptr, kRimDepth, kNone, nullptr);
         }
     }
 }
@@ -368,33 +418,123 @@ void PictureBuilder::place() {
                 const double dy = static_cast<double>(rim.y) - apex.y;
                 const double length = std::hypot(dx, dy);
                 reach = std::max(reach, length);
+                rayLength[vertex] = length;
                 rayX[vertex] = length > 0.0 ? dx / length : 0.0;
                 rayY[vertex] = length > 0.0 ? dy / length : 0.0;
             }
         }
     }
+    prepareCovered();
 }
 
-// The radial edges (or the rim edges) of a site's cone that reach the window.
-void PictureBuilder::siteEdges(std::size_t site, bool rims,
-                               std::vector<OutlineEdgePixels>& edges) const {
-    ConeOutlines::Cone cone;
-    outlines.cone(sites[site].x, sites[site].y, cone);
-    for (int facet = 0; facet < kConeSlices; ++facet) {
-        for (const OutlineEdge kind :
-             {OutlineEdge::Inward, OutlineEdge::Outward, OutlineEdge::Rim}) {
-            if ((kind == OutlineEdge::Rim) != rims) {
-                continue;
-            }
-            OutlinePoint from;
-            OutlinePoint to;
-            OutlineEdgePixels edge;
-            if (outlines.edge(cone, facet, kind, from, to) && edge.set(from, to)) {
-                edge.site = static_cast<std::int32_t>(site);
-                edges.push_back(edge);
-            }
+void PictureBuilder::prepareCovered() {
+    // The cover assumes the edges are clipped at the window's own border.
+    const int* viewport = view.viewport;
+    const bool wholeWindow = viewport[0] == 0 && viewport[1] == 0 && viewport[2] == width &&
+                             viewport[3] == height && view.bufferHeight == height;
+    if (sites.empty() || !wholeWindow || !(reach > 0.0)) {
+        covered.prepare({}, CoveredRays::Geometry{});
+        return;
+    }
+    CoveredRays::Geometry geometry{};
+    const auto apexOf = [this](float x, float y) {
+        ConeOutlines::Cone cone;
+        outlines.cone(x, y, cone);
+        return outlines.window(cone, 0);
+    };
+    const float x = sites[0].x;
+    const float y = sites[0].y;
+    const OutlinePoint apex = apexOf(x, y);
+    const OutlinePoint besideX = apexOf(x + 1.0f, y);
+    const OutlinePoint besideY = apexOf(x, y + 1.0f);
+    geometry.stepX[0] = static_cast<double>(besideX.x) - apex.x;
+    geometry.stepX[1] = static_cast<double>(besideX.y) - apex.y;
+    geometry.stepY[0] = static_cast<double>(besideY.x) - apex.x;
+    geometry.stepY[1] = static_cast<double>(besideY.y) - apex.y;
+    std::copy(rayX, rayX + kConeSlices, geometry.rayX);
+    std::copy(rayY, rayY + kConeSlices, geometry.rayY);
+    covered.prepare(sites, geometry);
+}
+
+void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
+                                   float& coverHigh) const {
+    coverLow = kNone;
+    coverHigh = kNone;
+    const CoveredRays::Cover cover = covered.cover(site, ray);
+    double from = cover.from;
+    const double apexX = this->apexX[site];
+    const double apexY = this->apexY[site];
+    if (!std::isfinite(from) || !(apexX > 0.0 && apexX < width && apexY > 0.0 && apexY < height)) {
+        return;
+    }
+    // How far the ray runs to the window's border across each axis.
+    const auto exit = [](double apex, double direction, double size) {
+        return direction > 0.0   ? (size - apex) / direction
+               : direction < 0.0 ? -apex / direction
+                                 : std::numeric_limits<double>::infinity();
+    };
+    const double directionX = rayX[ray];
+    const double directionY = rayY[ray];
+    const bool xMajor = std::fabs(directionX) >= std::fabs(directionY);
+    const double major = xMajor ? std::fabs(directionX) : std::fabs(directionY);
+    const double minor = xMajor ? std::fabs(directionY) : std::fabs(directionX);
+    const double majorExit = xMajor ? exit(apexX, directionX, width) : exit(apexY, directionY, height);
+    const double minorExit = xMajor ? exit(apexY, directionY, height) : exit(apexX, directionX, width);
+    // The edges ahead end in the same column where the ray leaves the
+    // window across the major axis well away from the other border, and
+    // after it where they end at their rims a few columns ahead well inside
+    // the window. Elsewhere an edge ahead may end first, up to a pixel
+    // across, so the ray's last columns stay: as many as it takes to move a
+    // pixel across, and a few.
+    const double lastColumns = (minor > 1e-9 ? std::ceil(major / minor) : 0.0) + 4.0;
+    const double rim = rayLength[ray];
+    const double clear = (lastColumns + 1.0) / major;
+    constexpr double kMargin = 0.5;
+    from += kMargin;
+    double to = std::numeric_limits<double>::infinity();
+    const bool leavesAcrossMajor = majorExit + clear < std::min(minorExit, rim);
+    const bool endsAtRim = rim + CoveredRays::kMostAhead + clear < std::min(majorExit, minorExit);
+    if (!leavesAcrossMajor) {
+        to = std::min({majorExit, minorExit, rim}) - lastColumns / major - kMargin;
+        if (endsAtRim && cover.fromFarAhead + kMargin < to) {
+            to = std::numeric_limits<double>::infinity();
         }
     }
+    if (!(from < to)) {
+        return;
+    }
+    // A fragment's depth, times twice the reach, is its distance along the
+    // ray from the apex, to well within the margins.
+    coverLow = static_cast<float>(from / (2.0 * reach));
+    coverHigh = std::isfinite(to) ? static_cast<float>(to / (2.0 * reach)) : kNone;
+}
+
+void PictureBuilder::summariseCover() {
+    if (!covered.usable()) {
+        siteCoverLow.clear();
+        siteCoverHigh.clear();
+        return;
+    }
+    reserveLarge(siteCoverLow, sites.size());
+    reserveLarge(siteCoverHigh, sites.size());
+    siteCoverLow.resize(sites.size());
+    siteCoverHigh.resize(sites.size());
+    onThreads(kThreads, [&](int thread) {
+        const std::size_t end = sites.size() * (thread + 1) / kThreads;
+        for (std::size_t site = sites.size() * thread / kThreads; site < end; ++site) {
+            float low = 0.0f;
+            float high = kNone;
+            for (int ray = 0; ray < kConeSlices && low < high; ++ray) {
+                float rayLow = kNone;
+                float rayHigh = kNone;
+                coveredDepths(site, ray, rayLow, rayHigh);
+                low = std::max(low, rayLow);
+                high = std::min(high, rayHigh);
+            }
+            siteCoverLow[site] = low;
+            siteCoverHigh[site] = high;
+        }
+    });
 }
 
 void PictureBuilder::rayEdges(const ConeOutlines::Cone& cone, std::size_t site, int ray,
@@ -715,6 +855,10 @@ bool PictureBuilder::tileRaysMatter(std::size_t group, double within, float low,
 
 void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double within, float low,
                               float high, RayEdges& scratch) {
+    // Sites ahead cover all its rays in the band.
+    if (!siteCoverLow.empty() && low >= siteCoverLow[site] && high <= siteCoverHigh[site]) {
+        return;
+    }
     const double x = apexX[site];
     const double y = apexY[site];
     // A site of its own is first tested as its group would be.
@@ -732,24 +876,45 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
     if (!any) {
         return;
     }
-    if (edgesKept) {
-        const std::size_t slots = site * 2 * kConeSlices;
-        for (int ray = 0; ray < kConeSlices; ++ray) {
-            if (rays[ray]) {
-                const std::size_t inward = slots + inwardSlot(ray);
-                const std::size_t outward = slots + outwardSlot(ray);
-                walkRay(keptEdges[inward], keptEdges[outward], twins[site * kConeSlices + ray] != 0,
-                        low, high, &progress[inward], &progress[outward]);
+    bool coneReady = false;
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        float parts[4];
+        if (!rays[ray]) {
+            continue;
+        }
+        // The band's parts outside the depths that sites ahead cover.
+        float coverLow = kNone;
+        float coverHigh = kNone;
+        coveredDepths(site, ray, coverLow, coverHigh);
+        const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};
+        int partCount = 0;
+        for (int part = 0; part < 2; ++part) {
+            if (bounds[2 * part] < bounds[2 * part + 1]) {
+                parts[2 * partCount] = bounds[2 * part];
+                parts[2 * partCount + 1] = bounds[2 * part + 1];
+                ++partCount;
             }
         }
-        return;
-    }
-    outlines.cone(sites[site].x, sites[site].y, scratch.cone);
-    for (int ray = 0; ray < kConeSlices; ++ray) {
-        if (rays[ray]) {
-            rayEdges(scratch.cone, site, ray, scratch.inward, scratch.outward);
-            walkRay(scratch.inward, scratch.outward, twinned(scratch.inward, scratch.outward), low,
-                    high, nullptr, nullptr);
+        if (edgesKept) {
+            const std::size_t slots = site * 2 * kConeSlices;
+            const std::size_t inward = slots + inwardSlot(ray);
+            const std::size_t outward = slots + outwardSlot(ray);
+            for (int part = 0; part < partCount; ++part) {
+                walkRay(keptEdges[inward], keptEdges[outward], twins[site * kConeSlices + ray] != 0,
+                        parts[2 * part], parts[2 * part + 1], &progress[inward],
+                        &progress[outward]);
+            }
+            continue;
+        }
+        if (!coneReady) {
+            outlines.cone(sites[site].x, sites[site].y, scratch.cone);
+            coneReady = true;
+        }
+        rayEdges(scratch.cone, site, ray, scratch.inward, scratch.outward);
+        const bool twin = twinned(scratch.inward, scratch.outward);
+        for (int part = 0; part < partCount; ++part) {
+            walkRay(scratch.inward, scratch.outward, twin, parts[2 * part], parts[2 * part + 1],
+                    nullptr, nullptr);
         }
     }
 }

@@ -52,12 +52,29 @@ std::vector<OutlineSite> scene(int count, bool wholePixels, int copies, unsigned
     return sites;
 }
 
+// Every whole point of a square block, or about half of them at random.
+std::vector<OutlineSite> block(int side, bool holes, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<OutlineSite> sites;
+    const int corner = (kSize - side) / 2;
+    for (int y = corner; y < corner + side; ++y) {
+        for (int x = corner; x < corner + side; ++x) {
+            if (!holes || random() % 2 == 0) {
+                sites.push_back({static_cast<float>(x), static_cast<float>(y),
+                                 static_cast<std::uint32_t>(sites.size())});
+            }
+        }
+    }
+    return sites;
+}
+
 // The picture that skips what cannot show holds, at every pixel no marker
 // covers, what the exhaustive one does: every fragment of every edge, the
 // least depth kept and, of equal depths, the cone drawn later. Sparse sites
 // take the walks outward from the apexes, crowded ones the pixels' own
 // search; the panned zoom cuts most edges at the window's border, and copies
-// of a site tie everywhere.
+// of a site tie everywhere. In the blocks, most edges are passed over beyond
+// the sites just ahead of them.
 TEST(OutlinePicture, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
     struct Scene {
         const char* name;
@@ -66,7 +83,9 @@ TEST(OutlinePicture, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
     const Scene scenes[] = {{"sparse", scene(25, false, 1, 1)},
                             {"sparse on whole pixels, twice", scene(25, true, 2, 2)},
                             {"crowded", scene(4000, true, 1, 3)},
-                            {"crowded anywhere", scene(900, false, 1, 4)}};
+                            {"crowded anywhere", scene(900, false, 1, 4)},
+                            {"full block", block(40, false, 5)},
+                            {"block with holes", block(60, true, 6)}};
     struct View {
         const char* name;
         OutlineView view;

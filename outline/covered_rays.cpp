@@ -1,0 +1,196 @@
+#include "outline/covered_rays.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+namespace {
+
+// The sites looked at lie this far ahead of the covered one along the ray,
+// in window pixels.
+constexpr double kLeastAhead = 0.5;
+// How far two parallel edges may lie across from where their apexes and the
+// ray's direction put them: the ends snapped to 1/256 pixel and the clipper's
+// floats come to about a hundredth of a pixel between two edges.
+constexpr double kAcrossSlack = 0.04;
+// A site's edge lights a pixel a column or two from its apex less surely.
+constexpr double kAfterApexColumns = 2.5;
+// Of the sites ahead, the nearest this many are tried in twos and threes,
+// and the nearest sets kept.
+constexpr std::size_t kMostCandidates = 16;
+constexpr std::size_t kMostSets = 12;
+constexpr int kMostSteps = 16;
+// Larger boxes of sites are not looked at (a bit per raster point).
+constexpr std::int64_t kMostPoints = std::int64_t{1} << 28;
+constexpr float kWholeLimit = 16777216.0f;  // 2^24: floats beyond are all whole
+
+bool onWholePoint(const OutlineSite& site) {
+    return std::floor(site.x) == site.x && std::floor(site.y) == site.y &&
+           std::fabs(site.x) < kWholeLimit && std::fabs(site.y) < kWholeLimit;
+}
+
+// Whether edges at these offsets across from an edge's line light between
+// them every pixel it lights: each lights the pixels within half a pixel
+// across of its own line, less the slack.
+bool covers(std::vector<double> across) {
+    std::sort(across.begin(), across.end());
+    if (!(across.front() < -kAcrossSlack && across.back() > kAcrossSlack)) {
+        return false;
+    }
+    for (std::size_t index = 1; index < across.size(); ++index) {
+        if (!(across[index] - across[index - 1] < 1.0 - 2.0 * kAcrossSlack)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void CoveredRays::coveringSets(const std::vector<Ahead>& ahead, double afterApex,
+                               std::vector<Set>& found) {
+    found.clear();
+    const std::size_t count = ahead.size();
+    for (std::size_t first = 0; first < count; ++first) {
+        for (std::size_t second = first + 1; second < count; ++second) {
+            const Ahead& a = ahead[first];
+            const Ahead& b = ahead[second];
+            // The farther one ahead is the later in the list.
+            if (covers({a.across, b.across})) {
+                found.push_back({{{a.x, a.y}, {b.x, b.y}}, 2, b.along + afterApex});
+                continue;
+            }
+            for (std::size_t third = second + 1; third < count; ++third) {
+                const Ahead& c = ahead[third];
+                if (covers({a.across, b.across, c.across})) {
+                    found.push_back(
+                        {{{a.x, a.y}, {b.x, b.y}, {c.x, c.y}}, 3, c.along + afterApex});
+                }
+            }
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Set& a, const Set& b) { return a.from < b.from; });
+    if (found.size() > kMostSets) {
+        found.resize(kMostSets);
+    }
+}
+
+void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geometry& geometry) {
+    sites = nullptr;
+    ready = false;
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        sets[ray].clear();
+        farAheadSets[ray].clear();
+    }
+    if (siteList.empty() || !std::all_of(siteList.begin(), siteList.end(), onWholePoint)) {
+        return;
+    }
+    float lowX = siteList.front().x;
+    float highX = lowX;
+    float lowY = siteList.front().y;
+    float highY = lowY;
+    for (const OutlineSite& site : siteList) {
+        lowX = std::min(lowX, site.x);
+        highX = std::max(highX, site.x);
+        lowY = std::min(lowY, site.y);
+        highY = std::max(highY, site.y);
+    }
+    left = static_cast<std::int64_t>(lowX);
+    top = static_cast<std::int64_t>(lowY);
+    columns = static_cast<std::int64_t>(highX) - left + 1;
+    rows = static_cast<std::int64_t>(highY) - top + 1;
+    if (columns > kMostPoints / rows) {
+        return;
+    }
+    rowWords = (columns + 63) / 64;
+    bits.assign(static_cast<std::size_t>(rowWords * rows), 0);
+    for (const OutlineSite& site : siteList) {
+        const std::int64_t column = static_cast<std::int64_t>(site.x) - left;
+        const std::int64_t row = static_cast<std::int64_t>(site.y) - top;
+        bits[static_cast<std::size_t>(row * rowWords + column / 64)] |= std::uint64_t{1}
+                                                                        << (column % 64);
+    }
+
+    // Enough raster steps to reach kMostAhead along the shorter step.
+    const double shorterStep =
+        std::min(std::hypot(geometry.stepX[0], geometry.stepX[1]),
+                 std::hypot(geometry.stepY[0], geometry.stepY[1]));
+    if (!(shorterStep > 0.0)) {
+        return;
+    }
+    const int farthestStep =
+        static_cast<int>(std::min(std::ceil(CoveredRays::kMostAhead / shorterStep), double{kMostSteps}));
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        const double rayX = geometry.rayX[ray];
+        const double rayY = geometry.rayY[ray];
+        // Across is measured along the minor axis, as the rasterizer picks a
+        // line's pixel in each column (or row) of the major one.
+        const bool xMajor = std::fabs(rayX) >= std::fabs(rayY);
+        const double major = xMajor ? rayX : rayY;
+        const double slope = (xMajor ? rayY : rayX) / major;
+        std::vector<Ahead> ahead;
+        for (int stepsY = -farthestStep; stepsY <= farthestStep; ++stepsY) {
+            for (int stepsX = -farthestStep; stepsX <= farthestStep; ++stepsX) {
+                const double offsetX = stepsX * geometry.stepX[0] + stepsY * geometry.stepY[0];
+                const double offsetY = stepsX * geometry.stepX[1] + stepsY * geometry.stepY[1];
+                const double along = offsetX * rayX + offsetY * rayY;
+                const double across =
+                    xMajor ? offsetY - offsetX * slope : offsetX - offsetY * slope;
+                if (along >= kLeastAhead && along <= CoveredRays::kMostAhead &&
+                    std::fabs(across) < 1.0 - kAcrossSlack) {
+                    ahead.push_back({stepsX, stepsY, along, across});
+                }
+            }
+        }
+        std::sort(ahead.begin(), ahead.end(),
+                  [](const Ahead& a, const Ahead& b) { return a.along < b.along; });
+        const double afterApex = kAfterApexColumns / std::fabs(major);
+        const double farAhead = kFarAheadColumns / std::fabs(major);
+        std::vector<Ahead> farther;
+        std::copy_if(ahead.begin(), ahead.end(), std::back_inserter(farther),
+                     [farAhead](const Ahead& site) { return site.along >= farAhead; });
+        for (std::vector<Ahead>* list : {&ahead, &farther}) {
+            if (list->size() > kMostCandidates) {
+                list->resize(kMostCandidates);
+            }
+        }
+        coveringSets(ahead, afterApex, sets[ray]);
+        coveringSets(farther, afterApex, farAheadSets[ray]);
+    }
+    sites = &siteList;
+    ready = true;
+}
+
+bool CoveredRays::occupied(std::int64_t x, std::int64_t y) const {
+    const std::int64_t column = x - left;
+    const std::int64_t row = y - top;
+    if (column < 0 || column >= columns || row < 0 || row >= rows) {
+        return false;
+    }
+    return (bits[static_cast<std::size_t>(row * rowWords + column / 64)] >> (column % 64)) & 1u;
+}
+
+double CoveredRays::firstCovering(const std::vector<Set>& list, std::int64_t x,
+                                  std::int64_t y) const {
+    for (const Set& set : list) {
+        bool all = true;
+        for (int member = 0; member < set.members && all; ++member) {
+            all = occupied(x + set.offsets[member][0], y + set.offsets[member][1]);
+        }
+        if (all) {
+            return set.from;
+        }
+    }
+    return std::numeric_limits<double>::infinity();
+}
+
+CoveredRays::Cover CoveredRays::cover(std::size_t site, int ray) const {
+    if (!ready) {
+        return {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+    }
+    const auto x = static_cast<std::int64_t>((*sites)[site].x);
+    const auto y = static_cast<std::int64_t>((*sites)[site].y);
+    return {firstCovering(sets[ray], x, y), firstCovering(farAheadSets[ray], x, y)};
+}

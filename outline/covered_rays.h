@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "cells/cone_geometry.h"
+#include "outline/outline_edge.h"
+
+// Where a site's radial edges can no longer show because sites just ahead
+// of it light the same pixels at less depth. All radial edges along a ray
+// are parallel, so two sites a little ahead along it, one a little to each
+// side across it (less than a pixel apart across), light between them every
+// pixel its edge lights beyond them, nearer their apexes; where their edges
+// lie half a pixel to each side, a third one straight ahead closes the gap. Only sites on
+// whole raster points are looked at: there the sites that can do this lie at
+// fixed raster offsets, worked out once per ray.
+class CoveredRays {
+public:
+    // How far ahead along the ray, in window pixels, the covering sites lie
+    // at most.
+    static constexpr double kMostAhead = 6.0;
+
+    // The window offsets that one raster step along x and along y make, and
+    // each ray's direction in the window, as unit vectors.
+    struct Geometry {
+        double stepX[2];
+        double stepY[2];
+        double rayX[kConeSlices];
+        double rayY[kConeSlices];
+    };
+
+    // Looks at `sites` under `geometry`; nothing is covered where they do not
+    // all stand on whole raster points.
+    void prepare(const std::vector<OutlineSite>& sites, const Geometry& geometry);
+
+    // Where the edges of the site's ray are covered: beyond `from` along
+    // the ray from the apex, and beyond `fromFarAhead` by sites whose edges
+    // run on at least kFarAheadColumns past the end of its own where it ends
+    // at its rim; infinity where no sites ahead cover it.
+    struct Cover {
+        double from;
+        double fromFarAhead;
+    };
+    static constexpr double kFarAheadColumns = 2.5;
+    Cover cover(std::size_t site, int ray) const;
+    // Whether any site can be covered.
+    bool usable() const { return ready; }
+
+private:
+    // A site ahead: its raster offset, how far ahead along the ray and how
+    // far across the ray's line its edge lies, in window pixels.
+    struct Ahead {
+        int x;
+        int y;
+        double along;
+        double across;
+    };
+    // Two or three sites ahead that cover, by raster offset, and the
+    // distance along the ray from which they do.
+    struct Set {
+        int offsets[3][2];
+        int members;
+        double from;
+    };
+    static void coveringSets(const std::vector<Ahead>& ahead, double afterApex,
+                             std::vector<Set>& found);
+    bool occupied(std::int64_t x, std::int64_t y) const;
+    double firstCovering(const std::vector<Set>& list, std::int64_t x, std::int64_t y) const;
+
+    const std::vector<OutlineSite>* sites = nullptr;
+    bool ready = false;
+    std::vector<Set> sets[kConeSlices];
+    std::vector<Set> farAheadSets[kConeSlices];
+    std::int64_t left = 0;
+    std::int64_t top = 0;
+    std::int64_t columns = 0;
+    std::int64_t rows = 0;
+    std::int64_t rowWords = 0;
+    std::vector<std::uint64_t> bits;
+};
