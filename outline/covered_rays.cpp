@@ -21,15 +21,6 @@ constexpr double kAfterApexColumns = 2.5;
 constexpr std::size_t kMostCandidates = 16;
 constexpr std::size_t kMostSets = 12;
 constexpr int kMostSteps = 16;
-// Larger boxes of sites are not looked at (a bit per raster point).
-constexpr std::int64_t kMostPoints = std::int64_t{1} << 28;
-constexpr float kWholeLimit = 16777216.0f;  // 2^24: floats beyond are all whole
-
-bool onWholePoint(const OutlineSite& site) {
-    return std::floor(site.x) == site.x && std::floor(site.y) == site.y &&
-           std::fabs(site.x) < kWholeLimit && std::fabs(site.y) < kWholeLimit;
-}
-
 // Whether edges at these offsets across from an edge's line light between
 // them every pixel it lights: each lights the pixels within half a pixel
 // across of its own line, less the slack.
@@ -64,8 +55,7 @@ void CoveredRays::coveringSets(const std::vector<Ahead>& ahead, double afterApex
             for (std::size_t third = second + 1; third < count; ++third) {
                 const Ahead& c = ahead[third];
                 if (covers({a.across, b.across, c.across})) {
-                    found.push_back(
-                        {{{a.x, a.y}, {b.x, b.y}, {c.x, c.y}}, 3, c.along + afterApex});
+                    found.push_back({{{a.x, a.y}, {b.x, b.y}, {c.x, c.y}}, 3, c.along + afterApex});
                 }
             }
         }
@@ -84,44 +74,20 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
         sets[ray].clear();
         farAheadSets[ray].clear();
     }
-    if (siteList.empty() || !std::all_of(siteList.begin(), siteList.end(), onWholePoint)) {
+    if (!occupied.fit(siteList)) {
         return;
     }
-    float lowX = siteList.front().x;
-    float highX = lowX;
-    float lowY = siteList.front().y;
-    float highY = lowY;
     for (const OutlineSite& site : siteList) {
-        lowX = std::min(lowX, site.x);
-        highX = std::max(highX, site.x);
-        lowY = std::min(lowY, site.y);
-        highY = std::max(highY, site.y);
+        occupied.testAndSet(static_cast<std::int64_t>(site.x), static_cast<std::int64_t>(site.y));
     }
-    left = static_cast<std::int64_t>(lowX);
-    top = static_cast<std::int64_t>(lowY);
-    columns = static_cast<std::int64_t>(highX) - left + 1;
-    rows = static_cast<std::int64_t>(highY) - top + 1;
-    if (columns > kMostPoints / rows) {
-        return;
-    }
-    rowWords = (columns + 63) / 64;
-    bits.assign(static_cast<std::size_t>(rowWords * rows), 0);
-    for (const OutlineSite& site : siteList) {
-        const std::int64_t column = static_cast<std::int64_t>(site.x) - left;
-        const std::int64_t row = static_cast<std::int64_t>(site.y) - top;
-        bits[static_cast<std::size_t>(row * rowWords + column / 64)] |= std::uint64_t{1}
-                                                                        << (column % 64);
-    }
-
     // Enough raster steps to reach kMostAhead along the shorter step.
-    const double shorterStep =
-        std::min(std::hypot(geometry.stepX[0], geometry.stepX[1]),
-                 std::hypot(geometry.stepY[0], geometry.stepY[1]));
+    const double shorterStep = std::min(std::hypot(geometry.stepX[0], geometry.stepX[1]),
+                                        std::hypot(geometry.stepY[0], geometry.stepY[1]));
     if (!(shorterStep > 0.0)) {
         return;
     }
-    const int farthestStep =
-        static_cast<int>(std::min(std::ceil(CoveredRays::kMostAhead / shorterStep), double{kMostSteps}));
+    const int farthestStep = static_cast<int>(
+        std::min(std::ceil(CoveredRays::kMostAhead / shorterStep), double{kMostSteps}));
     for (int ray = 0; ray < kConeSlices; ++ray) {
         const double rayX = geometry.rayX[ray];
         const double rayY = geometry.rayY[ray];
@@ -163,21 +129,12 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     ready = true;
 }
 
-bool CoveredRays::occupied(std::int64_t x, std::int64_t y) const {
-    const std::int64_t column = x - left;
-    const std::int64_t row = y - top;
-    if (column < 0 || column >= columns || row < 0 || row >= rows) {
-        return false;
-    }
-    return (bits[static_cast<std::size_t>(row * rowWords + column / 64)] >> (column % 64)) & 1u;
-}
-
 double CoveredRays::firstCovering(const std::vector<Set>& list, std::int64_t x,
                                   std::int64_t y) const {
     for (const Set& set : list) {
         bool all = true;
         for (int member = 0; member < set.members && all; ++member) {
-            all = occupied(x + set.offsets[member][0], y + set.offsets[member][1]);
+            all = occupied.test(x + set.offsets[member][0], y + set.offsets[member][1]);
         }
         if (all) {
             return set.from;

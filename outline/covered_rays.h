@@ -6,6 +6,7 @@
 
 #include "cells/cone_geometry.h"
 #include "outline/outline_edge.h"
+#include "outline/whole_points.h"
 
 // Where a site's radial edges can no longer show because sites just ahead
 // of it light the same pixels at less depth. All radial edges along a ray
@@ -65,17 +66,11 @@ private:
     };
     static void coveringSets(const std::vector<Ahead>& ahead, double afterApex,
                              std::vector<Set>& found);
-    bool occupied(std::int64_t x, std::int64_t y) const;
     double firstCovering(const std::vector<Set>& list, std::int64_t x, std::int64_t y) const;
 
     const std::vector<OutlineSite>* sites = nullptr;
     bool ready = false;
     std::vector<Set> sets[kConeSlices];
     std::vector<Set> farAheadSets[kConeSlices];
-    std::int64_t left = 0;
-    std::int64_t top = 0;
-    std::int64_t columns = 0;
-    std::int64_t rows = 0;
-    std::int64_t rowWords = 0;
-    std::vector<std::uint64_t> bits;
+    WholePoints occupied;
 };

@@ -12,6 +12,7 @@
 #include "outline/covered_rays.h"
 #include "outline/outline_edge.h"
 #include "outline/raster_line.h"
+#include "outline/site_copies.h"
 
 namespace {
 
@@ -133,6 +134,9 @@ struct OutlinePicture::Workspace {
     CoveredRays covered;
     std::vector<float> siteCoverLow;
     std::vector<float> siteCoverHigh;
+    // The sites less the copies that later ones repeat, and their indices.
+    std::vector<OutlineSite> lastCopies;
+    std::vector<std::int32_t> original;
 };
 
 namespace {
@@ -478,8 +482,10 @@ void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
     const bool xMajor = std::fabs(directionX) >= std::fabs(directionY);
     const double major = xMajor ? std::fabs(directionX) : std::fabs(directionY);
     const double minor = xMajor ? std::fabs(directionY) : std::fabs(directionX);
-    const double majorExit = xMajor ? exit(apexX, directionX, width) : exit(apexY, directionY, height);
-    const double minorExit = xMajor ? exit(apexY, directionY, height) : exit(apexX, directionX, width);
+    const double majorExit =
+        xMajor ? exit(apexX, directionX, width) : exit(apexY, directionY, height);
+    const double minorExit =
+        xMajor ? exit(apexY, directionY, height) : exit(apexX, directionX, width);
     // The edges ahead end in the same column where the ray leaves the
     // window across the major axis well away from the other border, and
     // after it where they end at their rims a few columns ahead well inside
@@ -1122,7 +1128,16 @@ OutlinePicture::~OutlinePicture() = default;
 void OutlinePicture::compute(const std::vector<OutlineSite>& sites, const OutlineView& view,
                              float radius, int width, int height,
                              const std::vector<std::uint8_t>& markerCovered) {
-    PictureBuilder(sites, view, radius, width, height, markerCovered, winner, depth, *workspace,
-                   mostKeptEdges)
+    Workspace& work = *workspace;
+    const bool copies = dropEarlierCopies(sites, work.lastCopies, work.original);
+    PictureBuilder(copies ? work.lastCopies : sites, view, radius, width, height, markerCovered,
+                   winner, depth, work, mostKeptEdges)
         .build();
+    if (copies) {
+        for (std::int32_t& site : winner) {
+            if (site >= 0) {
+                site = work.original[static_cast<std::size_t>(site)];
+            }
+        }
+    }
 }

@@ -23,8 +23,8 @@ public:
     OutlinePicture(const OutlinePicture&) = delete;
     OutlinePicture& operator=(const OutlinePicture&) = delete;
 
-    // Works the picture out for the sites, in the order GL draws them
-    // (copies at one position dropped, as only the last one shows), for a
+    // Works the picture out for the sites, in the order GL draws them (of
+    // copies at one position only the last can show), for a
     // buffer of width x height pixels, rows from the top. markerCovered,
     // when not empty, flags the pixels that markers drawn afterwards cover
     // for certain (same layout); nothing is worked out for them.

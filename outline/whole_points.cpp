@@ -1,0 +1,49 @@
+#include "outline/whole_points.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Larger boxes are not held: a bit per point.
+constexpr std::int64_t kMostPoints = std::int64_t{1} << 28;
+constexpr float kWholeLimit = 16777216.0f;  // 2^24: floats beyond are all whole
+
+bool onWholePoint(const OutlineSite& site) {
+    return std::floor(site.x) == site.x && std::floor(site.y) == site.y &&
+           std::fabs(site.x) < kWholeLimit && std::fabs(site.y) < kWholeLimit;
+}
+
+}  // namespace
+
+bool WholePoints::fit(const std::vector<OutlineSite>& sites) {
+    columns = 0;
+    rows = 0;
+    bits.clear();
+    if (sites.empty() || !std::all_of(sites.begin(), sites.end(), onWholePoint)) {
+        return false;
+    }
+    float lowX = sites.front().x;
+    float highX = lowX;
+    float lowY = sites.front().y;
+    float highY = lowY;
+    for (const OutlineSite& site : sites) {
+        lowX = std::min(lowX, site.x);
+        highX = std::max(highX, site.x);
+        lowY = std::min(lowY, site.y);
+        highY = std::max(highY, site.y);
+    }
+    const std::int64_t wide =
+        static_cast<std::int64_t>(highX) - static_cast<std::int64_t>(lowX) + 1;
+    const std::int64_t high =
+        static_cast<std::int64_t>(highY) - static_cast<std::int64_t>(lowY) + 1;
+    if (wide > kMostPoints / high) {
+        return false;
+    }
+    left = static_cast<std::int64_t>(lowX);
+    top = static_cast<std::int64_t>(lowY);
+    columns = wide;
+    rows = high;
+    bits.assign(static_cast<std::size_t>((columns * rows + 63) / 64), 0);
+    return true;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "outline/outline_edge.h"
+
+// A bit for each whole raster point of the box that a list of sites stands
+// in, all clear at first.
+class WholePoints {
+public:
+    // False, and nothing to hold, where a site stands off whole points or
+    // the box is too large to hold.
+    bool fit(const std::vector<OutlineSite>& sites);
+
+    bool test(std::int64_t x, std::int64_t y) const {
+        const std::int64_t point = pointOf(x, y);
+        return point >= 0 && (bits[static_cast<std::size_t>(point / 64)] >> (point % 64)) & 1u;
+    }
+    // Sets the point's bit (it lies in the box) and says whether it was set.
+    bool testAndSet(std::int64_t x, std::int64_t y) {
+        const std::int64_t point = pointOf(x, y);
+        std::uint64_t& word = bits[static_cast<std::size_t>(point / 64)];
+        const std::uint64_t bit = std::uint64_t{1} << (point % 64);
+        const bool was = (word & bit) != 0;
+        word |= bit;
+        return was;
+    }
+
+private:
+    // The point's index, or -1 outside the box.
+    std::int64_t pointOf(std::int64_t x, std::int64_t y) const {
+        const std::int64_t column = x - left;
+        const std::int64_t row = y - top;
+        if (column < 0 || column >= columns || row < 0 || row >= rows) {
+            return -1;
+        }
+        return row * columns + column;
+    }
+
+    std::int64_t left = 0;
+    std::int64_t top = 0;
+    std::int64_t columns = 0;
+    std::int64_t rows = 0;
+    std::vector<std::uint64_t> bits;
+};
