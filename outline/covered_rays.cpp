@@ -129,25 +129,27 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     ready = true;
 }
 
-double CoveredRays::firstCovering(const std::vector<Set>& list, std::int64_t x,
-                                  std::int64_t y) const {
-    for (const Set& set : list) {
-        bool all = true;
-        for (int member = 0; member < set.members && all; ++member) {
-            all = occupied.test(x + set.offsets[member][0], y + set.offsets[member][1]);
-        }
-        if (all) {
-            return set.from;
+double CoveredRays::firstCovering(const std::vector<Set>& list, std::size_t site) const {
+    if (ready) {
+        const auto x = static_cast<std::int64_t>((*sites)[site].x);
+        const auto y = static_cast<std::int64_t>((*sites)[site].y);
+        for (const Set& set : list) {
+            bool all = true;
+            for (int member = 0; member < set.members && all; ++member) {
+                all = occupied.test(x + set.offsets[member][0], y + set.offsets[member][1]);
+            }
+            if (all) {
+                return set.from;
+            }
         }
     }
     return std::numeric_limits<double>::infinity();
 }
 
-CoveredRays::Cover CoveredRays::cover(std::size_t site, int ray) const {
-    if (!ready) {
-        return {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
-    }
-    const auto x = static_cast<std::int64_t>((*sites)[site].x);
-    const auto y = static_cast<std::int64_t>((*sites)[site].y);
-    return {firstCovering(sets[ray], x, y), firstCovering(farAheadSets[ray], x, y)};
+double CoveredRays::from(std::size_t site, int ray) const {
+    return firstCovering(sets[ray], site);
+}
+
+double CoveredRays::fromFarAhead(std::size_t site, int ray) const {
+    return firstCovering(farAheadSets[ray], site);
 }

@@ -35,16 +35,13 @@ public:
     // all stand on whole raster points.
     void prepare(const std::vector<OutlineSite>& sites, const Geometry& geometry);
 
-    // Where the edges of the site's ray are covered: beyond `from` along
-    // the ray from the apex, and beyond `fromFarAhead` by sites whose edges
-    // run on at least kFarAheadColumns past the end of its own where it ends
-    // at its rim; infinity where no sites ahead cover it.
-    struct Cover {
-        double from;
-        double fromFarAhead;
-    };
+    // The distance along ray `ray` from the site's apex beyond which sites
+    // ahead cover its edges; infinity where none do.
+    double from(std::size_t site, int ray) const;
+    // The same by sites whose edges run on at least kFarAheadColumns past
+    // the end of its own, where it ends at its rim.
+    double fromFarAhead(std::size_t site, int ray) const;
     static constexpr double kFarAheadColumns = 2.5;
-    Cover cover(std::size_t site, int ray) const;
     // Whether any site can be covered.
     bool usable() const { return ready; }
 
@@ -66,7 +63,7 @@ private:
     };
     static void coveringSets(const std::vector<Ahead>& ahead, double afterApex,
                              std::vector<Set>& found);
-    double firstCovering(const std::vector<Set>& list, std::int64_t x, std::int64_t y) const;
+    double firstCovering(const std::vector<Set>& list, std::size_t site) const;
 
     const std::vector<OutlineSite>* sites = nullptr;
     bool ready = false;

@@ -108,6 +108,16 @@ bool twinned(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward) 
     return inward.site >= 0 && outward.site >= 0 && inward.line.samePixels(outward.line);
 }
 
+// How sites ahead cover a site's rays: all those they cover at all from
+// depth `nearEnd` on, up to `tailStart` for the rays in `tails`; the rays in
+// `uncovered` nowhere.
+struct SiteCover {
+    float nearEnd;
+    float tailStart;
+    std::uint32_t uncovered;
+    std::uint32_t tails;
+};
+
 // How far a kept edge's walk outward from its apex has come: the next pixel
 // and the walk's state there, valid for the band starting at `resumeLow`.
 struct EdgeProgress {
@@ -132,8 +142,7 @@ struct OutlinePicture::Workspace {
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
     CoveredRays covered;
-    std::vector<float> siteCoverLow;
-    std::vector<float> siteCoverHigh;
+    std::vector<SiteCover> siteCover;
     // The sites less the copies that later ones repeat, and their indices.
     std::vector<OutlineSite> lastCopies;
     std::vector<std::int32_t> original;
@@ -171,8 +180,7 @@ public:
           cellStart(work.cellStart),
           cellSites(work.cellSites),
           covered(work.covered),
-          siteCoverLow(work.siteCoverLow),
-          siteCoverHigh(work.siteCoverHigh) {}
+          siteCover(work.siteCover) {}
 
     void build();
 
@@ -204,7 +212,7 @@ private:
     // The depths [coverLow, coverHigh) at which sites ahead cover the site's
     // edges along the ray; both kNone where they do not.
     void coveredDepths(std::size_t site, int ray, float& coverLow, float& coverHigh) const;
-    // The same for all the site's rays at once, per site.
+    // The same for all the site's rays at once, per site (siteCover).
     void summariseCover();
     void keepEdges();
     // The site's rim edges, where a pixel about them holds more than a rim.
@@ -286,8 +294,7 @@ private:
     std::vector<std::int32_t>& cellStart;
     std::vector<std::int32_t>& cellSites;
     CoveredRays& covered;
-    std::vector<float>& siteCoverLow;
-    std::vector<float>& siteCoverHigh;
+    std::vector<SiteCover>& siteCover;
     double rayLength[kConeSlices] = {};
 };
 
@@ -464,8 +471,7 @@ void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
                                    float& coverHigh) const {
     coverLow = kNone;
     coverHigh = kNone;
-    const CoveredRays::Cover cover = covered.cover(site, ray);
-    double from = cover.from;
+    double from = covered.from(site, ray);
     const double apexX = this->apexX[site];
     const double apexY = this->apexY[site];
     if (!std::isfinite(from) || !(apexX > 0.0 && apexX < width && apexY > 0.0 && apexY < height)) {
@@ -502,7 +508,7 @@ void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
     const bool endsAtRim = rim + CoveredRays::kMostAhead + clear < std::min(majorExit, minorExit);
     if (!leavesAcrossMajor) {
         to = std::min({majorExit, minorExit, rim}) - lastColumns / major - kMargin;
-        if (endsAtRim && cover.fromFarAhead + kMargin < to) {
+        if (endsAtRim && covered.fromFarAhead(site, ray) + kMargin < to) {
             to = std::numeric_limits<double>::infinity();
         }
     }
@@ -517,28 +523,31 @@ void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
 
 void PictureBuilder::summariseCover() {
     if (!covered.usable()) {
-        siteCoverLow.clear();
-        siteCoverHigh.clear();
+        siteCover.clear();
         return;
     }
-    reserveLarge(siteCoverLow, sites.size());
-    reserveLarge(siteCoverHigh, sites.size());
-    siteCoverLow.resize(sites.size());
-    siteCoverHigh.resize(sites.size());
+    reserveLarge(siteCover, sites.size());
+    siteCover.resize(sites.size());
     onThreads(kThreads, [&](int thread) {
         const std::size_t end = sites.size() * (thread + 1) / kThreads;
         for (std::size_t site = sites.size() * thread / kThreads; site < end; ++site) {
-            float low = 0.0f;
-            float high = kNone;
-            for (int ray = 0; ray < kConeSlices && low < high; ++ray) {
-                float rayLow = kNone;
-                float rayHigh = kNone;
-                coveredDepths(site, ray, rayLow, rayHigh);
-                low = std::max(low, rayLow);
-                high = std::min(high, rayHigh);
+            SiteCover summary{0.0f, kNone, 0, 0};
+            for (int ray = 0; ray < kConeSlices; ++ray) {
+                float coverLow = kNone;
+                float coverHigh = kNone;
+                coveredDepths(site, ray, coverLow, coverHigh);
+                const std::uint32_t bit = std::uint32_t{1} << ray;
+                if (coverLow == kNone) {
+                    summary.uncovered |= bit;
+                    continue;
+                }
+                summary.nearEnd = std::max(summary.nearEnd, coverLow);
+                if (coverHigh < kNone) {
+                    summary.tails |= bit;
+                    summary.tailStart = std::min(summary.tailStart, coverHigh);
+                }
             }
-            siteCoverLow[site] = low;
-            siteCoverHigh[site] = high;
+            siteCover[site] = summary;
         }
     });
 }
@@ -861,9 +870,15 @@ bool PictureBuilder::tileRaysMatter(std::size_t group, double within, float low,
 
 void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double within, float low,
                               float high, RayEdges& scratch) {
-    // Sites ahead cover all its rays in the band.
-    if (!siteCoverLow.empty() && low >= siteCoverLow[site] && high <= siteCoverHigh[site]) {
-        return;
+    // Beyond their near parts, only the rays that sites ahead do not cover,
+    // and those whose last columns they leave, may show.
+    std::uint32_t candidates = ~std::uint32_t{0};
+    if (!siteCover.empty() && low >= siteCover[site].nearEnd) {
+        const SiteCover& summary = siteCover[site];
+        candidates = summary.uncovered | (high > summary.tailStart ? summary.tails : 0);
+        if (candidates == 0) {
+            return;
+        }
     }
     const double x = apexX[site];
     const double y = apexY[site];
@@ -875,8 +890,8 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
     bool rays[kConeSlices];
     bool any = false;
     for (int ray = 0; ray < kConeSlices; ++ray) {
-        rays[ray] =
-            (groupRays == nullptr || groupRays[ray]) && rayMatters(x, y, x, y, ray, low, high);
+        rays[ray] = ((candidates >> ray) & 1u) && (groupRays == nullptr || groupRays[ray]) &&
+                    rayMatters(x, y, x, y, ray, low, high);
         any = any || rays[ray];
     }
     if (!any) {
