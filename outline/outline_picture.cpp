@@ -824,16 +824,19 @@ void PictureBuilder::radialBand(float low, float high) {
     const double within = std::min(static_cast<double>(high), 0.5) * 2.0 * reach + 3.0;
     const std::size_t groups = groupStart.size() - 1;
     const std::size_t outside = groups - 1;
-    // The threads take the groups of sites in small runs, each the next one
-    // left; each fragment is offered to its pixel by itself, which keeps the
-    // lesser. A group's rays are tested for all its sites at once, which
-    // spares most tests of crowded sites.
+    // The threads take the groups of sites in small runs, one from the first
+    // run on and the other from the last back, so that they seldom write to
+    // the same pixels' cache lines; each fragment is offered to its pixel by
+    // itself, which keeps the lesser. A group's rays are tested for all its
+    // sites at once, which spares most tests of crowded sites.
     constexpr std::size_t kRun = 8;
-    std::atomic<std::size_t> nextRun{0};
-    onThreads(kThreads, [&](int) {
+    static_assert(kThreads == 2, "the runs are taken from both ends");
+    const std::size_t runs = (groups + kRun - 1) / kRun;
+    std::atomic<std::size_t> taken{0};
+    onThreads(kThreads, [&](int thread) {
         RayEdges scratch;
-        for (std::size_t start = nextRun.fetch_add(kRun, std::memory_order_relaxed); start < groups;
-             start = nextRun.fetch_add(kRun, std::memory_order_relaxed)) {
+        for (std::size_t own = 0; taken.fetch_add(1, std::memory_order_relaxed) < runs; ++own) {
+            const std::size_t start = (thread == 0 ? own : runs - 1 - own) * kRun;
             for (std::size_t group = start; group < std::min(groups, start + kRun); ++group) {
                 const auto first = static_cast<std::size_t>(groupStart[group]);
                 const auto end = static_cast<std::size_t>(groupStart[group + 1]);
@@ -906,7 +909,9 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
         // The band's parts outside the depths that sites ahead cover.
         float coverLow = kNone;
         float coverHigh = kNone;
-        coveredDepths(site, ray, coverLow, coverHigh);
+        if (!siteCover.empty() && !((siteCover[site].uncovered >> ray) & 1u)) {
+            coveredDepths(site, ray, coverLow, coverHigh);
+        }
         const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};
         int partCount = 0;
         for (int part = 0; part < 2; ++part) {
