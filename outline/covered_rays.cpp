@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 
@@ -24,12 +25,15 @@ constexpr int kMostSteps = 16;
 // Whether edges at these offsets across from an edge's line light between
 // them every pixel it lights: each lights the pixels within half a pixel
 // across of its own line, less the slack.
-bool covers(std::vector<double> across) {
-    std::sort(across.begin(), across.end());
-    if (!(across.front() < -kAcrossSlack && across.back() > kAcrossSlack)) {
+bool covers(std::initializer_list<double> offsets) {
+    double across[3];
+    const std::size_t count = std::min(offsets.size(), std::size_t{3});
+    std::copy_n(offsets.begin(), count, across);
+    std::sort(across, across + count);
+    if (!(across[0] < -kAcrossSlack && across[count - 1] > kAcrossSlack)) {
         return false;
     }
-    for (std::size_t index = 1; index < across.size(); ++index) {
+    for (std::size_t index = 1; index < count; ++index) {
         if (!(across[index] - across[index - 1] < 1.0 - 2.0 * kAcrossSlack)) {
             return false;
         }

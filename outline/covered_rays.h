@@ -13,9 +13,9 @@
 // are parallel, so two sites a little ahead along it, one a little to each
 // side across it (less than a pixel apart across), light between them every
 // pixel its edge lights beyond them, nearer their apexes; where their edges
-// lie half a pixel to each side, a third one straight ahead closes the gap. Only sites on
-// whole raster points are looked at: there the sites that can do this lie at
-// fixed raster offsets, worked out once per ray.
+// lie half a pixel to each side, a third one straight ahead closes the gap.
+// Only sites on whole raster points are looked at: there the sites that can
+// do this lie at fixed raster offsets, worked out once per ray.
 class CoveredRays {
 public:
     // How far ahead along the ray, in window pixels, the covering sites lie

@@ -471,10 +471,17 @@ void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
                                    float& coverHigh) const {
     coverLow = kNone;
     coverHigh = kNone;
-    double from = covered.from(site, ray);
     const double apexX = this->apexX[site];
     const double apexY = this->apexY[site];
-    if (!std::isfinite(from) || !(apexX > 0.0 && apexX < width && apexY > 0.0 && apexY < height)) {
+    // The sites ahead must stand inside the window too: an edge that enters
+    // the window may leave out its first pixel there.
+    constexpr double kInside = CoveredRays::kMostAhead + 1.5;
+    if (!(apexX > kInside && apexX < width - kInside && apexY > kInside &&
+          apexY < height - kInside)) {
+        return;
+    }
+    double from = covered.from(site, ray);
+    if (!std::isfinite(from)) {
         return;
     }
     // How far the ray runs to the window's border across each axis.
