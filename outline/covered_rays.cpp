@@ -26,10 +26,19 @@ constexpr int kMostSteps = 16;
 // them every pixel it lights: each lights the pixels within half a pixel
 // across of its own line, less the slack.
 bool covers(std::initializer_list<double> offsets) {
-    double across[3];
-    const std::size_t count = std::min(offsets.size(), std::size_t{3});
-    std::copy_n(offsets.begin(), count, across);
-    std::sort(across, across + count);
+    // Two or three of them, in order.
+    double across[3] = {};
+    std::size_t count = 0;
+    for (const double offset : offsets) {
+        std::size_t at = count++;
+        for (; at > 0 && across[at - 1] > offset; --at) {
+            across[at] = across[at - 1];
+        }
+        across[at] = offset;
+        if (count == 3) {
+            break;
+        }
+    }
     if (!(across[0] < -kAcrossSlack && across[count - 1] > kAcrossSlack)) {
         return false;
     }
