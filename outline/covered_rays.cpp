@@ -8,8 +8,8 @@
 
 namespace {
 
-// The sites looked at lie this far ahead of the covered one along the ray,
-// in window pixels.
+// The sites looked at lie at least this far ahead of the covered one along
+// the ray, in window pixels: their fragments are then clearly the nearer.
 constexpr double kLeastAhead = 0.5;
 // How far two parallel edges may lie across from where their apexes and the
 // ray's direction put them: the ends snapped to 1/256 pixel and the clipper's
@@ -21,7 +21,9 @@ constexpr double kAfterApexColumns = 2.5;
 // and the nearest sets kept.
 constexpr std::size_t kMostCandidates = 16;
 constexpr std::size_t kMostSets = 12;
+// No further than this many raster steps each way.
 constexpr int kMostSteps = 16;
+
 // Whether edges at these offsets across from an edge's line light between
 // them every pixel it lights: each lights the pixels within half a pixel
 // across of its own line, less the slack.
