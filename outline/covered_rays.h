@@ -21,6 +21,9 @@ public:
     // How far ahead along the ray, in window pixels, the covering sites lie
     // at most.
     static constexpr double kMostAhead = 6.0;
+    // How far past the end of a site's edge, in columns, the edges of the
+    // sites that cover it at its rim run on at least.
+    static constexpr double kFarAheadColumns = 2.5;
 
     // The window offsets that one raster step along x and along y make, and
     // each ray's direction in the window, as unit vectors.
@@ -41,7 +44,6 @@ public:
     // The same by sites whose edges run on at least kFarAheadColumns past
     // the end of its own, where it ends at its rim.
     double fromFarAhead(std::size_t site, int ray) const;
-    static constexpr double kFarAheadColumns = 2.5;
     // Whether any site can be covered.
     bool usable() const { return ready; }
 
