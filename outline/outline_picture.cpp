@@ -251,7 +251,9 @@ private:
     // band.
     bool rayMatters(double left, double top, double right, double bottom, int ray, float low,
                     float high) const;
-    void refreshTiles();
+    // Tiles whose deepest pixel lies below `settledBelow` are left as they
+    // are: from that depth on nothing can change there.
+    void refreshTiles(float settledBelow);
     float blockMaximum(double left, double top, double right, double bottom) const;
 
     const std::vector<OutlineSite>& sites;
@@ -336,7 +338,8 @@ void PictureBuilder::fill() {
         searchNearSites();
         low = static_cast<float>((kNearReach - kPixelSlack) / (2.0 * reach));
     }
-    refreshTiles();
+    tileMax.assign(static_cast<std::size_t>(tilesX) * tilesY, kNone);
+    refreshTiles(kNoPixel);  // every tile
     if (pictureMax >= low) {
         summariseCover();
         keepEdges();
@@ -408,7 +411,7 @@ void PictureBuilder::radialBands(float low, double open) {
             high = kNone;  // the last band takes what lies past the rims too
         }
         radialBand(low, high);
-        refreshTiles();
+        refreshTiles(std::min(high, kRimDepth));
         low = high;
     }
 }
@@ -623,19 +626,24 @@ void PictureBuilder::keepEdges() {
     });
 }
 
-void PictureBuilder::refreshTiles() {
-    tileMax.assign(static_cast<std::size_t>(tilesX) * tilesY, kNoPixel);
+void PictureBuilder::refreshTiles(float settledBelow) {
     // Rows of tiles shared out between the threads.
     onThreads(kThreads, [&](int thread) {
         for (int tileRow = thread; tileRow < tilesY; tileRow += kThreads) {
-            float* tiles = &tileMax[static_cast<std::size_t>(tileRow) * tilesX];
             const int rowEnd = std::min(height, (tileRow + 1) << kTileShift);
-            for (int y = tileRow << kTileShift; y < rowEnd; ++y) {
-                const std::size_t row = static_cast<std::size_t>(y) * width;
-                for (int x = 0; x < width; ++x) {
-                    if (matters(row + x)) {
-                        tiles[x >> kTileShift] =
-                            std::max(tiles[x >> kTileShift], heldDepth(held[row + x]));
+            for (int tileColumn = 0; tileColumn < tilesX; ++tileColumn) {
+                float& tile = tileMax[static_cast<std::size_t>(tileRow) * tilesX + tileColumn];
+                if (tile < settledBelow) {
+                    continue;
+                }
+                tile = kNoPixel;
+                const int columnEnd = std::min(width, (tileColumn + 1) << kTileShift);
+                for (int y = tileRow << kTileShift; y < rowEnd; ++y) {
+                    const std::size_t row = static_cast<std::size_t>(y) * width;
+                    for (int x = tileColumn << kTileShift; x < columnEnd; ++x) {
+                        if (matters(row + x)) {
+                            tile = std::max(tile, heldDepth(held[row + x]));
+                        }
                     }
                 }
             }
@@ -906,6 +914,23 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
     }
     if (!any) {
         return;
+    }
+    // A site's kept edges and their walks' state lie far from the last
+    // site's: asked for at once, they arrive together, not one by one.
+    if (edgesKept) {
+        const std::size_t slots = site * 2 * kConeSlices;
+        for (int ray = 0; ray < kConeSlices; ++ray) {
+            if (rays[ray]) {
+                for (const int slot : {inwardSlot(ray), outwardSlot(ray)}) {
+                    const char* edge = reinterpret_cast<const char*>(&keptEdges[slots + slot]);
+                    const char* state = reinterpret_cast<const char*>(&progress[slots + slot]);
+                    __builtin_prefetch(edge);
+                    __builtin_prefetch(edge + 64);
+                    __builtin_prefetch(state);
+                    __builtin_prefetch(state + 64);
+                }
+            }
+        }
     }
     bool coneReady = false;
     for (int ray = 0; ray < kConeSlices; ++ray) {
