@@ -905,11 +905,14 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
         !(blockMaximum(x - within, y - within, x + within, y + within) >= low)) {
         return;
     }
+    // A kept edge costs little to look at again, so its group's test does
+    // for it; an edge worked out again is worth a test of its own.
+    const bool ownTest = groupRays == nullptr || !edgesKept;
     bool rays[kConeSlices];
     bool any = false;
     for (int ray = 0; ray < kConeSlices; ++ray) {
         rays[ray] = ((candidates >> ray) & 1u) && (groupRays == nullptr || groupRays[ray]) &&
-                    rayMatters(x, y, x, y, ray, low, high);
+                    (!ownTest || rayMatters(x, y, x, y, ray, low, high));
         any = any || rays[ray];
     }
     if (!any) {
