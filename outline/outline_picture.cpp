@@ -12,6 +12,7 @@
 #include "outline/covered_rays.h"
 #include "outline/outline_edge.h"
 #include "outline/raster_line.h"
+#include "outline/row_claims.h"
 #include "outline/site_copies.h"
 
 namespace {
@@ -208,7 +209,7 @@ private:
     // The band's fragments of the site's edges, along the rays that matter
     // (only among `groupRays` where its group tested them).
     void bandSite(std::size_t site, const bool* groupRays, double within, float low, float high,
-                  RayEdges& scratch);
+                  bool alone, RayEdges& scratch);
     // The depths [coverLow, coverHigh) at which sites ahead cover the site's
     // edges along the ray; both kNone where they do not.
     void coveredDepths(std::size_t site, int ray, float& coverLow, float& coverHigh) const;
@@ -221,9 +222,10 @@ private:
     // what the picture holds; with a twin (an edge of the same site that
     // lights the same pixels), the lesser of the two depths at each pixel.
     // With `progress`, the walk resumes where it stopped at this band's
-    // start, and stops at its end.
+    // start, and stops at its end. `alone`: no other thread writes to the
+    // pixels it reaches meanwhile.
     void walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin, float low, float high,
-              EdgeProgress* progress);
+              bool alone, EdgeProgress* progress);
     // The pixel nearest the apex whose depth is `low` or more, from `first`
     // to `last`; one past the far end where none is.
     std::int64_t bandStart(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin, float low,
@@ -232,11 +234,11 @@ private:
     // depth `high` or more, which it returns.
     template <int kDirection, bool kTwinned>
     std::int64_t walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
-                             std::int64_t major, std::int64_t end, float high,
+                             std::int64_t major, std::int64_t end, float high, bool alone,
                              RasterLineWalk& step);
     // Both radial edges along a ray of a site, as one where they are twins.
     void walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward, bool twinned,
-                 float low, float high, EdgeProgress* inwardProgress,
+                 float low, float high, bool alone, EdgeProgress* inwardProgress,
                  EdgeProgress* outwardProgress);
     // The two radial edges along ray `ray`: facet `ray`'s inward edge and
     // the facet before's outward one, each left with site -1 where it lights
@@ -389,7 +391,7 @@ void PictureBuilder::walkRims(std::size_t site) {
         OutlineEdgePixels edge;
         if (outlines.edge(cone, facet, OutlineEdge::Rim, from, to) && edge.set(from, to)) {
             edge.site = static_cast<std::int32_t>(site);
-            walk(edge, nullptr, kRimDepth, kNone, nullptr);
+            walk(edge, nullptr, kRimDepth, kNone, false, nullptr);
         }
     }
 }
@@ -841,18 +843,37 @@ void PictureBuilder::radialBand(float low, float high) {
     const std::size_t outside = groups - 1;
     // The threads take the groups of sites in small runs, one from the first
     // run on and the other from the last back, so that they seldom write to
-    // the same pixels' cache lines; each fragment is offered to its pixel by
+    // the same pixels. Where their runs' rows lie apart, a thread writes its
+    // pixels alone; elsewhere each fragment is offered to its pixel by
     // itself, which keeps the lesser. A group's rays are tested for all its
     // sites at once, which spares most tests of crowded sites.
     constexpr std::size_t kRun = 8;
     static_assert(kThreads == 2, "the runs are taken from both ends");
     const std::size_t runs = (groups + kRun - 1) / kRun;
     std::atomic<std::size_t> taken{0};
+    RowClaims claims;
+    // The rows that the walks from a tile's apexes reach.
+    const auto margin = static_cast<std::int32_t>(std::ceil(within)) + 2;
     onThreads(kThreads, [&](int thread) {
+        // Whatever ends the thread's share, the other must not wait for it.
+        struct Release {
+            RowClaims& claims;
+            int thread;
+            ~Release() { claims.release(thread); }
+        } release{claims, thread};
         RayEdges scratch;
         for (std::size_t own = 0; taken.fetch_add(1, std::memory_order_relaxed) < runs; ++own) {
             const std::size_t start = (thread == 0 ? own : runs - 1 - own) * kRun;
-            for (std::size_t group = start; group < std::min(groups, start + kRun); ++group) {
+            const std::size_t stop = std::min(groups, start + kRun);
+            // The sites outside the window reach anywhere.
+            const bool anywhere = stop > outside;
+            const auto firstRow = static_cast<std::int32_t>(start / tilesX);
+            const auto lastRow = static_cast<std::int32_t>((stop - 1) / tilesX);
+            const bool alone = claims.claim(
+                thread, anywhere ? 0 : std::max(0, (firstRow << kTileShift) - margin),
+                anywhere ? height - 1
+                         : std::min(height - 1, ((lastRow + 1) << kTileShift) - 1 + margin));
+            for (std::size_t group = start; group < stop; ++group) {
                 const auto first = static_cast<std::size_t>(groupStart[group]);
                 const auto end = static_cast<std::size_t>(groupStart[group + 1]);
                 bool groupRays[kConeSlices];
@@ -862,7 +883,7 @@ void PictureBuilder::radialBand(float low, float high) {
                 }
                 for (std::size_t at = first; at < end; ++at) {
                     bandSite(static_cast<std::size_t>(groupSites[at]),
-                             grouped ? groupRays : nullptr, within, low, high, scratch);
+                             grouped ? groupRays : nullptr, within, low, high, alone, scratch);
                 }
             }
         }
@@ -887,7 +908,7 @@ bool PictureBuilder::tileRaysMatter(std::size_t group, double within, float low,
 }
 
 void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double within, float low,
-                              float high, RayEdges& scratch) {
+                              float high, bool alone, RayEdges& scratch) {
     // Beyond their near parts, only the rays that sites ahead do not cover,
     // and those whose last columns they leave, may show.
     std::uint32_t candidates = ~std::uint32_t{0};
@@ -962,7 +983,7 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
             const std::size_t outward = slots + outwardSlot(ray);
             for (int part = 0; part < partCount; ++part) {
                 walkRay(keptEdges[inward], keptEdges[outward], twins[site * kConeSlices + ray] != 0,
-                        parts[2 * part], parts[2 * part + 1], &progress[inward],
+                        parts[2 * part], parts[2 * part + 1], alone, &progress[inward],
                         &progress[outward]);
             }
             continue;
@@ -975,28 +996,28 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
         const bool twin = twinned(scratch.inward, scratch.outward);
         for (int part = 0; part < partCount; ++part) {
             walkRay(scratch.inward, scratch.outward, twin, parts[2 * part], parts[2 * part + 1],
-                    nullptr, nullptr);
+                    alone, nullptr, nullptr);
         }
     }
 }
 
 void PictureBuilder::walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward,
-                             bool twinned, float low, float high, EdgeProgress* inwardProgress,
-                             EdgeProgress* outwardProgress) {
+                             bool twinned, float low, float high, bool alone,
+                             EdgeProgress* inwardProgress, EdgeProgress* outwardProgress) {
     if (twinned) {
-        walk(inward, &outward, low, high, inwardProgress);
+        walk(inward, &outward, low, high, alone, inwardProgress);
         return;
     }
     if (inward.site >= 0) {
-        walk(inward, nullptr, low, high, inwardProgress);
+        walk(inward, nullptr, low, high, alone, inwardProgress);
     }
     if (outward.site >= 0) {
-        walk(outward, nullptr, low, high, outwardProgress);
+        walk(outward, nullptr, low, high, alone, outwardProgress);
     }
 }
 
 void PictureBuilder::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin, float low,
-                          float high, EdgeProgress* progress) {
+                          float high, bool alone, EdgeProgress* progress) {
     const RasterLine& line = edge.line;
     const std::int64_t first = std::max<std::int64_t>(line.first, 0);
     const std::int64_t last = std::min<std::int64_t>(line.last, (line.xMajor ? width : height) - 1);
@@ -1017,11 +1038,11 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels
         }
     }
     if (twin != nullptr) {
-        major = outwardUp ? walkOutward<1, true>(edge, *twin, major, last, high, step)
-                          : walkOutward<-1, true>(edge, *twin, major, first, high, step);
+        major = outwardUp ? walkOutward<1, true>(edge, *twin, major, last, high, alone, step)
+                          : walkOutward<-1, true>(edge, *twin, major, first, high, alone, step);
     } else {
-        major = outwardUp ? walkOutward<1, false>(edge, edge, major, last, high, step)
-                          : walkOutward<-1, false>(edge, edge, major, first, high, step);
+        major = outwardUp ? walkOutward<1, false>(edge, edge, major, last, high, alone, step)
+                          : walkOutward<-1, false>(edge, edge, major, first, high, alone, step);
     }
     if (progress != nullptr) {
         progress->major = major;
@@ -1077,7 +1098,8 @@ std::int64_t PictureBuilder::bandStart(const OutlineEdgePixels& edge, const Outl
 template <int kDirection, bool kTwinned>
 std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
                                          const OutlineEdgePixels& twin, std::int64_t major,
-                                         std::int64_t end, float high, RasterLineWalk& step) {
+                                         std::int64_t end, float high, bool alone,
+                                         RasterLineWalk& step) {
     const OutlineEdgePixels ours = edge;
     const OutlineEdgePixels other = twin;
     const RasterLine& line = ours.line;
@@ -1156,6 +1178,13 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
                 const std::size_t pixel =
                     static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
                 const Held current = __atomic_load_n(&pixels[pixel], __ATOMIC_RELAXED);
+                if (alone) {
+                    // The lesser, stored either way: no branch to mispredict.
+                    const Held offered = heldOf(depthAt(major), ours.site) |
+                                         (covered != nullptr && covered[pixel] ? ~Held{0} : 0);
+                    __atomic_store_n(&pixels[pixel], std::min(offered, current), __ATOMIC_RELAXED);
+                    continue;
+                }
                 if (current < settled) {
                     continue;
                 }

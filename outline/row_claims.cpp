@@ -1,0 +1,52 @@
+#include "outline/row_claims.h"
+
+#include <thread>
+
+namespace {
+
+// The rows in the upper half, the last of them and whether the thread writes
+// alone in the lower one.
+std::uint64_t announcement(std::int32_t top, std::int32_t bottom, bool alone) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(top)) << 32) |
+           (static_cast<std::uint64_t>(static_cast<std::uint32_t>(bottom)) << 1) |
+           (alone ? 1u : 0u);
+}
+
+bool meets(std::uint64_t other, std::int32_t top, std::int32_t bottom) {
+    const auto otherTop = static_cast<std::int32_t>(other >> 32);
+    const auto otherBottom = static_cast<std::int32_t>((other & 0xFFFFFFFFu) >> 1);
+    return top <= bottom && otherTop <= otherBottom && otherTop <= bottom && top <= otherBottom;
+}
+
+bool writesAlone(std::uint64_t other) {
+    return (other & 1u) != 0;
+}
+
+}  // namespace
+
+RowClaims::RowClaims() : announced{announcement(1, 0, false), announcement(1, 0, false)} {}
+
+bool RowClaims::claim(int thread, std::int32_t top, std::int32_t bottom) {
+    std::atomic<std::uint64_t>& mine = announced[thread];
+    const std::atomic<std::uint64_t>& theirs = announced[1 - thread];
+    // Each thread announces before it looks at the other's announcement:
+    // of two threads doing so at once, at least one sees the other's.
+    for (;;) {
+        mine.store(announcement(top, bottom, false));
+        std::uint64_t other = theirs.load();
+        if (!meets(other, top, bottom)) {
+            mine.store(announcement(top, bottom, true));
+            other = theirs.load();
+            if (!meets(other, top, bottom)) {
+                return true;
+            }
+            mine.store(announcement(top, bottom, false));
+        }
+        if (!writesAlone(other)) {
+            return false;
+        }
+        while (theirs.load() == other) {
+            std::this_thread::yield();
+        }
+    }
+}
