@@ -300,6 +300,18 @@ private:
     CoveredRays& covered;
     std::vector<SiteCover>& siteCover;
     double rayLength[kConeSlices] = {};
+    // What the cover of each ray's edges depends on but the site, worked
+    // out once: the ray's axes, the columns that stay near its ends, and the
+    // reciprocals of its direction (infinite along an axis it does not move).
+    struct RayExits {
+        bool xMajor;
+        double major;
+        double lastColumns;
+        double clear;
+        double perX;
+        double perY;
+    };
+    RayExits rayExits[kConeSlices] = {};
 };
 
 void PictureBuilder::build() {
@@ -470,6 +482,18 @@ void PictureBuilder::prepareCovered() {
     std::copy(rayX, rayX + kConeSlices, geometry.rayX);
     std::copy(rayY, rayY + kConeSlices, geometry.rayY);
     covered.prepare(sites, geometry);
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        RayExits& ends = rayExits[ray];
+        const double alongX = std::fabs(rayX[ray]);
+        const double alongY = std::fabs(rayY[ray]);
+        ends.xMajor = alongX >= alongY;
+        ends.major = ends.xMajor ? alongX : alongY;
+        const double minor = ends.xMajor ? alongY : alongX;
+        ends.lastColumns = (minor > 1e-9 ? std::ceil(ends.major / minor) : 0.0) + 4.0;
+        ends.clear = (ends.lastColumns + 1.0) / ends.major;
+        ends.perX = 1.0 / rayX[ray];
+        ends.perY = 1.0 / rayY[ray];
+    }
 }
 
 void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
@@ -489,37 +513,27 @@ void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
     if (!std::isfinite(from)) {
         return;
     }
+    const RayExits& ends = rayExits[ray];
     // How far the ray runs to the window's border across each axis.
-    const auto exit = [](double apex, double direction, double size) {
-        return direction > 0.0   ? (size - apex) / direction
-               : direction < 0.0 ? -apex / direction
-                                 : std::numeric_limits<double>::infinity();
-    };
-    const double directionX = rayX[ray];
-    const double directionY = rayY[ray];
-    const bool xMajor = std::fabs(directionX) >= std::fabs(directionY);
-    const double major = xMajor ? std::fabs(directionX) : std::fabs(directionY);
-    const double minor = xMajor ? std::fabs(directionY) : std::fabs(directionX);
-    const double majorExit =
-        xMajor ? exit(apexX, directionX, width) : exit(apexY, directionY, height);
-    const double minorExit =
-        xMajor ? exit(apexY, directionY, height) : exit(apexX, directionX, width);
+    const double exitX = (ends.perX > 0.0 ? width - apexX : -apexX) * ends.perX;
+    const double exitY = (ends.perY > 0.0 ? height - apexY : -apexY) * ends.perY;
+    const double majorExit = ends.xMajor ? exitX : exitY;
+    const double minorExit = ends.xMajor ? exitY : exitX;
     // The edges ahead end in the same column where the ray leaves the
     // window across the major axis well away from the other border, and
     // after it where they end at their rims a few columns ahead well inside
     // the window. Elsewhere an edge ahead may end first, up to a pixel
     // across, so the ray's last columns stay: as many as it takes to move a
     // pixel across, and a few.
-    const double lastColumns = (minor > 1e-9 ? std::ceil(major / minor) : 0.0) + 4.0;
     const double rim = rayLength[ray];
-    const double clear = (lastColumns + 1.0) / major;
     constexpr double kMargin = 0.5;
     from += kMargin;
     double to = std::numeric_limits<double>::infinity();
-    const bool leavesAcrossMajor = majorExit + clear < std::min(minorExit, rim);
-    const bool endsAtRim = rim + CoveredRays::kMostAhead + clear < std::min(majorExit, minorExit);
+    const bool leavesAcrossMajor = majorExit + ends.clear < std::min(minorExit, rim);
+    const bool endsAtRim =
+        rim + CoveredRays::kMostAhead + ends.clear < std::min(majorExit, minorExit);
     if (!leavesAcrossMajor) {
-        to = std::min({majorExit, minorExit, rim}) - lastColumns / major - kMargin;
+        to = std::min({majorExit, minorExit, rim}) - ends.lastColumns / ends.major - kMargin;
         if (endsAtRim && covered.fromFarAhead(site, ray) + kMargin < to) {
             to = std::numeric_limits<double>::infinity();
         }
