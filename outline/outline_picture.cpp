@@ -137,7 +137,7 @@ struct OutlinePicture::Workspace {
     std::vector<float> apexY;
     std::vector<OutlineEdgePixels> edges;
     std::vector<EdgeProgress> progress;
-    std::vector<std::uint8_t> twins;
+    std::vector<std::uint32_t> twins;
     std::vector<std::int32_t> groupStart;
     std::vector<std::int32_t> groupSites;
     std::vector<std::int32_t> cellStart;
@@ -287,8 +287,8 @@ private:
     std::size_t mostKeptEdges;
     std::vector<OutlineEdgePixels>& keptEdges;
     std::vector<EdgeProgress>& progress;
-    // Per site and ray, whether its two edges light the same pixels.
-    std::vector<std::uint8_t>& twins;
+    // Per site, a bit for each ray whose two edges light the same pixels.
+    std::vector<std::uint32_t>& twins;
     bool edgesKept = false;
     // The sites by the tile their apex lies in, those outside the window
     // last.
@@ -625,19 +625,22 @@ void PictureBuilder::keepEdges() {
     keptEdges.resize(slots);
     reserveLarge(progress, slots);
     progress.assign(slots, EdgeProgress{});
-    reserveLarge(twins, slots / 2);
-    twins.resize(slots / 2);
+    reserveLarge(twins, sites.size());
+    twins.resize(sites.size());
     onThreads(kThreads, [&](int thread) {
         ConeOutlines::Cone cone;
-        for (std::size_t site = thread; site < sites.size(); site += kThreads) {
+        const std::size_t end = sites.size() * (thread + 1) / kThreads;
+        for (std::size_t site = sites.size() * thread / kThreads; site < end; ++site) {
             outlines.cone(sites[site].x, sites[site].y, cone);
             OutlineEdgePixels* slot = &keptEdges[site * 2 * kConeSlices];
+            std::uint32_t twinRays = 0;
             for (int ray = 0; ray < kConeSlices; ++ray) {
                 OutlineEdgePixels& inward = slot[inwardSlot(ray)];
                 OutlineEdgePixels& outward = slot[outwardSlot(ray)];
                 rayEdges(cone, site, ray, inward, outward);
-                twins[site * kConeSlices + ray] = twinned(inward, outward);
+                twinRays |= (twinned(inward, outward) ? 1u : 0u) << ray;
             }
+            twins[site] = twinRays;
         }
     });
 }
@@ -996,7 +999,7 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
             const std::size_t inward = slots + inwardSlot(ray);
             const std::size_t outward = slots + outwardSlot(ray);
             for (int part = 0; part < partCount; ++part) {
-                walkRay(keptEdges[inward], keptEdges[outward], twins[site * kConeSlices + ray] != 0,
+                walkRay(keptEdges[inward], keptEdges[outward], ((twins[site] >> ray) & 1u) != 0,
                         parts[2 * part], parts[2 * part + 1], alone, &progress[inward],
                         &progress[outward]);
             }
