@@ -646,24 +646,46 @@ void PictureBuilder::keepEdges() {
 }
 
 void PictureBuilder::refreshTiles(float settledBelow) {
+    // A pixel's depth bits order as its depth does; one more than them, so
+    // that 0 stands for no pixel that matters. Plain integers, in a loop
+    // without branches, for the compiler to do several pixels at once.
+    const auto bitsOf = [](Held held) { return static_cast<std::int32_t>(held >> 32) + 1; };
+    const std::uint8_t* covered = marker.empty() ? nullptr : marker.data();
     // Rows of tiles shared out between the threads.
     onThreads(kThreads, [&](int thread) {
+        std::vector<std::int32_t> most(static_cast<std::size_t>(tilesX));
         for (int tileRow = thread; tileRow < tilesY; tileRow += kThreads) {
+            float* tiles = &tileMax[static_cast<std::size_t>(tileRow) * tilesX];
+            std::fill(most.begin(), most.end(), 0);
             const int rowEnd = std::min(height, (tileRow + 1) << kTileShift);
-            for (int tileColumn = 0; tileColumn < tilesX; ++tileColumn) {
-                float& tile = tileMax[static_cast<std::size_t>(tileRow) * tilesX + tileColumn];
-                if (tile < settledBelow) {
-                    continue;
-                }
-                tile = kNoPixel;
-                const int columnEnd = std::min(width, (tileColumn + 1) << kTileShift);
-                for (int y = tileRow << kTileShift; y < rowEnd; ++y) {
-                    const std::size_t row = static_cast<std::size_t>(y) * width;
-                    for (int x = tileColumn << kTileShift; x < columnEnd; ++x) {
-                        if (matters(row + x)) {
-                            tile = std::max(tile, heldDepth(held[row + x]));
+            for (int y = tileRow << kTileShift; y < rowEnd; ++y) {
+                const std::size_t row = static_cast<std::size_t>(y) * width;
+                for (int tileColumn = 0; tileColumn < tilesX; ++tileColumn) {
+                    if (tiles[tileColumn] < settledBelow) {
+                        continue;
+                    }
+                    const int from = tileColumn << kTileShift;
+                    const int to = std::min(width, from + (1 << kTileShift));
+                    std::int32_t deepest = most[tileColumn];
+                    if (covered == nullptr) {
+                        for (int x = from; x < to; ++x) {
+                            deepest = std::max(deepest, bitsOf(held[row + x]));
+                        }
+                    } else {
+                        for (int x = from; x < to; ++x) {
+                            deepest =
+                                std::max(deepest, covered[row + x] ? 0 : bitsOf(held[row + x]));
                         }
                     }
+                    most[tileColumn] = deepest;
+                }
+            }
+            for (int tileColumn = 0; tileColumn < tilesX; ++tileColumn) {
+                if (tiles[tileColumn] >= settledBelow) {
+                    tiles[tileColumn] =
+                        most[tileColumn] == 0
+                            ? kNoPixel
+                            : heldDepth(static_cast<Held>(most[tileColumn] - 1) << 32);
                 }
             }
         }
