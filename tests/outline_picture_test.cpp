@@ -1,14 +1,11 @@
 #include "outline/outline_picture.h"
 #include "outline/marker_cover.h"
-#include "outline/row_claims.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -134,59 +131,6 @@ TEST(OutlinePicture, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
             }
         }
     }
-}
-
-// Two threads claim rows at random, many overlapping: while one writes
-// alone, the other holds none of its rows, alone or not.
-TEST(RowClaims, NeverLetAThreadWriteAloneWhereTheOtherWrites) {
-    constexpr int kRows = 64;
-    std::atomic<int> aloneOwner[kRows] = {};
-    std::atomic<int> sharedUsers[kRows] = {};
-    std::atomic<int> clashes{0};
-    int aloneClaims[2] = {0, 0};
-    RowClaims claims;
-    std::atomic<int> ready{0};
-    const auto work = [&](int thread) {
-        std::mt19937 random(thread + 1);
-        ++ready;
-        while (ready.load() < 2) {
-        }
-        for (int round = 0; round < 20000; ++round) {
-            const int top = static_cast<int>(random() % kRows);
-            const int bottom = std::min(kRows - 1, top + static_cast<int>(random() % 12));
-            const bool alone = claims.claim(thread, top, bottom);
-            aloneClaims[thread] += alone;
-            for (int row = top; row <= bottom; ++row) {
-                if (alone) {
-                    clashes += aloneOwner[row].exchange(thread + 1) != 0;
-                } else {
-                    ++sharedUsers[row];
-                }
-            }
-            // Held a while, as a run of walks would hold them.
-            for (int check = 0; check < 20; ++check) {
-                for (int row = top; row <= bottom; ++row) {
-                    clashes +=
-                        alone ? aloneOwner[row].load() != thread + 1 || sharedUsers[row].load() != 0
-                              : aloneOwner[row].load() != 0;
-                }
-            }
-            for (int row = top; row <= bottom; ++row) {
-                if (alone) {
-                    aloneOwner[row].store(0);
-                } else {
-                    --sharedUsers[row];
-                }
-            }
-        }
-        claims.release(thread);
-    };
-    std::thread other(work, 1);
-    work(0);
-    other.join();
-    EXPECT_EQ(clashes.load(), 0);
-    EXPECT_GT(aloneClaims[0], 0);
-    EXPECT_GT(aloneClaims[1], 0);
 }
 
 }  // namespace
