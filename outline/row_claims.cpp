@@ -22,9 +22,16 @@ bool writesAlone(std::uint64_t other) {
     return (other & 1u) != 0;
 }
 
+// No rows: the first after the last.
+const std::uint64_t kNoRows = announcement(1, 0, false);
+
 }  // namespace
 
-RowClaims::RowClaims() : announced{announcement(1, 0, false), announcement(1, 0, false)} {}
+RowClaims::RowClaims() : announced{kNoRows, kNoRows} {}
+
+void RowClaims::release(int thread) {
+    announced[thread].store(kNoRows);
+}
 
 bool RowClaims::claim(int thread, std::int32_t top, std::int32_t bottom) {
     std::atomic<std::uint64_t>& mine = announced[thread];

@@ -18,7 +18,7 @@ public:
     // announces again.
     bool claim(int thread, std::int32_t top, std::int32_t bottom);
     // Announces that `thread` works on no rows any more.
-    void release(int thread) { claim(thread, 1, 0); }
+    void release(int thread);
 
 private:
     std::atomic<std::uint64_t> announced[2];
