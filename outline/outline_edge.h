@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -25,7 +26,7 @@ struct OutlineEdgePixels {
 
 // The depth the buffer receives.
 inline float clampedDepth(double depth) {
-    return static_cast<float>(depth < 0.0 ? 0.0 : depth > 1.0 ? 1.0 : depth);
+    return static_cast<float>(std::min(std::max(depth, 0.0), 1.0));
 }
 
 // A site as the outlines need it: where its cone stands and its colour.

@@ -68,6 +68,9 @@ std::int32_t heldSite(Held held) {
            1;
 }
 
+// What a pixel under a marker holds.
+constexpr Held kMarked = 0;
+
 // Keeps the lesser of what the pixel holds and `offer`, against other
 // threads doing the same.
 void offer(Held& pixel, Held value) {
@@ -119,11 +122,10 @@ struct SiteCover {
     std::uint32_t tails;
 };
 
-// How far a kept edge's walk outward from its apex has come: the next pixel
-// and the walk's state there, valid for the band starting at `resumeLow`.
+// How far a kept edge's walk outward from its apex has come: the next pixel,
+// valid for the band starting at `resumeLow`.
 struct EdgeProgress {
-    RasterLineWalk step;
-    std::int64_t major = 0;
+    std::int32_t major = 0;
     float resumeLow = -1.0f;
 };
 
@@ -138,6 +140,7 @@ struct OutlinePicture::Workspace {
     std::vector<OutlineEdgePixels> edges;
     std::vector<EdgeProgress> progress;
     std::vector<std::uint32_t> twins;
+    std::vector<std::uint32_t> keptRays;
     std::vector<std::int32_t> groupStart;
     std::vector<std::int32_t> groupSites;
     std::vector<std::int32_t> cellStart;
@@ -176,6 +179,7 @@ public:
           keptEdges(work.edges),
           progress(work.progress),
           twins(work.twins),
+          keptRays(work.keptRays),
           groupStart(work.groupStart),
           groupSites(work.groupSites),
           cellStart(work.cellStart),
@@ -207,15 +211,19 @@ private:
         OutlineEdgePixels outward;
     };
     // The band's fragments of the site's edges, along the rays that matter
-    // (only among `groupRays` where its group tested them).
-    void bandSite(std::size_t site, const bool* groupRays, double within, float low, float high,
-                  bool alone, RayEdges& scratch);
+    // (only among `groupRays` where its group tested them); `kept` is its
+    // place among the kept edges.
+    void bandSite(std::size_t site, std::size_t kept, const bool* groupRays, double within,
+                  float low, float high, bool alone, RayEdges& scratch);
     // The depths [coverLow, coverHigh) at which sites ahead cover the site's
     // edges along the ray; both kNone where they do not.
     void coveredDepths(std::size_t site, int ray, float& coverLow, float& coverHigh) const;
     // The same for all the site's rays at once, per site (siteCover).
     void summariseCover();
     void keepEdges();
+    // Works out the site's edges along `rays` into their slots, when a band
+    // first walks them.
+    void keepRays(std::size_t site, std::size_t kept, std::uint32_t rays, ConeOutlines::Cone& cone);
     // The site's rim edges, where a pixel about them holds more than a rim.
     void walkRims(std::size_t site);
     // The fragments of the edge whose depth lies in [low, high), against
@@ -283,12 +291,16 @@ private:
     double rayY[kConeSlices] = {};
     double reach = 0.0;
     // Every site's radial edges, 64 slots a site, where there are no more
-    // than mostKeptEdges.
+    // than mostKeptEdges. The sites take their places in the order of
+    // groupSites, the order the bands walk them in, so that one site's
+    // slots lie next to the last one's.
     std::size_t mostKeptEdges;
     std::vector<OutlineEdgePixels>& keptEdges;
     std::vector<EdgeProgress>& progress;
-    // Per site, a bit for each ray whose two edges light the same pixels.
+    // Per place, a bit for each ray whose two edges light the same pixels,
+    // and one for each ray whose edges are in their slots.
     std::vector<std::uint32_t>& twins;
+    std::vector<std::uint32_t>& keptRays;
     bool edgesKept = false;
     // The sites by the tile their apex lies in, those outside the window
     // last.
@@ -318,6 +330,12 @@ void PictureBuilder::build() {
     const std::size_t pixels = static_cast<std::size_t>(std::max(width, 0)) * std::max(height, 0);
     reserveLarge(held, pixels);
     held.assign(pixels, heldOf(kNone, -1));
+    // What markers cover holds the least value there is: no fragment beats it.
+    for (std::size_t pixel = 0; pixel < marker.size(); ++pixel) {
+        if (marker[pixel]) {
+            held[pixel] = kMarked;
+        }
+    }
     if (pixels > 0 && !sites.empty()) {
         fill();
     }
@@ -328,8 +346,9 @@ void PictureBuilder::build() {
     onThreads(kThreads, [&](int thread) {
         const std::size_t end = pixels * (thread + 1) / kThreads;
         for (std::size_t pixel = pixels * thread / kThreads; pixel < end; ++pixel) {
-            winner[pixel] = heldSite(held[pixel]);
-            depth[pixel] = heldDepth(held[pixel]);
+            const Held shown = held[pixel] == kMarked ? heldOf(kNone, -1) : held[pixel];
+            winner[pixel] = heldSite(shown);
+            depth[pixel] = heldDepth(shown);
         }
     });
 }
@@ -621,28 +640,39 @@ void PictureBuilder::keepEdges() {
     if (!edgesKept) {
         return;
     }
-    reserveLarge(keptEdges, slots);
-    keptEdges.resize(slots);
-    reserveLarge(progress, slots);
-    progress.assign(slots, EdgeProgress{});
+    // Slots are filled when a band first walks their ray; what an earlier
+    // picture left in them is never read.
+    if (keptEdges.size() < slots) {
+        reserveLarge(keptEdges, slots);
+        keptEdges.resize(slots);
+        reserveLarge(progress, slots);
+        progress.resize(slots);
+    }
     reserveLarge(twins, sites.size());
     twins.resize(sites.size());
-    onThreads(kThreads, [&](int thread) {
-        ConeOutlines::Cone cone;
-        const std::size_t end = sites.size() * (thread + 1) / kThreads;
-        for (std::size_t site = sites.size() * thread / kThreads; site < end; ++site) {
-            outlines.cone(sites[site].x, sites[site].y, cone);
-            OutlineEdgePixels* slot = &keptEdges[site * 2 * kConeSlices];
-            std::uint32_t twinRays = 0;
-            for (int ray = 0; ray < kConeSlices; ++ray) {
-                OutlineEdgePixels& inward = slot[inwardSlot(ray)];
-                OutlineEdgePixels& outward = slot[outwardSlot(ray)];
-                rayEdges(cone, site, ray, inward, outward);
-                twinRays |= (twinned(inward, outward) ? 1u : 0u) << ray;
-            }
-            twins[site] = twinRays;
+    reserveLarge(keptRays, sites.size());
+    keptRays.assign(sites.size(), 0);
+}
+
+void PictureBuilder::keepRays(std::size_t site, std::size_t kept, std::uint32_t rays,
+                              ConeOutlines::Cone& cone) {
+    outlines.cone(sites[site].x, sites[site].y, cone);
+    OutlineEdgePixels* slot = &keptEdges[kept * 2 * kConeSlices];
+    EdgeProgress* state = &progress[kept * 2 * kConeSlices];
+    std::uint32_t twinRays = twins[kept] & ~rays;
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        if (((rays >> ray) & 1u) == 0) {
+            continue;
         }
-    });
+        OutlineEdgePixels& inward = slot[inwardSlot(ray)];
+        OutlineEdgePixels& outward = slot[outwardSlot(ray)];
+        rayEdges(cone, site, ray, inward, outward);
+        twinRays |= (twinned(inward, outward) ? 1u : 0u) << ray;
+        state[inwardSlot(ray)] = EdgeProgress{};
+        state[outwardSlot(ray)] = EdgeProgress{};
+    }
+    twins[kept] = twinRays;
+    keptRays[kept] |= rays;
 }
 
 void PictureBuilder::refreshTiles(float settledBelow) {
@@ -921,7 +951,7 @@ void PictureBuilder::radialBand(float low, float high) {
                     continue;
                 }
                 for (std::size_t at = first; at < end; ++at) {
-                    bandSite(static_cast<std::size_t>(groupSites[at]),
+                    bandSite(static_cast<std::size_t>(groupSites[at]), at,
                              grouped ? groupRays : nullptr, within, low, high, alone, scratch);
                 }
             }
@@ -946,8 +976,8 @@ bool PictureBuilder::tileRaysMatter(std::size_t group, double within, float low,
     return any;
 }
 
-void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double within, float low,
-                              float high, bool alone, RayEdges& scratch) {
+void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const bool* groupRays,
+                              double within, float low, float high, bool alone, RayEdges& scratch) {
     // Beyond their near parts, only the rays that sites ahead do not cover,
     // and those whose last columns they leave, may show.
     std::uint32_t candidates = ~std::uint32_t{0};
@@ -969,30 +999,33 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
     // for it; an edge worked out again is worth a test of its own.
     const bool ownTest = groupRays == nullptr || !edgesKept;
     bool rays[kConeSlices];
-    bool any = false;
+    std::uint32_t walked = 0;
     for (int ray = 0; ray < kConeSlices; ++ray) {
         rays[ray] = ((candidates >> ray) & 1u) && (groupRays == nullptr || groupRays[ray]) &&
                     (!ownTest || rayMatters(x, y, x, y, ray, low, high));
-        any = any || rays[ray];
+        walked |= (rays[ray] ? 1u : 0u) << ray;
     }
-    if (!any) {
+    if (walked == 0) {
         return;
     }
     // A site's kept edges and their walks' state lie far from the last
     // site's: asked for at once, they arrive together, not one by one.
     if (edgesKept) {
-        const std::size_t slots = site * 2 * kConeSlices;
+        const std::size_t slots = kept * 2 * kConeSlices;
+        const std::uint32_t fresh = walked & ~keptRays[kept];
         for (int ray = 0; ray < kConeSlices; ++ray) {
-            if (rays[ray]) {
+            if (((walked & ~fresh) >> ray) & 1u) {
                 for (const int slot : {inwardSlot(ray), outwardSlot(ray)}) {
                     const char* edge = reinterpret_cast<const char*>(&keptEdges[slots + slot]);
                     const char* state = reinterpret_cast<const char*>(&progress[slots + slot]);
                     __builtin_prefetch(edge);
                     __builtin_prefetch(edge + 64);
                     __builtin_prefetch(state);
-                    __builtin_prefetch(state + 64);
                 }
             }
+        }
+        if (fresh != 0) {
+            keepRays(site, kept, fresh, scratch.cone);
         }
     }
     bool coneReady = false;
@@ -1017,11 +1050,11 @@ void PictureBuilder::bandSite(std::size_t site, const bool* groupRays, double wi
             }
         }
         if (edgesKept) {
-            const std::size_t slots = site * 2 * kConeSlices;
+            const std::size_t slots = kept * 2 * kConeSlices;
             const std::size_t inward = slots + inwardSlot(ray);
             const std::size_t outward = slots + outwardSlot(ray);
             for (int part = 0; part < partCount; ++part) {
-                walkRay(keptEdges[inward], keptEdges[outward], ((twins[site] >> ray) & 1u) != 0,
+                walkRay(keptEdges[inward], keptEdges[outward], ((twins[kept] >> ray) & 1u) != 0,
                         parts[2 * part], parts[2 * part + 1], alone, &progress[inward],
                         &progress[outward]);
             }
@@ -1069,7 +1102,9 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels
     RasterLineWalk step;
     if (progress != nullptr && progress->resumeLow == low) {
         major = progress->major;
-        step = progress->step;
+        if (major >= first && major <= last) {
+            step = RasterLineWalk(line, major);
+        }
     } else {
         major = bandStart(edge, twin, low, first, last, outwardUp);
         if (major >= first && major <= last) {
@@ -1084,8 +1119,7 @@ void PictureBuilder::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels
                           : walkOutward<-1, false>(edge, edge, major, first, high, alone, step);
     }
     if (progress != nullptr) {
-        progress->major = major;
-        progress->step = step;
+        progress->major = static_cast<std::int32_t>(major);
         progress->resumeLow = high;
     }
 }
@@ -1158,7 +1192,6 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
     const std::int64_t minorTiles = xMajor ? tilesX : 1;
     // How the minor coordinate moves at most per step of the walk.
     const std::int64_t across = (line.highMinor >= line.lowMinor ? 1 : -1) * kDirection;
-    const std::uint8_t* covered = marker.empty() ? nullptr : marker.data();
     // Copies the compiler can keep in registers: for all it knows, the
     // stores to pixels could change the vectors.
     const float* bounds = tileMax.data();
@@ -1205,32 +1238,40 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
             move(count);
             major += count * kDirection;
         } else {
-            // A pixel holding less than the column's least keeps what it holds.
-            const Held settled = heldOf(least, -1) & ~Held{0xFFFFFFFFu};
-            for (const std::int64_t stop = major + count * kDirection; major != stop;
-                 major += kDirection) {
-                const std::int64_t minor = step.minor();
-                kDirection > 0 ? step.next() : step.previous();
-                if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(minorSize)) {
-                    continue;
+            const std::int64_t stop = major + count * kDirection;
+            if (alone) {
+                // The lesser, stored either way: no branch to mispredict.
+                for (; major != stop; major += kDirection) {
+                    const std::int64_t minor = step.minor();
+                    kDirection > 0 ? step.next() : step.previous();
+                    if (static_cast<std::uint64_t>(minor) >=
+                        static_cast<std::uint64_t>(minorSize)) {
+                        continue;
+                    }
+                    Held& pixel = pixels[minor * minorPixels + major * majorPixels];
+                    const Held current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
+                    const Held offered = heldOf(depthAt(major), ours.site);
+                    __atomic_store_n(&pixel, std::min(offered, current), __ATOMIC_RELAXED);
                 }
-                const std::size_t pixel =
-                    static_cast<std::size_t>(minor * minorPixels + major * majorPixels);
-                const Held current = __atomic_load_n(&pixels[pixel], __ATOMIC_RELAXED);
-                if (alone) {
-                    // The lesser, stored either way: no branch to mispredict.
-                    const Held offered = heldOf(depthAt(major), ours.site) |
-                                         (covered != nullptr && covered[pixel] ? ~Held{0} : 0);
-                    __atomic_store_n(&pixels[pixel], std::min(offered, current), __ATOMIC_RELAXED);
-                    continue;
-                }
-                if (current < settled) {
-                    continue;
-                }
-                const float at = depthAt(major);
-                const Held offered = heldOf(at, ours.site);
-                if (offered < current && (covered == nullptr || !covered[pixel])) {
-                    offer(pixels[pixel], offered);
+            } else {
+                // A pixel holding less than the column's least keeps what it holds.
+                const Held settled = heldOf(least, -1) & ~Held{0xFFFFFFFFu};
+                for (; major != stop; major += kDirection) {
+                    const std::int64_t minor = step.minor();
+                    kDirection > 0 ? step.next() : step.previous();
+                    if (static_cast<std::uint64_t>(minor) >=
+                        static_cast<std::uint64_t>(minorSize)) {
+                        continue;
+                    }
+                    Held& pixel = pixels[minor * minorPixels + major * majorPixels];
+                    const Held current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
+                    if (current < settled) {
+                        continue;
+                    }
+                    const Held offered = heldOf(depthAt(major), ours.site);
+                    if (offered < current) {
+                        offer(pixel, offered);
+                    }
                 }
             }
         }

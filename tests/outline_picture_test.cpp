@@ -95,6 +95,10 @@ TEST(OutlinePicture, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
                           {"zoom 0.5", viewOf(0.5f, 0.0f, 0.0f)},
                           {"half turn", viewOf(-1.0f, -kSize, -kSize)}};
     const float radius = kSize / 2;
+    // Each picture is used for every scene and view in turn, as the program
+    // uses one: nothing an earlier one left may show in a later one.
+    OutlinePicture kept(std::size_t{1} << 20);
+    OutlinePicture workedAgain(0);
     for (const Scene& named : scenes) {
         for (const View& view : views) {
             MarkerCover markers;
@@ -113,21 +117,20 @@ TEST(OutlinePicture, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
                 });
             // With the edges kept from band to band, and worked out again in
             // every band.
-            for (const std::size_t mostKeptEdges : {std::size_t{1} << 20, std::size_t{0}}) {
-                OutlinePicture picture(mostKeptEdges);
-                picture.compute(named.sites, view.view, radius, kSize, kSize, covered);
+            for (OutlinePicture* picture : {&kept, &workedAgain}) {
+                picture->compute(named.sites, view.view, radius, kSize, kSize, covered);
                 int wrong = 0;
                 int open = 0;
                 for (int pixel = 0; pixel < kSize * kSize; ++pixel) {
                     if (!covered[pixel]) {
                         ++open;
-                        wrong += picture.winners()[pixel] != winner[pixel] ||
-                                 picture.depths()[pixel] != depth[pixel];
+                        wrong += picture->winners()[pixel] != winner[pixel] ||
+                                 picture->depths()[pixel] != depth[pixel];
                     }
                 }
                 EXPECT_GT(open, 0) << named.name << ", " << view.name;
-                EXPECT_EQ(wrong, 0) << named.name << ", " << view.name << ", at most "
-                                    << mostKeptEdges << " edges kept";
+                EXPECT_EQ(wrong, 0) << named.name << ", " << view.name
+                                    << (picture == &kept ? ", edges kept" : ", edges worked again");
             }
         }
     }
