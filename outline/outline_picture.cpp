@@ -147,6 +147,7 @@ struct OutlinePicture::Workspace {
     std::vector<std::int32_t> cellSites;
     CoveredRays covered;
     std::vector<SiteCover> siteCover;
+    std::vector<float> rayCover;
     // The sites less the copies that later ones repeat, and their indices.
     std::vector<OutlineSite> lastCopies;
     std::vector<std::int32_t> original;
@@ -185,7 +186,8 @@ public:
           cellStart(work.cellStart),
           cellSites(work.cellSites),
           covered(work.covered),
-          siteCover(work.siteCover) {}
+          siteCover(work.siteCover),
+          rayCover(work.rayCover) {}
 
     void build();
 
@@ -218,7 +220,8 @@ private:
     // The depths [coverLow, coverHigh) at which sites ahead cover the site's
     // edges along the ray; both kNone where they do not.
     void coveredDepths(std::size_t site, int ray, float& coverLow, float& coverHigh) const;
-    // The same for all the site's rays at once, per site (siteCover).
+    // The same for all the site's rays at once, per place in groupSites
+    // (siteCover); where edges are kept, each ray's depths too (rayCover).
     void summariseCover();
     void keepEdges();
     // Works out the site's edges along `rays` into their slots, when a band
@@ -311,6 +314,7 @@ private:
     std::vector<std::int32_t>& cellSites;
     CoveredRays& covered;
     std::vector<SiteCover>& siteCover;
+    std::vector<float>& rayCover;
     double rayLength[kConeSlices] = {};
     // What the cover of each ray's edges depends on but the site, worked
     // out once: the ray's axes, the columns that stay near its ends, and the
@@ -374,9 +378,9 @@ void PictureBuilder::fill() {
     tileMax.assign(static_cast<std::size_t>(tilesX) * tilesY, kNone);
     refreshTiles(kNoPixel);  // every tile
     if (pictureMax >= low) {
-        summariseCover();
-        keepEdges();
         groupSitesByTile();
+        keepEdges();
+        summariseCover();
         radialBands(low, static_cast<double>(open));
     }
     // The rims lie at depth 0.5, behind every radial edge: they show only
@@ -573,14 +577,23 @@ void PictureBuilder::summariseCover() {
     }
     reserveLarge(siteCover, sites.size());
     siteCover.resize(sites.size());
+    if (edgesKept) {
+        reserveLarge(rayCover, sites.size() * 2 * kConeSlices);
+        rayCover.resize(sites.size() * 2 * kConeSlices);
+    }
     onThreads(kThreads, [&](int thread) {
         const std::size_t end = sites.size() * (thread + 1) / kThreads;
-        for (std::size_t site = sites.size() * thread / kThreads; site < end; ++site) {
+        for (std::size_t place = sites.size() * thread / kThreads; place < end; ++place) {
+            const auto site = static_cast<std::size_t>(groupSites[place]);
             SiteCover summary{0.0f, kNone, 0, 0};
             for (int ray = 0; ray < kConeSlices; ++ray) {
                 float coverLow = kNone;
                 float coverHigh = kNone;
                 coveredDepths(site, ray, coverLow, coverHigh);
+                if (edgesKept) {
+                    rayCover[(place * kConeSlices + ray) * 2] = coverLow;
+                    rayCover[(place * kConeSlices + ray) * 2 + 1] = coverHigh;
+                }
                 const std::uint32_t bit = std::uint32_t{1} << ray;
                 if (coverLow == kNone) {
                     summary.uncovered |= bit;
@@ -592,7 +605,7 @@ void PictureBuilder::summariseCover() {
                     summary.tailStart = std::min(summary.tailStart, coverHigh);
                 }
             }
-            siteCover[site] = summary;
+            siteCover[place] = summary;
         }
     });
 }
@@ -981,8 +994,8 @@ void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const bool* gr
     // Beyond their near parts, only the rays that sites ahead do not cover,
     // and those whose last columns they leave, may show.
     std::uint32_t candidates = ~std::uint32_t{0};
-    if (!siteCover.empty() && low >= siteCover[site].nearEnd) {
-        const SiteCover& summary = siteCover[site];
+    if (!siteCover.empty() && low >= siteCover[kept].nearEnd) {
+        const SiteCover& summary = siteCover[kept];
         candidates = summary.uncovered | (high > summary.tailStart ? summary.tails : 0);
         if (candidates == 0) {
             return;
@@ -1037,8 +1050,13 @@ void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const bool* gr
         // The band's parts outside the depths that sites ahead cover.
         float coverLow = kNone;
         float coverHigh = kNone;
-        if (!siteCover.empty() && !((siteCover[site].uncovered >> ray) & 1u)) {
-            coveredDepths(site, ray, coverLow, coverHigh);
+        if (!siteCover.empty() && !((siteCover[kept].uncovered >> ray) & 1u)) {
+            if (edgesKept) {
+                coverLow = rayCover[(kept * kConeSlices + ray) * 2];
+                coverHigh = rayCover[(kept * kConeSlices + ray) * 2 + 1];
+            } else {
+                coveredDepths(site, ray, coverLow, coverHigh);
+            }
         }
         const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};
         int partCount = 0;
