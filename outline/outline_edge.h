@@ -1,12 +1,15 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "outline/cone_outline.h"
 #include "outline/raster_line.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 // An edge's pixels and its depth, which the rasterizer interpolates along
 // the major axis between the edge's ends and clamps to the depth range.
@@ -20,13 +23,26 @@ struct OutlineEdgePixels {
     // False, leaving it empty, for an edge that lights no pixel.
     bool set(const OutlinePoint& from, const OutlinePoint& to);
     double depthAt(std::int64_t major) const {
-        return depthFrom + (static_cast<double>(major) + 0.5 - majorFrom) * depthPerPixel;
+        return depthAtCentre(static_cast<double>(major) + 0.5);
+    }
+    // The same at a pixel centre's major coordinate (major + 0.5), for walks
+    // that step it along.
+    double depthAtCentre(double centre) const {
+        return depthFrom + (centre - majorFrom) * depthPerPixel;
     }
 };
 
 // The depth the buffer receives.
 inline float clampedDepth(double depth) {
-    return static_cast<float>(std::min(std::max(depth, 0.0), 1.0));
+#ifdef __SSE2__
+    // The same without branches: maxsd and minsd keep their second operand
+    // unless the first is greater (lesser), as the comparisons above do.
+    const __m128d clamped =
+        _mm_min_sd(_mm_set_sd(1.0), _mm_max_sd(_mm_setzero_pd(), _mm_set_sd(depth)));
+    return static_cast<float>(_mm_cvtsd_f64(clamped));
+#else
+    return static_cast<float>(depth < 0.0 ? 0.0 : depth > 1.0 ? 1.0 : depth);
+#endif
 }
 
 // A site as the outlines need it: where its cone stands and its colour.

@@ -1201,6 +1201,14 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
         }
         return depth;
     };
+    // Where the walk's depths all lie within the depth range, clamping them
+    // changes nothing: the depths change monotonically along it.
+    const auto unclamped = [](const OutlineEdgePixels& edge, std::int64_t from, std::int64_t to) {
+        const double near = edge.depthAt(from);
+        const double far = edge.depthAt(to);
+        return near >= 0.0 && near <= 1.0 && far >= 0.0 && far <= 1.0;
+    };
+    const bool inRange = unclamped(ours, major, end) && (!kTwinned || unclamped(other, major, end));
     const bool xMajor = line.xMajor;
     const std::int64_t minorSize = xMajor ? height : width;
     const std::int64_t minorTileCount = xMajor ? tilesY : tilesX;
@@ -1259,17 +1267,29 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
             const std::int64_t stop = major + count * kDirection;
             if (alone) {
                 // The lesser, stored either way: no branch to mispredict.
-                for (; major != stop; major += kDirection) {
-                    const std::int64_t minor = step.minor();
-                    kDirection > 0 ? step.next() : step.previous();
-                    if (static_cast<std::uint64_t>(minor) >=
-                        static_cast<std::uint64_t>(minorSize)) {
-                        continue;
+                const auto lightColumn = [&](auto received) {
+                    double centre = static_cast<double>(major) + 0.5;
+                    for (; major != stop; major += kDirection, centre += kDirection) {
+                        const std::int64_t minor = step.minor();
+                        kDirection > 0 ? step.next() : step.previous();
+                        if (static_cast<std::uint64_t>(minor) >=
+                            static_cast<std::uint64_t>(minorSize)) {
+                            continue;
+                        }
+                        Held& pixel = pixels[minor * minorPixels + major * majorPixels];
+                        const Held current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
+                        float depth = received(ours.depthAtCentre(centre));
+                        if constexpr (kTwinned) {
+                            depth = std::min(depth, received(other.depthAtCentre(centre)));
+                        }
+                        const Held offered = heldOf(depth, ours.site);
+                        __atomic_store_n(&pixel, std::min(offered, current), __ATOMIC_RELAXED);
                     }
-                    Held& pixel = pixels[minor * minorPixels + major * majorPixels];
-                    const Held current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
-                    const Held offered = heldOf(depthAt(major), ours.site);
-                    __atomic_store_n(&pixel, std::min(offered, current), __ATOMIC_RELAXED);
+                };
+                if (inRange) {
+                    lightColumn([](double depth) { return static_cast<float>(depth); });
+                } else {
+                    lightColumn(clampedDepth);
                 }
             } else {
                 // A pixel holding less than the column's least keeps what it holds.

@@ -22,6 +22,17 @@ std::int64_t snapped(float value) {
     return static_cast<std::int64_t>(std::llround(scaled));
 }
 
+// std::floor, without the call to the library: below 2^23 a float converts
+// to a whole number exactly, and above it is one already. Zeros keep their
+// sign.
+float floorOf(float value) {
+    if (!(std::fabs(value) < 0x1p23f) || value == 0.0f) {
+        return value;
+    }
+    const auto whole = static_cast<float>(static_cast<std::int32_t>(value));
+    return whole > value ? whole - 1.0f : whole;
+}
+
 std::int64_t floorDivide(std::int64_t numerator, std::int64_t denominator) {
     std::int64_t quotient = numerator / denominator;
     if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) {
@@ -56,7 +67,7 @@ EndRule xMajorEnds(float w1, float w2, float u1diff, float w1diff, float u2diff,
     } else if (signOf(-w1diff) != signOf(dw)) {
         rule.drawStart = true;
     } else {
-        const float intercept = (w1 - std::floor(w1)) + u1diff * slope;
+        const float intercept = (w1 - floorOf(w1)) + u1diff * slope;
         rule.drawStart = intercept < 1.0f && intercept > 0.0f;
     }
     if (std::fabs(u2diff) + std::fabs(w2diff) < 0.5f) {
@@ -66,7 +77,7 @@ EndRule xMajorEnds(float w1, float w2, float u1diff, float w1diff, float u2diff,
     } else if (signOf(-w2diff) == signOf(dw)) {
         rule.drawEnd = true;
     } else {
-        const float intercept = (w2 - std::floor(w2)) + u2diff * slope;
+        const float intercept = (w2 - floorOf(w2)) + u2diff * slope;
         rule.drawEnd = intercept < 1.0f && intercept > 0.0f;
     }
     rule.bandDrawsStart = signOf(-u1diff) != signOf(du);
@@ -87,7 +98,7 @@ EndRule yMajorEnds(float w1, float w2, float u1diff, float w1diff, float u2diff,
     } else if (signOf(w1diff) != signOf(-dw)) {
         rule.drawStart = true;
     } else {
-        const float intercept = (w1 - std::floor(w1)) + u1diff * slope;
+        const float intercept = (w1 - floorOf(w1)) + u1diff * slope;
         rule.drawStart = intercept < 1.0f && intercept > 0.0f;
     }
     if (std::fabs(u2diff) + std::fabs(w2diff) < 0.5f) {
@@ -97,7 +108,7 @@ EndRule yMajorEnds(float w1, float w2, float u1diff, float w1diff, float u2diff,
     } else if (signOf(w2diff) == signOf(-dw)) {
         rule.drawEnd = true;
     } else {
-        const float intercept = (w2 - std::floor(w2)) + u2diff * slope;
+        const float intercept = (w2 - floorOf(w2)) + u2diff * slope;
         rule.drawEnd = intercept < 1.0f && intercept >= 0.0f;
     }
     rule.bandDrawsStart = signOf(u1diff) == signOf(du);
@@ -131,10 +142,10 @@ RasterLine rasterLine(float fromX, float fromY, float toX, float toY) {
     const float du = xMajor ? dx : dy;
     const float dw = xMajor ? dy : dx;
     const float slope = dw / du;
-    const float u1diff = u1 - std::floor(u1) - 0.5f;
-    const float w1diff = w1 - std::floor(w1) - 0.5f;
-    const float u2diff = u2 - std::floor(u2) - 0.5f;
-    const float w2diff = w2 - std::floor(w2) - 0.5f;
+    const float u1diff = u1 - floorOf(u1) - 0.5f;
+    const float w1diff = w1 - floorOf(w1) - 0.5f;
+    const float u2diff = u2 - floorOf(u2) - 0.5f;
+    const float w2diff = w2 - floorOf(w2) - 0.5f;
     const EndRule rule = xMajor ? xMajorEnds(w1, w2, u1diff, w1diff, u2diff, w2diff, du, dw, slope)
                                 : yMajorEnds(w1, w2, u1diff, w1diff, u2diff, w2diff, du, dw, slope);
     // x-major lines are set up from left to right, y-major ones from bottom
