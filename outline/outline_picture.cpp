@@ -1194,13 +1194,6 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
     const OutlineEdgePixels ours = edge;
     const OutlineEdgePixels other = twin;
     const RasterLine& line = ours.line;
-    const auto depthAt = [&ours, &other](std::int64_t at) {
-        const float depth = clampedDepth(ours.depthAt(at));
-        if constexpr (kTwinned) {
-            return std::min(depth, clampedDepth(other.depthAt(at)));
-        }
-        return depth;
-    };
     // Where the walk's depths all lie within the depth range, clamping them
     // changes nothing: the depths change monotonically along it.
     const auto unclamped = [](const OutlineEdgePixels& edge, std::int64_t from, std::int64_t to) {
@@ -1209,6 +1202,16 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
         return near >= 0.0 && near <= 1.0 && far >= 0.0 && far <= 1.0;
     };
     const bool inRange = unclamped(ours, major, end) && (!kTwinned || unclamped(other, major, end));
+    const auto received = [inRange](double depth) {
+        return inRange ? static_cast<float>(depth) : clampedDepth(depth);
+    };
+    const auto depthAt = [&ours, &other, &received](std::int64_t at) {
+        const float depth = received(ours.depthAt(at));
+        if constexpr (kTwinned) {
+            return std::min(depth, received(other.depthAt(at)));
+        }
+        return depth;
+    };
     const bool xMajor = line.xMajor;
     const std::int64_t minorSize = xMajor ? height : width;
     const std::int64_t minorTileCount = xMajor ? tilesY : tilesX;
