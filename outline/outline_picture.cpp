@@ -203,9 +203,9 @@ private:
     void radialBands(float low, double open);
     void radialBand(float low, float high);
     void groupSitesByTile();
-    // Whether any of the rays of a site whose apex lies in the group's tile
-    // matters in the band, and which do, into `rays`.
-    bool tileRaysMatter(std::size_t group, double within, float low, float high, bool* rays) const;
+    // The rays of a site whose apex lies in the group's tile that matter in
+    // the band, a bit each.
+    std::uint32_t tileRaysMatter(std::size_t group, double within, float low, float high) const;
     // What is worked out again for each site whose edges are not kept.
     struct RayEdges {
         ConeOutlines::Cone cone;
@@ -213,9 +213,9 @@ private:
         OutlineEdgePixels outward;
     };
     // The band's fragments of the site's edges, along the rays that matter
-    // (only among `groupRays` where its group tested them); `kept` is its
-    // place among the kept edges.
-    void bandSite(std::size_t site, std::size_t kept, const bool* groupRays, double within,
+    // (only among `groupRays` where its group tested them, else among all);
+    // `kept` is its place among the kept edges.
+    void bandSite(std::size_t site, std::size_t kept, const std::uint32_t* groupRays, double within,
                   float low, float high, bool alone, RayEdges& scratch);
     // The depths [coverLow, coverHigh) at which sites ahead cover the site's
     // edges along the ray; both kNone where they do not.
@@ -958,38 +958,38 @@ void PictureBuilder::radialBand(float low, float high) {
             for (std::size_t group = start; group < stop; ++group) {
                 const auto first = static_cast<std::size_t>(groupStart[group]);
                 const auto end = static_cast<std::size_t>(groupStart[group + 1]);
-                bool groupRays[kConeSlices];
                 const bool grouped = group != outside && end - first > 1;
-                if (grouped && !tileRaysMatter(group, within, low, high, groupRays)) {
+                const std::uint32_t groupRays =
+                    grouped ? tileRaysMatter(group, within, low, high) : 0;
+                if (grouped && groupRays == 0) {
                     continue;
                 }
                 for (std::size_t at = first; at < end; ++at) {
                     bandSite(static_cast<std::size_t>(groupSites[at]), at,
-                             grouped ? groupRays : nullptr, within, low, high, alone, scratch);
+                             grouped ? &groupRays : nullptr, within, low, high, alone, scratch);
                 }
             }
         }
     });
 }
 
-bool PictureBuilder::tileRaysMatter(std::size_t group, double within, float low, float high,
-                                    bool* rays) const {
+std::uint32_t PictureBuilder::tileRaysMatter(std::size_t group, double within, float low,
+                                             float high) const {
     const double left = static_cast<double>((group % tilesX) << kTileShift);
     const double top = static_cast<double>((group / tilesX) << kTileShift);
     const double right = left + (1 << kTileShift);
     const double bottom = top + (1 << kTileShift);
     if (!(blockMaximum(left - within, top - within, right + within, bottom + within) >= low)) {
-        return false;
+        return 0;
     }
-    bool any = false;
+    std::uint32_t rays = 0;
     for (int ray = 0; ray < kConeSlices; ++ray) {
-        rays[ray] = rayMatters(left, top, right, bottom, ray, low, high);
-        any = any || rays[ray];
+        rays |= (rayMatters(left, top, right, bottom, ray, low, high) ? 1u : 0u) << ray;
     }
-    return any;
+    return rays;
 }
 
-void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const bool* groupRays,
+void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const std::uint32_t* groupRays,
                               double within, float low, float high, bool alone, RayEdges& scratch) {
     // Beyond their near parts, only the rays that sites ahead do not cover,
     // and those whose last columns they leave, may show.
@@ -1010,13 +1010,14 @@ void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const bool* gr
     }
     // A kept edge costs little to look at again, so its group's test does
     // for it; an edge worked out again is worth a test of its own.
-    const bool ownTest = groupRays == nullptr || !edgesKept;
-    bool rays[kConeSlices];
-    std::uint32_t walked = 0;
-    for (int ray = 0; ray < kConeSlices; ++ray) {
-        rays[ray] = ((candidates >> ray) & 1u) && (groupRays == nullptr || groupRays[ray]) &&
-                    (!ownTest || rayMatters(x, y, x, y, ray, low, high));
-        walked |= (rays[ray] ? 1u : 0u) << ray;
+    std::uint32_t walked = candidates & (groupRays == nullptr ? ~std::uint32_t{0} : *groupRays);
+    if (groupRays == nullptr || !edgesKept) {
+        for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
+            const int ray = __builtin_ctz(rest);
+            if (!rayMatters(x, y, x, y, ray, low, high)) {
+                walked &= ~(std::uint32_t{1} << ray);
+            }
+        }
     }
     if (walked == 0) {
         return;
@@ -1026,15 +1027,14 @@ void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const bool* gr
     if (edgesKept) {
         const std::size_t slots = kept * 2 * kConeSlices;
         const std::uint32_t fresh = walked & ~keptRays[kept];
-        for (int ray = 0; ray < kConeSlices; ++ray) {
-            if (((walked & ~fresh) >> ray) & 1u) {
-                for (const int slot : {inwardSlot(ray), outwardSlot(ray)}) {
-                    const char* edge = reinterpret_cast<const char*>(&keptEdges[slots + slot]);
-                    const char* state = reinterpret_cast<const char*>(&progress[slots + slot]);
-                    __builtin_prefetch(edge);
-                    __builtin_prefetch(edge + 64);
-                    __builtin_prefetch(state);
-                }
+        for (std::uint32_t rest = walked & ~fresh; rest != 0; rest &= rest - 1) {
+            const int ray = __builtin_ctz(rest);
+            for (const int slot : {inwardSlot(ray), outwardSlot(ray)}) {
+                const char* edge = reinterpret_cast<const char*>(&keptEdges[slots + slot]);
+                const char* state = reinterpret_cast<const char*>(&progress[slots + slot]);
+                __builtin_prefetch(edge);
+                __builtin_prefetch(edge + 64);
+                __builtin_prefetch(state);
             }
         }
         if (fresh != 0) {
@@ -1042,11 +1042,9 @@ void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const bool* gr
         }
     }
     bool coneReady = false;
-    for (int ray = 0; ray < kConeSlices; ++ray) {
+    for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
+        const int ray = __builtin_ctz(rest);
         float parts[4];
-        if (!rays[ray]) {
-            continue;
-        }
         // The band's parts outside the depths that sites ahead cover.
         float coverLow = kNone;
         float coverHigh = kNone;
