@@ -134,6 +134,7 @@ struct EdgeProgress {
 struct OutlinePicture::Workspace {
     std::vector<std::uint64_t> held;
     std::vector<float> tileMax;
+    std::vector<std::uint8_t> touched;
     std::vector<std::vector<float>> levels;
     std::vector<float> apexX;
     std::vector<float> apexY;
@@ -173,6 +174,7 @@ public:
           tilesY(((height - 1) >> kTileShift) + 1),
           held(work.held),
           tileMax(work.tileMax),
+          touched(work.touched),
           levels(work.levels),
           apexX(work.apexX),
           apexY(work.apexY),
@@ -284,6 +286,9 @@ private:
     // kNoPixel where none does: an edge deeper than that loses there. Then
     // the same over squares of 2 x 2, 4 x 4, ... tiles.
     std::vector<float>& tileMax;
+    // Per tile, whether a walk has offered fragments to its pixels since
+    // the last refresh: the other tiles keep their deepest pixel.
+    std::vector<std::uint8_t>& touched;
     std::vector<std::vector<float>>& levels;
     float pictureMax = kNoPixel;
     // Where each site's apex lands in the window, the directions of the rim
@@ -376,6 +381,7 @@ void PictureBuilder::fill() {
         low = static_cast<float>((kNearReach - kPixelSlack) / (2.0 * reach));
     }
     tileMax.assign(static_cast<std::size_t>(tilesX) * tilesY, kNone);
+    touched.assign(tileMax.size(), 1);
     refreshTiles(kNoPixel);  // every tile
     if (pictureMax >= low) {
         groupSitesByTile();
@@ -697,14 +703,20 @@ void PictureBuilder::refreshTiles(float settledBelow) {
     // Rows of tiles shared out between the threads.
     onThreads(kThreads, [&](int thread) {
         std::vector<std::int32_t> most(static_cast<std::size_t>(tilesX));
+        std::vector<std::uint8_t> redo(static_cast<std::size_t>(tilesX));
         for (int tileRow = thread; tileRow < tilesY; tileRow += kThreads) {
             float* tiles = &tileMax[static_cast<std::size_t>(tileRow) * tilesX];
+            std::uint8_t* marks = &touched[static_cast<std::size_t>(tileRow) * tilesX];
+            for (int tileColumn = 0; tileColumn < tilesX; ++tileColumn) {
+                redo[tileColumn] = marks[tileColumn] != 0 && tiles[tileColumn] >= settledBelow;
+                marks[tileColumn] = 0;
+            }
             std::fill(most.begin(), most.end(), 0);
             const int rowEnd = std::min(height, (tileRow + 1) << kTileShift);
             for (int y = tileRow << kTileShift; y < rowEnd; ++y) {
                 const std::size_t row = static_cast<std::size_t>(y) * width;
                 for (int tileColumn = 0; tileColumn < tilesX; ++tileColumn) {
-                    if (tiles[tileColumn] < settledBelow) {
+                    if (!redo[tileColumn]) {
                         continue;
                     }
                     const int from = tileColumn << kTileShift;
@@ -724,7 +736,7 @@ void PictureBuilder::refreshTiles(float settledBelow) {
                 }
             }
             for (int tileColumn = 0; tileColumn < tilesX; ++tileColumn) {
-                if (tiles[tileColumn] >= settledBelow) {
+                if (redo[tileColumn]) {
                     tiles[tileColumn] =
                         most[tileColumn] == 0
                             ? kNoPixel
@@ -1222,6 +1234,7 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
     // Copies the compiler can keep in registers: for all it knows, the
     // stores to pixels could change the vectors.
     const float* bounds = tileMax.data();
+    std::uint8_t* marks = touched.data();
     Held* pixels = held.data();
     constexpr std::int64_t kTileSide = std::int64_t{1} << kTileShift;
     static_assert(RasterLineWalk::kLeapSteps == kTileSide, "a leap crosses one tile column");
@@ -1265,6 +1278,8 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
             move(count);
             major += count * kDirection;
         } else {
+            __atomic_store_n(&marks[column + rowFrom * minorTiles], 1, __ATOMIC_RELAXED);
+            __atomic_store_n(&marks[column + rowTo * minorTiles], 1, __ATOMIC_RELAXED);
             const std::int64_t stop = major + count * kDirection;
             if (alone) {
                 // The lesser, stored either way: no branch to mispredict.
