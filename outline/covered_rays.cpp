@@ -21,8 +21,6 @@ constexpr double kAfterApexColumns = 2.5;
 // and the nearest sets kept.
 constexpr std::size_t kMostCandidates = 16;
 constexpr std::size_t kMostSets = 12;
-// No further than this many raster steps each way.
-constexpr int kMostSteps = 16;
 
 // Whether edges at these offsets across from an edge's line light between
 // them every pixel it lights: each lights the pixels within half a pixel
@@ -89,7 +87,8 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
         sets[ray].clear();
         farAheadSets[ray].clear();
     }
-    if (!occupied.fit(siteList)) {
+    // Room about every site for the points its sets look at.
+    if (!occupied.fit(siteList, kMostSteps)) {
         return;
     }
     for (const OutlineSite& site : siteList) {
@@ -103,6 +102,7 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     }
     const int farthestStep = static_cast<int>(
         std::min(std::ceil(CoveredRays::kMostAhead / shorterStep), double{kMostSteps}));
+    reach = farthestStep;
     for (int ray = 0; ray < kConeSlices; ++ray) {
         const double rayX = geometry.rayX[ray];
         const double rayY = geometry.rayY[ray];
@@ -144,14 +144,25 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     ready = true;
 }
 
-double CoveredRays::firstCovering(const std::vector<Set>& list, std::size_t site) const {
+void CoveredRays::around(std::size_t site, Around& points) const {
+    if (!ready) {
+        return;
+    }
+    const auto x = static_cast<std::int64_t>((*sites)[site].x);
+    const auto y = static_cast<std::int64_t>((*sites)[site].y);
+    for (int row = 0; row <= 2 * reach; ++row) {
+        points.rows[row] = occupied.run(x - reach, y - reach + row, 2 * reach + 1);
+    }
+}
+
+double CoveredRays::firstCovering(const std::vector<Set>& list, const Around& points) const {
     if (ready) {
-        const auto x = static_cast<std::int64_t>((*sites)[site].x);
-        const auto y = static_cast<std::int64_t>((*sites)[site].y);
         for (const Set& set : list) {
             bool all = true;
             for (int member = 0; member < set.members && all; ++member) {
-                all = occupied.test(x + set.offsets[member][0], y + set.offsets[member][1]);
+                all = (points.rows[set.offsets[member][1] + reach] >>
+                       (set.offsets[member][0] + reach)) &
+                      1u;
             }
             if (all) {
                 return set.from;
@@ -161,10 +172,10 @@ double CoveredRays::firstCovering(const std::vector<Set>& list, std::size_t site
     return std::numeric_limits<double>::infinity();
 }
 
-double CoveredRays::from(std::size_t site, int ray) const {
-    return firstCovering(sets[ray], site);
+double CoveredRays::from(const Around& points, int ray) const {
+    return firstCovering(sets[ray], points);
 }
 
-double CoveredRays::fromFarAhead(std::size_t site, int ray) const {
-    return firstCovering(farAheadSets[ray], site);
+double CoveredRays::fromFarAhead(const Around& points, int ray) const {
+    return firstCovering(farAheadSets[ray], points);
 }

@@ -24,6 +24,8 @@ public:
     // How far past the end of a site's edge, in columns, the edges of the
     // sites that cover it at its rim run on at least.
     static constexpr double kFarAheadColumns = 2.5;
+    // How many raster steps each way the sites looked at lie at most.
+    static constexpr int kMostSteps = 16;
 
     // The window offsets that one raster step along x and along y make, and
     // each ray's direction in the window, as unit vectors.
@@ -38,12 +40,20 @@ public:
     // all stand on whole raster points.
     void prepare(const std::vector<OutlineSite>& sites, const Geometry& geometry);
 
-    // The distance along ray `ray` from the site's apex beyond which sites
-    // ahead cover its edges; infinity where none do.
-    double from(std::size_t site, int ray) const;
+    // Which points about a site hold sites, read once for all its rays: a
+    // row of bits per raster row, the site's own point in the middle.
+    struct Around {
+        std::uint64_t rows[2 * kMostSteps + 1];
+    };
+    void around(std::size_t site, Around& points) const;
+
+    // The distance along ray `ray` from the apex of the site that `points`
+    // are about beyond which sites ahead cover its edges; infinity where
+    // none do.
+    double from(const Around& points, int ray) const;
     // The same by sites whose edges run on at least kFarAheadColumns past
     // the end of its own, where it ends at its rim.
-    double fromFarAhead(std::size_t site, int ray) const;
+    double fromFarAhead(const Around& points, int ray) const;
     // Whether any site can be covered.
     bool usable() const { return ready; }
 
@@ -65,10 +75,12 @@ private:
     };
     static void coveringSets(const std::vector<Ahead>& ahead, double afterApex,
                              std::vector<Set>& found);
-    double firstCovering(const std::vector<Set>& list, std::size_t site) const;
+    double firstCovering(const std::vector<Set>& list, const Around& points) const;
 
     const std::vector<OutlineSite>* sites = nullptr;
     bool ready = false;
+    // How many raster steps each way the sets reach.
+    int reach = 0;
     std::vector<Set> sets[kConeSlices];
     std::vector<Set> farAheadSets[kConeSlices];
     WholePoints occupied;

@@ -220,8 +220,10 @@ private:
     void bandSite(std::size_t site, std::size_t kept, const std::uint32_t* groupRays, double within,
                   float low, float high, bool alone, RayEdges& scratch);
     // The depths [coverLow, coverHigh) at which sites ahead cover the site's
-    // edges along the ray; both kNone where they do not.
-    void coveredDepths(std::size_t site, int ray, float& coverLow, float& coverHigh) const;
+    // edges along the ray; both kNone where they do not. `points` are the
+    // site's.
+    void coveredDepths(std::size_t site, int ray, const CoveredRays::Around& points,
+                       float& coverLow, float& coverHigh) const;
     // The same for all the site's rays at once, per place in groupSites
     // (siteCover); where edges are kept, each ray's depths too (rayCover).
     void summariseCover();
@@ -525,8 +527,8 @@ void PictureBuilder::prepareCovered() {
     }
 }
 
-void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
-                                   float& coverHigh) const {
+void PictureBuilder::coveredDepths(std::size_t site, int ray, const CoveredRays::Around& points,
+                                   float& coverLow, float& coverHigh) const {
     coverLow = kNone;
     coverHigh = kNone;
     const double apexX = this->apexX[site];
@@ -538,7 +540,7 @@ void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
           apexY < height - kInside)) {
         return;
     }
-    double from = covered.from(site, ray);
+    double from = covered.from(points, ray);
     if (!std::isfinite(from)) {
         return;
     }
@@ -563,7 +565,7 @@ void PictureBuilder::coveredDepths(std::size_t site, int ray, float& coverLow,
         rim + CoveredRays::kMostAhead + ends.clear < std::min(majorExit, minorExit);
     if (!leavesAcrossMajor) {
         to = std::min({majorExit, minorExit, rim}) - ends.lastColumns / ends.major - kMargin;
-        if (endsAtRim && covered.fromFarAhead(site, ray) + kMargin < to) {
+        if (endsAtRim && covered.fromFarAhead(points, ray) + kMargin < to) {
             to = std::numeric_limits<double>::infinity();
         }
     }
@@ -591,11 +593,13 @@ void PictureBuilder::summariseCover() {
         const std::size_t end = sites.size() * (thread + 1) / kThreads;
         for (std::size_t place = sites.size() * thread / kThreads; place < end; ++place) {
             const auto site = static_cast<std::size_t>(groupSites[place]);
+            CoveredRays::Around points;
+            covered.around(site, points);
             SiteCover summary{0.0f, kNone, 0, 0};
             for (int ray = 0; ray < kConeSlices; ++ray) {
                 float coverLow = kNone;
                 float coverHigh = kNone;
-                coveredDepths(site, ray, coverLow, coverHigh);
+                coveredDepths(site, ray, points, coverLow, coverHigh);
                 if (edgesKept) {
                     rayCover[(place * kConeSlices + ray) * 2] = coverLow;
                     rayCover[(place * kConeSlices + ray) * 2 + 1] = coverHigh;
@@ -1054,6 +1058,8 @@ void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const std::uin
         }
     }
     bool coneReady = false;
+    CoveredRays::Around points;
+    bool pointsRead = false;
     for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
         float parts[4];
@@ -1065,7 +1071,11 @@ void PictureBuilder::bandSite(std::size_t site, std::size_t kept, const std::uin
                 coverLow = rayCover[(kept * kConeSlices + ray) * 2];
                 coverHigh = rayCover[(kept * kConeSlices + ray) * 2 + 1];
             } else {
-                coveredDepths(site, ray, coverLow, coverHigh);
+                if (!pointsRead) {
+                    covered.around(site, points);
+                    pointsRead = true;
+                }
+                coveredDepths(site, ray, points, coverLow, coverHigh);
             }
         }
         const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};

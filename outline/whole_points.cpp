@@ -16,7 +16,7 @@ bool onWholePoint(const OutlineSite& site) {
 
 }  // namespace
 
-bool WholePoints::fit(const std::vector<OutlineSite>& sites) {
+bool WholePoints::fit(const std::vector<OutlineSite>& sites, std::int64_t margin) {
     columns = 0;
     rows = 0;
     bits.clear();
@@ -34,16 +34,17 @@ bool WholePoints::fit(const std::vector<OutlineSite>& sites) {
         highY = std::max(highY, site.y);
     }
     const std::int64_t wide =
-        static_cast<std::int64_t>(highX) - static_cast<std::int64_t>(lowX) + 1;
+        static_cast<std::int64_t>(highX) - static_cast<std::int64_t>(lowX) + 1 + 2 * margin;
     const std::int64_t high =
-        static_cast<std::int64_t>(highY) - static_cast<std::int64_t>(lowY) + 1;
+        static_cast<std::int64_t>(highY) - static_cast<std::int64_t>(lowY) + 1 + 2 * margin;
     if (wide > kMostPoints / high) {
         return false;
     }
-    left = static_cast<std::int64_t>(lowX);
-    top = static_cast<std::int64_t>(lowY);
+    left = static_cast<std::int64_t>(lowX) - margin;
+    top = static_cast<std::int64_t>(lowY) - margin;
     columns = wide;
     rows = high;
-    bits.assign(static_cast<std::size_t>((columns * rows + 63) / 64), 0);
+    // A word more, for the runs that reach into the last one.
+    bits.assign(static_cast<std::size_t>((columns * rows + 63) / 64) + 1, 0);
     return true;
 }

@@ -10,12 +10,25 @@
 class WholePoints {
 public:
     // False, and nothing to hold, where a site stands off whole points or
-    // the box is too large to hold.
-    bool fit(const std::vector<OutlineSite>& sites);
+    // the box is too large to hold. The box reaches `margin` points beyond
+    // the sites on every side.
+    bool fit(const std::vector<OutlineSite>& sites, std::int64_t margin = 0);
 
     bool test(std::int64_t x, std::int64_t y) const {
         const std::int64_t point = pointOf(x, y);
         return point >= 0 && (bits[static_cast<std::size_t>(point / 64)] >> (point % 64)) & 1u;
+    }
+    // The bits of `count` points (at most 64) of row y from column x on, the
+    // first lowest; all of them must lie in the box.
+    std::uint64_t run(std::int64_t x, std::int64_t y, int count) const {
+        const auto point = static_cast<std::size_t>((y - top) * columns + (x - left));
+        const std::size_t word = point / 64;
+        const unsigned shift = point % 64;
+        std::uint64_t value = bits[word] >> shift;
+        if (shift != 0) {
+            value |= bits[word + 1] << (64 - shift);
+        }
+        return count < 64 ? value & ((std::uint64_t{1} << count) - 1) : value;
     }
     // Sets the point's bit (it lies in the box) and says whether it was set.
     bool testAndSet(std::int64_t x, std::int64_t y) {
