@@ -210,11 +210,12 @@ double OutlineDrawing::lastComputeMilliseconds() {
 }
 
 void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const Request& job,
-                           int width, int height, std::vector<std::uint8_t>& painted) {
+                           int width, int height, std::vector<std::uint8_t>& marked,
+                           std::vector<std::uint8_t>& painted) {
     // The markers go over the picture, so nothing of it is worked out where
     // they lie.
     markers.compute(job.sites, job.view, width, height);
-    const std::vector<std::uint8_t> marked = markers.litPixels();
+    markers.litPixels(marked);
     picture.compute(job.sites, job.view, job.radius, width, height, marked);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     reserveLarge(painted, pixels * 4);
@@ -239,6 +240,7 @@ void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const 
 void OutlineDrawing::work() {
     OutlinePicture picture;
     MarkerCover markers;
+    std::vector<std::uint8_t> marked;
     std::vector<std::uint8_t> painted;
     for (;;) {
         Request job;
@@ -259,7 +261,7 @@ void OutlineDrawing::work() {
         // An exception must not leave the thread: that would end the program.
         bool worked = true;
         try {
-            paint(picture, markers, job, width, height, painted);
+            paint(picture, markers, job, width, height, marked, painted);
         } catch (const std::exception&) {
             std::vector<std::uint8_t>().swap(painted);
             worked = false;

@@ -66,9 +66,10 @@ private:
     void makeRequest(const HeightMap& map, int radius, int bufferWidth, int bufferHeight);
     void work();
     // The picture of the job, markers included, into `painted`, RGBA,
-    // bottom row first.
+    // bottom row first; the pixels the markers light into `marked` on the way.
     static void paint(OutlinePicture& picture, MarkerCover& markers, const Request& job, int width,
-                      int height, std::vector<std::uint8_t>& painted);
+                      int height, std::vector<std::uint8_t>& marked,
+                      std::vector<std::uint8_t>& painted);
 
     bool checked = false;
     bool agrees = false;

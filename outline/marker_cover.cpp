@@ -199,12 +199,18 @@ std::size_t MarkerCover::litCount() const {
     return count;
 }
 
-std::vector<std::uint8_t> MarkerCover::litPixels() const {
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height, 0);
+void MarkerCover::litPixels(std::vector<std::uint8_t>& pixels) const {
+    pixels.assign(static_cast<std::size_t>(width) * height, 0);
+    // A word holds 32 rows of a column; most are empty.
     for (int column = 0; column < width; ++column) {
-        for (int row = 0; row < height; ++row) {
-            pixels[static_cast<std::size_t>(row) * width + column] = lit(column, row) ? 1 : 0;
+        const std::uint32_t* words = &bits[static_cast<std::size_t>(column) * columnWords];
+        for (int word = 0; word < columnWords; ++word) {
+            for (std::uint32_t rest = words[word]; rest != 0; rest &= rest - 1) {
+                const int row = word * 32 + __builtin_ctz(rest);
+                if (row < height) {
+                    pixels[static_cast<std::size_t>(row) * width + column] = 1;
+                }
+            }
         }
     }
-    return pixels;
 }

@@ -36,8 +36,9 @@ public:
     // the lowest bit first.
     const std::vector<std::uint32_t>& words() const { return bits; }
     int wordsPerColumn() const { return columnWords; }
-    // A byte per pixel, rows from the top: 1 where lit.
-    std::vector<std::uint8_t> litPixels() const;
+    // A byte per pixel, rows from the top: 1 where lit. Into `pixels`, whose
+    // memory is used again.
+    void litPixels(std::vector<std::uint8_t>& pixels) const;
     std::size_t litCount() const;
     std::size_t pixelCount() const { return static_cast<std::size_t>(width) * height; }
 

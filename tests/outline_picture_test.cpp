@@ -103,7 +103,8 @@ TEST(OutlinePicture, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
         for (const View& view : views) {
             MarkerCover markers;
             markers.compute(named.sites, view.view, kSize, kSize);
-            const std::vector<std::uint8_t> covered = markers.litPixels();
+            std::vector<std::uint8_t> covered;
+            markers.litPixels(covered);
             std::vector<float> depth(kSize * kSize, 2.0f);
             std::vector<std::int32_t> winner(kSize * kSize, -1);
             forEachOutlineFragment(
