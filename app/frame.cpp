@@ -88,6 +88,15 @@ bool FrameRenderer::finishOutlines(HeightMap& map, const ViewState& view, bool w
     return true;
 }
 
+bool FrameRenderer::showRetained(const ViewState& view, const int* viewport) {
+    if (!outlinesRetained) {
+        return retainedFrame.show(viewport[0], viewport[1], viewport[2], viewport[3]);
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawInView(view, [&] { outlines.draw(); });
+    return true;
+}
+
 void FrameRenderer::render(HeightMap& map, const ViewState& view) {
     renderPass(map, view, false);
 }
@@ -124,13 +133,13 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
         outlinePending = false;
         const int* viewport = retainedInputs.viewport;
         retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+        outlinesRetained = false;
         done.save();
     }
     const Inputs inputs = currentInputs(map, view);
     const int* viewport = inputs.viewport;
     const bool samePicture = pictureStarted && inputs == retainedInputs;
-    retained = samePicture && pictureFinished() &&
-               retainedFrame.show(viewport[0], viewport[1], viewport[2], viewport[3]);
+    retained = samePicture && pictureFinished() && showRetained(view, viewport);
     if (retained) {
         return;
     }
@@ -141,6 +150,7 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
         if (inputs.frontMode == GL_FILL && drawFastFrame(map, view)) {
             slicedFrame.abandon();
             retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+            outlinesRetained = false;
             return;
         }
         if (inputs.frontMode == GL_LINE && startOutlines(map, view)) {
@@ -151,7 +161,7 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
         }
     }
     if (outlinePending && finishOutlines(map, view, wholePicture)) {
-        retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+        outlinesRetained = true;
         return;
     }
     if (outlinePending) {
@@ -161,6 +171,7 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
     }
     if (slicedFrame.finished()) {
         retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+        outlinesRetained = false;
     } else {
         showBackBuffer(viewport);
     }

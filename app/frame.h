@@ -105,12 +105,19 @@ private:
     // most `waitMs` unless `wait`; whether it was drawn. Where memory ran out
     // for it, says so and starts the full cones in slices instead.
     bool finishOutlines(HeightMap& map, const ViewState& view, bool wait);
+    // Shows the finished picture of the retained inputs again; false where
+    // nothing of it is kept.
+    bool showRetained(const ViewState& view, const int* viewport);
 
     FilledConeDrawing filled;
     RetainedFrame retainedFrame;
     SlicedFrame slicedFrame;
     OutlineDrawing outlines;
     bool outlinePending = false;
+    // Whether the retained picture is the outlines' last one: drawing their
+    // image again costs what copying the picture out and back would, so it
+    // is not copied.
+    bool outlinesRetained = false;
     // A save waiting for the outlines of the state it was asked in.
     struct PendingSave {
         ViewState view;
