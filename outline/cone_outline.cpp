@@ -11,12 +11,16 @@ struct ClipVertex {
     bool madeByClipper;
 };
 
-// The view volume's planes in the order the clipper takes them.
-constexpr float kPlanes[6][4] = {{1, 0, 0, 1},  {-1, 0, 0, 1}, {0, 1, 0, 1},
-                                 {0, -1, 0, 1}, {0, 0, 1, 1},  {0, 0, -1, 1}};
+// The view volume's six planes in the order the clipper takes them: x, y
+// and z each at -w and at w. A vertex's distance from plane `plane` is the
+// one coordinate, either way, plus w: the clipper's dot product with the
+// plane adds zeros besides, which change at most the sign of a zero sum,
+// and nothing after depends on that.
+constexpr int kPlanes = 6;
 
-float planeDistance(const float* c, const float* plane) {
-    return c[0] * plane[0] + c[1] * plane[1] + c[2] * plane[2] + c[3] * plane[3];
+float planeDistance(const float* c, int plane) {
+    const float coordinate = c[plane / 2];
+    return (plane % 2 == 0 ? coordinate : -coordinate) + c[3];
 }
 
 // From one vertex towards the other, by t.
@@ -160,7 +164,7 @@ bool ConeOutlines::edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePo
     ClipVertex ends[2]{};
     clip(cone, fromVertex, ends[0].c);
     clip(cone, toVertex, ends[1].c);
-    for (const float* plane : kPlanes) {
+    for (int plane = 0; plane < kPlanes; ++plane) {
         const float first = planeDistance(ends[0].c, plane);
         const float second = planeDistance(ends[1].c, plane);
         if (first < 0 && second < 0) {
