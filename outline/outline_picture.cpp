@@ -1293,7 +1293,7 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
             const std::int64_t stop = major + count * kDirection;
             if (alone) {
                 // The lesser, stored either way: no branch to mispredict.
-                const auto lightColumn = [&](auto received) {
+                const auto lightColumn = [&](auto stored) {
                     double centre = static_cast<double>(major) + 0.5;
                     for (; major != stop; major += kDirection, centre += kDirection) {
                         const std::int64_t minor = step.minor();
@@ -1304,9 +1304,9 @@ std::int64_t PictureBuilder::walkOutward(const OutlineEdgePixels& edge,
                         }
                         Held& pixel = pixels[minor * minorPixels + major * majorPixels];
                         const Held current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
-                        float depth = received(ours.depthAtCentre(centre));
+                        float depth = stored(ours.depthAtCentre(centre));
                         if constexpr (kTwinned) {
-                            depth = std::min(depth, received(other.depthAtCentre(centre)));
+                            depth = std::min(depth, stored(other.depthAtCentre(centre)));
                         }
                         const Held offered = heldOf(depth, ours.site);
                         __atomic_store_n(&pixel, std::min(offered, current), __ATOMIC_RELAXED);

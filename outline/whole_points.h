@@ -14,10 +14,6 @@ public:
     // the sites on every side.
     bool fit(const std::vector<OutlineSite>& sites, std::int64_t margin = 0);
 
-    bool test(std::int64_t x, std::int64_t y) const {
-        const std::int64_t point = pointOf(x, y);
-        return point >= 0 && (bits[static_cast<std::size_t>(point / 64)] >> (point % 64)) & 1u;
-    }
     // The bits of `count` points (at most 64) of row y from column x on, the
     // first lowest; all of them must lie in the box.
     std::uint64_t run(std::int64_t x, std::int64_t y, int count) const {
