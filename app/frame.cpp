@@ -88,6 +88,11 @@ bool FrameRenderer::finishOutlines(HeightMap& map, const ViewState& view, bool w
     return true;
 }
 
+void FrameRenderer::keepFrame(const int* viewport) {
+    retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
+    outlinesRetained = false;
+}
+
 bool FrameRenderer::showRetained(const ViewState& view, const int* viewport) {
     if (!outlinesRetained) {
         return retainedFrame.show(viewport[0], viewport[1], viewport[2], viewport[3]);
@@ -132,8 +137,7 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
         pendingSave.reset();
         outlinePending = false;
         const int* viewport = retainedInputs.viewport;
-        retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
-        outlinesRetained = false;
+        keepFrame(viewport);
         done.save();
     }
     const Inputs inputs = currentInputs(map, view);
@@ -149,8 +153,7 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
         outlinePending = false;
         if (inputs.frontMode == GL_FILL && drawFastFrame(map, view)) {
             slicedFrame.abandon();
-            retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
-            outlinesRetained = false;
+            keepFrame(viewport);
             return;
         }
         if (inputs.frontMode == GL_LINE && startOutlines(map, view)) {
@@ -170,8 +173,7 @@ void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool whole
     while (slicedFrame.drawNextSlice(map, view) && wholePicture) {
     }
     if (slicedFrame.finished()) {
-        retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
-        outlinesRetained = false;
+        keepFrame(viewport);
     } else {
         showBackBuffer(viewport);
     }

@@ -105,6 +105,8 @@ private:
     // most `waitMs` unless `wait`; whether it was drawn. Where memory ran out
     // for it, says so and starts the full cones in slices instead.
     bool finishOutlines(HeightMap& map, const ViewState& view, bool wait);
+    // Keeps a copy of the finished picture in the viewport.
+    void keepFrame(const int* viewport);
     // Shows the finished picture of the retained inputs again; false where
     // nothing of it is kept.
     bool showRetained(const ViewState& view, const int* viewport);
