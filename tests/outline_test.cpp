@@ -264,4 +264,26 @@ TEST_F(OutlineTest, FramesDifferFromTheFullConesOnlyWhereTwoFragmentsTie) {
     }
 }
 
+// Zoomed and panned, cones whose edges leave the view volume at both ends:
+// the clipper cuts the second end from the first end's cut, so the order of
+// its planes moves the ends in their last bits, and where the line passes
+// within a ten-thousandth of a pixel of the middle of two pixel centres,
+// that decides which one it lights.
+TEST_F(OutlineTest, EdgesCutAtBothEndsLightWhatTheClipperLeaves) {
+    for (const auto& [x, y] : {std::pair{55, 7}, std::pair{99, 44}, std::pair{26, 53}}) {
+        HeightMap map;
+        map.size = kSize;
+        SceneBuilder(map, 1).add(x, y);
+        const auto [outlines, cones] = outlinesAndFullCones(map, kViews[1].view);
+        int differing = 0;
+        for (int row = 0; row < kSize; ++row) {
+            for (int column = 0; column < kSize; ++column) {
+                differing += outlines.at(column, row) != cones.at(column, row);
+            }
+        }
+        EXPECT_EQ(differing, 0) << "site " << x << ", " << y;
+        map.resetSites();
+    }
+}
+
 }  // namespace
