@@ -14,10 +14,10 @@ struct ClipVertex {
 // The view volume's six planes in the order the clipper takes them: x, y
 // and z each at w and then at -w. The order matters where an edge leaves
 // the volume at both ends: the second cut starts from the first one's
-// vertex. A vertex's distance from plane `plane` is the
-// one coordinate, either way, plus w: the clipper's dot product with the
-// plane adds zeros besides, which change at most the sign of a zero sum,
-// and nothing after depends on that.
+// vertex. A vertex's distance from plane `plane` is the one coordinate,
+// either way, plus w: the clipper's dot product with the plane adds zeros
+// besides, which change at most the sign of a zero sum, and nothing after
+// depends on that.
 constexpr int kPlanes = 6;
 
 float planeDistance(const float* c, int plane) {
