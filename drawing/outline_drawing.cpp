@@ -56,21 +56,28 @@ bool stateAsAssumed() {
 }
 
 // Draws a few cones with the context itself and compares the pixels it
-// lights with the outlines'. The cones cross the viewport's edges, so that
-// the clipping is checked too.
+// lights with the outlines'. They are drawn into a square in the viewport's
+// top-left corner, whose rows count from the buffer's top as the window's
+// do, and they cross its edges, so that the clipping is checked too.
 bool contextAgrees() {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    const int width = viewport[2];
-    const int height = viewport[3];
-    if (width < 16 || height < 16) {
+    // Not the whole viewport: reading a window back and working its picture
+    // out held the first wire-frame frame for most of 100 ms.
+    const int side = std::min({128, static_cast<int>(viewport[2]), static_cast<int>(viewport[3])});
+    if (side < 16) {
         return false;
     }
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    const int bottom = viewport[1] + viewport[3] - side;
+    glViewport(viewport[0], bottom, side, side);
+    glScissor(viewport[0], bottom, side, side);
+    glEnable(GL_SCISSOR_TEST);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    glOrtho(0.0, width, 0.0, height, -1.0, 1.0);
+    glOrtho(0.0, side, 0.0, side, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
@@ -85,10 +92,10 @@ bool contextAgrees() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glColor3ub(255, 255, 255);
-    const float radius = static_cast<float>(std::min(width, height)) / 2.0f;
-    Site cones[3] = {{width * 0.3, height * 0.4, 255, 255, 255, &cones[1]},
-                     {width * 0.71 + 0.5, height * 0.62, 255, 255, 255, &cones[2]},
-                     {width * 0.5, height * 0.2 + 0.25, 255, 255, 255, nullptr}};
+    const float radius = side / 2.0f;
+    Site cones[3] = {{side * 0.3, side * 0.4, 255, 255, 255, &cones[1]},
+                     {side * 0.71 + 0.5, side * 0.62, 255, 255, 255, &cones[2]},
+                     {side * 0.5, side * 0.2 + 0.25, 255, 255, 255, nullptr}};
     drawFullCones(cones, 3, static_cast<int>(radius));
     std::vector<OutlineSite> sites;
     for (const Site& cone : cones) {
@@ -97,23 +104,26 @@ bool contextAgrees() {
     }
     int bufferWidth = 0;
     const OutlineView view = viewportOutlineView(bufferWidth);
-    std::vector<unsigned char> lit(static_cast<std::size_t>(bufferWidth) * view.bufferHeight * 3);
+    std::vector<unsigned char> lit(static_cast<std::size_t>(side) * side * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, bufferWidth, view.bufferHeight, GL_RGB, GL_UNSIGNED_BYTE, lit.data());
+    glReadPixels(viewport[0], bottom, side, side, GL_RGB, GL_UNSIGNED_BYTE, lit.data());
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
+    glPopClientAttrib();
     glPopAttrib();
     OutlinePicture picture;
     picture.compute(sites, view, static_cast<float>(static_cast<int>(radius)), bufferWidth,
                     view.bufferHeight, {});
-    for (int row = 0; row < view.bufferHeight; ++row) {
-        for (int column = 0; column < bufferWidth; ++column) {
-            const bool reached =
-                picture.winners()[static_cast<std::size_t>(row) * bufferWidth + column] >= 0;
-            const std::size_t readRow = static_cast<std::size_t>(view.bufferHeight - 1 - row);
-            if (reached != (lit[(readRow * bufferWidth + column) * 3] != 0)) {
+    // The square's rows are the buffer's first from the top.
+    for (int row = 0; row < side; ++row) {
+        for (int column = 0; column < side; ++column) {
+            const std::size_t pixel =
+                static_cast<std::size_t>(row) * bufferWidth + viewport[0] + column;
+            const bool reached = picture.winners()[pixel] >= 0;
+            const std::size_t readRow = static_cast<std::size_t>(side - 1 - row);
+            if (reached != (lit[(readRow * side + column) * 3] != 0)) {
                 return false;
             }
         }

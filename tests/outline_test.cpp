@@ -11,6 +11,7 @@
 
 #include "app/frame.h"
 #include "app/keys.h"
+#include "drawing/outline_drawing.h"
 #include "outline/raster_line.h"
 #include "sitemap/height_map.h"
 #include "tests/support/gl_test_window.h"
@@ -284,6 +285,18 @@ TEST_F(OutlineTest, EdgesCutAtBothEndsLightWhatTheClipperLeaves) {
         EXPECT_EQ(differing, 0) << "site " << x << ", " << y;
         map.resetSites();
     }
+}
+
+// The window's context is the one the outline picture is made for: with the
+// state key v leaves, its check of a few cones and markers passes, so that
+// wire-frame frames are worked out rather than drawn slice by slice.
+TEST_F(OutlineTest, TheContextDrawsOutlinesAndMarkersAsPredicted) {
+    glEnable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT, GL_LINE);
+    OutlineDrawing drawing;
+    EXPECT_TRUE(drawing.usable());
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glDisable(GL_CULL_FACE);
 }
 
 }  // namespace
