@@ -32,12 +32,14 @@ configure_and_build() {
     cmake --build "$dir" -j "$(nproc)"
 }
 
-# Runs a command with a display: the user's own, or a private Xvfb.
+# Runs a command with a display: the user's own, or a private Xvfb. The
+# server must not reset when its last client leaves: a test starting at that
+# moment cannot open the display (seen with ctest -j2).
 with_display() {
     if [ -n "${DISPLAY:-}" ]; then
         "$@"
     else
-        xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+        xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
     fi
 }
 
