@@ -63,7 +63,7 @@ bool contextAgrees() {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     // Not the whole viewport: reading a window back and working its picture
-    // out held the first wire-frame frame for most of 100 ms.
+    // out held the first wire-frame frame for over 100 ms.
     const int side = std::min({128, static_cast<int>(viewport[2]), static_cast<int>(viewport[3])});
     if (side < 16) {
         return false;
