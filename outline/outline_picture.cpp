@@ -28,8 +28,10 @@ constexpr float kNoPixel = -1.0f;  // a tile or block with no pixel that matters
 constexpr double kFirstBand = 8.0;
 constexpr double kFirstBandSpacings = 3.0;
 constexpr double kBandGrowth = 1.41421356;
-// The near search looks this far from a pixel, in window pixels.
+// The near search looks this far from a pixel, in window pixels, through
+// cells of one pixel up to this many from the pixel's own.
 constexpr double kNearReach = 6.0;
+constexpr int kNearMargin = 7;
 // A pixel that a radial edge draws lies within this much of the edge's ray
 // across it (half a pixel, and the snapping); near the apex, within the
 // apex's pixel.
@@ -199,7 +201,13 @@ private:
     void place();
     void prepareCovered();
     void searchNearSites();
-    void searchPixel(int x, int y, int cellsX, int cellsY);
+    struct NearCell {
+        double gap;
+        int dx;
+        int dy;
+    };
+    static const std::vector<NearCell>& nearCells();
+    void searchPixel(int x, int y, int cellsX);
     // The radial edges band by band, from depth `low` on, where `open`
     // pixels are left to them.
     void radialBands(float low, double open);
@@ -316,7 +324,7 @@ private:
     // last.
     std::vector<std::int32_t>& groupStart;
     std::vector<std::int32_t>& groupSites;
-    // The near search's sites, by cell.
+    // The near search's sites, by the window pixel their apex lies in.
     std::vector<std::int32_t>& cellStart;
     std::vector<std::int32_t>& cellSites;
     CoveredRays& covered;
@@ -810,16 +818,16 @@ float PictureBuilder::blockMaximum(double left, double top, double right, double
 }
 
 void PictureBuilder::searchNearSites() {
-    // The apexes that can lie within reach of a pixel, in cells of the reach.
-    const double cell = kNearReach;
-    const int cellsX = static_cast<int>(std::ceil(width / cell)) + 2;
-    const int cellsY = static_cast<int>(std::ceil(height / cell)) + 2;
+    // The apexes by the window pixel they lie in, with a margin of the reach
+    // about the window.
+    const int cellsX = width + 2 * kNearMargin;
+    const int cellsY = height + 2 * kNearMargin;
     const std::size_t cells = static_cast<std::size_t>(cellsX) * cellsY;
     bucketSites(
         sites.size(), cells,
         [&](std::size_t site) {
-            const double x = std::floor(apexX[site] / cell) + 1.0;
-            const double y = std::floor(apexY[site] / cell) + 1.0;
+            const double x = std::floor(static_cast<double>(apexX[site])) + kNearMargin;
+            const double y = std::floor(static_cast<double>(apexY[site])) + kNearMargin;
             if (!(x >= 0.0 && x < cellsX && y >= 0.0 && y < cellsY)) {
                 return cells;
             }
@@ -830,86 +838,92 @@ void PictureBuilder::searchNearSites() {
         for (int y = thread; y < height; y += kThreads) {
             for (int x = 0; x < width; ++x) {
                 if (matters(static_cast<std::size_t>(y) * width + x)) {
-                    searchPixel(x, y, cellsX, cellsY);
+                    searchPixel(x, y, cellsX);
                 }
             }
         }
     });
 }
 
-// The nearest radial fragments at one pixel, from the sites within reach,
-// nearest site first.
-void PictureBuilder::searchPixel(int x, int y, int cellsX, int cellsY) {
-    const double centreX = x + 0.5;
-    const double centreY = y + 0.5;
-    struct Near {
-        double distance;
-        std::int32_t site;
-    };
-    Near near[512];
-    int count = 0;
-    const int cellX = static_cast<int>(std::floor(centreX / kNearReach)) + 1;
-    const int cellY = static_cast<int>(std::floor(centreY / kNearReach)) + 1;
-    for (int cy = std::max(cellY - 1, 0); cy <= std::min(cellY + 1, cellsY - 1); ++cy) {
-        for (int cx = std::max(cellX - 1, 0); cx <= std::min(cellX + 1, cellsX - 1); ++cx) {
-            const std::size_t cellIndex = static_cast<std::size_t>(cy) * cellsX + cx;
-            for (std::int32_t at = cellStart[cellIndex]; at < cellStart[cellIndex + 1]; ++at) {
-                const std::int32_t site = cellSites[static_cast<std::size_t>(at)];
-                const double dx = centreX - apexX[site];
-                const double dy = centreY - apexY[site];
-                const double distance = std::sqrt(dx * dx + dy * dy);
-                if (distance <= kNearReach && count < 512) {
-                    near[count++] = {distance, site};
+// The cells about a pixel's own, nearest first: how far each lies from the
+// pixel's centre, up to the near search's reach.
+const std::vector<PictureBuilder::NearCell>& PictureBuilder::nearCells() {
+    static const std::vector<NearCell> rings = [] {
+        std::vector<NearCell> found;
+        for (int dy = -kNearMargin; dy <= kNearMargin; ++dy) {
+            for (int dx = -kNearMargin; dx <= kNearMargin; ++dx) {
+                const double gap = std::hypot(std::max(std::abs(dx) - 0.5, 0.0),
+                                              std::max(std::abs(dy) - 0.5, 0.0));
+                if (gap <= kNearReach) {
+                    found.push_back({gap, dx, dy});
                 }
             }
         }
-    }
-    std::sort(near, near + count,
-              [](const Near& a, const Near& b) { return a.distance < b.distance; });
+        std::stable_sort(found.begin(), found.end(),
+                         [](const NearCell& a, const NearCell& b) { return a.gap < b.gap; });
+        return found;
+    }();
+    return rings;
+}
+
+// The nearest radial fragment at one pixel, from every site within reach:
+// the cells are taken nearest first, up to where no edge of their sites can
+// be shallower than what was found.
+void PictureBuilder::searchPixel(int x, int y, int cellsX) {
+    const double centreX = x + 0.5;
+    const double centreY = y + 0.5;
+    const double depthPerPixel = 1.0 / (2.0 * reach);
     float best = kNone;
     std::int32_t bestSite = -1;
     ConeOutlines::Cone cone;
-    for (int index = 0; index < count; ++index) {
-        const Near& candidate = near[index];
-        if ((candidate.distance - kPixelSlack) / (2.0 * reach) > best) {
+    for (const NearCell& near : nearCells()) {
+        if ((near.gap - kPixelSlack) * depthPerPixel > best) {
             break;
         }
-        const std::size_t site = static_cast<std::size_t>(candidate.site);
-        const double offsetX = centreX - apexX[site];
-        const double offsetY = centreY - apexY[site];
-        bool coneReady = false;
-        for (int vertex = 0; vertex < kConeSlices; ++vertex) {
-            const double along = offsetX * rayX[vertex] + offsetY * rayY[vertex];
-            const double across = std::fabs(offsetX * rayY[vertex] - offsetY * rayX[vertex]);
-            if (along < -kAcrossApex || across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
+        const std::size_t cellIndex = static_cast<std::size_t>(y + kNearMargin + near.dy) * cellsX +
+                                      x + kNearMargin + near.dx;
+        for (std::int32_t at = cellStart[cellIndex]; at < cellStart[cellIndex + 1]; ++at) {
+            const std::int32_t site = cellSites[static_cast<std::size_t>(at)];
+            const double offsetX = centreX - apexX[site];
+            const double offsetY = centreY - apexY[site];
+            const double distance = std::sqrt(offsetX * offsetX + offsetY * offsetY);
+            if (distance > kNearReach || (distance - kPixelSlack) * depthPerPixel > best) {
                 continue;
             }
-            if (!coneReady) {
-                outlines.cone(sites[site].x, sites[site].y, cone);
-                coneReady = true;
-            }
-            // Both edges along this rim vertex's ray: from its facet inward,
-            // and from the facet before outward.
-            const int facets[2] = {vertex, (vertex + kConeSlices - 1) % kConeSlices};
-            const OutlineEdge kinds[2] = {OutlineEdge::Inward, OutlineEdge::Outward};
-            for (int side = 0; side < 2; ++side) {
-                OutlinePoint from;
-                OutlinePoint to;
-                OutlineEdgePixels edge;
-                if (!outlines.edge(cone, facets[side], kinds[side], from, to) ||
-                    !edge.set(from, to)) {
+            bool coneReady = false;
+            for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+                const double along = offsetX * rayX[vertex] + offsetY * rayY[vertex];
+                const double across = std::fabs(offsetX * rayY[vertex] - offsetY * rayX[vertex]);
+                if (along < -kAcrossApex || across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
                     continue;
                 }
-                const RasterLine& line = edge.line;
-                const std::int64_t major = line.xMajor ? x : y;
-                const std::int64_t minor = line.xMajor ? y : x;
-                if (major < line.first || major > line.last || line.minorAt(major) != minor) {
-                    continue;
+                if (!coneReady) {
+                    outlines.cone(sites[site].x, sites[site].y, cone);
+                    coneReady = true;
                 }
-                const float at = clampedDepth(edge.depthAt(major));
-                if (beats(at, candidate.site, best, bestSite)) {
-                    best = at;
-                    bestSite = candidate.site;
+                // Both edges along this rim vertex's ray: from its facet
+                // inward, and from the facet before outward.
+                const int facets[2] = {vertex, (vertex + kConeSlices - 1) % kConeSlices};
+                const OutlineEdge kinds[2] = {OutlineEdge::Inward, OutlineEdge::Outward};
+                for (int side = 0; side < 2; ++side) {
+                    OutlinePoint from;
+                    OutlinePoint to;
+                    OutlineEdgePixels edge;
+                    if (!outlines.edge(cone, facets[side], kinds[side], from, to) ||
+                        !edge.set(from, to)) {
+                        continue;
+                    }
+                    const RasterLine& line = edge.line;
+                    const std::int64_t major = line.xMajor ? x : y;
+                    const std::int64_t minor = line.xMajor ? y : x;
+                    if (major < line.first || major > line.last || line.minorAt(major) != minor) {
+                        continue;
+                    }
+                    const float at = clampedDepth(edge.depthAt(major));
+                    if (beats(at, site, best, bestSite)) {
+                        best = at;
+                        bestSite = site;
+                    }
                 }
             }
         }
