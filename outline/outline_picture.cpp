@@ -964,8 +964,9 @@ void PictureBuilder::radialBand(float low, float high) {
     const std::size_t runs = (groups + kRun - 1) / kRun;
     std::atomic<std::size_t> taken{0};
     RowClaims claims;
-    // The rows that the walks from a tile's apexes reach.
-    const auto margin = static_cast<std::int32_t>(std::ceil(within)) + 2;
+    // The rows that the walks from a tile's apexes reach; past the window's
+    // height that is every row, which also keeps huge zooms from overflowing.
+    const auto margin = static_cast<std::int32_t>(std::min(std::ceil(within), height + 0.0)) + 2;
     onThreads(kThreads, [&](int thread) {
         // Whatever ends the thread's share, the other must not wait for it.
         struct Release {
