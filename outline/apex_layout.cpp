@@ -1,0 +1,33 @@
+#include "outline/apex_layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+void ApexLayout::place(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines) {
+    x.resize(sites.size());
+    y.resize(sites.size());
+    rimReach = 0.0;
+    std::fill(rayX, rayX + kConeSlices, 0.0);
+    std::fill(rayY, rayY + kConeSlices, 0.0);
+    std::fill(rayLength, rayLength + kConeSlices, 0.0);
+    ConeOutlines::Cone cone;
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        outlines.cone(sites[site].x, sites[site].y, cone);
+        const OutlinePoint apex = outlines.window(cone, 0);
+        x[site] = apex.x;
+        y[site] = apex.y;
+        if (site != 0) {
+            continue;
+        }
+        for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+            const OutlinePoint rim = outlines.window(cone, vertex + 1);
+            const double dx = static_cast<double>(rim.x) - apex.x;
+            const double dy = static_cast<double>(rim.y) - apex.y;
+            const double length = std::hypot(dx, dy);
+            rimReach = std::max(rimReach, length);
+            rayLength[vertex] = length;
+            rayX[vertex] = length > 0.0 ? dx / length : 0.0;
+            rayY[vertex] = length > 0.0 ? dy / length : 0.0;
+        }
+    }
+}

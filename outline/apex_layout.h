@@ -1,0 +1,25 @@
+#pragma once
+
+#include <vector>
+
+#include "cells/cone_geometry.h"
+#include "outline/cone_outline.h"
+#include "outline/outline_edge.h"
+
+// Where each site's apex lands in the window, and the cones' rays: every
+// cone has the same shape under the view, so the directions of its rim
+// vertices from the apex and their distances are worked out once.
+struct ApexLayout {
+    std::vector<float> x;
+    std::vector<float> y;
+    // Unit directions from the apex to rim vertex j, and how far it lies.
+    double rayX[kConeSlices] = {};
+    double rayY[kConeSlices] = {};
+    double rayLength[kConeSlices] = {};
+    // How far the farthest rim vertex lies from the apex, in window pixels.
+    double rimReach = 0.0;
+
+    void place(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines);
+    // The depth of a radial fragment `distance` window pixels from its apex.
+    double depthAt(double distance) const { return distance / (2.0 * rimReach); }
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "outline/fragment_key.h"
+#include "outline/outline_edge.h"
+#include "outline/raster_line.h"
+#include "outline/tile_pyramid.h"
+
+// How far a kept edge's walk outward from its apex has come: the next pixel,
+// valid for the band starting at `resumeLow`.
+struct EdgeProgress {
+    std::int32_t major = 0;
+    float resumeLow = -1.0f;
+};
+
+// Offers an edge's fragments of one band of depths to the picture's pixels,
+// walking outward from the apex a tile column at a time: a column is
+// skipped where the tiles it crosses hold nothing deeper than its nearest
+// fragment, and inside a column a pixel that holds less is passed without
+// its depth worked out.
+class EdgeWalk {
+public:
+    EdgeWalk(std::vector<FragmentKey>& pixels, TilePyramid& tiles, int width, int height)
+        : pixels(pixels), tiles(tiles), width(width), height(height) {}
+
+    // The fragments of the edge whose depth lies in [low, high); with a twin
+    // (an edge of the same site that lights the same pixels), the lesser of
+    // the two depths at each pixel. With `progress`, the walk resumes where
+    // it stopped at this band's start, and stops at its end. `alone`: no
+    // other thread writes to the pixels it reaches meanwhile.
+    void walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin, float low, float high,
+              bool alone, EdgeProgress* progress);
+    // Both radial edges along a ray of a site, as one where they are twins.
+    void walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward, bool twinned,
+                 float low, float high, bool alone, EdgeProgress* inwardProgress,
+                 EdgeProgress* outwardProgress);
+
+private:
+    // The pixel nearest the apex whose depth is `low` or more, from `first`
+    // to `last`; one past the far end where none is.
+    static std::int64_t bandStart(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin,
+                                  float low, std::int64_t first, std::int64_t last, bool outwardUp);
+    // From `major` away from the apex towards `end`, up to the first pixel of
+    // depth `high` or more, which it returns.
+    template <int kDirection, bool kTwinned>
+    std::int64_t walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
+                             std::int64_t major, std::int64_t end, float high, bool alone,
+                             RasterLineWalk& step);
+
+    std::vector<FragmentKey>& pixels;
+    TilePyramid& tiles;
+    int width;
+    int height;
+};

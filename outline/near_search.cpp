@@ -1,0 +1,144 @@
+#include "outline/near_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "cells/thread_sharing.h"
+#include "outline/bucketed_sites.h"
+
+namespace {
+
+constexpr int kThreads = 2;
+// The cells, one window pixel each, that a pixel looks in: up to this many
+// from its own.
+constexpr int kMargin = 7;
+static_assert(kMargin > NearSearch::kReach, "the margin holds every cell within reach");
+// A pixel that a radial edge draws lies within this much of the edge's ray
+// across it (half a pixel, and the snapping); near the apex, within the
+// apex's pixel.
+constexpr double kAcrossRay = 0.55;
+constexpr double kAcrossApex = 0.75;
+
+// The cells about a pixel's own, nearest first: how far each lies from the
+// pixel's centre, up to the reach.
+struct NearCell {
+    double gap;
+    int dx;
+    int dy;
+};
+
+const std::vector<NearCell>& nearCells() {
+    static const std::vector<NearCell> rings = [] {
+        std::vector<NearCell> found;
+        for (int dy = -kMargin; dy <= kMargin; ++dy) {
+            for (int dx = -kMargin; dx <= kMargin; ++dx) {
+                const double gap = std::hypot(std::max(std::abs(dx) - 0.5, 0.0),
+                                              std::max(std::abs(dy) - 0.5, 0.0));
+                if (gap <= NearSearch::kReach) {
+                    found.push_back({gap, dx, dy});
+                }
+            }
+        }
+        std::stable_sort(found.begin(), found.end(),
+                         [](const NearCell& a, const NearCell& b) { return a.gap < b.gap; });
+        return found;
+    }();
+    return rings;
+}
+
+}  // namespace
+
+void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
+                     const ApexLayout& apexes, int width, int height,
+                     const std::vector<std::uint8_t>& marker, std::vector<FragmentKey>& pixels) {
+    cellsX = width + 2 * kMargin;
+    const int cellsY = height + 2 * kMargin;
+    const std::size_t cells = static_cast<std::size_t>(cellsX) * cellsY;
+    bucketSites(
+        sites.size(), cells,
+        [&](std::size_t site) {
+            const double x = std::floor(static_cast<double>(apexes.x[site])) + kMargin;
+            const double y = std::floor(static_cast<double>(apexes.y[site])) + kMargin;
+            if (!(x >= 0.0 && x < cellsX && y >= 0.0 && y < cellsY)) {
+                return cells;
+            }
+            return static_cast<std::size_t>(y) * cellsX + static_cast<std::size_t>(x);
+        },
+        cellStart, cellSites);
+    onThreads(kThreads, [&](int thread) {
+        for (int y = thread; y < height; y += kThreads) {
+            for (int x = 0; x < width; ++x) {
+                const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
+                if (marker.empty() || !marker[pixel]) {
+                    pixels[pixel] = nearestAt(x, y, sites, outlines, apexes);
+                }
+            }
+        }
+    });
+}
+
+// The cells are taken nearest first, up to where no edge of their sites can
+// be shallower than what was found.
+FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
+                                  const ConeOutlines& outlines, const ApexLayout& apexes) const {
+    const double centreX = x + 0.5;
+    const double centreY = y + 0.5;
+    float best = kNothingDrawn;
+    std::int32_t bestSite = -1;
+    ConeOutlines::Cone cone;
+    for (const NearCell& near : nearCells()) {
+        if (apexes.depthAt(near.gap - kPixelSlack) > best) {
+            break;
+        }
+        const std::size_t cell =
+            static_cast<std::size_t>(y + kMargin + near.dy) * cellsX + x + kMargin + near.dx;
+        for (std::int32_t at = cellStart[cell]; at < cellStart[cell + 1]; ++at) {
+            const std::int32_t site = cellSites[static_cast<std::size_t>(at)];
+            const double offsetX = centreX - apexes.x[site];
+            const double offsetY = centreY - apexes.y[site];
+            const double distance = std::sqrt(offsetX * offsetX + offsetY * offsetY);
+            if (distance > kReach || apexes.depthAt(distance - kPixelSlack) > best) {
+                continue;
+            }
+            bool coneReady = false;
+            for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+                const double along = offsetX * apexes.rayX[vertex] + offsetY * apexes.rayY[vertex];
+                const double across =
+                    std::fabs(offsetX * apexes.rayY[vertex] - offsetY * apexes.rayX[vertex]);
+                if (along < -kAcrossApex || across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
+                    continue;
+                }
+                if (!coneReady) {
+                    outlines.cone(sites[site].x, sites[site].y, cone);
+                    coneReady = true;
+                }
+                // Both edges along this rim vertex's ray: from its facet
+                // inward, and from the facet before outward.
+                const int facets[2] = {vertex, (vertex + kConeSlices - 1) % kConeSlices};
+                const OutlineEdge kinds[2] = {OutlineEdge::Inward, OutlineEdge::Outward};
+                for (int side = 0; side < 2; ++side) {
+                    OutlinePoint from;
+                    OutlinePoint to;
+                    OutlineEdgePixels edge;
+                    if (!outlines.edge(cone, facets[side], kinds[side], from, to) ||
+                        !edge.set(from, to)) {
+                        continue;
+                    }
+                    const RasterLine& line = edge.line;
+                    const std::int64_t major = line.xMajor ? x : y;
+                    const std::int64_t minor = line.xMajor ? y : x;
+                    if (major < line.first || major > line.last || line.minorAt(major) != minor) {
+                        continue;
+                    }
+                    const float depth = clampedDepth(edge.depthAt(major));
+                    if (passesDepthTest(depth, site, best, bestSite)) {
+                        best = depth;
+                        bestSite = site;
+                    }
+                }
+            }
+        }
+    }
+    return fragmentKey(best, bestSite);
+}

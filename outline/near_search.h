@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "outline/apex_layout.h"
+#include "outline/cone_outline.h"
+#include "outline/fragment_key.h"
+#include "outline/outline_edge.h"
+
+// Where markers leave few pixels among many sites, each open pixel finds
+// its nearest radial fragment itself, from every apex within a few pixels:
+// cheaper there than following every edge outward from its apex.
+class NearSearch {
+public:
+    // How far from a pixel it looks, in window pixels.
+    static constexpr double kReach = 6.0;
+    // The depth of a radial fragment, scaled to window pixels, is at least
+    // the pixel centre's distance from the apex less this.
+    static constexpr double kPixelSlack = 0.75;
+
+    // Sets every pixel no marker covers to the least radial fragment of the
+    // sites within reach (or nothing drawn). Fragments of shallower depth
+    // than settledDepth() come from no other site.
+    void run(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
+             const ApexLayout& apexes, int width, int height,
+             const std::vector<std::uint8_t>& marker, std::vector<FragmentKey>& pixels);
+    static double settledDepth(const ApexLayout& apexes) {
+        return apexes.depthAt(kReach - kPixelSlack);
+    }
+
+private:
+    FragmentKey nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
+                          const ConeOutlines& outlines, const ApexLayout& apexes) const;
+
+    int cellsX = 0;
+    // The apexes by the window pixel they lie in, with a margin about the
+    // window.
+    std::vector<std::int32_t> cellStart;
+    std::vector<std::int32_t> cellSites;
+};

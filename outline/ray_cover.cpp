@@ -1,0 +1,171 @@
+#include "outline/ray_cover.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "cells/large_arrays.h"
+#include "cells/thread_sharing.h"
+#include "outline/fragment_key.h"
+
+namespace {
+
+constexpr int kThreads = 2;
+
+}  // namespace
+
+void RayCover::prepare(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
+                       const ApexLayout& apexes, const OutlineView& view, int width, int height) {
+    this->apexes = &apexes;
+    this->width = width;
+    this->height = height;
+    const double* rayX = apexes.rayX;
+    const double* rayY = apexes.rayY;
+    // The cover assumes the edges are clipped at the window's own border.
+    const int* viewport = view.viewport;
+    const bool wholeWindow = viewport[0] == 0 && viewport[1] == 0 && viewport[2] == width &&
+                             viewport[3] == height && view.bufferHeight == height;
+    if (sites.empty() || !wholeWindow || !(apexes.rimReach > 0.0)) {
+        covered.prepare({}, CoveredRays::Geometry{});
+        return;
+    }
+    CoveredRays::Geometry geometry{};
+    const auto apexOf = [&outlines](float x, float y) {
+        ConeOutlines::Cone cone;
+        outlines.cone(x, y, cone);
+        return outlines.window(cone, 0);
+    };
+    const float x = sites[0].x;
+    const float y = sites[0].y;
+    const OutlinePoint apex = apexOf(x, y);
+    const OutlinePoint besideX = apexOf(x + 1.0f, y);
+    const OutlinePoint besideY = apexOf(x, y + 1.0f);
+    geometry.stepX[0] = static_cast<double>(besideX.x) - apex.x;
+    geometry.stepX[1] = static_cast<double>(besideX.y) - apex.y;
+    geometry.stepY[0] = static_cast<double>(besideY.x) - apex.x;
+    geometry.stepY[1] = static_cast<double>(besideY.y) - apex.y;
+    std::copy(rayX, rayX + kConeSlices, geometry.rayX);
+    std::copy(rayY, rayY + kConeSlices, geometry.rayY);
+    covered.prepare(sites, geometry);
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        RayExits& ends = rayExits[ray];
+        const double alongX = std::fabs(rayX[ray]);
+        const double alongY = std::fabs(rayY[ray]);
+        ends.xMajor = alongX >= alongY;
+        ends.major = ends.xMajor ? alongX : alongY;
+        const double minor = ends.xMajor ? alongY : alongX;
+        ends.lastColumns = (minor > 1e-9 ? std::ceil(ends.major / minor) : 0.0) + 4.0;
+        ends.clear = (ends.lastColumns + 1.0) / ends.major;
+        ends.perX = 1.0 / rayX[ray];
+        ends.perY = 1.0 / rayY[ray];
+    }
+}
+
+void RayCover::depthsAlong(std::size_t site, int ray, const CoveredRays::Around& points,
+                           float& coverLow, float& coverHigh) const {
+    coverLow = kNothingDrawn;
+    coverHigh = kNothingDrawn;
+    const double apexX = apexes->x[site];
+    const double apexY = apexes->y[site];
+    // The sites ahead must stand inside the window too: an edge that enters
+    // the window may leave out its first pixel there.
+    constexpr double kInside = CoveredRays::kMostAhead + 1.5;
+    if (!(apexX > kInside && apexX < width - kInside && apexY > kInside &&
+          apexY < height - kInside)) {
+        return;
+    }
+    double from = covered.from(points, ray);
+    if (!std::isfinite(from)) {
+        return;
+    }
+    const RayExits& ends = rayExits[ray];
+    // How far the ray runs to the window's border across each axis.
+    const double exitX = (ends.perX > 0.0 ? width - apexX : -apexX) * ends.perX;
+    const double exitY = (ends.perY > 0.0 ? height - apexY : -apexY) * ends.perY;
+    const double majorExit = ends.xMajor ? exitX : exitY;
+    const double minorExit = ends.xMajor ? exitY : exitX;
+    // The edges ahead end in the same column where the ray leaves the
+    // window across the major axis well away from the other border, and
+    // after it where they end at their rims a few columns ahead well inside
+    // the window. Elsewhere an edge ahead may end first, up to a pixel
+    // across, so the ray's last columns stay: as many as it takes to move a
+    // pixel across, and a few.
+    const double rim = apexes->rayLength[ray];
+    constexpr double kMargin = 0.5;
+    from += kMargin;
+    double to = std::numeric_limits<double>::infinity();
+    const bool leavesAcrossMajor = majorExit + ends.clear < std::min(minorExit, rim);
+    const bool endsAtRim =
+        rim + CoveredRays::kMostAhead + ends.clear < std::min(majorExit, minorExit);
+    if (!leavesAcrossMajor) {
+        to = std::min({majorExit, minorExit, rim}) - ends.lastColumns / ends.major - kMargin;
+        if (endsAtRim && covered.fromFarAhead(points, ray) + kMargin < to) {
+            to = std::numeric_limits<double>::infinity();
+        }
+    }
+    if (!(from < to)) {
+        return;
+    }
+    // A fragment's depth, times twice the reach, is its distance along the
+    // ray from the apex, to well within the margins.
+    coverLow = static_cast<float>(apexes->depthAt(from));
+    coverHigh = std::isfinite(to) ? static_cast<float>(apexes->depthAt(to)) : kNothingDrawn;
+}
+
+void RayCover::summarise(const std::vector<std::int32_t>& order, bool perRay) {
+    this->perRay = perRay;
+    if (!covered.usable()) {
+        summaries.clear();
+        return;
+    }
+    const std::size_t places = order.size();
+    reserveLarge(summaries, places);
+    summaries.resize(places);
+    if (perRay) {
+        reserveLarge(rayDepths, places * 2 * kConeSlices);
+        rayDepths.resize(places * 2 * kConeSlices);
+    }
+    onThreads(kThreads, [&](int thread) {
+        const std::size_t end = places * (thread + 1) / kThreads;
+        for (std::size_t place = places * thread / kThreads; place < end; ++place) {
+            const auto site = static_cast<std::size_t>(order[place]);
+            CoveredRays::Around points;
+            covered.around(site, points);
+            Summary summary{0.0f, kNothingDrawn, 0, 0};
+            for (int ray = 0; ray < kConeSlices; ++ray) {
+                float coverLow = kNothingDrawn;
+                float coverHigh = kNothingDrawn;
+                depthsAlong(site, ray, points, coverLow, coverHigh);
+                if (perRay) {
+                    rayDepths[(place * kConeSlices + ray) * 2] = coverLow;
+                    rayDepths[(place * kConeSlices + ray) * 2 + 1] = coverHigh;
+                }
+                const std::uint32_t bit = std::uint32_t{1} << ray;
+                if (coverLow == kNothingDrawn) {
+                    summary.uncovered |= bit;
+                    continue;
+                }
+                summary.nearEnd = std::max(summary.nearEnd, coverLow);
+                if (coverHigh < kNothingDrawn) {
+                    summary.tails |= bit;
+                    summary.tailStart = std::min(summary.tailStart, coverHigh);
+                }
+            }
+            summaries[place] = summary;
+        }
+    });
+}
+
+void RayCover::coveredDepths(std::size_t place, std::size_t site, int ray, Lookup& lookup,
+                             float& low, float& high) const {
+    if (perRay) {
+        low = rayDepths[(place * kConeSlices + ray) * 2];
+        high = rayDepths[(place * kConeSlices + ray) * 2 + 1];
+        return;
+    }
+    if (!lookup.read) {
+        covered.around(site, lookup.points);
+        lookup.read = true;
+    }
+    depthsAlong(site, ray, lookup.points, low, high);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "outline/fragment_key.h"
+
+// The deepest fragment per 8 x 8 tile of the picture being worked out, and
+// over squares of 2 x 2, 4 x 4, ... tiles: an edge deeper than that across a
+// stretch can change nothing there. Pixels under markers do not count.
+class TilePyramid {
+public:
+    static constexpr int kTileShift = 3;
+    static constexpr int kTileSide = 1 << kTileShift;
+    // The deepest value of a tile or block with no pixel that counts.
+    static constexpr float kNoPixel = -1.0f;
+
+    // A picture of width x height pixels; every tile to be refreshed.
+    void reset(int width, int height);
+    // Works the tiles out again from the pixels, where a walk has touched
+    // them since the last refresh and their deepest pixel lies at
+    // `settledBelow` or deeper: from there on nothing changes the rest.
+    void refresh(const std::vector<FragmentKey>& pixels, const std::vector<std::uint8_t>& marker,
+                 float settledBelow);
+
+    // The deepest pixel that counts within the rectangle (window pixels,
+    // rows from the top), at the tiles' grain: kNoPixel where none does.
+    float blockMaximum(double left, double top, double right, double bottom) const;
+    // The deepest pixel that counts in the whole picture.
+    float deepest() const { return pictureMax; }
+
+    int tilesX() const { return columns; }
+    int tilesY() const { return rows; }
+    // Per tile, rows of tiles from the top: the deepest pixel, and a mark
+    // that a walk sets when it offers fragments to the tile's pixels.
+    const float* deepestPerTile() const { return tileMax.data(); }
+    std::uint8_t* touchedMarks() { return touched.data(); }
+
+private:
+    void buildLevels();
+
+    int width = 0;
+    int height = 0;
+    int columns = 0;
+    int rows = 0;
+    float pictureMax = kNoPixel;
+    std::vector<float> tileMax;
+    std::vector<std::uint8_t> touched;
+    std::vector<std::vector<float>> levels;
+};
