@@ -1,0 +1,210 @@
+#include "outline/radial_band.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+#include "cells/thread_sharing.h"
+#include "outline/bucketed_sites.h"
+#include "outline/fragment_key.h"
+#include "outline/row_claims.h"
+
+namespace {
+
+constexpr int kThreads = 2;
+constexpr int kTileShift = TilePyramid::kTileShift;
+
+}  // namespace
+
+void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles, int width, int height) {
+    const std::size_t outside = static_cast<std::size_t>(tiles.tilesX()) * tiles.tilesY();
+    bucketSites(
+        apexes.x.size(), outside + 1,
+        [&](std::size_t site) {
+            const float x = apexes.x[site];
+            const float y = apexes.y[site];
+            if (!(x >= 0.0f && x < width && y >= 0.0f && y < height)) {
+                return outside;
+            }
+            return static_cast<std::size_t>(static_cast<int>(y) >> kTileShift) * tiles.tilesX() +
+                   (static_cast<std::size_t>(x) >> kTileShift);
+        },
+        start, sites);
+}
+
+void RadialBand::run(float low, float high) {
+    // Beyond this distance from its apex no fragment of an edge is shallower than `high`.
+    const double bandReach =
+        std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
+    const std::size_t groupCount = parts.groups.start.size() - 1;
+    const std::size_t outside = groupCount - 1;
+    const std::size_t tilesX = static_cast<std::size_t>(parts.tiles.tilesX());
+    // The threads take the groups of sites in small runs, one from the first
+    // run on and the other from the last back, so that they seldom write to
+    // the same pixels. Where their runs' rows lie apart, a thread writes its
+    // pixels alone; elsewhere each fragment is offered to its pixel by
+    // itself, which keeps the lesser. A group's rays are tested for all its
+    // sites at once, which spares most tests of crowded sites.
+    constexpr std::size_t kRun = 8;
+    static_assert(kThreads == 2, "the runs are taken from both ends");
+    const std::size_t runs = (groupCount + kRun - 1) / kRun;
+    std::atomic<std::size_t> taken{0};
+    RowClaims claims;
+    // The rows that the walks from a tile's apexes reach; past the window's
+    // height that is every row, which also keeps huge zooms from overflowing.
+    const auto margin =
+        static_cast<std::int32_t>(std::min(std::ceil(bandReach), parts.height + 0.0)) + 2;
+    onThreads(kThreads, [&](int thread) {
+        // Whatever ends the thread's share, the other must not wait for it.
+        struct Release {
+            RowClaims& claims;
+            int thread;
+            ~Release() { claims.release(thread); }
+        } release{claims, thread};
+        RayEdges scratch;
+        for (std::size_t own = 0; taken.fetch_add(1, std::memory_order_relaxed) < runs; ++own) {
+            const std::size_t start = (thread == 0 ? own : runs - 1 - own) * kRun;
+            const std::size_t stop = std::min(groupCount, start + kRun);
+            // The sites outside the window reach anywhere.
+            const bool anywhere = stop > outside;
+            const auto firstRow = static_cast<std::int32_t>(start / tilesX);
+            const auto lastRow = static_cast<std::int32_t>((stop - 1) / tilesX);
+            const bool alone = claims.claim(
+                thread, anywhere ? 0 : std::max(0, (firstRow << kTileShift) - margin),
+                anywhere ? parts.height - 1
+                         : std::min(parts.height - 1, ((lastRow + 1) << kTileShift) - 1 + margin));
+            for (std::size_t group = start; group < stop; ++group) {
+                const auto first = static_cast<std::size_t>(parts.groups.start[group]);
+                const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
+                const bool grouped = group != outside && end - first > 1;
+                const std::uint32_t groupRays =
+                    grouped ? tileRaysMatter(group, bandReach, low, high) : 0;
+                if (grouped && groupRays == 0) {
+                    continue;
+                }
+                for (std::size_t place = first; place < end; ++place) {
+                    bandSite(static_cast<std::size_t>(parts.groups.sites[place]), place,
+                             grouped ? &groupRays : nullptr, bandReach, low, high, alone, scratch);
+                }
+            }
+        }
+    });
+}
+
+std::uint32_t RadialBand::tileRaysMatter(std::size_t group, double bandReach, float low,
+                                         float high) const {
+    const std::size_t tilesX = static_cast<std::size_t>(parts.tiles.tilesX());
+    const double left = static_cast<double>((group % tilesX) << kTileShift);
+    const double top = static_cast<double>((group / tilesX) << kTileShift);
+    const double right = left + TilePyramid::kTileSide;
+    const double bottom = top + TilePyramid::kTileSide;
+    if (!(parts.tiles.blockMaximum(left - bandReach, top - bandReach, right + bandReach,
+                                   bottom + bandReach) >= low)) {
+        return 0;
+    }
+    std::uint32_t rays = 0;
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        rays |= (rayMatters(left, top, right, bottom, ray, low, high) ? 1u : 0u) << ray;
+    }
+    return rays;
+}
+
+bool RadialBand::rayMatters(double left, double top, double right, double bottom, int ray,
+                            float low, float high) const {
+    // The fragments of depth d lie about 2 d reach from the apex along the
+    // ray, within a pixel of it; the walk takes a pixel more at either end of
+    // the band.
+    const double nearest =
+        std::max(0.0, static_cast<double>(low) * 2.0 * parts.apexes.rimReach - 3.0);
+    // No radial fragment lies deeper than the rim's 0.5.
+    const double farthest =
+        std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
+    const double x0 = parts.apexes.rayX[ray] * nearest;
+    const double y0 = parts.apexes.rayY[ray] * nearest;
+    const double x1 = parts.apexes.rayX[ray] * farthest;
+    const double y1 = parts.apexes.rayY[ray] * farthest;
+    constexpr double kAround = 2.0;
+    return parts.tiles.blockMaximum(
+               left + std::min(x0, x1) - kAround, top + std::min(y0, y1) - kAround,
+               right + std::max(x0, x1) + kAround, bottom + std::max(y0, y1) + kAround) >= low;
+}
+
+void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32_t* groupRays,
+                          double bandReach, float low, float high, bool alone, RayEdges& scratch) {
+    // Beyond their near parts, only the rays that sites ahead do not cover,
+    // and those whose last columns they leave, may show.
+    std::uint32_t candidates = ~std::uint32_t{0};
+    if (parts.cover.any() && low >= parts.cover.summary(place).nearEnd) {
+        const RayCover::Summary& summary = parts.cover.summary(place);
+        candidates = summary.uncovered | (high > summary.tailStart ? summary.tails : 0);
+        if (candidates == 0) {
+            return;
+        }
+    }
+    const double x = parts.apexes.x[site];
+    const double y = parts.apexes.y[site];
+    // A site of its own is first tested as its group would be.
+    if (groupRays == nullptr && !(parts.tiles.blockMaximum(x - bandReach, y - bandReach,
+                                                           x + bandReach, y + bandReach) >= low)) {
+        return;
+    }
+    // A kept edge costs little to look at again, so its group's test does
+    // for it; an edge worked out again is worth a test of its own.
+    std::uint32_t walked = candidates & (groupRays == nullptr ? ~std::uint32_t{0} : *groupRays);
+    if (groupRays == nullptr || !parts.keptEdges.kept()) {
+        for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
+            const int ray = __builtin_ctz(rest);
+            if (!rayMatters(x, y, x, y, ray, low, high)) {
+                walked &= ~(std::uint32_t{1} << ray);
+            }
+        }
+    }
+    if (walked == 0) {
+        return;
+    }
+    if (parts.keptEdges.kept()) {
+        const std::uint32_t fresh = walked & ~parts.keptEdges.keptRays(place);
+        parts.keptEdges.prefetch(place, walked & ~fresh);
+        if (fresh != 0) {
+            parts.keptEdges.keepRays(parts.outlines, parts.sites[site], site, place, fresh);
+        }
+    }
+    bool coneReady = false;
+    RayCover::Lookup lookup;
+    for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
+        const int ray = __builtin_ctz(rest);
+        // The band's parts outside the depths that sites ahead cover.
+        float coverLow = kNothingDrawn;
+        float coverHigh = kNothingDrawn;
+        if (parts.cover.any() && !((parts.cover.summary(place).uncovered >> ray) & 1u)) {
+            parts.cover.coveredDepths(place, site, ray, lookup, coverLow, coverHigh);
+        }
+        const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};
+        float spans[4];
+        int partCount = 0;
+        for (int part = 0; part < 2; ++part) {
+            if (bounds[2 * part] < bounds[2 * part + 1]) {
+                spans[2 * partCount] = bounds[2 * part];
+                spans[2 * partCount + 1] = bounds[2 * part + 1];
+                ++partCount;
+            }
+        }
+        if (parts.keptEdges.kept()) {
+            for (int part = 0; part < partCount; ++part) {
+                parts.keptEdges.walkRay(parts.walker, place, ray, spans[2 * part],
+                                        spans[2 * part + 1], alone);
+            }
+            continue;
+        }
+        if (!coneReady) {
+            parts.outlines.cone(parts.sites[site].x, parts.sites[site].y, scratch.cone);
+            coneReady = true;
+        }
+        rayEdges(parts.outlines, scratch.cone, site, ray, scratch.inward, scratch.outward);
+        const bool twin = twinned(scratch.inward, scratch.outward);
+        for (int part = 0; part < partCount; ++part) {
+            parts.walker.walkRay(scratch.inward, scratch.outward, twin, spans[2 * part],
+                                 spans[2 * part + 1], alone, nullptr, nullptr);
+        }
+    }
+}

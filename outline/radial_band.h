@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "outline/apex_layout.h"
+#include "outline/cone_outline.h"
+#include "outline/edge_walk.h"
+#include "outline/kept_edges.h"
+#include "outline/outline_edge.h"
+#include "outline/ray_cover.h"
+#include "outline/tile_pyramid.h"
+
+// The sites by the tile their apex lies in, those outside the window in a
+// last group: group g's sites are sites[start[g]] to sites[start[g + 1] - 1].
+struct TileGroups {
+    std::vector<std::int32_t> start;
+    std::vector<std::int32_t> sites;
+
+    void group(const ApexLayout& apexes, const TilePyramid& tiles, int width, int height);
+};
+
+// One band of depths of the radial edges: every site's fragments from depth
+// `low` up to `high`, on both threads. A group of sites is taken only where
+// a pixel within its reach still holds something deeper than the band's
+// start, and one of its rays only where a box along the ray at the band's
+// distances does; beyond their near parts, only the rays that sites ahead
+// leave uncovered.
+class RadialBand {
+public:
+    struct Parts {
+        const std::vector<OutlineSite>& sites;
+        const ConeOutlines& outlines;
+        const ApexLayout& apexes;
+        const TilePyramid& tiles;
+        const TileGroups& groups;
+        KeptEdges& keptEdges;
+        const RayCover& cover;
+        EdgeWalk& walker;
+        int height;
+    };
+
+    explicit RadialBand(const Parts& parts) : parts(parts) {}
+    void run(float low, float high);
+
+private:
+    // The rays of a site whose apex lies in the group's tile that can change
+    // the picture in the band, a bit each.
+    std::uint32_t tileRaysMatter(std::size_t group, double bandReach, float low, float high) const;
+    // Whether any pixel near ray `ray` of a site whose apex lies in the box,
+    // at the distances of the band's depths, holds more than `low`: where
+    // none does, neither edge along the ray can change the picture in the
+    // band.
+    bool rayMatters(double left, double top, double right, double bottom, int ray, float low,
+                    float high) const;
+    // What is worked out again for each site whose edges are not kept.
+    struct RayEdges {
+        ConeOutlines::Cone cone;
+        OutlineEdgePixels inward;
+        OutlineEdgePixels outward;
+    };
+    // The band's fragments of the site's edges, along the rays that matter
+    // (only among `groupRays` where its group tested them, else among all);
+    // `place` is its place in the groups' order.
+    void bandSite(std::size_t site, std::size_t place, const std::uint32_t* groupRays,
+                  double bandReach, float low, float high, bool alone, RayEdges& scratch);
+
+    Parts parts;
+};
