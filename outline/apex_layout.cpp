@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-void ApexLayout::place(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines) {
+void ApexLayout::locate(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines) {
     x.resize(sites.size());
     y.resize(sites.size());
     rimReach = 0.0;

@@ -19,7 +19,7 @@ struct ApexLayout {
     // How far the farthest rim vertex lies from the apex, in window pixels.
     double rimReach = 0.0;
 
-    void place(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines);
+    void locate(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines);
     // The depth of a radial fragment `distance` window pixels from its apex.
     double depthAt(double distance) const { return distance / (2.0 * rimReach); }
 };

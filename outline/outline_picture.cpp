@@ -71,11 +71,11 @@ public:
     void build(std::vector<std::int32_t>& winner, std::vector<float>& depth);
 
 private:
-    bool open(std::size_t pixel) const { return marker.empty() || !marker[pixel]; }
+    bool unmarked(std::size_t pixel) const { return marker.empty() || !marker[pixel]; }
     void drawEdges();
-    // The radial edges band by band, from depth `low` on, with `openPixels`
+    // The radial edges band by band, from depth `low` on, with `unmarkedPixels`
     // pixels left to them.
-    void radialBands(float low, double openPixels);
+    void radialBands(float low, double unmarkedPixels);
     // The site's rim edges, where a pixel about them holds more than a rim.
     void walkRims(std::size_t site);
 
@@ -124,7 +124,7 @@ void PictureBuilder::build(std::vector<std::int32_t>& winner, std::vector<float>
 }
 
 void PictureBuilder::drawEdges() {
-    apexes.place(sites, outlines);
+    apexes.locate(sites, outlines);
     if (!(apexes.rimReach > 0.0) || !std::isfinite(apexes.rimReach)) {
         return;
     }
@@ -133,12 +133,12 @@ void PictureBuilder::drawEdges() {
     // its nearest edges itself; elsewhere the edges are followed outward
     // from their apexes, which settles the near pixels of sparse sites at
     // less cost.
-    std::size_t openPixels = 0;
+    std::size_t unmarkedPixels = 0;
     for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
-        openPixels += open(pixel);
+        unmarkedPixels += unmarked(pixel);
     }
     float low = 0.0f;
-    if (openPixels * 8 < sites.size() * 2 * kConeSlices) {
+    if (unmarkedPixels * 8 < sites.size() * 2 * kConeSlices) {
         nearSearch.run(sites, outlines, apexes, width, height, marker, pixels);
         low = static_cast<float>(NearSearch::settledDepth(apexes));
     }
@@ -148,7 +148,7 @@ void PictureBuilder::drawEdges() {
         groups.group(apexes, tiles, width, height);
         keptEdges.prepare(sites.size(), mostKeptEdges);
         cover.summarise(groups.sites, keptEdges.kept());
-        radialBands(low, static_cast<double>(openPixels));
+        radialBands(low, static_cast<double>(unmarkedPixels));
     }
     // The rims lie at depth 0.5, behind every radial edge: they show only
     // where none reaches.
@@ -198,13 +198,13 @@ void PictureBuilder::walkRims(std::size_t site) {
     }
 }
 
-void PictureBuilder::radialBands(float low, double openPixels) {
+void PictureBuilder::radialBands(float low, double unmarkedPixels) {
     // Bands of depth, each reaching further than the one before: the near
     // ones settle most pixels, so that the far ones skip most of every edge.
     // The sites' spacing is that of a square lattice of as many sites as the
     // window holds (all groups but the last).
     const auto inWindow = static_cast<double>(groups.start[groups.start.size() - 2]);
-    const double spacing = std::sqrt(openPixels / std::max(inWindow, 1.0));
+    const double spacing = std::sqrt(unmarkedPixels / std::max(inWindow, 1.0));
     for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
          low < kRimDepth && tiles.deepest() >= low; distance *= kBandGrowth) {
         float high = static_cast<float>(apexes.depthAt(distance));
