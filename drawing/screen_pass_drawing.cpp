@@ -460,14 +460,13 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     if (gridSize[0] == 0) {
         return true;
     }
-    if (!triedMarkerCover) {
-        triedMarkerCover = true;
-        markerCoverUsable = markerCoverAgrees();
+    if (markerCheck == ContextCheck::Pending) {
+        markerCheck = checkMarkerCover();
     }
     // Thousands of GL points cost the software rasterizer more than a pass
     // over the window; lit from their cover, the markers cost it a bit per
     // pixel.
-    const bool coverMarkers = markSites && markerCoverUsable;
+    const bool coverMarkers = markSites && markerCheck == ContextCheck::Agrees;
     if (coverMarkers) {
         uploadMarkerCover();
     }
