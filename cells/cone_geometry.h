@@ -31,3 +31,27 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kFacetAngle = 2.0 * kPi / kConeSlices;
 // The distance of a facet from the site where the rim is at 1: cos(pi / 32).
 inline const double kFacetApothem = std::cos(kFacetAngle / 2.0);
+
+// The full cone's rim vertices, as GL's cone generates its base circle: in
+// its order, clockwise from +x, vertex k at the angle k times the step
+// -2 * pi / kConeSlices, both in 32-bit floats; the angle's sine and cosine
+// in 64 bits, rounded to 32, times the radius. Which way the angle steps
+// shows in the last bits of 31 of the 32 vertices.
+struct ConeRim {
+    float x[kConeSlices];
+    float y[kConeSlices];
+
+    // GL's vertex at the counter-clockwise place `place` from +x.
+    static int drawnAt(int place) { return (kConeSlices - place) % kConeSlices; }
+};
+
+inline ConeRim coneRim(float radius) {
+    ConeRim rim{};
+    const float step = 2.0f * static_cast<float>(kPi) / static_cast<float>(-kConeSlices);
+    for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+        const float angle = step * static_cast<float>(vertex);
+        rim.x[vertex] = static_cast<float>(std::cos(angle)) * radius;
+        rim.y[vertex] = static_cast<float>(std::sin(angle)) * radius;
+    }
+    return rim;
+}

@@ -18,12 +18,12 @@ OutlineView viewportOutlineView(int& bufferWidth) {
     return view;
 }
 
-bool markerCoverAgrees() {
+ContextCheck checkMarkerCover() {
     constexpr int kCorner = 32;
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     if (viewport[2] < kCorner || viewport[3] < kCorner) {
-        return false;
+        return ContextCheck::Pending;
     }
     std::vector<unsigned char> saved(kCorner * kCorner * 4);
     std::vector<unsigned char> lit(kCorner * kCorner * 4);
@@ -87,5 +87,5 @@ bool markerCoverAgrees() {
     glUseProgram(static_cast<GLuint>(savedProgram));
     glPopAttrib();
     glPopClientAttrib();
-    return agrees;
+    return agrees ? ContextCheck::Agrees : ContextCheck::Differs;
 }

@@ -59,14 +59,15 @@ bool stateAsAssumed() {
 // lights with the outlines'. They are drawn into a square in the viewport's
 // top-left corner, whose rows count from the buffer's top as the window's
 // do, and they cross its edges, so that the clipping is checked too.
-bool contextAgrees() {
+// Pending where the viewport is under 16 pixels either way.
+ContextCheck checkOutlines() {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     // Not the whole viewport: reading a window back and working its picture
     // out held the first wire-frame frame for over 100 ms.
     const int side = std::min({128, static_cast<int>(viewport[2]), static_cast<int>(viewport[3])});
     if (side < 16) {
-        return false;
+        return ContextCheck::Pending;
     }
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
@@ -124,11 +125,11 @@ bool contextAgrees() {
             const bool reached = picture.winners()[pixel] >= 0;
             const std::size_t readRow = static_cast<std::size_t>(side - 1 - row);
             if (reached != (lit[(readRow * side + column) * 3] != 0)) {
-                return false;
+                return ContextCheck::Differs;
             }
         }
     }
-    return true;
+    return ContextCheck::Agrees;
 }
 
 }  // namespace
@@ -145,19 +146,23 @@ OutlineDrawing::~OutlineDrawing() {
 }
 
 bool OutlineDrawing::usable() {
-    if (!checked) {
+    if (check == ContextCheck::Pending) {
         const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
         try {
-            agrees = renderer && std::strstr(renderer, "llvmpipe") && contextAgrees() &&
-                     markerCoverAgrees();
+            ContextCheck found = renderer && std::strstr(renderer, "llvmpipe")
+                                     ? checkOutlines()
+                                     : ContextCheck::Differs;
+            if (found == ContextCheck::Agrees) {
+                found = checkMarkerCover();
+            }
+            check = found;
         } catch (const std::bad_alloc&) {
             // Checked again when the next picture starts.
             std::cout << kOutOfMemory << std::endl;
             return false;
         }
-        checked = true;
     }
-    return agrees && stateAsAssumed();
+    return check == ContextCheck::Agrees && stateAsAssumed();
 }
 
 bool OutlineDrawing::start(const HeightMap& map, int radius, int bufferWidth, int bufferHeight) {

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "drawing/marker_cover_check.h"
 #include "outline/marker_cover.h"
 #include "outline/outline_picture.h"
 
@@ -32,7 +33,8 @@ public:
     // Whether the context draws the cones' outlines and the markers as
     // predicted, and its state is the one they assume (depth test LEQUAL, back faces
     // culled, one-pixel lines, the default depth range). The check of the
-    // context draws into the current draw buffer, once.
+    // context draws into the current draw buffer, once, at the first call
+    // whose viewport is large enough for it; until then the answer is no.
     bool usable();
 
     // Starts working out the picture of the map's sites as cones of the
@@ -71,8 +73,7 @@ private:
                       int height, std::vector<std::uint8_t>& marked,
                       std::vector<std::uint8_t>& painted);
 
-    bool checked = false;
-    bool agrees = false;
+    ContextCheck check = ContextCheck::Pending;
 
     std::mutex mutex;
     std::condition_variable wake;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cells/cell_extents.h"
+#include "cells/cone_geometry.h"
 #include "cells/large_arrays.h"
 #include "cells/thread_sharing.h"
 #include "drawing/current_view.h"
@@ -232,15 +233,14 @@ void main() {
 )";
 }
 
-// The cone's rim vertices as GLUT works them out: the angle in 32-bit
-// floats, its sine and cosine in 64 bits, rounded, times the radius.
+// The full cone's rim vertices, counter-clockwise from +x as the facets are
+// numbered here (x, y, x, ...).
 std::vector<float> rimOffsets(int radius) {
+    const ConeRim rim = coneRim(static_cast<float>(radius));
     std::vector<float> offsets;
-    const float step = 2.0f * static_cast<float>(3.14159265358979323846) / kConeSlices;
-    for (int vertex = 0; vertex < kConeSlices; ++vertex) {
-        const double angle = step * static_cast<float>(vertex);
-        offsets.push_back(static_cast<float>(std::cos(angle)) * static_cast<float>(radius));
-        offsets.push_back(static_cast<float>(std::sin(angle)) * static_cast<float>(radius));
+    for (int place = 0; place < kConeSlices; ++place) {
+        offsets.push_back(rim.x[ConeRim::drawnAt(place)]);
+        offsets.push_back(rim.y[ConeRim::drawnAt(place)]);
     }
     return offsets;
 }
@@ -460,14 +460,13 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     if (gridSize[0] == 0) {
         return true;
     }
-    if (!triedMarkerCover) {
-        triedMarkerCover = true;
-        markerCoverUsable = markerCoverAgrees();
+    if (markerCheck == ContextCheck::Pending) {
+        markerCheck = checkMarkerCover();
     }
     // Thousands of GL points cost the software rasterizer more than a pass
     // over the window; lit from their cover, the markers cost it a bit per
     // pixel.
-    const bool coverMarkers = markSites && markerCoverUsable;
+    const bool coverMarkers = markSites && markerCheck == ContextCheck::Agrees;
     if (coverMarkers) {
         uploadMarkerCover();
     }

@@ -7,6 +7,7 @@
 #include "cells/marker_points.h"
 #include "cells/site_list_identity.h"
 #include "drawing/cone_depth_program.h"
+#include "drawing/marker_cover_check.h"
 #include "nearest/lattice_cells.h"
 #include "outline/marker_cover.h"
 
@@ -90,9 +91,8 @@ private:
     // cells, far cells and longer lists), the markers' cover, the lattice's
     // marker points.
     unsigned int buffers[5] = {0, 0, 0, 0, 0};
-    // Whether the context's points light what their cover says; checked once.
-    bool triedMarkerCover = false;
-    bool markerCoverUsable = false;
+    // Whether the context's points light what their cover says.
+    ContextCheck markerCheck = ContextCheck::Pending;
     MarkerCover markerCover;
     int coverColumnWords = 0;
     int coverBufferHeight = 0;

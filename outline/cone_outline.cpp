@@ -71,14 +71,7 @@ void multiplied(const float* a, const float* b, float* product) {
 }  // namespace
 
 ConeOutlines::ConeOutlines(const OutlineView& view, float radius) : view(view) {
-    // glutSolidCone's circle table: the angle step in floats, negative, so the
-    // rim runs clockwise; sine and cosine in doubles, rounded, times the radius.
-    const float step = 2.0f * static_cast<float>(kPi) / static_cast<float>(-kConeSlices);
-    for (int vertex = 0; vertex < kConeSlices; ++vertex) {
-        const float angle = step * static_cast<float>(vertex);
-        rimX[vertex] = static_cast<float>(std::cos(angle)) * radius;
-        rimY[vertex] = static_cast<float>(std::sin(angle)) * radius;
-    }
+    rim = coneRim(radius);
     const float halfWidth = static_cast<float>(view.viewport[2]) / 2.0f;
     const float halfHeight = static_cast<float>(view.viewport[3]) / 2.0f;
     scale[0] = halfWidth;
@@ -133,7 +126,7 @@ void ConeOutlines::cone(float siteX, float siteY, Cone& cone) const {
 }
 
 void ConeOutlines::clip(const Cone& cone, int vertex, float* clip) const {
-    clipOf(cone, vertex == 0 ? 0.0f : rimX[vertex - 1], vertex == 0 ? 0.0f : rimY[vertex - 1],
+    clipOf(cone, vertex == 0 ? 0.0f : rim.x[vertex - 1], vertex == 0 ? 0.0f : rim.y[vertex - 1],
            vertex == 0 ? 1.0f : 0.0f, clip);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cells/cone_geometry.h"
+
 // The edges that glutSolidCone(radius, 1, 32, 1) draws in GL_LINE mode, in
 // the window, as Mesa's pipeline works them out: the vertices through the
 // matrices in 32-bit floats (the product of projection and modelview first,
@@ -68,8 +70,7 @@ public:
 
 private:
     float viewMatrix[16];  // projection times modelview
-    float rimX[32];
-    float rimY[32];
+    ConeRim rim;
     OutlineView view;
     float scale[3];
     float offset[3];

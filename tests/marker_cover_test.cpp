@@ -1,4 +1,6 @@
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -132,6 +134,49 @@ TEST(MarkerCoverTest, DecidesTiesAsTheRasterizerDoes) {
         point = {place(random) / 512.0f, place(random) / 512.0f};
     }
     EXPECT_EQ(coverDiffering({1.3f, -7.0f, 2.5f}, many), 0);
+}
+
+// How many primitives the screen pass's filled frame with markers sends.
+GLuint64 primitivesDrawn(ScreenPassDrawing& screenPass, const HeightMap& map) {
+    GLuint query = 0;
+    glGenQueries(1, &query);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+    drawInView({1.0f, 0.0f, 0.0f}, [&] { screenPass.draw(map, kSize / 2, true); });
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    GLuint64 primitives = 0;
+    glGetQueryObjectui64v(query, GL_QUERY_RESULT, &primitives);
+    glDeleteQueries(1, &query);
+    return primitives;
+}
+
+// A viewport under 32 pixels at the first frame leaves the check of the
+// context's points pending: the markers go to GL as points, a primitive
+// each, and once the window is large enough they are lit from their cover.
+// Where the context's points light otherwise (here they light nothing),
+// they stay points.
+TEST(MarkerCoverTest, IsCheckedOnceTheViewportHoldsTheCheck) {
+    HeightMap map;
+    buildScene("dense", map, kSize);
+    for (const bool differs : {false, true}) {
+        SCOPED_TRACE(differs ? "the context differs" : "the context agrees");
+        // A window that shrank, as the program's may: one made this small
+        // keeps a buffer that small for the context until its buffers are
+        // swapped, which the tests' window never does.
+        openTestWindow(kSize, kSize);
+        ScreenPassDrawing screenPass;
+        openTestWindow(20, 20);
+        EXPECT_GE(primitivesDrawn(screenPass, map), static_cast<GLuint64>(map.siteCount));
+        openTestWindow(kSize, kSize);
+        glPushAttrib(GL_COLOR_BUFFER_BIT);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glColorMask(!differs, !differs, !differs, !differs);
+        primitivesDrawn(screenPass, map);
+        glPopAttrib();
+        EXPECT_EQ(primitivesDrawn(screenPass, map) < static_cast<GLuint64>(map.siteCount),
+                  !differs);
+    }
 }
 
 }  // namespace

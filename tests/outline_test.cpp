@@ -289,14 +289,41 @@ TEST_F(OutlineTest, EdgesCutAtBothEndsLightWhatTheClipperLeaves) {
 
 // The window's context is the one the outline picture is made for: with the
 // state key v leaves, its check of a few cones and markers passes, so that
-// wire-frame frames are worked out rather than drawn slice by slice.
+// wire-frame frames are worked out rather than drawn slice by slice. A
+// window too small for the check at the first picture (under 16 pixels for
+// the cones, under 32 for the markers) gets the full cones until it is
+// enlarged, and then the outlines. A context that draws otherwise than
+// predicted (here it draws nothing) gets the full cones for good.
 TEST_F(OutlineTest, TheContextDrawsOutlinesAndMarkersAsPredicted) {
-    glEnable(GL_CULL_FACE);
-    glPolygonMode(GL_FRONT, GL_LINE);
+    const auto wireFrame = [](bool on) {
+        if (on) {
+            glEnable(GL_CULL_FACE);
+        } else {
+            glDisable(GL_CULL_FACE);
+        }
+        glPolygonMode(GL_FRONT, on ? GL_LINE : GL_FILL);
+    };
+    for (const int first : {10, 20, kSize}) {
+        SCOPED_TRACE("first " + std::to_string(first) + " pixels");
+        openTestWindow(first, first);
+        wireFrame(true);
+        OutlineDrawing drawing;
+        EXPECT_EQ(drawing.usable(), first == kSize);
+        openTestWindow(kSize, kSize);
+        wireFrame(true);
+        EXPECT_TRUE(drawing.usable());
+        wireFrame(false);
+    }
+    wireFrame(true);
     OutlineDrawing drawing;
-    EXPECT_TRUE(drawing.usable());
-    glPolygonMode(GL_FRONT, GL_FILL);
-    glDisable(GL_CULL_FACE);
+    glPushAttrib(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    EXPECT_FALSE(drawing.usable());
+    glPopAttrib();
+    EXPECT_FALSE(drawing.usable());
+    wireFrame(false);
 }
 
 }  // namespace
