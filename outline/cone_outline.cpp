@@ -3,72 +3,7 @@
 #include <cmath>
 
 #include "cells/cone_geometry.h"
-
-namespace {
-
-struct ClipVertex {
-    float c[4];
-    bool madeByClipper;
-};
-
-// The view volume's six planes in the order the clipper takes them: x, y
-// and z each at w and then at -w. The order matters where an edge leaves
-// the volume at both ends: the second cut starts from the first one's
-// vertex. A vertex's distance from plane `plane` is the one coordinate,
-// either way, plus w: the clipper's dot product with the plane adds zeros
-// besides, which change at most the sign of a zero sum, and nothing after
-// depends on that.
-constexpr int kPlanes = 6;
-
-float planeDistance(const float* c, int plane) {
-    const float coordinate = c[plane / 2];
-    return (plane % 2 == 0 ? -coordinate : coordinate) + c[3];
-}
-
-// From one vertex towards the other, by t.
-ClipVertex towards(float t, const ClipVertex& from, const ClipVertex& to) {
-    ClipVertex made{};
-    for (int axis = 0; axis < 4; ++axis) {
-        made.c[axis] = from.c[axis] + t * (to.c[axis] - from.c[axis]);
-    }
-    made.madeByClipper = true;
-    return made;
-}
-
-// Where the edge from `outside` (at plane distance outDistance < 0) to
-// `inside` crosses the plane: worked out from whichever end lies nearer the
-// plane, as the triangle clipper does.
-ClipVertex cut(float outDistance, float inDistance, const ClipVertex& outside,
-               const ClipVertex& inside) {
-    const float fromOutside = outDistance / (outDistance - inDistance);
-    if (fromOutside <= 0.5f) {
-        return towards(fromOutside, outside, inside);
-    }
-    return towards(inDistance / (inDistance - outDistance), inside, outside);
-}
-
-// The translation glTranslatef(x, y, 0) leaves in `matrix`, as GL multiplies it in.
-void translated(const float* matrix, float x, float y, float* result) {
-    for (int index = 0; index < 16; ++index) {
-        result[index] = matrix[index];
-    }
-    for (int row = 0; row < 4; ++row) {
-        result[12 + row] =
-            matrix[row] * x + matrix[4 + row] * y + matrix[8 + row] * 0.0f + matrix[12 + row];
-    }
-}
-
-void multiplied(const float* a, const float* b, float* product) {
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            product[column * 4 + row] = a[row] * b[column * 4] + a[4 + row] * b[column * 4 + 1] +
-                                        a[8 + row] * b[column * 4 + 2] +
-                                        a[12 + row] * b[column * 4 + 3];
-        }
-    }
-}
-
-}  // namespace
+#include "outline/rasterizer_rules.h"
 
 ConeOutlines::ConeOutlines(const OutlineView& view, float radius) : view(view) {
     rim = coneRim(radius);
@@ -82,7 +17,7 @@ ConeOutlines::ConeOutlines(const OutlineView& view, float radius) : view(view) {
         static_cast<float>(view.bufferHeight) - (halfHeight + static_cast<float>(view.viewport[1]));
     scale[2] = 0.5f;
     offset[2] = 0.5f;
-    multiplied(view.projection, view.modelview, viewMatrix);
+    multipliedMatrix(view.projection, view.modelview, viewMatrix);
 }
 
 bool ConeOutlines::point(float x, float y, OutlinePoint& window) const {
@@ -121,8 +56,8 @@ bool ConeOutlines::pointOnAxis(int axis, float value, float& window) const {
 
 void ConeOutlines::cone(float siteX, float siteY, Cone& cone) const {
     float modelview[16];
-    translated(view.modelview, siteX, siteY, modelview);
-    multiplied(view.projection, modelview, cone.matrix);
+    translatedMatrix(view.modelview, siteX, siteY, modelview);
+    multipliedMatrix(view.projection, modelview, cone.matrix);
 }
 
 void ConeOutlines::clip(const Cone& cone, int vertex, float* clip) const {
@@ -159,17 +94,8 @@ bool ConeOutlines::edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePo
     ClipVertex ends[2]{};
     clip(cone, fromVertex, ends[0].c);
     clip(cone, toVertex, ends[1].c);
-    for (int plane = 0; plane < kPlanes; ++plane) {
-        const float first = planeDistance(ends[0].c, plane);
-        const float second = planeDistance(ends[1].c, plane);
-        if (first < 0 && second < 0) {
-            return false;
-        }
-        if (first < 0) {
-            ends[0] = cut(first, second, ends[0], ends[1]);
-        } else if (second < 0) {
-            ends[1] = cut(second, first, ends[1], ends[0]);
-        }
+    if (!clipEdge(ends[0], ends[1])) {
+        return false;
     }
     OutlinePoint* points[2] = {&from, &to};
     for (int end = 0; end < 2; ++end) {
@@ -178,8 +104,7 @@ bool ConeOutlines::edge(const Cone& cone, int facet, OutlineEdge kind, OutlinePo
         float window[3];
         for (int axis = 0; axis < 3; ++axis) {
             const float normalized = vertex.c[axis] * reciprocal;
-            window[axis] = vertex.madeByClipper ? normalized * scale[axis] + offset[axis]
-                                                : std::fmaf(normalized, scale[axis], offset[axis]);
+            window[axis] = viewportCoordinate(vertex, normalized, scale[axis], offset[axis]);
         }
         *points[end] = {window[0], window[1], window[2]};
     }

@@ -3,13 +3,9 @@
 #include "cells/cone_geometry.h"
 
 // The edges that glutSolidCone(radius, 1, 32, 1) draws in GL_LINE mode, in
-// the window, as Mesa's pipeline works them out: the vertices through the
-// matrices in 32-bit floats (the product of projection and modelview first,
-// then that times the vertex), edges crossing the view volume clipped plane
-// by plane, and the viewport's scale and offset applied with a fused
-// multiply-add to the vertices it transforms itself and without one to those
-// its clipper made. Probing showed each of these steps matters to which
-// pixels an edge lights.
+// the window, through the pipeline as rasterizer_rules.h has it: vertices
+// through the matrices in floats, clipped to the view volume, then through
+// the viewport.
 
 // The GL state the outlines depend on: the matrices as GL holds them (the
 // modelview before a site's translation), the viewport and the height of the

@@ -39,14 +39,6 @@ inline FragmentKey emptyKey() {
     return fragmentKey(kNothingDrawn, -1);
 }
 
-// Whether a fragment of depth `depth` from the cone drawn `order`th passes
-// the depth test against what a pixel holds: less depth, or equal depth from
-// a cone drawn later.
-inline bool passesDepthTest(float depth, std::int32_t order, float heldDepth,
-                            std::int32_t heldOrder) {
-    return depth < heldDepth || (depth == heldDepth && order > heldOrder);
-}
-
 // Keeps the lesser of what the pixel holds and `offered`, against other
 // threads doing the same.
 inline void keepLesser(FragmentKey& pixel, FragmentKey offered) {

@@ -6,34 +6,14 @@
 #include <limits>
 
 #include "cells/thread_sharing.h"
+#include "outline/rasterizer_rules.h"
 
 namespace {
 
-constexpr int kMarkerPixels = 4;
-// Window positions in 1/256 of a pixel, as the rasterizer snaps them.
-constexpr double kSubpixels = 256.0;
 // Integer heights up to this one have their rows kept.
 constexpr int kCachedHeights = 1 << 14;
 // Fewer points are not worth a second thread.
 constexpr std::size_t kPointsForTwoThreads = 1 << 16;
-
-std::int64_t snapped(float window) {
-    return static_cast<std::int64_t>(std::floor(static_cast<double>(window) * kSubpixels + 0.5));
-}
-
-// The first column whose centre (column + 1/2) lies above snapped x - 2:
-// 256 column > x - 640.
-int firstColumn(std::int64_t x) {
-    const std::int64_t above = x - 640;
-    return static_cast<int>((above >= 0 ? above / 256 : -((-above + 255) / 256)) + 1);
-}
-
-// The first row whose centre lies at or above snapped y - 2:
-// 256 row >= y - 640.
-int firstRow(std::int64_t y) {
-    const std::int64_t above = y - 640;
-    return static_cast<int>(above >= 0 ? (above + 255) / 256 : -(-above / 256));
-}
 
 // The rows at which the markers of points at integer heights start: a
 // site's height is mostly a pixel's row, and many sites share each.
@@ -64,7 +44,7 @@ private:
         if (!outlines.pointOnAxis(1, y, window)) {
             return false;
         }
-        row = firstRow(snapped(window));
+        row = pointFirstRow(snappedPoint(window));
         return true;
     }
 
@@ -87,7 +67,7 @@ struct CoverBits {
         if (first > last) {
             return;
         }
-        for (int lit = std::max(column, 0); lit < std::min(column + kMarkerPixels, width); ++lit) {
+        for (int lit = std::max(column, 0); lit < std::min(column + kPointPixels, width); ++lit) {
             std::uint32_t* litWords = words + static_cast<std::size_t>(lit) * columnWords;
             for (int word = first >> 5; word <= last >> 5; ++word) {
                 const int low = std::max(first - word * 32, 0);
@@ -121,7 +101,7 @@ void coverPoints(const Point* first, const Point* end, const ConeOutlines& outli
                 float window = 0.0f;
                 columnX = point->x;
                 xInside = outlines.pointOnAxis(0, point->x, window);
-                columnOfX = xInside ? firstColumn(snapped(window)) : 0;
+                columnOfX = xInside ? pointFirstColumn(snappedPoint(window)) : 0;
             }
             if (!xInside || !rows.firstRowOf(point->y, row)) {
                 continue;
@@ -132,10 +112,10 @@ void coverPoints(const Point* first, const Point* end, const ConeOutlines& outli
             if (!outlines.point(point->x, point->y, window)) {
                 continue;
             }
-            column = firstColumn(snapped(window.x));
-            row = firstRow(snapped(window.y));
+            column = pointFirstColumn(snappedPoint(window.x));
+            row = pointFirstRow(snappedPoint(window.y));
         }
-        const int last = row + kMarkerPixels - 1;
+        const int last = row + kPointPixels - 1;
         if (open && column == runColumn && row <= runLast + 1 && last >= runFirst - 1) {
             runFirst = std::min(runFirst, row);
             runLast = std::max(runLast, last);

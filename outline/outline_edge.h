@@ -6,10 +6,7 @@
 
 #include "outline/cone_outline.h"
 #include "outline/raster_line.h"
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "outline/rasterizer_rules.h"
 
 // An edge's pixels and its depth, which the rasterizer interpolates along
 // the major axis between the edge's ends and clamps to the depth range.
@@ -31,19 +28,6 @@ struct OutlineEdgePixels {
         return depthFrom + (centre - majorFrom) * depthPerPixel;
     }
 };
-
-// The depth the buffer receives.
-inline float clampedDepth(double depth) {
-#ifdef __SSE2__
-    // The same without branches: maxsd and minsd keep their second operand
-    // unless the first is greater (lesser), as the comparisons above do.
-    const __m128d clamped =
-        _mm_min_sd(_mm_set_sd(1.0), _mm_max_sd(_mm_setzero_pd(), _mm_set_sd(depth)));
-    return static_cast<float>(_mm_cvtsd_f64(clamped));
-#else
-    return static_cast<float>(depth < 0.0 ? 0.0 : depth > 1.0 ? 1.0 : depth);
-#endif
-}
 
 // A site as the outlines need it: where its cone stands and its colour.
 struct OutlineSite {

@@ -2,14 +2,24 @@
 
 #include <cstdint>
 
-// A one-pixel line as Mesa's software rasterizer (llvmpipe) draws it into a
-// window, as probing it showed: the ends are moved along the line by up to
-// half a pixel so that the first and last pixels follow the diamond-exit
-// rule, the ends are snapped to 1/256 pixel, and the pixels are those whose
-// centres lie in the band of height (x-major) or width (y-major) one pixel
-// about the snapped line, with the rasterizer's tie rules. Coordinates are
-// the rasterizer's: x to the right, y down from the top of the window.
+// Rounds the quotient down, as the rasterizer's fixed-point steps do.
+inline std::int64_t floorDivide(std::int64_t numerator, std::int64_t denominator) {
+    std::int64_t quotient = numerator / denominator;
+    if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) {
+        --quotient;
+    }
+    return quotient;
+}
+
+// A one-pixel line as the rasterizer draws it (rasterLine in
+// rasterizer_rules.h): its snapped ends, and the pixels whose centres lie in
+// the band of height (x-major) or width (y-major) one pixel about them.
+// Coordinates are the rasterizer's: x to the right, y down from the top of
+// the window.
 struct RasterLine {
+    // Line ends are held in this many steps a pixel.
+    static constexpr std::int64_t kSubpixels = 256;
+
     bool xMajor = true;
     // The major-axis pixels drawn, first <= last; none when last < first.
     std::int64_t first = 0;
@@ -36,10 +46,6 @@ struct RasterLine {
     std::int64_t minorAt(std::int64_t major) const;
 };
 
-// The line the rasterizer draws from (fromX, fromY) to (toX, toY), given in
-// the floats it receives. The direction matters at the ends.
-RasterLine rasterLine(float fromX, float fromY, float toX, float toY);
-
 // Steps along a line's pixels from `major` on, one major-axis pixel at a
 // time either way, without a division per pixel.
 class RasterLineWalk {
@@ -52,17 +58,17 @@ public:
     RasterLineWalk(const RasterLine& line, std::int64_t major) {
         const std::int64_t majorSpan = line.highMajor - line.lowMajor;
         const std::int64_t minorSpan = line.highMinor - line.lowMinor;
-        divisor = majorSpan * 256;
-        const std::int64_t lowEdge = (line.lowMinor - 128) * majorSpan +
-                                     (major * 256 - line.lowMajor) * minorSpan -
+        divisor = majorSpan * RasterLine::kSubpixels;
+        const std::int64_t lowEdge = (line.lowMinor - RasterLine::kSubpixels / 2) * majorSpan +
+                                     (major * RasterLine::kSubpixels - line.lowMajor) * minorSpan -
                                      (line.lowEdgeDrawn ? 1 : 0);
-        quotient = floorQuotient(lowEdge, divisor);
+        quotient = floorDivide(lowEdge, divisor);
         remainder = lowEdge - quotient * divisor;
         ++quotient;
-        const std::int64_t step = minorSpan * 256;
-        stepQuotient = floorQuotient(step, divisor);
+        const std::int64_t step = minorSpan * RasterLine::kSubpixels;
+        stepQuotient = floorDivide(step, divisor);
         stepRemainder = step - stepQuotient * divisor;
-        leapQuotient = floorQuotient(step * kLeapSteps, divisor);
+        leapQuotient = floorDivide(step * kLeapSteps, divisor);
         leapRemainder = step * kLeapSteps - leapQuotient * divisor;
     }
     std::int64_t minor() const { return quotient; }
@@ -88,13 +94,6 @@ private:
             remainder += divisor;
             --quotient;
         }
-    }
-    static std::int64_t floorQuotient(std::int64_t numerator, std::int64_t denominator) {
-        std::int64_t quotient = numerator / denominator;
-        if ((numerator % denominator != 0) && ((numerator < 0) != (denominator < 0))) {
-            --quotient;
-        }
-        return quotient;
     }
 
     std::int64_t quotient = 0;

@@ -12,7 +12,7 @@
 #include "app/frame.h"
 #include "app/keys.h"
 #include "drawing/outline_drawing.h"
-#include "outline/raster_line.h"
+#include "outline/rasterizer_rules.h"
 #include "sitemap/height_map.h"
 #include "tests/support/gl_test_window.h"
 #include "tests/support/site_scenes.h"
