@@ -45,6 +45,7 @@ std::vector<BenchView> benchViews(int edge) {
         {"zoom 1", {1.0f, 0.0f, 0.0f}, false},
         {"zoom 3.7, pan (-300,-200)", {3.7f, -300.0f, -200.0f}, false},
         {"zoom 0.5", {0.5f, 0.0f, 0.0f}, false},
+        {"zoom 0.2", {0.2f, 0.0f, 0.0f}, false},
         {"zoom -1, pan (" + mirrorPanText + "," + mirrorPanText + ")",
          {-1.0f, mirrorPan, mirrorPan},
          false},
