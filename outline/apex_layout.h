@@ -20,6 +20,11 @@ struct ApexLayout {
     double rimReach = 0.0;
 
     void locate(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines);
-    // The depth of a radial fragment `distance` window pixels from its apex.
+    // No more than the depth of a radial fragment `distance` window pixels
+    // from its apex along any ray.
     double depthAt(double distance) const { return distance / (2.0 * rimReach); }
+    // The depth `distance` window pixels from the apex along ray `ray`, and
+    // back: a stretched window gives the rays lengths of their own.
+    double depthAlong(int ray, double distance) const { return distance / (2.0 * rayLength[ray]); }
+    double distanceAlong(int ray, double depth) const { return depth * 2.0 * rayLength[ray]; }
 };

@@ -111,14 +111,14 @@ std::uint32_t RadialBand::tileRaysMatter(std::size_t group, double bandReach, fl
 
 bool RadialBand::rayMatters(double left, double top, double right, double bottom, int ray,
                             float low, float high) const {
-    // The fragments of depth d lie about 2 d reach from the apex along the
-    // ray, within a pixel of it; the walk takes a pixel more at either end of
-    // the band.
+    // The fragments of depth d lie about 2 d L from the apex along a ray of
+    // length L, within a pixel of it; the walk takes a pixel more at either
+    // end of the band.
     const double nearest =
-        std::max(0.0, static_cast<double>(low) * 2.0 * parts.apexes.rimReach - 3.0);
+        std::max(0.0, parts.apexes.distanceAlong(ray, static_cast<double>(low)) - 3.0);
     // No radial fragment lies deeper than the rim's 0.5.
     const double farthest =
-        std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
+        parts.apexes.distanceAlong(ray, std::min(static_cast<double>(high), 0.5)) + 3.0;
     const double x0 = parts.apexes.rayX[ray] * nearest;
     const double y0 = parts.apexes.rayY[ray] * nearest;
     const double x1 = parts.apexes.rayX[ray] * farthest;

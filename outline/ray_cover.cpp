@@ -106,10 +106,10 @@ void RayCover::depthsAlong(std::size_t site, int ray, const CoveredRays::Around&
     if (!(from < to)) {
         return;
     }
-    // A fragment's depth, times twice the reach, is its distance along the
-    // ray from the apex, to well within the margins.
-    coverLow = static_cast<float>(apexes->depthAt(from));
-    coverHigh = std::isfinite(to) ? static_cast<float>(apexes->depthAt(to)) : kNothingDrawn;
+    // A fragment's depth, times twice the ray's length, is its distance
+    // along the ray from the apex, to well within the margins.
+    coverLow = static_cast<float>(apexes->depthAlong(ray, from));
+    coverHigh = std::isfinite(to) ? static_cast<float>(apexes->depthAlong(ray, to)) : kNothingDrawn;
 }
 
 void RayCover::summarise(const std::vector<std::int32_t>& order, bool perRay) {
