@@ -148,11 +148,11 @@ inline std::vector<SweepCase> sweepCases(float zoom) {
         const std::vector<std::string>& scenes;
     };
     const Window windows[] = {
-        {1, 1, 0.2f, all},         {1, 1, 1.0f, all},          {1, 1, -1e8f, all},
-        {16, 16, 0.05f, all},      {16, 16, 3.7f, all},        {16, 16, 1e8f, all},
-        {3000, 17, 0.1f, all},     {3000, 17, 1.0f, sparse},   {3000, 17, -0.3f, sparse},
-        {996, 996, 0.05f, sparse}, {996, 996, 0.5f, sparse},   {996, 996, 50.0f, sparse},
-        {996, 996, -1.0f, sparse}, {1280, 1024, 0.2f, sparse}, {1280, 1024, 3.7f, sparse}};
+        {1, 1, 0.2f, all},          {1, 1, 1.0f, all},         {1, 1, -1e8f, all},
+        {16, 16, 0.05f, all},       {16, 16, 3.7f, all},       {16, 16, 1e8f, all},
+        {3000, 17, 0.1f, all},      {3000, 17, 1.0f, sparse},  {3000, 17, -0.3f, sparse},
+        {996, 996, 0.5f, sparse},   {996, 996, 50.0f, sparse}, {996, 996, -1.0f, sparse},
+        {1280, 1024, 0.2f, sparse}, {1280, 1024, 3.7f, sparse}};
     for (const Window& window : windows) {
         if (window.zoom != zoom) {
             continue;
