@@ -1,7 +1,5 @@
 #include "drawing/filled_cone_drawing.h"
 
-#include <GL/gl.h>
-
 #include <exception>
 #include <iostream>
 #include <new>

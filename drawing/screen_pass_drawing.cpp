@@ -6,17 +6,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <limits>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "cells/cell_extents.h"
-#include "cells/cone_geometry.h"
 #include "cells/large_arrays.h"
 #include "cells/thread_sharing.h"
 #include "drawing/current_view.h"
@@ -27,7 +23,6 @@
 #include "nearest/lattice_cells.h"
 #include "nearest/lattice_sites.h"
 #include "nearest/site_candidates.h"
-#include "outline/cone_outline.h"
 #include "outline/marker_cover.h"
 #include "sitemap/memory_room.h"
 
