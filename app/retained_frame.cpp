@@ -24,11 +24,9 @@ bool RetainedFrame::keep(int x, int y, int width, int height) {
         glGenRenderbuffers(1, &colourBuffer);
     }
     if (width != bufferWidth || height != bufferHeight) {
-        {
-            const RenderbufferBinding renderbufferKept;
-            glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
-            glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        }
+        const RenderbufferBinding renderbufferKept;
+        glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
         glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                                   colourBuffer);

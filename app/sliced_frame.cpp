@@ -36,17 +36,15 @@ bool SlicedFrame::drawNextSlice(HeightMap& map, const ViewState& view) {
     const bool cones = nextCone != nullptr;
     SliceBudget& budget = cones ? coneBudget : markerBudget;
     const int count = budget.nextCount();
+    const CurrentColour colourKept;
     const auto sliceStart = finishedNow();
-    {
-        const CurrentColour colourKept;
-        drawInView(view, [&] {
-            if (cones) {
-                nextCone = drawFullCones(nextCone, count, map.size / 2);
-            } else {
-                nextMarker = drawSiteMarkers(nextMarker, count);
-            }
-        });
-    }
+    drawInView(view, [&] {
+        if (cones) {
+            nextCone = drawFullCones(nextCone, count, map.size / 2);
+        } else {
+            nextMarker = drawSiteMarkers(nextMarker, count);
+        }
+    });
     lastSliceMs = std::chrono::duration<double, std::milli>(finishedNow() - sliceStart).count();
     budget.record(count, lastSliceMs);
     if (cones && !nextCone) {
@@ -58,14 +56,12 @@ bool SlicedFrame::drawNextSlice(HeightMap& map, const ViewState& view) {
 }
 
 void showBackBuffer(const int viewport[4]) {
-    {
-        const ColourBufferChoice buffersKept;
-        glReadBuffer(GL_BACK);
-        glDrawBuffer(GL_FRONT);
-        const int right = viewport[0] + viewport[2];
-        const int top = viewport[1] + viewport[3];
-        glBlitFramebuffer(viewport[0], viewport[1], right, top, viewport[0], viewport[1], right,
-                          top, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    }
+    const ColourBufferChoice buffersKept;
+    glReadBuffer(GL_BACK);
+    glDrawBuffer(GL_FRONT);
+    const int right = viewport[0] + viewport[2];
+    const int top = viewport[1] + viewport[3];
+    glBlitFramebuffer(viewport[0], viewport[1], right, top, viewport[0], viewport[1], right, top,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glFlush();
 }
