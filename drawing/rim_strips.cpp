@@ -110,10 +110,6 @@ std::uint32_t RimStrips::facetsShown(const Strip& strip, const std::vector<float
     return shown;
 }
 
-// Each strip's vertices go to GL in clip space, as the matrices with the
-// site's translation would put them, under identity matrices, which keep them
-// as they are: all the strips are then one draw, where a matrix change per
-// strip would make each a draw of its own.
 void RimStrips::draw(const WindowToRaster& mapping, int radius) {
     if (strips.empty()) {
         return;
