@@ -4,28 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-namespace {
-
-// Keeps the framebuffer bindings of the caller.
-class FramebufferBindings {
-public:
-    FramebufferBindings() {
-        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
-        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
-    }
-    ~FramebufferBindings() {
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
-    }
-    GLuint readBinding() const { return static_cast<GLuint>(read); }
-    GLuint drawBinding() const { return static_cast<GLuint>(draw); }
-
-private:
-    GLint read = 0;
-    GLint draw = 0;
-};
-
-}  // namespace
+#include "glstate/gl_state.h"
 
 RetainedFrame::~RetainedFrame() {
     if (framebuffer != 0) {
@@ -45,11 +24,9 @@ bool RetainedFrame::keep(int x, int y, int width, int height) {
         glGenRenderbuffers(1, &colourBuffer);
     }
     if (width != bufferWidth || height != bufferHeight) {
-        GLint savedRenderbuffer = 0;
-        glGetIntegerv(GL_RENDERBUFFER_BINDING, &savedRenderbuffer);
+        const RenderbufferBinding renderbufferKept;
         glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        glBindRenderbuffer(GL_RENDERBUFFER, static_cast<GLuint>(savedRenderbuffer));
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
         glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                                   colourBuffer);

@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "app/view_transform.h"
+#include "glstate/gl_state.h"
 #include "sitemap/full_cones.h"
 #include "sitemap/height_map.h"
 #include "sitemap/site_markers.h"
@@ -35,8 +36,7 @@ bool SlicedFrame::drawNextSlice(HeightMap& map, const ViewState& view) {
     const bool cones = nextCone != nullptr;
     SliceBudget& budget = cones ? coneBudget : markerBudget;
     const int count = budget.nextCount();
-    GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glGetFloatv(GL_CURRENT_COLOR, savedColour);
+    const CurrentColour colourKept;
     const auto sliceStart = finishedNow();
     drawInView(view, [&] {
         if (cones) {
@@ -46,7 +46,6 @@ bool SlicedFrame::drawNextSlice(HeightMap& map, const ViewState& view) {
         }
     });
     lastSliceMs = std::chrono::duration<double, std::milli>(finishedNow() - sliceStart).count();
-    glColor4fv(savedColour);
     budget.record(count, lastSliceMs);
     if (cones && !nextCone) {
         nextMarker = map.sites;
@@ -57,17 +56,12 @@ bool SlicedFrame::drawNextSlice(HeightMap& map, const ViewState& view) {
 }
 
 void showBackBuffer(const int viewport[4]) {
-    GLint savedReadBuffer = GL_BACK;
-    GLint savedDrawBuffer = GL_BACK;
-    glGetIntegerv(GL_READ_BUFFER, &savedReadBuffer);
-    glGetIntegerv(GL_DRAW_BUFFER, &savedDrawBuffer);
+    const ColourBufferChoice buffersKept;
     glReadBuffer(GL_BACK);
     glDrawBuffer(GL_FRONT);
     const int right = viewport[0] + viewport[2];
     const int top = viewport[1] + viewport[3];
     glBlitFramebuffer(viewport[0], viewport[1], right, top, viewport[0], viewport[1], right, top,
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    glDrawBuffer(static_cast<GLenum>(savedDrawBuffer));
-    glReadBuffer(static_cast<GLenum>(savedReadBuffer));
     glFlush();
 }

@@ -15,18 +15,16 @@ public:
     ConeDepthProgram& operator=(const ConeDepthProgram&) = delete;
 
     // Makes the program current for cones of this radius under the current
-    // matrices and viewport, compiling it on first use. False, changing
-    // nothing, when GL cannot run it or the view shows no area.
+    // matrices and viewport, compiling it on first use; the caller keeps its
+    // own program with a ProgramBinding. False, changing nothing, when GL
+    // cannot run it or the view shows no area.
     bool use(int radius);
-    // Restores the program that was current before use.
-    void release();
 
 private:
     bool compile();
 
     unsigned int program = 0;
     bool unusable = false;
-    int savedProgram = 0;
     int windowToRasterLocation = -1;
     int rasterOriginLocation = -1;
     int depthLocation = -1;

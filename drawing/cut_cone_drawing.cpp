@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "cells/cut_cone_mesh.h"
+#include "glstate/gl_state.h"
 #include "sitemap/height_map.h"
 #include "sitemap/site_markers.h"
 
@@ -29,24 +30,18 @@ bool CutConeDrawing::update(const HeightMap& map, int radius) {
     const CutConeMesh mesh =
         buildCutConeMesh(computeCellExtents(map.sites, radius, areaPerRay), radius);
 
-    GLint savedArrayBuffer = 0;
-    GLint savedIndexBuffer = 0;
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &savedArrayBuffer);
-    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &savedIndexBuffer);
     if (vertexBuffer == 0) {
         glGenBuffers(1, &vertexBuffer);
         glGenBuffers(1, &indexBuffer);
     }
-    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+    const BufferBinding verticesKept(GL_ARRAY_BUFFER, vertexBuffer);
     glBufferData(GL_ARRAY_BUFFER,
                  static_cast<GLsizeiptr>(mesh.vertices.size() * sizeof(ConeVertex)),
                  mesh.vertices.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+    const BufferBinding indicesKept(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER,
                  static_cast<GLsizeiptr>(mesh.indices.size() * sizeof(unsigned int)),
                  mesh.indices.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(savedIndexBuffer));
     indexCount = mesh.indices.size();
 
     built = true;
@@ -59,19 +54,15 @@ bool CutConeDrawing::update(const HeightMap& map, int radius) {
 
 bool CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
     update(map, radius);
-    if (indexCount > 0 && !depthProgram.use(radius)) {
-        return false;
-    }
-    GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glGetFloatv(GL_CURRENT_COLOR, savedColour);
+    const CurrentColour colourKept;
     if (indexCount > 0) {
-        GLint savedArrayBuffer = 0;
-        GLint savedIndexBuffer = 0;
-        glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &savedArrayBuffer);
-        glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &savedIndexBuffer);
-        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-        glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+        const ProgramBinding programKept;
+        if (!depthProgram.use(radius)) {
+            return false;
+        }
+        const BufferBinding verticesKept(GL_ARRAY_BUFFER, vertexBuffer);
+        const BufferBinding indicesKept(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+        const ClientAttribGroups arraysKept(GL_CLIENT_VERTEX_ARRAY_BIT);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_COLOR_ARRAY);
         glVertexPointer(3, GL_FLOAT, sizeof(ConeVertex),
@@ -83,14 +74,9 @@ bool CutConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
         glTexCoordPointer(2, GL_FLOAT, sizeof(ConeVertex),
                           reinterpret_cast<const void*>(offsetof(ConeVertex, siteX)));
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, nullptr);
-        glPopClientAttrib();
-        glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(savedArrayBuffer));
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(savedIndexBuffer));
-        depthProgram.release();
     }
     if (markSites) {
         drawSiteMarkers(map.sites);
     }
-    glColor4fv(savedColour);
     return true;
 }

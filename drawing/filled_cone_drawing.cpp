@@ -1,7 +1,5 @@
 #include "drawing/filled_cone_drawing.h"
 
-#include <GL/gl.h>
-
 #include <exception>
 #include <iostream>
 #include <new>
@@ -80,11 +78,7 @@ bool FilledConeDrawing::draw(HeightMap& map, int radius, bool markSites) {
 
 bool FilledConeDrawing::drawCheaper(HeightMap& map, int radius, bool markSites) {
     if (screenPassFirst(map)) {
-        GLfloat savedColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-        glGetFloatv(GL_CURRENT_COLOR, savedColour);
-        const bool drawn = screenPass.draw(map, radius, markSites);
-        glColor4fv(savedColour);
-        if (drawn) {
+        if (screenPass.draw(map, radius, markSites)) {
             path = FilledDrawingPath::ScreenPass;
             return true;
         }

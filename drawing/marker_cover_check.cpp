@@ -6,17 +6,9 @@
 
 #include <vector>
 
+#include "drawing/current_view.h"
+#include "glstate/gl_state.h"
 #include "outline/marker_cover.h"
-
-OutlineView viewportOutlineView(int& bufferWidth) {
-    OutlineView view{};
-    glGetFloatv(GL_MODELVIEW_MATRIX, view.modelview);
-    glGetFloatv(GL_PROJECTION_MATRIX, view.projection);
-    glGetIntegerv(GL_VIEWPORT, view.viewport);
-    view.bufferHeight = view.viewport[1] + view.viewport[3];
-    bufferWidth = view.viewport[0] + view.viewport[2];
-    return view;
-}
 
 ContextCheck checkMarkerCover() {
     constexpr int kCorner = 32;
@@ -27,21 +19,19 @@ ContextCheck checkMarkerCover() {
     }
     std::vector<unsigned char> saved(kCorner * kCorner * 4);
     std::vector<unsigned char> lit(kCorner * kCorner * 4);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    const BufferBinding readIntoMemory(GL_PIXEL_PACK_BUFFER, 0);
+    const BufferBinding drawFromMemory(GL_PIXEL_UNPACK_BUFFER, 0);
+    const PixelStore packRows(GL_PACK_ALIGNMENT, 4);
+    const PixelStore unpackRows(GL_UNPACK_ALIGNMENT, 4);
     glReadPixels(viewport[0], viewport[1], kCorner, kCorner, GL_RGBA, GL_UNSIGNED_BYTE,
                  saved.data());
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    GLint savedProgram = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &savedProgram);
+    const AttribGroups allKept(GL_ALL_ATTRIB_BITS);
+    const ProgramBinding programKept;
     glUseProgram(0);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
+    const MatrixStack projectionKept(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0.0, viewport[2], 0.0, viewport[3], -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
+    const MatrixStack modelviewKept(GL_MODELVIEW);
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
@@ -80,12 +70,5 @@ ContextCheck checkMarkerCover() {
     }
     glWindowPos2i(viewport[0], viewport[1]);
     glDrawPixels(kCorner, kCorner, GL_RGBA, GL_UNSIGNED_BYTE, saved.data());
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glUseProgram(static_cast<GLuint>(savedProgram));
-    glPopAttrib();
-    glPopClientAttrib();
     return agrees ? ContextCheck::Agrees : ContextCheck::Differs;
 }

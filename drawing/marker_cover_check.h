@@ -1,11 +1,5 @@
 #pragma once
 
-#include "outline/cone_outline.h"
-
-// The current matrices and viewport, for a buffer as wide and as high as the
-// viewport reaches (its width into `bufferWidth`).
-OutlineView viewportOutlineView(int& bufferWidth);
-
 // What a check of the context against the program's prediction found. One
 // that could not run, the viewport being too small for what it draws, stays
 // pending and runs again at a later frame; only a disagreement rules the

@@ -12,7 +12,9 @@
 #include <new>
 
 #include "cells/large_arrays.h"
+#include "drawing/current_view.h"
 #include "drawing/marker_cover_check.h"
+#include "glstate/gl_state.h"
 #include "sitemap/full_cones.h"
 #include "sitemap/height_map.h"
 
@@ -69,18 +71,20 @@ ContextCheck checkOutlines() {
     if (side < 16) {
         return ContextCheck::Pending;
     }
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    const AttribGroups allKept(GL_ALL_ATTRIB_BITS);
+    // The cones go as the full cones do: from client memory, with no program.
+    const ProgramBinding programKept;
+    glUseProgram(0);
+    const BufferBinding verticesFromMemory(GL_ARRAY_BUFFER, 0);
+    const BufferBinding indicesFromMemory(GL_ELEMENT_ARRAY_BUFFER, 0);
     const int bottom = viewport[1] + viewport[3] - side;
     glViewport(viewport[0], bottom, side, side);
     glScissor(viewport[0], bottom, side, side);
     glEnable(GL_SCISSOR_TEST);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
+    const MatrixStack projectionKept(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0.0, side, 0.0, side, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
+    const MatrixStack modelviewKept(GL_MODELVIEW);
     glLoadIdentity();
     glScalef(1.1f, 1.1f, 1.0f);
     glTranslatef(0.3f, -0.7f, 0.0f);
@@ -106,14 +110,9 @@ ContextCheck checkOutlines() {
     int bufferWidth = 0;
     const OutlineView view = viewportOutlineView(bufferWidth);
     std::vector<unsigned char> lit(static_cast<std::size_t>(side) * side * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    const BufferBinding readIntoMemory(GL_PIXEL_PACK_BUFFER, 0);
+    const PixelStore packRows(GL_PACK_ALIGNMENT, 1);
     glReadPixels(viewport[0], bottom, side, side, GL_RGB, GL_UNSIGNED_BYTE, lit.data());
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glPopClientAttrib();
-    glPopAttrib();
     OutlinePicture picture;
     picture.compute(sites, view, static_cast<float>(static_cast<int>(radius)), bufferWidth,
                     view.bufferHeight, {});
@@ -301,20 +300,18 @@ void OutlineDrawing::draw() {
     {
         const std::lock_guard<std::mutex> lock(mutex);
         if (imageWidth > 0 && imageHeight > 0) {
-            glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
-            glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+            const AttribGroups kept(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
             glDisable(GL_DEPTH_TEST);
             glDisable(GL_BLEND);
             // Pixels no edge reaches keep what the buffer holds.
             glEnable(GL_ALPHA_TEST);
             glAlphaFunc(GL_GREATER, 0.0f);
             glPixelZoom(1.0f, 1.0f);
-            glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+            const BufferBinding drawFromMemory(GL_PIXEL_UNPACK_BUFFER, 0);
+            const PixelStore unpackRows(GL_UNPACK_ALIGNMENT, 1);
+            const PixelStore wholeRows(GL_UNPACK_ROW_LENGTH, 0);
             glWindowPos2i(0, 0);
             glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.data());
-            glPopClientAttrib();
-            glPopAttrib();
         }
     }
 }

@@ -6,8 +6,8 @@
 
 #include "cells/marker_points.h"
 #include "cells/site_list_identity.h"
-#include "drawing/cone_depth_program.h"
 #include "drawing/marker_cover_check.h"
+#include "drawing/rim_strips.h"
 #include "nearest/lattice_cells.h"
 #include "outline/marker_cover.h"
 
@@ -41,7 +41,7 @@ public:
     // update, then the cells and, when markSites is set, every site's red
     // marker over them, under the current matrices; the colours are those
     // the full cones and drawSiteMarkers leave. Leaves the GL state as it
-    // found it but the current colour. False, drawing nothing, where the
+    // found it. False, drawing nothing, where the
     // context cannot run the pass or the view shows no area.
     bool draw(const HeightMap& map, int radius, bool markSites);
 
@@ -55,26 +55,11 @@ private:
     // depthKept, it neither writes depth nor passes where markers drawn
     // before it did.
     void drawQuad(unsigned int program, bool depthKept, const std::function<void()>& setUniforms);
-    void drawRimStrips(const WindowToRaster& mapping, int radius);
-    bool rimStripsInWindow(const WindowToRaster& mapping, int radius) const;
     // The markers' cover under the current view, into its storage buffer.
     void uploadMarkerCover();
     // Every marker as a GL point, where the context lights them otherwise
     // than their cover says.
     void drawMarkers();
-
-    struct RimStrip {
-        float x;
-        float y;
-        std::uint32_t colour;
-        std::uint32_t facets;
-        // The raster box (left, bottom, right, top) outside which the rim
-        // shows nowhere; infinite where it is not known.
-        float reach[4];
-    };
-    // The strip's facets that reach into its reach.
-    static std::uint32_t facetsShown(const RimStrip& strip, const std::vector<float>& rim,
-                                     float spare);
 
     // The candidates are worked out on both cores.
     static constexpr int kThreads = 2;
@@ -114,9 +99,8 @@ private:
     bool markerPointsUploaded = false;
     int markerCount = 0;
     int markerStride = 0;
-    std::vector<RimStrip> rimStrips;
+    RimStrips rimStrips;
     // Kept between updates, so that its arrays' memory is used again.
     LatticeCandidates lattice;
     std::vector<MarkerPoint> markerPoints;
-    ConeDepthProgram rimDepth;
 };

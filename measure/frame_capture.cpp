@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "glstate/gl_state.h"
 #include "measure/file_replacement.h"
 #include "sitemap/height_map.h"
 
@@ -40,15 +41,10 @@ std::vector<unsigned char> readFrame(int width, int height) {
     const int coveredWidth = std::min(width, glutGet(GLUT_WINDOW_WIDTH));
     const int coveredHeight = std::min(height, glutGet(GLUT_WINDOW_HEIGHT));
     if (coveredWidth > 0 && coveredHeight > 0) {
-        GLint savedAlignment = 4;
-        GLint savedRowLength = 0;
-        glGetIntegerv(GL_PACK_ALIGNMENT, &savedAlignment);
-        glGetIntegerv(GL_PACK_ROW_LENGTH, &savedRowLength);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);  // gapless rows for any width
-        glPixelStorei(GL_PACK_ROW_LENGTH, width);
+        const BufferBinding intoMemory(GL_PIXEL_PACK_BUFFER, 0);
+        const PixelStore gapless(GL_PACK_ALIGNMENT, 1);  // for any width
+        const PixelStore rows(GL_PACK_ROW_LENGTH, width);
         glReadPixels(0, 0, coveredWidth, coveredHeight, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
-        glPixelStorei(GL_PACK_ROW_LENGTH, savedRowLength);
-        glPixelStorei(GL_PACK_ALIGNMENT, savedAlignment);
     }
     return pixels;
 }

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "glstate/gl_state.h"
 #include "sitemap/full_cones.h"
 #include "sitemap/height_map.h"
 #include "sitemap/site_markers.h"
@@ -43,9 +44,7 @@ const Site* drawSiteMarkers(const Site* first, int count) {
     if (!first) {
         return nullptr;
     }
-    GLint savedDepthFunc = GL_LEQUAL;
-    glGetIntegerv(GL_DEPTH_FUNC, &savedDepthFunc);
-    glDepthFunc(GL_ALWAYS);
+    const DepthFunction always(GL_ALWAYS);
     glColor3ub(255, 0, 0);
     glBegin(GL_POINTS);
     const Site* site = first;
@@ -53,6 +52,5 @@ const Site* drawSiteMarkers(const Site* first, int count) {
         glVertex2f(static_cast<float>(site->x), static_cast<float>(site->y));
     }
     glEnd();
-    glDepthFunc(savedDepthFunc);
     return site;
 }

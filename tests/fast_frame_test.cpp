@@ -237,42 +237,6 @@ INSTANTIATE_TEST_SUITE_P(ScenesModesAndViews, SlicedFrameMatchesOnePass,
                                     std::get<2>(info.param).name;
                          });
 
-TEST_F(FastFrameTest, LeavesTheGlStateAsItFoundIt) {
-    for (const char* scene : {"random", "dense"}) {
-        SCOPED_TRACE(scene);
-        map.resetSites();
-        buildScene(scene, map, kSize);
-        renderer.render(map, kViews[0].view);
-        renderer.render(map, kViews[0].view);
-        ASSERT_TRUE(renderer.lastFrameRetained());
-        const std::vector<std::pair<GLenum, GLint>> kept = {{GL_DEPTH_FUNC, GL_LEQUAL},
-                                                            {GL_CURRENT_PROGRAM, 0},
-                                                            {GL_ARRAY_BUFFER_BINDING, 0},
-                                                            {GL_ELEMENT_ARRAY_BUFFER_BINDING, 0},
-                                                            {GL_SHADER_STORAGE_BUFFER_BINDING, 0},
-                                                            {GL_DRAW_FRAMEBUFFER_BINDING, 0},
-                                                            {GL_READ_FRAMEBUFFER_BINDING, 0}};
-        for (const auto& [name, expected] : kept) {
-            GLint value = -1;
-            glGetIntegerv(name, &value);
-            EXPECT_EQ(value, expected) << std::hex << name;
-        }
-        for (GLuint index = 0; index < 3; ++index) {
-            GLint value = -1;
-            glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &value);
-            EXPECT_EQ(value, 0) << "storage buffer " << index;
-        }
-        EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
-        EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
-        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
-        double modelview[16];
-        glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-        for (int index = 0; index < 16; ++index) {
-            EXPECT_EQ(modelview[index], index % 5 == 0 ? 1.0 : 0.0);
-        }
-    }
-}
-
 // Behind the markers (first where no rim strip shows, as for these close-set
 // curves) the screen pass writes no depth: outside them the depth buffer
 // keeps its clear value, not the quad's, also where the pass discards.

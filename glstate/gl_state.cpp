@@ -1,0 +1,132 @@
+#define GL_GLEXT_PROTOTYPES
+#include "glstate/gl_state.h"
+
+#include <GL/glext.h>
+
+namespace {
+
+GLenum bindingOf(GLenum target) {
+    switch (target) {
+        case GL_ARRAY_BUFFER: return GL_ARRAY_BUFFER_BINDING;
+        case GL_ELEMENT_ARRAY_BUFFER: return GL_ELEMENT_ARRAY_BUFFER_BINDING;
+        case GL_SHADER_STORAGE_BUFFER: return GL_SHADER_STORAGE_BUFFER_BINDING;
+        case GL_PIXEL_PACK_BUFFER: return GL_PIXEL_PACK_BUFFER_BINDING;
+        default: return GL_PIXEL_UNPACK_BUFFER_BINDING;
+    }
+}
+
+}  // namespace
+
+ProgramBinding::ProgramBinding() {
+    glGetIntegerv(GL_CURRENT_PROGRAM, &saved);
+}
+
+ProgramBinding::~ProgramBinding() {
+    glUseProgram(static_cast<GLuint>(saved));
+}
+
+BufferBinding::BufferBinding(GLenum target) : target(target) {
+    glGetIntegerv(bindingOf(target), &saved);
+}
+
+BufferBinding::BufferBinding(GLenum target, GLuint bound) : BufferBinding(target) {
+    glBindBuffer(target, bound);
+}
+
+BufferBinding::~BufferBinding() {
+    glBindBuffer(target, static_cast<GLuint>(saved));
+}
+
+StorageBufferBases::StorageBufferBases(GLuint count) : count(count) {
+    for (GLuint index = 0; index < count; ++index) {
+        glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &saved[index]);
+    }
+}
+
+StorageBufferBases::~StorageBufferBases() {
+    for (GLuint index = 0; index < count; ++index) {
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index, static_cast<GLuint>(saved[index]));
+    }
+}
+
+RenderbufferBinding::RenderbufferBinding() {
+    glGetIntegerv(GL_RENDERBUFFER_BINDING, &saved);
+}
+
+RenderbufferBinding::~RenderbufferBinding() {
+    glBindRenderbuffer(GL_RENDERBUFFER, static_cast<GLuint>(saved));
+}
+
+FramebufferBindings::FramebufferBindings() {
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+}
+
+FramebufferBindings::~FramebufferBindings() {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
+}
+
+ColourBufferChoice::ColourBufferChoice() {
+    glGetIntegerv(GL_READ_BUFFER, &read);
+    glGetIntegerv(GL_DRAW_BUFFER, &draw);
+}
+
+ColourBufferChoice::~ColourBufferChoice() {
+    glDrawBuffer(static_cast<GLenum>(draw));
+    glReadBuffer(static_cast<GLenum>(read));
+}
+
+PixelStore::PixelStore(GLenum name, GLint value) : name(name) {
+    glGetIntegerv(name, &saved);
+    glPixelStorei(name, value);
+}
+
+PixelStore::~PixelStore() {
+    glPixelStorei(name, saved);
+}
+
+MatrixStack::MatrixStack(GLenum mode) : mode(mode) {
+    glGetIntegerv(GL_MATRIX_MODE, &savedMode);
+    glMatrixMode(mode);
+    glPushMatrix();
+}
+
+MatrixStack::~MatrixStack() {
+    glMatrixMode(mode);
+    glPopMatrix();
+    glMatrixMode(static_cast<GLenum>(savedMode));
+}
+
+CurrentColour::CurrentColour() {
+    glGetFloatv(GL_CURRENT_COLOR, saved);
+}
+
+CurrentColour::~CurrentColour() {
+    glColor4fv(saved);
+}
+
+DepthFunction::DepthFunction(GLenum function) {
+    glGetIntegerv(GL_DEPTH_FUNC, &saved);
+    glDepthFunc(function);
+}
+
+DepthFunction::~DepthFunction() {
+    glDepthFunc(static_cast<GLenum>(saved));
+}
+
+AttribGroups::AttribGroups(GLbitfield mask) {
+    glPushAttrib(mask);
+}
+
+AttribGroups::~AttribGroups() {
+    glPopAttrib();
+}
+
+ClientAttribGroups::ClientAttribGroups(GLbitfield mask) {
+    glPushClientAttrib(mask);
+}
+
+ClientAttribGroups::~ClientAttribGroups() {
+    glPopClientAttrib();
+}
