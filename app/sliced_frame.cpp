@@ -20,9 +20,10 @@ std::chrono::steady_clock::time_point finishedNow() {
 
 }  // namespace
 
-void SlicedFrame::start(const HeightMap& map) {
+void SlicedFrame::start(const Site* sites) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    nextCone = map.sites;
+    firstSite = sites;
+    nextCone = sites;
     nextMarker = nullptr;
     started = true;
     coneBudget.restart();
@@ -49,7 +50,7 @@ bool SlicedFrame::drawNextSlice(HeightMap& map, const ViewState& view) {
     glColor4fv(savedColour);
     budget.record(count, lastSliceMs);
     if (cones && !nextCone) {
-        nextMarker = map.sites;
+        nextMarker = firstSite;
         markerBudget.restart();
     }
     started = nextCone || nextMarker;

@@ -133,15 +133,26 @@ bool contextAgrees() {
 
 }  // namespace
 
-OutlineDrawing::OutlineDrawing() : worker([this] { work(); }) {}
+OutlineDrawing::OutlineDrawing() : shared(std::make_shared<Shared>()) {
+    worker = std::thread([state = shared] { work(*state); });
+}
 
 OutlineDrawing::~OutlineDrawing() {
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        stopping = true;
+    // The worker stops at the next band of its picture, but the work before
+    // the bands may hold it for a second: it is waited for only briefly, and
+    // otherwise left to end on its own, or with the process.
+    constexpr auto kStopWait = std::chrono::milliseconds(100);
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->stopping = true;
+    shared->cancel = true;
+    shared->wake.notify_all();
+    const bool ended = shared->wake.wait_for(lock, kStopWait, [this] { return shared->ended; });
+    lock.unlock();
+    if (ended) {
+        worker.join();
+    } else {
+        worker.detach();
     }
-    wake.notify_all();
-    worker.join();
 }
 
 bool OutlineDrawing::usable() {
@@ -160,9 +171,9 @@ bool OutlineDrawing::usable() {
     return agrees && stateAsAssumed();
 }
 
-bool OutlineDrawing::start(const HeightMap& map, int radius, int bufferWidth, int bufferHeight) {
+bool OutlineDrawing::start(const Site* sites, int radius, int bufferWidth, int bufferHeight) {
     try {
-        makeRequest(map, radius, bufferWidth, bufferHeight);
+        makeRequest(sites, radius, bufferWidth, bufferHeight);
         return true;
     } catch (const std::bad_alloc&) {
         std::cout << kOutOfMemory << std::endl;
@@ -170,8 +181,7 @@ bool OutlineDrawing::start(const HeightMap& map, int radius, int bufferWidth, in
     }
 }
 
-void OutlineDrawing::makeRequest(const HeightMap& map, int radius, int bufferWidth,
-                                 int bufferHeight) {
+void OutlineDrawing::makeRequest(const Site* sites, int radius, int bufferWidth, int bufferHeight) {
     Request next;
     next.view = currentOutlineView(bufferHeight);
     next.radius = static_cast<float>(radius);
@@ -179,54 +189,57 @@ void OutlineDrawing::makeRequest(const HeightMap& map, int radius, int bufferWid
     next.height = bufferHeight;
     // Room for all at once: growing it site by site costs copies and fresh
     // pages on the GL thread.
-    reserveLarge(next.sites, countSites(map.sites));
-    for (const Site* site = map.sites; site; site = site->next) {
+    reserveLarge(next.sites, countSites(sites));
+    for (const Site* site = sites; site; site = site->next) {
         next.sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y),
                               packedColour(site->r, site->g, site->b)});
     }
     {
-        const std::lock_guard<std::mutex> lock(mutex);
-        request = std::move(next);
-        pending = true;
-        ++requested;
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->request = std::move(next);
+        shared->pending = true;
+        shared->cancel = true;
+        ++shared->requested;
     }
-    wake.notify_all();
+    shared->wake.notify_all();
 }
 
 bool OutlineDrawing::finished() {
-    const std::lock_guard<std::mutex> lock(mutex);
-    return done == requested;
+    const std::lock_guard<std::mutex> lock(shared->mutex);
+    return shared->done == shared->requested;
 }
 
 bool OutlineDrawing::worked() {
-    const std::lock_guard<std::mutex> lock(mutex);
-    return made;
+    const std::lock_guard<std::mutex> lock(shared->mutex);
+    return shared->made;
 }
 
 void OutlineDrawing::wait() {
-    std::unique_lock<std::mutex> lock(mutex);
-    wake.wait(lock, [this] { return done == requested; });
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->wake.wait(lock, [this] { return shared->done == shared->requested; });
 }
 
 bool OutlineDrawing::waitFor(double milliseconds) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return wake.wait_for(lock, std::chrono::duration<double, std::milli>(milliseconds),
-                         [this] { return done == requested; });
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    return shared->wake.wait_for(lock, std::chrono::duration<double, std::milli>(milliseconds),
+                                 [this] { return shared->done == shared->requested; });
 }
 
 double OutlineDrawing::lastComputeMilliseconds() {
-    const std::lock_guard<std::mutex> lock(mutex);
-    return computeMs;
+    const std::lock_guard<std::mutex> lock(shared->mutex);
+    return shared->computeMs;
 }
 
 void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const Request& job,
-                           int width, int height, std::vector<std::uint8_t>& marked,
+                           const std::atomic<bool>& cancel, std::vector<std::uint8_t>& marked,
                            std::vector<std::uint8_t>& painted) {
+    const int width = std::max(job.width, 0);
+    const int height = std::max(job.height, 0);
     // The markers go over the picture, so nothing of it is worked out where
     // they lie.
     markers.compute(job.sites, job.view, width, height);
     markers.litPixels(marked);
-    picture.compute(job.sites, job.view, job.radius, width, height, marked);
+    picture.compute(job.sites, job.view, job.radius, width, height, marked, &cancel);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     reserveLarge(painted, pixels * 4);
     painted.assign(pixels * 4, 0);
@@ -247,7 +260,7 @@ void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const 
     }
 }
 
-void OutlineDrawing::work() {
+void OutlineDrawing::work(Shared& shared) {
     OutlinePicture picture;
     MarkerCover markers;
     std::vector<std::uint8_t> marked;
@@ -256,22 +269,23 @@ void OutlineDrawing::work() {
         Request job;
         std::uint64_t number = 0;
         {
-            std::unique_lock<std::mutex> lock(mutex);
-            wake.wait(lock, [this] { return pending || stopping; });
-            if (stopping) {
+            std::unique_lock<std::mutex> lock(shared.mutex);
+            shared.wake.wait(lock, [&] { return shared.pending || shared.stopping; });
+            if (shared.stopping) {
+                shared.ended = true;
+                shared.wake.notify_all();
                 return;
             }
-            job = std::move(request);
-            pending = false;
-            number = requested;
+            job = std::move(shared.request);
+            shared.pending = false;
+            shared.cancel = false;
+            number = shared.requested;
         }
         const auto begin = std::chrono::steady_clock::now();
-        const int width = std::max(job.width, 0);
-        const int height = std::max(job.height, 0);
         // An exception must not leave the thread: that would end the program.
         bool worked = true;
         try {
-            paint(picture, markers, job, width, height, marked, painted);
+            paint(picture, markers, job, shared.cancel, marked, painted);
         } catch (const std::exception&) {
             std::vector<std::uint8_t>().swap(painted);
             worked = false;
@@ -280,21 +294,26 @@ void OutlineDrawing::work() {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
                 .count();
         {
-            const std::lock_guard<std::mutex> lock(mutex);
-            image.swap(painted);
-            imageWidth = worked ? width : 0;
-            imageHeight = worked ? height : 0;
-            made = worked;
-            done = number;
-            computeMs = ms;
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            if (shared.cancel) {
+                continue;  // a picture nobody waits for
+            }
+            shared.image.swap(painted);
+            shared.imageWidth = worked ? std::max(job.width, 0) : 0;
+            shared.imageHeight = worked ? std::max(job.height, 0) : 0;
+            shared.made = worked;
+            shared.done = number;
+            shared.computeMs = ms;
         }
-        wake.notify_all();
+        shared.wake.notify_all();
     }
 }
 
 void OutlineDrawing::draw() {
     {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        const int imageWidth = shared->imageWidth;
+        const int imageHeight = shared->imageHeight;
         if (imageWidth > 0 && imageHeight > 0) {
             glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
             glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
@@ -307,7 +326,7 @@ void OutlineDrawing::draw() {
             glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
             glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
             glWindowPos2i(0, 0);
-            glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.data());
+            glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, shared->image.data());
             glPopClientAttrib();
             glPopAttrib();
         }

@@ -161,7 +161,8 @@ public:
     PictureBuilder(const std::vector<OutlineSite>& sites, const OutlineView& view, float radius,
                    int width, int height, const std::vector<std::uint8_t>& marker,
                    std::vector<std::int32_t>& winner, std::vector<float>& depth,
-                   OutlinePicture::Workspace& work, std::size_t mostKeptEdges)
+                   OutlinePicture::Workspace& work, std::size_t mostKeptEdges,
+                   const std::atomic<bool>* cancel)
         : sites(sites),
           view(view),
           outlines(view, radius),
@@ -189,7 +190,8 @@ public:
           cellSites(work.cellSites),
           covered(work.covered),
           siteCover(work.siteCover),
-          rayCover(work.rayCover) {}
+          rayCover(work.rayCover),
+          cancel(cancel) {}
 
     void build();
 
@@ -322,6 +324,9 @@ private:
     CoveredRays& covered;
     std::vector<SiteCover>& siteCover;
     std::vector<float>& rayCover;
+    // Set when the picture is no longer wanted; looked at between bands and
+    // between a band's runs of groups.
+    const std::atomic<bool>* cancel;
     double rayLength[kConeSlices] = {};
     // What the cover of each ray's edges depends on but the site, worked
     // out once: the ray's axes, the columns that stay near its ends, and the
@@ -448,6 +453,10 @@ void PictureBuilder::radialBands(float low, double open) {
     const double spacing = std::sqrt(open / std::max(inWindow, 1.0));
     for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
          low < kRimDepth && pictureMax >= low; distance *= kBandGrowth) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            pictureMax = kNoPixel;  // nothing more, the rims included
+            return;
+        }
         float high = static_cast<float>(distance / (2.0 * reach));
         if (high <= low) {
             continue;
@@ -960,7 +969,10 @@ void PictureBuilder::radialBand(float low, float high) {
             ~Release() { claims.release(thread); }
         } release{claims, thread};
         RayEdges scratch;
-        for (std::size_t own = 0; taken.fetch_add(1, std::memory_order_relaxed) < runs; ++own) {
+        // A band of a million sites takes a second.
+        const auto wanted = [this] { return !cancel || !cancel->load(std::memory_order_relaxed); };
+        for (std::size_t own = 0; taken.fetch_add(1, std::memory_order_relaxed) < runs && wanted();
+             ++own) {
             const std::size_t start = (thread == 0 ? own : runs - 1 - own) * kRun;
             const std::size_t stop = std::min(groups, start + kRun);
             // The sites outside the window reach anywhere.
@@ -1355,11 +1367,12 @@ OutlinePicture::~OutlinePicture() = default;
 
 void OutlinePicture::compute(const std::vector<OutlineSite>& sites, const OutlineView& view,
                              float radius, int width, int height,
-                             const std::vector<std::uint8_t>& markerCovered) {
+                             const std::vector<std::uint8_t>& markerCovered,
+                             const std::atomic<bool>* cancel) {
     Workspace& work = *workspace;
     const bool copies = dropEarlierCopies(sites, work.lastCopies, work.original);
     PictureBuilder(copies ? work.lastCopies : sites, view, radius, width, height, markerCovered,
-                   winner, depth, work, mostKeptEdges)
+                   winner, depth, work, mostKeptEdges, cancel)
         .build();
     if (copies) {
         for (std::int32_t& site : winner) {

@@ -215,7 +215,7 @@ TEST_P(SlicedFrameMatchesOnePass, PixelForPixelWithTheMarkersOnlyWhenFinished) {
     const PixelGrid onePass = draw(namedView.view, ConeDrawing::Reference);
 
     SlicedFrame sliced(0.0);
-    sliced.start(map);
+    sliced.start(map.sites);
     int slices = 1;
     for (; sliced.drawNextSlice(map, namedView.view); ++slices) {
         // Cones take at least the first half of the slices.
