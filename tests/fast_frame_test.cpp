@@ -22,7 +22,7 @@
 #include "app/keys.h"
 #include "measure/diagram_oracle.h"
 #include "measure/stopwatch.h"
-#include "sitemap/memory_room.h"
+#include "sitemap/memory_room_testing.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/gl_test_window.h"
