@@ -149,13 +149,14 @@ void FrameRenderer::renderFinished(HeightMap& map, const ViewState& view) {
 void FrameRenderer::saveWhenDrawn(HeightMap& map, const ViewState& view,
                                   std::function<void()> save) {
     // A picture of a few slices, or quickly worked out, is saved at once;
-    // for a longer one the window answers keys meanwhile.
+    // for a longer one the window answers keys meanwhile. Nothing is drawn
+    // after the save's swap: a software driver takes in a new window size
+    // only at a swap.
     constexpr auto kAtOnce = std::chrono::milliseconds(40);
     const auto until = std::chrono::steady_clock::now() + kAtOnce;
     pendingSaves.push_back({currentInputs(map, view), std::move(save)});
-    do {
-        renderPass(map, view, false);
-    } while (!pendingSaves.empty() && std::chrono::steady_clock::now() < until);
+    while (!drawSaves(map, false) && std::chrono::steady_clock::now() < until) {
+    }
 }
 
 void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool wholePicture) {
