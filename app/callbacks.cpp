@@ -18,6 +18,11 @@ namespace {
 constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / 60);
 std::chrono::steady_clock::time_point nextFrameDue;
 
+// While the window is hidden, a pending save is taken on this often.
+constexpr unsigned int kHiddenSaveIntervalMs = 20;
+bool hidden = false;
+bool hiddenSaveTimed = false;
+
 // GLUT is C: no exception may cross it. Memory running out is dealt with
 // where it happens; anything else gets a line, and the program goes on.
 template <typename Work>
@@ -62,19 +67,52 @@ void idle() {
     });
 }
 
+namespace {
+
+void takeHiddenSaveOn(int);
+
+// A save asked for is not left to the window showing again: while it is
+// hidden, a timer takes the save on, and stops once it is written.
+void timeHiddenSave() {
+    if (hidden && !hiddenSaveTimed && windowFrameRenderer().savePending()) {
+        hiddenSaveTimed = true;
+        glutTimerFunc(kHiddenSaveIntervalMs, takeHiddenSaveOn, 0);
+    }
+}
+
+void takeHiddenSaveOn(int) {
+    hiddenSaveTimed = false;
+    guarded([] {
+        if (hidden) {
+            windowFrameRenderer().advanceSaves(*g_heightMap);
+        }
+        timeHiddenSave();
+    });
+}
+
+}  // namespace
+
 // GLUT draws no frame for a window that cannot be seen, so an idle callback
 // asking for one would spin. Without it the main loop sleeps until an event;
 // a picture drawn in slices goes on where it stopped once the window shows.
 void visible(int state) {
-    glutIdleFunc(state == GLUT_VISIBLE ? idle : nullptr);
+    hidden = state != GLUT_VISIBLE;
+    glutIdleFunc(hidden ? nullptr : idle);
+    guarded([] { timeHiddenSave(); });
 }
 
 void keyboard(unsigned char key, int /*x*/, int /*y*/) {
-    guarded([key] { runKeyCommand(commandForKey(key)); });
+    guarded([key] {
+        runKeyCommand(commandForKey(key));
+        timeHiddenSave();
+    });
 }
 
-// The window's GL objects go while its context still exists.
+// A pending save is finished, written and announced before the window goes;
+// a picture nobody waits for is dropped. The window's GL objects go while
+// its context still exists.
 void closed() {
+    guarded([] { windowFrameRenderer().finishSaves(*g_heightMap); });
     releaseWindowFrameRenderer();
 }
 

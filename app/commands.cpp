@@ -33,10 +33,10 @@ void finishExtraction() {
 // Renders the current view's finished picture into the back buffer and
 // saves it, announcing it first. Rendering first matters: keys typed in one
 // burst reach the program before the next frame, so the last frame drawn may
-// predate an extraction or a view change, and a picture drawn in slices may
-// not be finished yet. An unchanged, finished frame is only copied. A
-// wire-frame picture still being worked out is saved, and announced, when it
-// is done; the window answers keys meanwhile. The swap then shows what was
+// predate an extraction or a view change. An unchanged, finished frame is
+// only copied. A picture still being worked out or drawn in slices is saved,
+// and announced, when it is done, also where the window was hidden or closed
+// meanwhile; the window answers keys meanwhile. The swap then shows what was
 // saved, which the next frames find up to date and would not bring to the
 // front; and a software driver takes in a new window size only after a swap
 // (or a draw to the front), so a window enlarged after a save would get a

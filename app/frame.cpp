@@ -2,11 +2,46 @@
 
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <iostream>
 
 #include "app/keys.h"
 #include "app/view_transform.h"
 #include "sitemap/height_map.h"
+
+namespace {
+
+// The polygon mode, culling and viewport that a picture was asked in, for
+// the time it is drawn; the ones of now again afterwards.
+class GlStateOf {
+public:
+    GlStateOf(int frontMode, bool askedCulling, const int* askedViewport) {
+        glGetIntegerv(GL_POLYGON_MODE, modes);
+        culling = glIsEnabled(GL_CULL_FACE) == GL_TRUE;
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        apply(frontMode, askedCulling, askedViewport);
+    }
+    ~GlStateOf() { apply(modes[0], culling, viewport); }
+    GlStateOf(const GlStateOf&) = delete;
+    GlStateOf& operator=(const GlStateOf&) = delete;
+
+private:
+    static void apply(GLint frontMode, bool culling, const GLint* viewport) {
+        glPolygonMode(GL_FRONT, static_cast<GLenum>(frontMode));
+        if (culling) {
+            glEnable(GL_CULL_FACE);
+        } else {
+            glDisable(GL_CULL_FACE);
+        }
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    }
+
+    GLint modes[2] = {GL_FILL, GL_FILL};
+    bool culling = false;
+    GLint viewport[4] = {0, 0, 0, 0};
+};
+
+}  // namespace
 
 void drawFrame(HeightMap& map, const ViewState& view) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -58,16 +93,17 @@ bool FrameRenderer::upToDate(const HeightMap& map, const ViewState& view) const 
     return pictureStarted && pictureFinished() && currentInputs(map, view) == retainedInputs;
 }
 
-bool FrameRenderer::startOutlines(HeightMap& map, const ViewState& view) {
+bool FrameRenderer::startOutlines(const HeightMap& map, const Inputs& inputs) {
     bool started = false;
-    drawInView(view, [&] {
-        started = outlines.usable() && outlines.start(map, map.size / 2, glutGet(GLUT_WINDOW_WIDTH),
-                                                      glutGet(GLUT_WINDOW_HEIGHT));
+    drawInView(inputs.view(), [&] {
+        started = outlines.usable() &&
+                  outlines.start(inputs.sites.head, map.size / 2, glutGet(GLUT_WINDOW_WIDTH),
+                                 glutGet(GLUT_WINDOW_HEIGHT));
     });
     return started;
 }
 
-bool FrameRenderer::finishOutlines(HeightMap& map, const ViewState& view, bool wait) {
+bool FrameRenderer::finishOutlines(const ViewState& view, bool wait) {
     // A frame waits a little for the picture: the window answers keys
     // between frames, and a frame that finds it unfinished costs the work a
     // core.
@@ -80,7 +116,7 @@ bool FrameRenderer::finishOutlines(HeightMap& map, const ViewState& view, bool w
     outlinePending = false;
     if (!outlines.worked()) {
         std::cout << OutlineDrawing::kOutOfMemory << std::endl;
-        slicedFrame.start(map);
+        slicedFrame.start(retainedInputs.sites.head);
         return false;
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -112,71 +148,87 @@ void FrameRenderer::renderFinished(HeightMap& map, const ViewState& view) {
 
 void FrameRenderer::saveWhenDrawn(HeightMap& map, const ViewState& view,
                                   std::function<void()> save) {
-    if (!pendingSave) {
-        renderPass(map, view, false);
-        if (outlinePending) {
-            pendingSave = PendingSave{view, std::move(save)};
-            return;
-        }
+    // A picture of a few slices, or quickly worked out, is saved at once;
+    // for a longer one the window answers keys meanwhile. Nothing is drawn
+    // after the save's swap: a software driver takes in a new window size
+    // only at a swap.
+    constexpr auto kAtOnce = std::chrono::milliseconds(40);
+    const auto until = std::chrono::steady_clock::now() + kAtOnce;
+    pendingSaves.push_back({currentInputs(map, view), std::move(save)});
+    while (!drawSaves(map, false) && std::chrono::steady_clock::now() < until) {
     }
-    renderFinished(map, view);
-    save();
 }
 
 void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool wholePicture) {
-    if (pendingSave) {
-        // The saved state's picture first, whatever the state is now.
-        const bool outlined = finishOutlines(map, pendingSave->view, wholePicture);
-        if (!outlined && outlinePending) {
-            return;
-        }
-        // Where memory ran out for the outlines, the full cones draw it.
-        while (!outlined && slicedFrame.drawNextSlice(map, pendingSave->view)) {
-        }
-        const PendingSave done = std::move(*pendingSave);
-        pendingSave.reset();
-        outlinePending = false;
-        const int* viewport = retainedInputs.viewport;
-        keepFrame(viewport);
-        done.save();
+    // The saved states' pictures first, whatever the state is now.
+    if (drawSaves(map, wholePicture)) {
+        drawPicture(map, currentInputs(map, view), wholePicture);
     }
-    const Inputs inputs = currentInputs(map, view);
+}
+
+bool FrameRenderer::drawSaves(HeightMap& map, bool wholePicture) {
+    while (!pendingSaves.empty()) {
+        {
+            const Inputs& asked = pendingSaves.front().inputs;
+            const GlStateOf askedState(asked.frontMode, asked.culling, asked.viewport);
+            if (!drawPicture(map, asked, wholePicture)) {
+                return false;
+            }
+        }
+        const std::function<void()> save = std::move(pendingSaves.front().save);
+        pendingSaves.pop_front();
+        save();
+    }
+    return true;
+}
+
+bool FrameRenderer::drawPicture(HeightMap& map, const Inputs& inputs, bool wholePicture) {
     const int* viewport = inputs.viewport;
     const bool samePicture = pictureStarted && inputs == retainedInputs;
-    retained = samePicture && pictureFinished() && showRetained(view, viewport);
+    retained = samePicture && pictureDone() && showRetained(inputs.view(), viewport);
     if (retained) {
-        return;
+        return true;
     }
-    if (!samePicture || pictureFinished()) {
-        retainedInputs = inputs;
-        pictureStarted = true;
-        outlinePending = false;
-        if (inputs.frontMode == GL_FILL && drawFastFrame(map, view)) {
-            slicedFrame.abandon();
-            keepFrame(viewport);
-            return;
-        }
-        if (inputs.frontMode == GL_LINE && startOutlines(map, view)) {
-            slicedFrame.abandon();
-            outlinePending = true;
-        } else {
-            slicedFrame.start(map);
-        }
+    if ((!samePicture || pictureDone()) && startPicture(map, inputs)) {
+        return true;
     }
-    if (outlinePending && finishOutlines(map, view, wholePicture)) {
+    const ViewState view = inputs.view();
+    if (outlinePending && finishOutlines(view, wholePicture)) {
         outlinesRetained = true;
-        return;
+        return true;
     }
     if (outlinePending) {
-        return;
+        return false;
     }
     while (slicedFrame.drawNextSlice(map, view) && wholePicture) {
     }
     if (slicedFrame.finished()) {
         keepFrame(viewport);
-    } else {
-        showBackBuffer(viewport);
+        return true;
     }
+    showBackBuffer(viewport);
+    return false;
+}
+
+bool FrameRenderer::startPicture(HeightMap& map, const Inputs& inputs) {
+    retainedInputs = inputs;
+    pictureStarted = true;
+    outlinePending = false;
+    // The filled drawing draws the map's sites as they are now; an earlier
+    // state of them, which a save may ask for, gets the full cones.
+    const bool sitesAsNow = inputs.sites == SiteListIdentity::of(map);
+    if (inputs.frontMode == GL_FILL && sitesAsNow && drawFastFrame(map, inputs.view())) {
+        slicedFrame.abandon();
+        keepFrame(inputs.viewport);
+        return true;
+    }
+    if (inputs.frontMode == GL_LINE && startOutlines(map, inputs)) {
+        slicedFrame.abandon();
+        outlinePending = true;
+    } else {
+        slicedFrame.start(inputs.sites.head);
+    }
+    return false;
 }
 
 namespace {

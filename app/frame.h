@@ -1,7 +1,7 @@
 #pragma once
 
+#include <deque>
 #include <functional>
-#include <optional>
 
 #include "app/keys.h"
 #include "app/retained_frame.h"
@@ -55,11 +55,20 @@ public:
     void renderFinished(HeightMap& map, const ViewState& view);
     // Calls `save` with the finished picture of the current state in the
     // back buffer: at once, or, where the outlines are still being worked
-    // out, from the render that finds them done, so that the window keeps
-    // answering meanwhile. Later states wait for that picture.
+    // out or the full cones drawn in slices, from the render that finishes
+    // it, so that the window keeps answering meanwhile. Later states, and
+    // later saves, wait for that picture; keys pressed meanwhile change
+    // nothing of it.
     void saveWhenDrawn(HeightMap& map, const ViewState& view, std::function<void()> save);
+    // Whether a save waits for its picture.
+    bool savePending() const { return !pendingSaves.empty(); }
+    // Takes the pending saves a step further (one slice, or a short wait for
+    // the outlines), as a render would, without the current state's picture.
+    void advanceSaves(HeightMap& map) { drawSaves(map, false); }
+    // Finishes the pending saves, waiting for their pictures.
+    void finishSaves(HeightMap& map) { drawSaves(map, true); }
     // Whether the picture the last render showed is finished.
-    bool pictureFinished() const { return slicedFrame.finished() && !outlinePending; }
+    bool pictureFinished() const { return pictureDone() && pendingSaves.empty(); }
     // Whether the next render would show the finished picture it showed last.
     bool upToDate(const HeightMap& map, const ViewState& view) const;
 
@@ -91,20 +100,30 @@ private:
         bool culling;
         int viewport[4];
         bool operator==(const Inputs& other) const;
+        ViewState view() const { return {zoom, panX, panY}; }
     };
     static Inputs currentInputs(const HeightMap& map, const ViewState& view);
 
     void renderPass(HeightMap& map, const ViewState& view, bool wholePicture);
+    // Draws the pending saves' pictures, each in the GL state it was asked
+    // in, and saves them; false while the first is unfinished.
+    bool drawSaves(HeightMap& map, bool wholePicture);
+    // The picture of the inputs: shown again, continued, or started; then
+    // the next slice or all of them. Whether it is finished.
+    bool drawPicture(HeightMap& map, const Inputs& inputs, bool wholePicture);
+    // Starts the picture of the inputs; whether it is finished already.
+    bool startPicture(HeightMap& map, const Inputs& inputs);
+    bool pictureDone() const { return slicedFrame.finished() && !outlinePending; }
     // The filled drawing's frame into the current draw buffer; false, with
     // the buffer cleared, where it cannot run.
     bool drawFastFrame(HeightMap& map, const ViewState& view);
     // Starts the outlines' picture of the cones in GL_LINE mode; false where
     // they cannot stand in for the full cones.
-    bool startOutlines(HeightMap& map, const ViewState& view);
+    bool startOutlines(const HeightMap& map, const Inputs& inputs);
     // Draws the outlines' picture once it is worked out, waiting for it at
     // most `waitMs` unless `wait`; whether it was drawn. Where memory ran out
     // for it, says so and starts the full cones in slices instead.
-    bool finishOutlines(HeightMap& map, const ViewState& view, bool wait);
+    bool finishOutlines(const ViewState& view, bool wait);
     // Keeps a copy of the finished picture in the viewport.
     void keepFrame(const int* viewport);
     // Shows the finished picture of the retained inputs again; false where
@@ -120,12 +139,12 @@ private:
     // image again costs what copying the picture out and back would, so it
     // is not copied.
     bool outlinesRetained = false;
-    // A save waiting for the outlines of the state it was asked in.
+    // A save waiting for the picture of the state it was asked in.
     struct PendingSave {
-        ViewState view;
+        Inputs inputs;
         std::function<void()> save;
     };
-    std::optional<PendingSave> pendingSave;
+    std::deque<PendingSave> pendingSaves;
     Inputs retainedInputs{};
     bool pictureStarted = false;
     bool retained = false;

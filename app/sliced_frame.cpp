@@ -21,9 +21,10 @@ std::chrono::steady_clock::time_point finishedNow() {
 
 }  // namespace
 
-void SlicedFrame::start(const HeightMap& map) {
+void SlicedFrame::start(const Site* sites) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    nextCone = map.sites;
+    firstSite = sites;
+    nextCone = sites;
     nextMarker = nullptr;
     started = true;
     coneBudget.restart();
@@ -48,7 +49,7 @@ bool SlicedFrame::drawNextSlice(HeightMap& map, const ViewState& view) {
     lastSliceMs = std::chrono::duration<double, std::milli>(finishedNow() - sliceStart).count();
     budget.record(count, lastSliceMs);
     if (cones && !nextCone) {
-        nextMarker = map.sites;
+        nextMarker = firstSite;
         markerBudget.restart();
     }
     started = nextCone || nextMarker;

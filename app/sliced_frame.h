@@ -20,11 +20,11 @@ public:
     explicit SlicedFrame(double sliceBudgetMs = SliceBudget::kDefaultBudgetMs)
         : coneBudget(sliceBudgetMs), markerBudget(sliceBudgetMs) {}
 
-    // Clears the draw buffer for a new picture of the map's sites.
-    void start(const HeightMap& map);
+    // Clears the draw buffer for a new picture of the list's sites.
+    void start(const Site* sites);
     // Draws the next slice of cones, or of markers once the cones are done,
-    // under the view. The map's list and the view must be the ones of the whole
-    // picture. True while slices are outstanding.
+    // under the view, with the map's cone radius. The view must be the one of
+    // the whole picture. True while slices are outstanding.
     bool drawNextSlice(HeightMap& map, const ViewState& view);
     bool finished() const { return !started; }
     // Leaves the picture as it stands; the next one starts afresh.
@@ -36,6 +36,7 @@ private:
     SliceBudget coneBudget;
     SliceBudget markerBudget;
     bool started = false;
+    const Site* firstSite = nullptr;
     const Site* nextCone = nullptr;
     const Site* nextMarker = nullptr;
     double lastSliceMs = 0.0;

@@ -133,14 +133,19 @@ ContextCheck checkOutlines() {
 
 }  // namespace
 
-OutlineDrawing::OutlineDrawing() : worker([this] { work(); }) {}
+OutlineDrawing::OutlineDrawing() : shared(std::make_shared<Shared>()) {
+    worker = std::thread([state = shared] { work(*state); });
+}
 
 OutlineDrawing::~OutlineDrawing() {
+    // The worker stops between the stages of its picture, its bands and
+    // its rows, a few hundred milliseconds at most.
     {
-        const std::lock_guard<std::mutex> lock(mutex);
-        stopping = true;
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->stopping = true;
+        shared->cancel = true;
     }
-    wake.notify_all();
+    shared->wake.notify_all();
     worker.join();
 }
 
@@ -164,9 +169,9 @@ bool OutlineDrawing::usable() {
     return check == ContextCheck::Agrees && stateAsAssumed();
 }
 
-bool OutlineDrawing::start(const HeightMap& map, int radius, int bufferWidth, int bufferHeight) {
+bool OutlineDrawing::start(const Site* sites, int radius, int bufferWidth, int bufferHeight) {
     try {
-        makeRequest(map, radius, bufferWidth, bufferHeight);
+        makeRequest(sites, radius, bufferWidth, bufferHeight);
         return true;
     } catch (const std::bad_alloc&) {
         std::cout << kOutOfMemory << std::endl;
@@ -174,8 +179,7 @@ bool OutlineDrawing::start(const HeightMap& map, int radius, int bufferWidth, in
     }
 }
 
-void OutlineDrawing::makeRequest(const HeightMap& map, int radius, int bufferWidth,
-                                 int bufferHeight) {
+void OutlineDrawing::makeRequest(const Site* sites, int radius, int bufferWidth, int bufferHeight) {
     Request next;
     next.view = currentOutlineView(bufferHeight);
     next.radius = static_cast<float>(radius);
@@ -183,54 +187,57 @@ void OutlineDrawing::makeRequest(const HeightMap& map, int radius, int bufferWid
     next.height = bufferHeight;
     // Room for all at once: growing it site by site costs copies and fresh
     // pages on the GL thread.
-    reserveLarge(next.sites, countSites(map.sites));
-    for (const Site* site = map.sites; site; site = site->next) {
+    reserveLarge(next.sites, countSites(sites));
+    for (const Site* site = sites; site; site = site->next) {
         next.sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y),
                               packedColour(site->r, site->g, site->b)});
     }
     {
-        const std::lock_guard<std::mutex> lock(mutex);
-        request = std::move(next);
-        pending = true;
-        ++requested;
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->request = std::move(next);
+        shared->pending = true;
+        shared->cancel = true;
+        ++shared->requested;
     }
-    wake.notify_all();
+    shared->wake.notify_all();
 }
 
 bool OutlineDrawing::finished() {
-    const std::lock_guard<std::mutex> lock(mutex);
-    return done == requested;
+    const std::lock_guard<std::mutex> lock(shared->mutex);
+    return shared->done == shared->requested;
 }
 
 bool OutlineDrawing::worked() {
-    const std::lock_guard<std::mutex> lock(mutex);
-    return made;
+    const std::lock_guard<std::mutex> lock(shared->mutex);
+    return shared->made;
 }
 
 void OutlineDrawing::wait() {
-    std::unique_lock<std::mutex> lock(mutex);
-    wake.wait(lock, [this] { return done == requested; });
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->wake.wait(lock, [this] { return shared->done == shared->requested; });
 }
 
 bool OutlineDrawing::waitFor(double milliseconds) {
-    std::unique_lock<std::mutex> lock(mutex);
-    return wake.wait_for(lock, std::chrono::duration<double, std::milli>(milliseconds),
-                         [this] { return done == requested; });
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    return shared->wake.wait_for(lock, std::chrono::duration<double, std::milli>(milliseconds),
+                                 [this] { return shared->done == shared->requested; });
 }
 
 double OutlineDrawing::lastComputeMilliseconds() {
-    const std::lock_guard<std::mutex> lock(mutex);
-    return computeMs;
+    const std::lock_guard<std::mutex> lock(shared->mutex);
+    return shared->computeMs;
 }
 
 void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const Request& job,
-                           int width, int height, std::vector<std::uint8_t>& marked,
+                           const std::atomic<bool>& cancel, std::vector<std::uint8_t>& marked,
                            std::vector<std::uint8_t>& painted) {
+    const int width = std::max(job.width, 0);
+    const int height = std::max(job.height, 0);
     // The markers go over the picture, so nothing of it is worked out where
     // they lie.
     markers.compute(job.sites, job.view, width, height);
     markers.litPixels(marked);
-    picture.compute(job.sites, job.view, job.radius, width, height, marked);
+    picture.compute(job.sites, job.view, job.radius, width, height, marked, &cancel);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     reserveLarge(painted, pixels * 4);
     painted.assign(pixels * 4, 0);
@@ -251,7 +258,7 @@ void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const 
     }
 }
 
-void OutlineDrawing::work() {
+void OutlineDrawing::work(Shared& shared) {
     OutlinePicture picture;
     MarkerCover markers;
     std::vector<std::uint8_t> marked;
@@ -260,22 +267,21 @@ void OutlineDrawing::work() {
         Request job;
         std::uint64_t number = 0;
         {
-            std::unique_lock<std::mutex> lock(mutex);
-            wake.wait(lock, [this] { return pending || stopping; });
-            if (stopping) {
+            std::unique_lock<std::mutex> lock(shared.mutex);
+            shared.wake.wait(lock, [&] { return shared.pending || shared.stopping; });
+            if (shared.stopping) {
                 return;
             }
-            job = std::move(request);
-            pending = false;
-            number = requested;
+            job = std::move(shared.request);
+            shared.pending = false;
+            shared.cancel = false;
+            number = shared.requested;
         }
         const auto begin = std::chrono::steady_clock::now();
-        const int width = std::max(job.width, 0);
-        const int height = std::max(job.height, 0);
         // An exception must not leave the thread: that would end the program.
         bool worked = true;
         try {
-            paint(picture, markers, job, width, height, marked, painted);
+            paint(picture, markers, job, shared.cancel, marked, painted);
         } catch (const std::exception&) {
             std::vector<std::uint8_t>().swap(painted);
             worked = false;
@@ -284,21 +290,26 @@ void OutlineDrawing::work() {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
                 .count();
         {
-            const std::lock_guard<std::mutex> lock(mutex);
-            image.swap(painted);
-            imageWidth = worked ? width : 0;
-            imageHeight = worked ? height : 0;
-            made = worked;
-            done = number;
-            computeMs = ms;
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            if (shared.cancel) {
+                continue;  // a picture nobody waits for
+            }
+            shared.image.swap(painted);
+            shared.imageWidth = worked ? std::max(job.width, 0) : 0;
+            shared.imageHeight = worked ? std::max(job.height, 0) : 0;
+            shared.made = worked;
+            shared.done = number;
+            shared.computeMs = ms;
         }
-        wake.notify_all();
+        shared.wake.notify_all();
     }
 }
 
 void OutlineDrawing::draw() {
     {
-        const std::lock_guard<std::mutex> lock(mutex);
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        const int imageWidth = shared->imageWidth;
+        const int imageHeight = shared->imageHeight;
         if (imageWidth > 0 && imageHeight > 0) {
             const AttribGroups kept(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
             glDisable(GL_DEPTH_TEST);
@@ -311,7 +322,7 @@ void OutlineDrawing::draw() {
             const PixelStore unpackRows(GL_UNPACK_ALIGNMENT, 1);
             const PixelStore wholeRows(GL_UNPACK_ROW_LENGTH, 0);
             glWindowPos2i(0, 0);
-            glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, image.data());
+            glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, shared->image.data());
         }
     }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -10,7 +12,7 @@
 #include "outline/marker_cover.h"
 #include "outline/outline_picture.h"
 
-class HeightMap;
+struct Site;
 
 // The full cones' picture in GL_LINE mode without drawing their edges: the
 // edge fragment that shows at each pixel is worked out on the processor
@@ -37,12 +39,12 @@ public:
     // whose viewport is large enough for it; until then the answer is no.
     bool usable();
 
-    // Starts working out the picture of the map's sites as cones of the
+    // Starts working out the picture of the list's sites as cones of the
     // radius under the current matrices and viewport, in a window buffer of
-    // the given size. A picture started before is finished first, then this
-    // one follows; only the last one started counts. False, after one line,
-    // where memory ran out for the request.
-    bool start(const HeightMap& map, int radius, int bufferWidth, int bufferHeight);
+    // the given size. Only the last picture started counts: one still being
+    // worked out is dropped at its next band. False, after one line, where
+    // memory ran out for the request.
+    bool start(const Site* sites, int radius, int bufferWidth, int bufferHeight);
     // Whether the picture last started is worked out; wait() waits for it.
     bool finished();
     // Whether the picture last worked out was made; false where memory ran out.
@@ -65,27 +67,33 @@ private:
         int width;
         int height;
     };
-    void makeRequest(const HeightMap& map, int radius, int bufferWidth, int bufferHeight);
-    void work();
+    // What the drawing and its worker share.
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable wake;
+        bool stopping = false;
+        bool pending = false;
+        Request request;
+        std::uint64_t requested = 0;      // requests made
+        std::uint64_t done = 0;           // the request whose picture `image` holds
+        std::vector<std::uint8_t> image;  // RGBA, bottom row first; alpha 0 where no edge shows
+        int imageWidth = 0;
+        int imageHeight = 0;
+        double computeMs = 0.0;
+        bool made = true;
+        // Set when the picture being worked out is no longer wanted: a newer
+        // one was asked for, or the drawing goes.
+        std::atomic<bool> cancel{false};
+    };
+    void makeRequest(const Site* sites, int radius, int bufferWidth, int bufferHeight);
+    static void work(Shared& shared);
     // The picture of the job, markers included, into `painted`, RGBA,
     // bottom row first; the pixels the markers light into `marked` on the way.
-    static void paint(OutlinePicture& picture, MarkerCover& markers, const Request& job, int width,
-                      int height, std::vector<std::uint8_t>& marked,
+    static void paint(OutlinePicture& picture, MarkerCover& markers, const Request& job,
+                      const std::atomic<bool>& cancel, std::vector<std::uint8_t>& marked,
                       std::vector<std::uint8_t>& painted);
 
     ContextCheck check = ContextCheck::Pending;
-
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool stopping = false;
-    bool pending = false;
-    Request request;
-    std::uint64_t requested = 0;      // requests made
-    std::uint64_t done = 0;           // the request whose picture `image` holds
-    std::vector<std::uint8_t> image;  // RGBA, bottom row first; alpha 0 where no edge shows
-    int imageWidth = 0;
-    int imageHeight = 0;
-    double computeMs = 0.0;
-    bool made = true;
+    std::shared_ptr<Shared> shared;
     std::thread worker;
 };

@@ -51,7 +51,8 @@ const std::vector<NearCell>& nearCells() {
 
 void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
                      const ApexLayout& apexes, int width, int height,
-                     const std::vector<std::uint8_t>& marker, std::vector<FragmentKey>& pixels) {
+                     const std::vector<std::uint8_t>& marker, std::vector<FragmentKey>& pixels,
+                     const std::atomic<bool>* cancel) {
     cellsX = width + 2 * kMargin;
     const int cellsY = height + 2 * kMargin;
     const std::size_t cells = static_cast<std::size_t>(cellsX) * cellsY;
@@ -68,6 +69,9 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
         cellStart, cellSites);
     onThreads(kThreads, [&](int thread) {
         for (int y = thread; y < height; y += kThreads) {
+            if (cancel && cancel->load(std::memory_order_relaxed)) {
+                return;
+            }
             for (int x = 0; x < width; ++x) {
                 const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
                 if (marker.empty() || !marker[pixel]) {

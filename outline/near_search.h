@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -21,10 +22,12 @@ public:
 
     // Sets every pixel no marker covers to the least radial fragment of the
     // sites within reach (or nothing drawn). Fragments of shallower depth
-    // than settledDepth() come from no other site.
+    // than settledDepth() come from no other site. Once `cancel` is set, it
+    // stops after the rows under way.
     void run(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
              const ApexLayout& apexes, int width, int height,
-             const std::vector<std::uint8_t>& marker, std::vector<FragmentKey>& pixels);
+             const std::vector<std::uint8_t>& marker, std::vector<FragmentKey>& pixels,
+             const std::atomic<bool>* cancel);
     static double settledDepth(const ApexLayout& apexes) {
         return apexes.depthAt(kReach - kPixelSlack);
     }

@@ -1,6 +1,7 @@
 #include "outline/outline_picture.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "cells/large_arrays.h"
@@ -51,7 +52,8 @@ class PictureBuilder {
 public:
     PictureBuilder(const std::vector<OutlineSite>& sites, const OutlineView& view, float radius,
                    int width, int height, const std::vector<std::uint8_t>& marker,
-                   OutlinePicture::Workspace& parts, std::size_t mostKeptEdges)
+                   OutlinePicture::Workspace& parts, std::size_t mostKeptEdges,
+                   const std::atomic<bool>* cancel)
         : sites(sites),
           view(view),
           outlines(view, radius),
@@ -66,7 +68,8 @@ public:
           keptEdges(parts.keptEdges),
           cover(parts.cover),
           walker(parts.pixels, parts.tiles, width, height),
-          mostKeptEdges(mostKeptEdges) {}
+          mostKeptEdges(mostKeptEdges),
+          cancel(cancel) {}
 
     void build(std::vector<std::int32_t>& winner, std::vector<float>& depth);
 
@@ -94,6 +97,10 @@ private:
     RayCover& cover;
     EdgeWalk walker;
     std::size_t mostKeptEdges;
+    // Set when the picture is no longer wanted: looked at between the
+    // stages, between bands and between a band's runs of groups.
+    const std::atomic<bool>* cancel;
+    bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
 };
 
 void PictureBuilder::build(std::vector<std::int32_t>& winner, std::vector<float>& depth) {
@@ -139,8 +146,11 @@ void PictureBuilder::drawEdges() {
     }
     float low = 0.0f;
     if (unmarkedPixels * 8 < sites.size() * 2 * kConeSlices) {
-        nearSearch.run(sites, outlines, apexes, width, height, marker, pixels);
+        nearSearch.run(sites, outlines, apexes, width, height, marker, pixels, cancel);
         low = static_cast<float>(NearSearch::settledDepth(apexes));
+    }
+    if (cancelled()) {
+        return;
     }
     tiles.reset(width, height);
     tiles.refresh(pixels, marker, kNoPixel);  // every tile
@@ -148,11 +158,13 @@ void PictureBuilder::drawEdges() {
         groups.group(apexes, tiles, width, height);
         keptEdges.prepare(sites.size(), mostKeptEdges);
         cover.summarise(groups.sites, keptEdges.kept());
-        radialBands(low, static_cast<double>(unmarkedPixels));
+        if (!cancelled()) {
+            radialBands(low, static_cast<double>(unmarkedPixels));
+        }
     }
     // The rims lie at depth 0.5, behind every radial edge: they show only
     // where none reaches.
-    if (tiles.deepest() >= kRimDepth) {
+    if (tiles.deepest() >= kRimDepth && !cancelled()) {
         onThreads(kThreads, [&](int thread) {
             for (std::size_t site = thread; site < sites.size(); site += kThreads) {
                 walkRims(site);
@@ -206,7 +218,7 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels) {
     const auto inWindow = static_cast<double>(groups.start[groups.start.size() - 2]);
     const double spacing = std::sqrt(unmarkedPixels / std::max(inWindow, 1.0));
     for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
-         low < kRimDepth && tiles.deepest() >= low; distance *= kBandGrowth) {
+         low < kRimDepth && tiles.deepest() >= low && !cancelled(); distance *= kBandGrowth) {
         float high = static_cast<float>(apexes.depthAt(distance));
         if (high <= low) {
             continue;
@@ -214,7 +226,8 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels) {
         if (high >= kRimDepth) {
             high = kNothingDrawn;  // the last band takes what lies past the rims too
         }
-        RadialBand({sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, height})
+        RadialBand(
+            {sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, height, cancel})
             .run(low, high);
         tiles.refresh(pixels, marker, std::min(high, kRimDepth));
         low = high;
@@ -230,11 +243,12 @@ OutlinePicture::~OutlinePicture() = default;
 
 void OutlinePicture::compute(const std::vector<OutlineSite>& sites, const OutlineView& view,
                              float radius, int width, int height,
-                             const std::vector<std::uint8_t>& markerCovered) {
+                             const std::vector<std::uint8_t>& markerCovered,
+                             const std::atomic<bool>* cancel) {
     Workspace& work = *workspace;
     const bool copies = dropEarlierCopies(sites, work.lastCopies, work.original);
     PictureBuilder(copies ? work.lastCopies : sites, view, radius, width, height, markerCovered,
-                   work, mostKeptEdges)
+                   work, mostKeptEdges, cancel)
         .build(winner, depth);
     if (copies) {
         for (std::int32_t& site : winner) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -27,9 +28,12 @@ public:
     // copies at one position only the last can show), for a
     // buffer of width x height pixels, rows from the top. markerCovered,
     // when not empty, flags the pixels that markers drawn afterwards cover
-    // for certain (same layout); nothing is worked out for them.
+    // for certain (same layout); nothing is worked out for them. Once
+    // `cancel` is set, it stops at the next band and leaves the picture
+    // unfinished.
     void compute(const std::vector<OutlineSite>& sites, const OutlineView& view, float radius,
-                 int width, int height, const std::vector<std::uint8_t>& markerCovered);
+                 int width, int height, const std::vector<std::uint8_t>& markerCovered,
+                 const std::atomic<bool>* cancel = nullptr);
 
     // Per pixel, rows from the top: the index of the site whose edge shows,
     // or -1 for none.

@@ -62,7 +62,12 @@ void RadialBand::run(float low, float high) {
             ~Release() { claims.release(thread); }
         } release{claims, thread};
         RayEdges scratch;
-        for (std::size_t own = 0; taken.fetch_add(1, std::memory_order_relaxed) < runs; ++own) {
+        // A band of a million sites takes a second.
+        const auto wanted = [this] {
+            return !parts.cancel || !parts.cancel->load(std::memory_order_relaxed);
+        };
+        for (std::size_t own = 0; taken.fetch_add(1, std::memory_order_relaxed) < runs && wanted();
+             ++own) {
             const std::size_t start = (thread == 0 ? own : runs - 1 - own) * kRun;
             const std::size_t stop = std::min(groupCount, start + kRun);
             // The sites outside the window reach anywhere.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -39,6 +40,8 @@ public:
         const RayCover& cover;
         EdgeWalk& walker;
         int height;
+        // Once set, the band stops after the runs of groups under way.
+        const std::atomic<bool>* cancel;
     };
 
     explicit RadialBand(const Parts& parts) : parts(parts) {}

@@ -7,7 +7,7 @@
 
 namespace {
 
-// The headroom is looked for every so many sites: a look costs two system calls.
+// The headroom is looked for every so many sites: a look reads a few small files.
 constexpr int kSitesBetweenLooks = 4096;
 
 // Puts a new site at the head of the list; null when memory ran out, or

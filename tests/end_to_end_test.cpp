@@ -17,6 +17,7 @@
 #include "tests/support/diagram_check.h"
 #include "tests/support/extraction_report.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/window_close.h"
 
 namespace {
 
@@ -154,6 +155,51 @@ protected:
     }
 
     std::string resultPath() const { return (scratch.path() / "result.bmp").string(); }
+
+    // A site on every `step`-th pixel of every `step`-th row: a million or
+    // a quarter of it, whose wire-frame picture takes a while to work out.
+    void writeCrowdedRaster(int step) {
+        std::vector<unsigned char> samples(kEdge * kEdge, 0);
+        for (int y = step; y < kEdge; y += step) {
+            for (int x = step; x < kEdge; x += step) {
+                samples[y * kEdge + x] = 255;
+            }
+        }
+        scratch.write("data/face_binary_edges.raw", samples);
+    }
+
+    // Saves the state the keys leave, once its picture is finished, as
+    // reference.bmp: what a save of that state holds.
+    std::string savedReference(const std::string& keys) {
+        save(keys);
+        fs::copy_file(resultPath(), scratch.path() / "reference.bmp",
+                      fs::copy_options::overwrite_existing);
+        fs::remove(resultPath());
+        return file("reference.bmp");
+    }
+
+    // Types the keys at once, without waiting for them.
+    void typeNow(const std::string& keys) {
+        commandOutput("xdotool key --delay 5 --window " + window + " " + keys + " 2>/dev/null");
+    }
+
+    // Waits for the program to end; how long that took, in seconds.
+    double secondsToEnd() {
+        const auto begin = std::chrono::steady_clock::now();
+        EXPECT_TRUE(eventually([&] { return !running(pid); }));
+        const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - begin;
+        pid = 0;
+        return taken.count();
+    }
+
+    static int count(const std::string& text, const std::string& part) {
+        int found = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos;
+             at = text.find(part, at + part.size())) {
+            ++found;
+        }
+        return found;
+    }
 
     // The program picks the colours: read each off result.bmp beside its marker.
     void learnColours() {
@@ -295,6 +341,58 @@ TEST_F(DemoProgram, TheWindowEndsUpShowingWhatItSaved) {
     save("");
     expectWindowEndsUpShowingTheFile("enlarged, 4");
     expectSavedDiagram({1, 0, 0});
+}
+
+// Saves still pending when the window is closed: a wire-frame one whose
+// picture is still being worked out, and a filled one behind it, each of
+// the state its 4 was pressed in, whatever the keys after it. Both are
+// written and announced before the program ends; the filled one, the last,
+// holds what a save of that state holds. A close with nothing pending ends
+// the program at once, though a picture is being worked out.
+TEST_F(DemoProgram, ClosingFinishesThePendingSavesAndEndsTheProgram) {
+    writeCrowdedRaster(1);
+    ASSERT_NO_FATAL_FAILURE(start());
+    // Zoomed out, where the picture takes longest.
+    typeAndWait("1 c e e e e e e e e e e");
+    const std::string reference = savedReference("");
+    const std::size_t before = file("console.txt").size();
+    typeNow("v 4 c 4 d");
+    ASSERT_TRUE(askWindowToClose(window));
+    const double closing = secondsToEnd();
+    const std::string said = file("console.txt").substr(before);
+    EXPECT_EQ(count(said, "Result image outputed as result.bmp\n"), 2) << said;
+    EXPECT_EQ(said.find("Could not"), std::string::npos) << said;
+    EXPECT_TRUE(file("result.bmp") == reference);
+    EXPECT_LT(closing, 60.0);
+
+    fs::remove(resultPath());
+    ASSERT_NO_FATAL_FAILURE(start());
+    typeAndWait("1 v e e e e e e e e e");
+    typeNow("e");
+    ASSERT_TRUE(askWindowToClose(window));
+    EXPECT_LT(secondsToEnd(), 10.0);
+    EXPECT_FALSE(fs::exists(resultPath()));
+}
+
+// A save pending when the window is hidden is written while it stays
+// hidden, with the picture of the state 4 was pressed in, and the window
+// shows it once it is shown again.
+TEST_F(DemoProgram, HidingTheWindowLeavesNoSaveWaiting) {
+    writeCrowdedRaster(2);
+    ASSERT_NO_FATAL_FAILURE(start());
+    typeAndWait("1 v");
+    const std::string reference = savedReference("");
+    typeAndWait("d");
+    typeNow("a 4");
+    commandOutput("xdotool windowunmap " + window);
+    ASSERT_TRUE(eventually([&] { return fs::exists(resultPath()); }));
+    EXPECT_NE(commandOutput("xwininfo -id " + window).find("IsUnMapped"), std::string::npos);
+    EXPECT_TRUE(eventually([&] { return file("result.bmp") == reference; }));
+    const std::string console = file("console.txt");
+    const std::string line = "Result image outputed as result.bmp\n";
+    EXPECT_EQ(console.substr(console.size() - std::min(console.size(), line.size())), line);
+    commandOutput("xdotool windowmap " + window);
+    expectWindowEndsUpShowingTheFile("shown again");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -11,7 +13,7 @@
 #include <vector>
 
 #include "sitemap/height_map.h"
-#include "sitemap/memory_room.h"
+#include "sitemap/memory_room_testing.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/scratch_dir.h"
 
@@ -164,6 +166,92 @@ TEST_F(Extraction, RunningOutOfMemoryStopsTheScanWithOneLineAndAConsistentList) 
     load(512, 255);  // 511 x 511 sites need about 12 MB, well beyond the cap
     const std::string logPath = (scratch.path() / "scan.txt").string();
     EXPECT_EXIT(scanUntilMemoryRunsOut(map, logPath), ::testing::ExitedWithCode(0), "");
+}
+
+// The headroom read from a system and a memory cgroup given as files, as
+// the kernel writes them. Where one of them leaves less than the headroom,
+// an extraction stops at its next look (every 4096 sites) with its line,
+// and the sites found before stay; where none does, it runs to the end.
+TEST_F(Extraction, LittleRoomInTheSystemOrAMemoryCgroupStopsTheScanAndKeepsTheSitesFound) {
+    const auto text = [](const std::string& contents) {
+        return std::vector<unsigned char>(contents.begin(), contents.end());
+    };
+    const auto meminfo = [&](const std::string& availableKilobytes) {
+        return text(
+            "MemTotal:       16000000 kB\nMemFree:         9000000 kB\n"
+            "MemAvailable:   " +
+            availableKilobytes + " kB\nBuffers:          100000 kB\n");
+    };
+    const std::string roomy = "12000000";
+    struct Case {
+        const char* name;
+        std::string available;
+        std::string cgroups;
+        std::vector<std::pair<std::string, std::string>> files;  // under the cgroup root
+        bool stops;
+    };
+    const Case cases[] = {
+        {"system", "40000", "0::/\n", {}, true},
+        {"cgroup 2",
+         roomy,
+         "0::/app.slice/demo.scope\n",
+         {{"app.slice/demo.scope/memory.max", "100000000\n"},
+          {"app.slice/demo.scope/memory.current", "60000000\n"}},
+         true},
+        {"cgroup 2, its parent's limit",
+         roomy,
+         "0::/app.slice/demo.scope\n",
+         {{"app.slice/demo.scope/memory.max", "max\n"},
+          {"app.slice/demo.scope/memory.current", "5000000\n"},
+          {"app.slice/memory.max", "300000000\n"},
+          {"app.slice/memory.current", "250000000\n"}},
+         true},
+        {"cgroup 1",
+         roomy,
+         "12:pids:/docker/abc\n4:cpu,memory:/docker/abc\n0::/\n",
+         {{"memory/docker/abc/memory.limit_in_bytes", "80000000\n"},
+          {"memory/docker/abc/memory.usage_in_bytes", "30000000\n"}},
+         true},
+        {"no limits",
+         roomy,
+         "4:memory:/docker/abc\n0::/\n",
+         {{"memory/docker/abc/memory.limit_in_bytes", "9223372036854771712\n"},
+          {"memory/docker/abc/memory.usage_in_bytes", "30000000\n"},
+          {"memory.max", "max\n"}},
+         false},
+    };
+    const std::string raster =
+        scratch.write("bright.raw", std::vector<unsigned char>(100 * 100, 255));
+    const int perScan = 99 * 99;  // 9801: the second scan looks at 12288
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        const std::filesystem::path folder = scratch.path() / each.name;
+        MemorySources sources{scratch.write(std::string(each.name) + "/meminfo", meminfo(roomy)),
+                              scratch.write(std::string(each.name) + "/cgroup", text("0::/\n")),
+                              (folder / "cgroups").string()};
+        HeightMap bright;
+        printedBy([&] { ASSERT_TRUE(bright.loadRaw(raster.c_str(), 100)); });
+        useMemorySources(sources);
+        printedBy([&] { bright.extractBinary(255, 1); });
+        ASSERT_EQ(bright.siteCount, perScan);
+
+        scratch.write(std::string(each.name) + "/meminfo", meminfo(each.available));
+        scratch.write(std::string(each.name) + "/cgroup", text(each.cgroups));
+        for (const auto& [name, contents] : each.files) {
+            scratch.write(std::string(each.name) + "/cgroups/" + name, text(contents));
+        }
+        const std::string printed = printedBy([&] { bright.extractBinary(255, 1); });
+        useMemorySources(MemorySources{});
+        const int expected = each.stops ? 3 * 4096 : 2 * perScan;
+        EXPECT_EQ(bright.siteCount, expected);
+        EXPECT_EQ(static_cast<int>(countSites(bright.sites)), expected);
+        const std::string stopped = "Could not allocate memory for a site, extraction stopped\n";
+        EXPECT_EQ(
+            printed.size() >= stopped.size() &&
+                printed.compare(printed.size() - stopped.size(), stopped.size(), stopped) == 0,
+            each.stops)
+            << printed.substr(printed.size() - std::min<std::size_t>(printed.size(), 200));
+    }
 }
 
 }  // namespace

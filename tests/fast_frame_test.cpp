@@ -22,7 +22,7 @@
 #include "app/keys.h"
 #include "measure/diagram_oracle.h"
 #include "measure/stopwatch.h"
-#include "sitemap/memory_room.h"
+#include "sitemap/memory_room_testing.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/gl_test_window.h"
@@ -215,7 +215,7 @@ TEST_P(SlicedFrameMatchesOnePass, PixelForPixelWithTheMarkersOnlyWhenFinished) {
     const PixelGrid onePass = draw(namedView.view, ConeDrawing::Reference);
 
     SlicedFrame sliced(0.0);
-    sliced.start(map);
+    sliced.start(map.sites);
     int slices = 1;
     for (; sliced.drawNextSlice(map, namedView.view); ++slices) {
         // Cones take at least the first half of the slices.
@@ -421,6 +421,48 @@ TEST_F(RetainedFrameTest, MemoryRunningOutLeavesTheFullConesAfterOneLine) {
         }
         EXPECT_GT(allocation, 2);
     }
+}
+
+// Where memory runs out for a wire-frame picture that a save waits for, the
+// full cones draw it in slices, a frame at a time: of the state 4 was
+// pressed in, whatever the keys pressed meanwhile (sites, filled polygons).
+TEST_F(RetainedFrameTest, FourSavesTheStateItWasPressedInWhereTheFullConesStandIn) {
+    const fs::path startDirectory = fs::current_path();
+    fs::current_path(scratch.path());
+    g_windowWidth = g_windowHeight = kSize;
+    press('1');
+    press('v');
+    FrameRenderer window(0.0);
+    window.renderFinished(map, currentView());  // the context's check done
+    press('d');
+    FrameRenderer().drawFrame(map, currentView(), ConeDrawing::Reference);
+    const PixelGrid reference = PixelGrid::readBack(kSize, kSize);
+    std::string said;
+    {
+        ConsoleCapture console;
+        // The request is made; the worker finds no room.
+        failLargeAllocationAfter(1);
+        window.saveWhenDrawn(map, currentView(),
+                             [&] { g_heightMap->saveFrame("result.bmp", kSize, kSize); });
+        press('c');
+        press('1');
+        while (window.savePending()) {
+            window.render(map, currentView());
+        }
+        failLargeAllocationAfter(-1);
+        said = console.text();
+    }
+    EXPECT_EQ(said,
+              "Could not allocate memory for the wire-frame picture, drawing the full cones\n");
+    const BmpFile saved("result.bmp");
+    int differing = 0;
+    for (int row = 0; row < kSize; ++row) {
+        for (int column = 0; column < kSize; ++column) {
+            differing += saved.at(column, row) != reference.at(column, row);
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    fs::current_path(startDirectory);
 }
 
 // Closing the window releases its renderer's GL objects while the context

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sitemap/memory_room.h"
+#include "sitemap/memory_room_testing.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/site_list.h"
