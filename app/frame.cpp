@@ -90,7 +90,8 @@ FrameRenderer::Inputs FrameRenderer::currentInputs(const HeightMap& map, const V
 }
 
 bool FrameRenderer::upToDate(const HeightMap& map, const ViewState& view) const {
-    return pictureStarted && pictureFinished() && currentInputs(map, view) == retainedInputs;
+    return stage != Stage::NotStarted && pictureFinished() &&
+           currentInputs(map, view) == retainedInputs;
 }
 
 bool FrameRenderer::startOutlines(const HeightMap& map, const Inputs& inputs) {
@@ -113,24 +114,27 @@ bool FrameRenderer::finishOutlines(const ViewState& view, bool wait) {
     } else if (!outlines.waitFor(kFrameWaitMs)) {
         return false;
     }
-    outlinePending = false;
     if (!outlines.worked()) {
         std::cout << OutlineDrawing::kOutOfMemory << std::endl;
         slicedFrame.start(retainedInputs.sites.head);
+        stage = Stage::Slicing;
         return false;
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     drawInView(view, [&] { outlines.draw(); });
+    stage = Stage::Finished;
+    kept = Kept::OutlineImage;
     return true;
 }
 
 void FrameRenderer::keepFrame(const int* viewport) {
     retainedFrame.keep(viewport[0], viewport[1], viewport[2], viewport[3]);
-    outlinesRetained = false;
+    stage = Stage::Finished;
+    kept = Kept::Copy;
 }
 
 bool FrameRenderer::showRetained(const ViewState& view, const int* viewport) {
-    if (!outlinesRetained) {
+    if (kept == Kept::Copy) {
         return retainedFrame.show(viewport[0], viewport[1], viewport[2], viewport[3]);
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -184,20 +188,19 @@ bool FrameRenderer::drawSaves(HeightMap& map, bool wholePicture) {
 
 bool FrameRenderer::drawPicture(HeightMap& map, const Inputs& inputs, bool wholePicture) {
     const int* viewport = inputs.viewport;
-    const bool samePicture = pictureStarted && inputs == retainedInputs;
-    retained = samePicture && pictureDone() && showRetained(inputs.view(), viewport);
-    if (retained) {
+    const bool samePicture = stage != Stage::NotStarted && inputs == retainedInputs;
+    lastShownRetained = samePicture && pictureDone() && showRetained(inputs.view(), viewport);
+    if (lastShownRetained) {
         return true;
     }
     if ((!samePicture || pictureDone()) && startPicture(map, inputs)) {
         return true;
     }
     const ViewState view = inputs.view();
-    if (outlinePending && finishOutlines(view, wholePicture)) {
-        outlinesRetained = true;
+    if (stage == Stage::WorkingOut && finishOutlines(view, wholePicture)) {
         return true;
     }
-    if (outlinePending) {
+    if (stage == Stage::WorkingOut) {
         return false;
     }
     while (slicedFrame.drawNextSlice(map, view) && wholePicture) {
@@ -212,8 +215,6 @@ bool FrameRenderer::drawPicture(HeightMap& map, const Inputs& inputs, bool whole
 
 bool FrameRenderer::startPicture(HeightMap& map, const Inputs& inputs) {
     retainedInputs = inputs;
-    pictureStarted = true;
-    outlinePending = false;
     // The filled drawing draws the map's sites as they are now; an earlier
     // state of them, which a save may ask for, gets the full cones.
     const bool sitesAsNow = inputs.sites == SiteListIdentity::of(map);
@@ -224,9 +225,10 @@ bool FrameRenderer::startPicture(HeightMap& map, const Inputs& inputs) {
     }
     if (inputs.frontMode == GL_LINE && startOutlines(map, inputs)) {
         slicedFrame.abandon();
-        outlinePending = true;
+        stage = Stage::WorkingOut;
     } else {
         slicedFrame.start(inputs.sites.head);
+        stage = Stage::Slicing;
     }
     return false;
 }

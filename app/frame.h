@@ -84,9 +84,9 @@ public:
     // The GL work of the last slice of full cones, in milliseconds.
     double lastSliceMilliseconds() const { return slicedFrame.lastSliceMilliseconds(); }
     // Whether the last render showed the retained copy.
-    bool lastFrameRetained() const { return retained; }
+    bool lastFrameRetained() const { return lastShownRetained; }
     // Makes the next render start a new picture.
-    void forgetRetainedFrame() { pictureStarted = false; }
+    void forgetRetainedFrame() { stage = Stage::NotStarted; }
 
 private:
     // Everything the picture depends on besides the constant set-up.
@@ -113,7 +113,7 @@ private:
     bool drawPicture(HeightMap& map, const Inputs& inputs, bool wholePicture);
     // Starts the picture of the inputs; whether it is finished already.
     bool startPicture(HeightMap& map, const Inputs& inputs);
-    bool pictureDone() const { return slicedFrame.finished() && !outlinePending; }
+    bool pictureDone() const { return stage != Stage::WorkingOut && stage != Stage::Slicing; }
     // The filled drawing's frame into the current draw buffer; false, with
     // the buffer cleared, where it cannot run.
     bool drawFastFrame(HeightMap& map, const ViewState& view);
@@ -134,20 +134,23 @@ private:
     RetainedFrame retainedFrame;
     SlicedFrame slicedFrame;
     OutlineDrawing outlines;
-    bool outlinePending = false;
-    // Whether the retained picture is the outlines' last one: drawing their
-    // image again costs what copying the picture out and back would, so it
-    // is not copied.
-    bool outlinesRetained = false;
+    // Where the picture of retainedInputs stands: none yet, its outlines
+    // being worked out, its full cones being drawn in slices, or finished.
+    enum class Stage { NotStarted, WorkingOut, Slicing, Finished };
+    Stage stage = Stage::NotStarted;
+    // How a finished picture is shown again: a copy of it, or the outlines'
+    // image drawn again, which costs what copying the picture out and back
+    // would.
+    enum class Kept { Copy, OutlineImage };
+    Kept kept = Kept::Copy;
+    Inputs retainedInputs{};
     // A save waiting for the picture of the state it was asked in.
     struct PendingSave {
         Inputs inputs;
         std::function<void()> save;
     };
     std::deque<PendingSave> pendingSaves;
-    Inputs retainedInputs{};
-    bool pictureStarted = false;
-    bool retained = false;
+    bool lastShownRetained = false;
 };
 
 // The renderer of the program's window.
