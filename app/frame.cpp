@@ -41,6 +41,20 @@ private:
     GLint viewport[4] = {0, 0, 0, 0};
 };
 
+bool sameViewport(const int* a, const int* b) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2] && a[3] == b[3];
+}
+
+// The window shows the background while a picture of a new size is worked
+// out: what the window system leaves in a window's new part is no picture.
+// The software driver takes in a new size only at a swap, so the back
+// buffer is swapped once to take it in, and once cleared.
+void showBackground() {
+    glutSwapBuffers();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glutSwapBuffers();
+}
+
 }  // namespace
 
 void drawFrame(HeightMap& map, const ViewState& view) {
@@ -214,6 +228,8 @@ bool FrameRenderer::drawPicture(HeightMap& map, const Inputs& inputs, bool whole
 }
 
 bool FrameRenderer::startPicture(HeightMap& map, const Inputs& inputs) {
+    const bool resized =
+        stage != Stage::NotStarted && !sameViewport(inputs.viewport, retainedInputs.viewport);
     retainedInputs = inputs;
     // The filled drawing draws the map's sites as they are now; an earlier
     // state of them, which a save may ask for, gets the full cones.
@@ -226,6 +242,9 @@ bool FrameRenderer::startPicture(HeightMap& map, const Inputs& inputs) {
     if (inputs.frontMode == GL_LINE && startOutlines(map, inputs)) {
         slicedFrame.abandon();
         stage = Stage::WorkingOut;
+        if (resized) {
+            showBackground();
+        }
     } else {
         slicedFrame.start(inputs.sites.head);
         stage = Stage::Slicing;

@@ -343,6 +343,29 @@ TEST_F(DemoProgram, TheWindowEndsUpShowingWhatItSaved) {
     expectSavedDiagram({1, 0, 0});
 }
 
+// A window resized while a long wire-frame picture is worked out shows the
+// background until the new picture is ready, not what the window system
+// left in it (black).
+TEST_F(DemoProgram, AResizeDuringALongPictureShowsTheBackgroundMeanwhile) {
+    writeCrowdedRaster(1);
+    ASSERT_NO_FATAL_FAILURE(start());
+    // At zoom 0.05 a picture takes seconds.
+    typeAndWait("1 v x q");
+    ASSERT_NO_FATAL_FAILURE(resize(500, 500));
+    ASSERT_NO_FATAL_FAILURE(resize(kEdge, kEdge));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(checkWindow([&](const auto& pixelAt) {
+                  int black = 0;
+                  for (int row = 0; row < windowHeight; ++row) {
+                      for (int column = 0; column < windowWidth; ++column) {
+                          black += pixelAt(column, row) == Rgb{0, 0, 0};
+                      }
+                  }
+                  return black == 0 ? std::string() : std::to_string(black) + " pixels black";
+              }),
+              "");
+}
+
 // Saves still pending when the window is closed: a wire-frame one whose
 // picture is still being worked out, and a filled one behind it, each of
 // the state its 4 was pressed in, whatever the keys after it. Both are
