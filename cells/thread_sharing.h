@@ -2,9 +2,11 @@
 
 #include <functional>
 
-// Runs work(0) to work(threads - 1), each on a thread of its own but the first
-// (or on the calling thread where no thread can be started). Once all have
-// ended, rethrows the first share's exception, if one threw.
+// Runs work(0) to work(threads - 1) side by side: the first on the calling
+// thread, each other on a thread of the process's pool of its own (on the
+// calling thread, one after another, only where no thread can be started).
+// So shares may wait on each other, and a share may call this again. Once all
+// have ended, rethrows the first share's exception, if one threw.
 void onThreads(int threads, const std::function<void(int)>& work);
 
 // Runs work(thread, task) for tasks 0 to tasks - 1 on `threads` threads, each

@@ -3,16 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <limits>
-#include <new>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "cells/thread_sharing.h"
 #include "measure/diagram_oracle.h"
 #include "tests/support/site_scenes.h"
 
@@ -92,51 +87,6 @@ TEST(CandidateSearch, PositionsAndRadiiBeyondAnyRasterAreRefused) {
             EXPECT_GT(computeSiteCandidates(map.sites, input.radius).nodes.size(), 0u);
         }
     }
-}
-
-// Memory running out on either thread of the candidate search reaches its
-// caller once both are done, rather than ending the program.
-TEST(CandidateSearch, AFailureOnEitherThreadReachesTheCallerAfterBoth) {
-    for (const int failing : {0, 1}) {
-        std::atomic<int> finished{0};
-        EXPECT_THROW(onThreads(2,
-                               [&](int share) {
-                                   if (share == failing) {
-                                       throw std::bad_alloc();
-                                   }
-                                   // The other share outlasts the failure.
-                                   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                                   ++finished;
-                               }),
-                     std::bad_alloc);
-        EXPECT_EQ(finished, 1) << failing;
-    }
-}
-
-// Tasks shared out as the threads come free: each runs once, every thread
-// meets its own in increasing order (the sweeps that work them only move
-// on), and a failure still reaches the caller.
-TEST(CandidateSearch, TasksRunOnceInIncreasingOrderPerThread) {
-    constexpr int kTasks = 200;
-    std::vector<std::atomic<int>> runs(kTasks);
-    std::vector<std::vector<int>> taken(2);
-    onTasks(2, kTasks, [&](int thread, int task) {
-        ++runs[task];
-        taken[thread].push_back(task);
-    });
-    for (int task = 0; task < kTasks; ++task) {
-        EXPECT_EQ(runs[task], 1) << task;
-    }
-    for (const std::vector<int>& tasks : taken) {
-        EXPECT_TRUE(std::is_sorted(tasks.begin(), tasks.end()));
-    }
-    EXPECT_THROW(onTasks(2, kTasks,
-                         [](int, int task) {
-                             if (task == kTasks / 2) {
-                                 throw std::bad_alloc();
-                             }
-                         }),
-                 std::bad_alloc);
 }
 
 }  // namespace
