@@ -133,20 +133,14 @@ ContextCheck checkOutlines() {
 
 }  // namespace
 
-OutlineDrawing::OutlineDrawing() : shared(std::make_shared<Shared>()) {
-    worker = std::thread([state = shared] { work(*state); });
-}
+OutlineDrawing::OutlineDrawing() = default;
 
 OutlineDrawing::~OutlineDrawing() {
-    // The worker stops between the stages of its picture, its bands and
-    // its rows, a few hundred milliseconds at most.
-    {
-        const std::lock_guard<std::mutex> lock(shared->mutex);
-        shared->stopping = true;
-        shared->cancel = true;
-    }
-    shared->wake.notify_all();
-    worker.join();
+    // The job stops between the stages of its picture, its bands and its
+    // rows, a few hundred milliseconds at most; `job` waits for it.
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.pending = false;
+    shared.cancel = true;
 }
 
 bool OutlineDrawing::usable() {
@@ -192,52 +186,60 @@ void OutlineDrawing::makeRequest(const Site* sites, int radius, int bufferWidth,
         next.sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y),
                               packedColour(site->r, site->g, site->b)});
     }
+    bool startJob = false;
     {
-        const std::lock_guard<std::mutex> lock(shared->mutex);
-        shared->request = std::move(next);
-        shared->pending = true;
-        shared->cancel = true;
-        ++shared->requested;
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.request = std::move(next);
+        shared.pending = true;
+        shared.cancel = true;
+        ++shared.requested;
+        startJob = !shared.running;
+        shared.running = true;
     }
-    shared->wake.notify_all();
+    if (startJob) {
+        job = BackgroundJob([this] { drain(); });
+    }
 }
 
 bool OutlineDrawing::finished() {
-    const std::lock_guard<std::mutex> lock(shared->mutex);
-    return shared->done == shared->requested;
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    return shared.done == shared.requested;
 }
 
 bool OutlineDrawing::worked() {
-    const std::lock_guard<std::mutex> lock(shared->mutex);
-    return shared->made;
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    return shared.made;
 }
 
 void OutlineDrawing::wait() {
-    std::unique_lock<std::mutex> lock(shared->mutex);
-    shared->wake.wait(lock, [this] { return shared->done == shared->requested; });
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    shared.wake.wait(lock, [this] { return shared.done == shared.requested; });
 }
 
 bool OutlineDrawing::waitFor(double milliseconds) {
-    std::unique_lock<std::mutex> lock(shared->mutex);
-    return shared->wake.wait_for(lock, std::chrono::duration<double, std::milli>(milliseconds),
-                                 [this] { return shared->done == shared->requested; });
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    return shared.wake.wait_for(lock, std::chrono::duration<double, std::milli>(milliseconds),
+                                [this] { return shared.done == shared.requested; });
 }
 
 double OutlineDrawing::lastComputeMilliseconds() {
-    const std::lock_guard<std::mutex> lock(shared->mutex);
-    return shared->computeMs;
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    return shared.computeMs;
 }
 
-void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const Request& job,
-                           const std::atomic<bool>& cancel, std::vector<std::uint8_t>& marked,
-                           std::vector<std::uint8_t>& painted) {
-    const int width = std::max(job.width, 0);
-    const int height = std::max(job.height, 0);
+void OutlineDrawing::paint(const Request& request, const std::atomic<bool>& cancel,
+                           Workspace& work) {
+    OutlinePicture& picture = work.picture;
+    MarkerCover& markers = work.markers;
+    std::vector<std::uint8_t>& marked = work.marked;
+    std::vector<std::uint8_t>& painted = work.painted;
+    const int width = std::max(request.width, 0);
+    const int height = std::max(request.height, 0);
     // The markers go over the picture, so nothing of it is worked out where
     // they lie.
-    markers.compute(job.sites, job.view, width, height);
+    markers.compute(request.sites, request.view, width, height);
     markers.litPixels(marked);
-    picture.compute(job.sites, job.view, job.radius, width, height, marked, &cancel);
+    picture.compute(request.sites, request.view, request.radius, width, height, marked, &cancel);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     reserveLarge(painted, pixels * 4);
     painted.assign(pixels * 4, 0);
@@ -252,38 +254,33 @@ void OutlineDrawing::paint(OutlinePicture& picture, MarkerCover& markers, const 
                 std::memcpy(out + column * 4, &kMarkerRed, 4);
             } else if (in[column] >= 0) {
                 std::memcpy(out + column * 4,
-                            &job.sites[static_cast<std::size_t>(in[column])].colour, 4);
+                            &request.sites[static_cast<std::size_t>(in[column])].colour, 4);
             }
         }
     }
 }
 
-void OutlineDrawing::work(Shared& shared) {
-    OutlinePicture picture;
-    MarkerCover markers;
-    std::vector<std::uint8_t> marked;
-    std::vector<std::uint8_t> painted;
+void OutlineDrawing::drain() {
     for (;;) {
-        Request job;
+        Request request;
         std::uint64_t number = 0;
         {
-            std::unique_lock<std::mutex> lock(shared.mutex);
-            shared.wake.wait(lock, [&] { return shared.pending || shared.stopping; });
-            if (shared.stopping) {
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            if (!shared.pending) {
+                shared.running = false;
                 return;
             }
-            job = std::move(shared.request);
+            request = std::move(shared.request);
             shared.pending = false;
             shared.cancel = false;
             number = shared.requested;
         }
         const auto begin = std::chrono::steady_clock::now();
-        // An exception must not leave the thread: that would end the program.
         bool worked = true;
         try {
-            paint(picture, markers, job, shared.cancel, marked, painted);
+            paint(request, shared.cancel, workspace);
         } catch (const std::exception&) {
-            std::vector<std::uint8_t>().swap(painted);
+            std::vector<std::uint8_t>().swap(workspace.painted);
             worked = false;
         }
         const double ms =
@@ -294,9 +291,9 @@ void OutlineDrawing::work(Shared& shared) {
             if (shared.cancel) {
                 continue;  // a picture nobody waits for
             }
-            shared.image.swap(painted);
-            shared.imageWidth = worked ? std::max(job.width, 0) : 0;
-            shared.imageHeight = worked ? std::max(job.height, 0) : 0;
+            shared.image.swap(workspace.painted);
+            shared.imageWidth = worked ? std::max(request.width, 0) : 0;
+            shared.imageHeight = worked ? std::max(request.height, 0) : 0;
             shared.made = worked;
             shared.done = number;
             shared.computeMs = ms;
@@ -307,9 +304,9 @@ void OutlineDrawing::work(Shared& shared) {
 
 void OutlineDrawing::draw() {
     {
-        const std::lock_guard<std::mutex> lock(shared->mutex);
-        const int imageWidth = shared->imageWidth;
-        const int imageHeight = shared->imageHeight;
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        const int imageWidth = shared.imageWidth;
+        const int imageHeight = shared.imageHeight;
         if (imageWidth > 0 && imageHeight > 0) {
             const AttribGroups kept(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
             glDisable(GL_DEPTH_TEST);
@@ -322,7 +319,7 @@ void OutlineDrawing::draw() {
             const PixelStore unpackRows(GL_UNPACK_ALIGNMENT, 1);
             const PixelStore wholeRows(GL_UNPACK_ROW_LENGTH, 0);
             glWindowPos2i(0, 0);
-            glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, shared->image.data());
+            glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, shared.image.data());
         }
     }
 }

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
+#include "cells/background_job.h"
 #include "drawing/marker_cover_check.h"
 #include "outline/marker_cover.h"
 #include "outline/outline_picture.h"
@@ -67,12 +67,12 @@ private:
         int width;
         int height;
     };
-    // What the drawing and its worker share.
+    // What the drawing and the job working its pictures out share.
     struct Shared {
         std::mutex mutex;
         std::condition_variable wake;
-        bool stopping = false;
         bool pending = false;
+        bool running = false;  // a job takes the pending requests on
         Request request;
         std::uint64_t requested = 0;      // requests made
         std::uint64_t done = 0;           // the request whose picture `image` holds
@@ -85,15 +85,23 @@ private:
         // one was asked for, or the drawing goes.
         std::atomic<bool> cancel{false};
     };
+    // What the job works in, kept from one picture to the next.
+    struct Workspace {
+        OutlinePicture picture;
+        MarkerCover markers;
+        std::vector<std::uint8_t> marked;
+        std::vector<std::uint8_t> painted;
+    };
     void makeRequest(const Site* sites, int radius, int bufferWidth, int bufferHeight);
-    static void work(Shared& shared);
-    // The picture of the job, markers included, into `painted`, RGBA,
+    // Works the requests out, on a thread of the pool, until none is pending.
+    void drain();
+    // The picture of the request, markers included, into `painted`, RGBA,
     // bottom row first; the pixels the markers light into `marked` on the way.
-    static void paint(OutlinePicture& picture, MarkerCover& markers, const Request& job,
-                      const std::atomic<bool>& cancel, std::vector<std::uint8_t>& marked,
-                      std::vector<std::uint8_t>& painted);
+    static void paint(const Request& request, const std::atomic<bool>& cancel, Workspace& work);
 
     ContextCheck check = ContextCheck::Pending;
-    std::shared_ptr<Shared> shared;
-    std::thread worker;
+    Shared shared;
+    Workspace workspace;
+    // Last, so that it is waited for before what it uses goes.
+    BackgroundJob job;
 };
