@@ -4,7 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include "glstate/gl_state.h"
+#include "sitemap/gl_state.h"
 
 RetainedFrame::~RetainedFrame() {
     if (framebuffer != 0) {

@@ -7,8 +7,8 @@
 #include <chrono>
 
 #include "app/view_transform.h"
-#include "glstate/gl_state.h"
 #include "sitemap/full_cones.h"
+#include "sitemap/gl_state.h"
 #include "sitemap/height_map.h"
 #include "sitemap/site_markers.h"
 

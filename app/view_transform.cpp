@@ -3,7 +3,7 @@
 #include <GL/gl.h>
 
 #include "app/keys.h"
-#include "glstate/gl_state.h"
+#include "sitemap/gl_state.h"
 
 void drawInView(const ViewState& view, const std::function<void()>& draw) {
     glLoadIdentity();

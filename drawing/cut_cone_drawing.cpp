@@ -8,7 +8,7 @@
 #include <cstddef>
 
 #include "cells/cut_cone_mesh.h"
-#include "glstate/gl_state.h"
+#include "sitemap/gl_state.h"
 #include "sitemap/height_map.h"
 #include "sitemap/site_markers.h"
 

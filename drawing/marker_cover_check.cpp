@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "drawing/current_view.h"
-#include "glstate/gl_state.h"
 #include "outline/marker_cover.h"
+#include "sitemap/gl_state.h"
 
 ContextCheck checkMarkerCover() {
     constexpr int kCorner = 32;

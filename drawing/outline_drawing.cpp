@@ -14,8 +14,8 @@
 #include "cells/large_arrays.h"
 #include "drawing/current_view.h"
 #include "drawing/marker_cover_check.h"
-#include "glstate/gl_state.h"
 #include "sitemap/full_cones.h"
+#include "sitemap/gl_state.h"
 #include "sitemap/height_map.h"
 
 namespace {

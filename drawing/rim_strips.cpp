@@ -11,9 +11,9 @@
 #include "cells/cone_geometry.h"
 #include "cells/window_to_raster.h"
 #include "drawing/current_view.h"
-#include "glstate/gl_state.h"
 #include "nearest/candidate_grid.h"
 #include "outline/cone_outline.h"
+#include "sitemap/gl_state.h"
 
 namespace {
 

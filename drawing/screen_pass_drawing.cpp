@@ -19,11 +19,11 @@
 #include "drawing/marker_cover_check.h"
 #include "drawing/shader_building.h"
 #include "drawing/shader_sources.h"
-#include "glstate/gl_state.h"
 #include "nearest/lattice_cells.h"
 #include "nearest/lattice_sites.h"
 #include "nearest/site_candidates.h"
 #include "outline/marker_cover.h"
+#include "sitemap/gl_state.h"
 #include "sitemap/memory_room.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <new>
 #include <vector>
 
-#include "glstate/gl_state.h"
 #include "measure/file_replacement.h"
+#include "sitemap/gl_state.h"
 #include "sitemap/height_map.h"
 
 namespace {

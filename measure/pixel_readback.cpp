@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "glstate/gl_state.h"
+#include "sitemap/gl_state.h"
 
 std::vector<unsigned char> readRgbPixels(int width, int height) {
     std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);

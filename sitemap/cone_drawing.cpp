@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "glstate/gl_state.h"
 #include "sitemap/full_cones.h"
+#include "sitemap/gl_state.h"
 #include "sitemap/height_map.h"
 #include "sitemap/site_markers.h"
 

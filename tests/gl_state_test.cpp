@@ -9,7 +9,7 @@
 
 #include "app/frame.h"
 #include "drawing/shader_building.h"
-#include "glstate/gl_state.h"
+#include "sitemap/gl_state.h"
 #include "sitemap/height_map.h"
 #include "tests/support/gl_test_window.h"
 #include "tests/support/site_scenes.h"

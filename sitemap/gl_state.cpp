@@ -1,5 +1,5 @@
 #define GL_GLEXT_PROTOTYPES
-#include "glstate/gl_state.h"
+#include "sitemap/gl_state.h"
 
 #include <GL/glext.h>
 
