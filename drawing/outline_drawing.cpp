@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -57,11 +58,12 @@ bool stateAsAssumed() {
            depthRange[0] == 0.0f && depthRange[1] == 1.0f;
 }
 
-// Draws a few cones with the context itself and compares the pixels it
-// lights with the outlines'. They are drawn into a square in the viewport's
-// top-left corner, whose rows count from the buffer's top as the window's
-// do, and they cross its edges, so that the clipping is checked too.
-// Pending where the viewport is under 16 pixels either way.
+// Draws a few overlapping cones with the context itself, depth-tested, and
+// compares the pixels it lights and the depths it leaves with the outlines',
+// which follow rasterizer_rules.h. They are drawn into a square in the
+// viewport's top-left corner, whose rows count from the buffer's top as the
+// window's do, and they cross its edges, so that the clipping is checked
+// too. Pending where the viewport is under 16 pixels either way.
 ContextCheck checkOutlines() {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -88,14 +90,18 @@ ContextCheck checkOutlines() {
     glLoadIdentity();
     glScalef(1.1f, 1.1f, 1.0f);
     glTranslatef(0.3f, -0.7f, 0.0f);
-    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    glDepthRange(0.0, 1.0);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glFrontFace(GL_CCW);
     glPolygonMode(GL_FRONT, GL_LINE);
     glLineWidth(1.0f);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3ub(255, 255, 255);
     const float radius = side / 2.0f;
     Site cones[3] = {{side * 0.3, side * 0.4, 255, 255, 255, &cones[1]},
@@ -113,9 +119,16 @@ ContextCheck checkOutlines() {
     const BufferBinding readIntoMemory(GL_PIXEL_PACK_BUFFER, 0);
     const PixelStore packRows(GL_PACK_ALIGNMENT, 1);
     glReadPixels(viewport[0], bottom, side, side, GL_RGB, GL_UNSIGNED_BYTE, lit.data());
+    std::vector<float> depths(static_cast<std::size_t>(side) * side);
+    glReadPixels(viewport[0], bottom, side, side, GL_DEPTH_COMPONENT, GL_FLOAT, depths.data());
     OutlinePicture picture;
     picture.compute(sites, view, static_cast<float>(static_cast<int>(radius)), bufferWidth,
                     view.bufferHeight, {});
+    // Twice the depth buffer's step, at least 1e-5: a rule of depth that
+    // strayed by a hundredth of a pixel would stray by more.
+    GLint depthBits = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
+    const float depthSlack = std::max(1e-5f, std::ldexp(2.0f, -std::max(depthBits, 1)));
     // The square's rows are the buffer's first from the top.
     for (int row = 0; row < side; ++row) {
         for (int column = 0; column < side; ++column) {
@@ -124,6 +137,10 @@ ContextCheck checkOutlines() {
             const bool reached = picture.winners()[pixel] >= 0;
             const std::size_t readRow = static_cast<std::size_t>(side - 1 - row);
             if (reached != (lit[(readRow * side + column) * 3] != 0)) {
+                return ContextCheck::Differs;
+            }
+            const float drawn = depths[readRow * side + column];
+            if (reached && std::fabs(drawn - picture.depths()[pixel]) > depthSlack) {
                 return ContextCheck::Differs;
             }
         }
