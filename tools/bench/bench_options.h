@@ -12,8 +12,8 @@ struct BenchOptions {
     // The reference in every view of every scene, not only where the run's
     // time allows it by default.
     bool allReferences = false;
-    // Only the key 1 scene's wire-frame view, one round: for rasters whose
-    // sites take the full run too long.
+    // Only the key 1 scene's wire-frame views, one round each: for rasters
+    // whose sites take the full run too long.
     bool wireframeOnly = false;
     std::string rasterPath = "data/face_binary_edges.raw";
     int edge = 996;

@@ -209,3 +209,34 @@ std::vector<std::string> peerSummaryLines(const std::vector<SceneResult>& scenes
     }
     return lines;
 }
+
+std::string worstSummaryLine(const std::vector<SceneResult>& scenes) {
+    const auto quoted = [](double ms, const SceneResult* scene, const std::string& view) {
+        if (!scene) {
+            return std::string(kNone);
+        }
+        return milliseconds(ms) + " ms (" + scene->name + ", " + view + "), peer " +
+               milliseconds(scene->peerMs) + " ms, " + peerRatio(ms, scene->peerMs) + " x the peer";
+    };
+    double pictureMs = 0.0, frameMs = 0.0;
+    const SceneResult *pictureScene = nullptr, *frameScene = nullptr;
+    std::string pictureView, frameView;
+    for (const SceneResult& scene : scenes) {
+        for (const WireframeResult& view : scene.wireframe) {
+            if (!pictureScene || view.pictureMs.medianMs > pictureMs) {
+                pictureMs = view.pictureMs.medianMs;
+                pictureScene = &scene;
+                pictureView = view.view;
+            }
+        }
+        for (const ViewResult& view : scene.views) {
+            if (!frameScene || view.fast.medianMs > frameMs) {
+                frameMs = view.fast.medianMs;
+                frameScene = &scene;
+                frameView = view.name;
+            }
+        }
+    }
+    return "worst summary: wire-frame picture " + quoted(pictureMs, pictureScene, pictureView) +
+           "; filled frame " + quoted(frameMs, frameScene, frameView);
+}

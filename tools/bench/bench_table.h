@@ -19,3 +19,8 @@ std::string summaryLine(const std::vector<SceneResult>& scenes);
 // transform of the same sites, and its fast frame at zoom 1 (the first view)
 // and at most in the other views.
 std::vector<std::string> peerSummaryLines(const std::vector<SceneResult>& scenes);
+
+// "worst summary: ...": the slowest median wire-frame picture and the slowest
+// median fast frame over every scene and view, each with its scene and view
+// and beside the CPU peer's transform of that scene's sites.
+std::string worstSummaryLine(const std::vector<SceneResult>& scenes);

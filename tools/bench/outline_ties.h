@@ -1,8 +1,8 @@
 #pragma once
 
 #include "outline/cone_outline.h"
+#include "tools/bench/outline_differences.h"
 #include "tools/bench/picture_agreement.h"
-#include "tools/bench/wireframe_view.h"
 
 class HeightMap;
 

@@ -160,6 +160,8 @@ int main(int argc, char** argv) {
         std::cout << '\n';
     }
     printWireframeTable(std::cout, results);
-    std::cout << '\n' << wireframeSummaryLine(results) << std::endl;
+    std::cout << '\n'
+              << wireframeSummaryLine(results) << '\n'
+              << worstSummaryLine(results) << std::endl;
     return 0;
 }

@@ -6,17 +6,9 @@
 
 #include "tools/bench/bench_scenes.h"
 #include "tools/bench/frame_statistics.h"
+#include "tools/bench/outline_differences.h"
 
 class HeightMap;
-
-// How the wire-frame picture differs from the full cones' one pass: pixels,
-// and of them those where the two pictures show sites with edge fragments of
-// equal depth there (a tie, decided by the last bits of the arithmetic).
-struct OutlineDifferences {
-    long long differing = 0;
-    long long atTies = 0;
-    long long notAtTies = 0;
-};
 
 // One view of one scene in wire-frame mode (key v): the window's renderer
 // working the outlines out and drawing them, against the full cones in one
