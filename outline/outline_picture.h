@@ -29,8 +29,8 @@ public:
     // buffer of width x height pixels, rows from the top. markerCovered,
     // when not empty, flags the pixels that markers drawn afterwards cover
     // for certain (same layout); nothing is worked out for them. Once
-    // `cancel` is set, it stops at the next band and leaves the picture
-    // unfinished.
+    // `cancel` is set, it stops between its stages, bands or rows and leaves
+    // the picture unfinished.
     void compute(const std::vector<OutlineSite>& sites, const OutlineView& view, float radius,
                  int width, int height, const std::vector<std::uint8_t>& markerCovered,
                  const std::atomic<bool>* cancel = nullptr);
