@@ -80,6 +80,45 @@ void CoveredRays::coveringSets(const std::vector<Ahead>& ahead, double afterApex
     }
 }
 
+void CoveredRays::aheadOf(const Geometry& geometry, int ray, int stride, int steps, double nearest,
+                          std::vector<Ahead>& ahead) {
+    ahead.clear();
+    const double rayX = geometry.rayX[ray];
+    const double rayY = geometry.rayY[ray];
+    // Across is measured along the minor axis, as the rasterizer picks a
+    // line's pixel in each column (or row) of the major one.
+    const bool xMajor = std::fabs(rayX) >= std::fabs(rayY);
+    const double major = xMajor ? rayX : rayY;
+    const double slope = (xMajor ? rayY : rayX) / major;
+    for (int stepsY = -steps; stepsY <= steps; ++stepsY) {
+        for (int stepsX = -steps; stepsX <= steps; ++stepsX) {
+            const double x = static_cast<double>(stepsX) * stride;
+            const double y = static_cast<double>(stepsY) * stride;
+            const double offsetX = x * geometry.stepX[0] + y * geometry.stepY[0];
+            const double offsetY = x * geometry.stepX[1] + y * geometry.stepY[1];
+            const double along = offsetX * rayX + offsetY * rayY;
+            const double across = xMajor ? offsetY - offsetX * slope : offsetX - offsetY * slope;
+            if (along >= nearest && along <= CoveredRays::kMostAhead &&
+                std::fabs(across) < 1.0 - kAcrossSlack) {
+                ahead.push_back({stepsX, stepsY, along, across});
+            }
+        }
+    }
+    std::sort(ahead.begin(), ahead.end(),
+              [](const Ahead& a, const Ahead& b) { return a.along < b.along; });
+    if (ahead.size() > kMostCandidates) {
+        ahead.resize(kMostCandidates);
+    }
+}
+
+namespace {
+
+std::int64_t floorDivided(std::int64_t value, std::int64_t divisor) {
+    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
+}  // namespace
+
 void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geometry& geometry) {
     sites = nullptr;
     ready = false;
@@ -87,64 +126,68 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
         sets[ray].clear();
         farAheadSets[ray].clear();
     }
+    const double shorterStep = std::min(std::hypot(geometry.stepX[0], geometry.stepX[1]),
+                                        std::hypot(geometry.stepY[0], geometry.stepY[1]));
     // Room about every site for the points its sets look at.
-    if (!occupied.fit(siteList, kMostSteps)) {
+    if (!(shorterStep > 0.0) || !occupied.fit(siteList, kMostSteps)) {
         return;
     }
     for (const OutlineSite& site : siteList) {
         occupied.testAndSet(static_cast<std::int64_t>(site.x), static_cast<std::int64_t>(site.y));
     }
-    // Enough raster steps to reach kMostAhead along the shorter step.
-    const double shorterStep = std::min(std::hypot(geometry.stepX[0], geometry.stepX[1]),
-                                        std::hypot(geometry.stepY[0], geometry.stepY[1]));
-    if (!(shorterStep > 0.0)) {
-        return;
-    }
-    const int farthestStep = static_cast<int>(
+    // Enough raster steps to reach kMostAhead along the shorter step; the far
+    // sets take every farStride-th point where a row of kMostSteps would not
+    // reach kFarAheadColumns pixels.
+    reach = static_cast<int>(
         std::min(std::ceil(CoveredRays::kMostAhead / shorterStep), double{kMostSteps}));
-    reach = farthestStep;
+    constexpr double kMostStride = 64.0;
+    farStride = static_cast<int>(
+        std::clamp(std::ceil(kFarAheadColumns * std::sqrt(2.0) / (kMostSteps * shorterStep)), 1.0,
+                   kMostStride));
+    farReach = static_cast<int>(std::min(
+        std::ceil(CoveredRays::kMostAhead / (shorterStep * farStride)), double{kMostSteps}));
+    farPoints.clear();
+    if (farStride > 1) {
+        // The sites of each class of coordinates modulo the stride, by their
+        // coordinates divided by it.
+        const auto classes = static_cast<std::size_t>(farStride) * farStride;
+        std::vector<std::vector<OutlineSite>> members(classes);
+        for (const OutlineSite& site : siteList) {
+            const auto x = static_cast<std::int64_t>(site.x);
+            const auto y = static_cast<std::int64_t>(site.y);
+            const std::int64_t column = floorDivided(x, farStride);
+            const std::int64_t row = floorDivided(y, farStride);
+            members[static_cast<std::size_t>((y - row * farStride) * farStride +
+                                             (x - column * farStride))]
+                .push_back({static_cast<float>(column), static_cast<float>(row), 0});
+        }
+        farPoints.resize(classes);
+        for (std::size_t member = 0; member < classes; ++member) {
+            if (!members[member].empty() && !farPoints[member].fit(members[member], kMostSteps)) {
+                return;
+            }
+            for (const OutlineSite& site : members[member]) {
+                farPoints[member].testAndSet(static_cast<std::int64_t>(site.x),
+                                             static_cast<std::int64_t>(site.y));
+            }
+        }
+    }
+    std::vector<Ahead> ahead;
     for (int ray = 0; ray < kConeSlices; ++ray) {
-        const double rayX = geometry.rayX[ray];
-        const double rayY = geometry.rayY[ray];
-        // Across is measured along the minor axis, as the rasterizer picks a
-        // line's pixel in each column (or row) of the major one.
-        const bool xMajor = std::fabs(rayX) >= std::fabs(rayY);
-        const double major = xMajor ? rayX : rayY;
-        const double slope = (xMajor ? rayY : rayX) / major;
-        std::vector<Ahead> ahead;
-        for (int stepsY = -farthestStep; stepsY <= farthestStep; ++stepsY) {
-            for (int stepsX = -farthestStep; stepsX <= farthestStep; ++stepsX) {
-                const double offsetX = stepsX * geometry.stepX[0] + stepsY * geometry.stepY[0];
-                const double offsetY = stepsX * geometry.stepX[1] + stepsY * geometry.stepY[1];
-                const double along = offsetX * rayX + offsetY * rayY;
-                const double across =
-                    xMajor ? offsetY - offsetX * slope : offsetX - offsetY * slope;
-                if (along >= kLeastAhead && along <= CoveredRays::kMostAhead &&
-                    std::fabs(across) < 1.0 - kAcrossSlack) {
-                    ahead.push_back({stepsX, stepsY, along, across});
-                }
-            }
-        }
-        std::sort(ahead.begin(), ahead.end(),
-                  [](const Ahead& a, const Ahead& b) { return a.along < b.along; });
-        const double afterApex = kAfterApexColumns / std::fabs(major);
-        const double farAhead = kFarAheadColumns / std::fabs(major);
-        std::vector<Ahead> farther;
-        std::copy_if(ahead.begin(), ahead.end(), std::back_inserter(farther),
-                     [farAhead](const Ahead& site) { return site.along >= farAhead; });
-        for (std::vector<Ahead>* list : {&ahead, &farther}) {
-            if (list->size() > kMostCandidates) {
-                list->resize(kMostCandidates);
-            }
-        }
+        const double major = std::max(std::fabs(geometry.rayX[ray]), std::fabs(geometry.rayY[ray]));
+        const double afterApex = kAfterApexColumns / major;
+        aheadOf(geometry, ray, 1, reach, kLeastAhead, ahead);
         coveringSets(ahead, afterApex, sets[ray]);
-        coveringSets(farther, afterApex, farAheadSets[ray]);
+        aheadOf(geometry, ray, farStride, farReach, kFarAheadColumns / major, ahead);
+        coveringSets(ahead, afterApex, farAheadSets[ray]);
     }
     sites = &siteList;
     ready = true;
 }
 
 void CoveredRays::around(std::size_t site, Around& points) const {
+    points.site = site;
+    points.farRead = false;
     if (!ready) {
         return;
     }
@@ -155,27 +198,44 @@ void CoveredRays::around(std::size_t site, Around& points) const {
     }
 }
 
-double CoveredRays::firstCovering(const std::vector<Set>& list, const Around& points) const {
-    if (ready) {
-        for (const Set& set : list) {
-            bool all = true;
-            for (int member = 0; member < set.members && all; ++member) {
-                all = (points.rows[set.offsets[member][1] + reach] >>
-                       (set.offsets[member][0] + reach)) &
-                      1u;
-            }
-            if (all) {
-                return set.from;
-            }
+double CoveredRays::firstCovering(const std::vector<Set>& list, const std::uint64_t* rows,
+                                  int steps) {
+    for (const Set& set : list) {
+        bool all = true;
+        for (int member = 0; member < set.members && all; ++member) {
+            all = (rows[set.offsets[member][1] + steps] >> (set.offsets[member][0] + steps)) & 1u;
+        }
+        if (all) {
+            return set.from;
         }
     }
     return std::numeric_limits<double>::infinity();
 }
 
 double CoveredRays::from(const Around& points, int ray) const {
-    return firstCovering(sets[ray], points);
+    return ready ? firstCovering(sets[ray], points.rows, reach)
+                 : std::numeric_limits<double>::infinity();
 }
 
-double CoveredRays::fromFarAhead(const Around& points, int ray) const {
-    return firstCovering(farAheadSets[ray], points);
+double CoveredRays::fromFarAhead(Around& points, int ray) const {
+    if (!ready) {
+        return std::numeric_limits<double>::infinity();
+    }
+    if (farStride == 1) {
+        return firstCovering(farAheadSets[ray], points.rows, reach);
+    }
+    if (!points.farRead) {
+        const auto x = static_cast<std::int64_t>((*sites)[points.site].x);
+        const auto y = static_cast<std::int64_t>((*sites)[points.site].y);
+        const std::int64_t column = floorDivided(x, farStride);
+        const std::int64_t row = floorDivided(y, farStride);
+        const WholePoints& members = farPoints[static_cast<std::size_t>(
+            (y - row * farStride) * farStride + (x - column * farStride))];
+        for (int line = 0; line <= 2 * farReach; ++line) {
+            points.farRows[line] =
+                members.run(column - farReach, row - farReach + line, 2 * farReach + 1);
+        }
+        points.farRead = true;
+    }
+    return firstCovering(farAheadSets[ray], points.farRows, farReach);
 }

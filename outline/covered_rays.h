@@ -41,9 +41,13 @@ public:
     void prepare(const std::vector<OutlineSite>& sites, const Geometry& geometry);
 
     // Which points about a site hold sites, read once for all its rays: a
-    // row of bits per raster row, the site's own point in the middle.
+    // row of bits per raster row, the site's own point in the middle; and,
+    // read when first asked for, the same for every farStride-th point.
     struct Around {
         std::uint64_t rows[2 * kMostSteps + 1];
+        std::uint64_t farRows[2 * kMostSteps + 1];
+        std::size_t site;
+        bool farRead;
     };
     void around(std::size_t site, Around& points) const;
 
@@ -53,7 +57,7 @@ public:
     double from(const Around& points, int ray) const;
     // The same by sites whose edges run on at least kFarAheadColumns past
     // the end of its own, where it ends at its rim.
-    double fromFarAhead(const Around& points, int ray) const;
+    double fromFarAhead(Around& points, int ray) const;
     // Whether any site can be covered.
     bool usable() const { return ready; }
 
@@ -75,12 +79,25 @@ private:
     };
     static void coveringSets(const std::vector<Ahead>& ahead, double afterApex,
                              std::vector<Set>& found);
-    double firstCovering(const std::vector<Set>& list, const Around& points) const;
+    // The first of the sets whose members `rows` (reaching `steps` each way)
+    // all hold.
+    static double firstCovering(const std::vector<Set>& list, const std::uint64_t* rows, int steps);
+    // The candidates ahead along the ray, every stride-th point up to
+    // `steps` of them each way, by their offsets in strides.
+    static void aheadOf(const Geometry& geometry, int ray, int stride, int steps, double nearest,
+                        std::vector<Ahead>& ahead);
 
     const std::vector<OutlineSite>* sites = nullptr;
     bool ready = false;
-    // How many raster steps each way the sets reach.
+    // How many raster steps each way the sets reach. The far sets look at
+    // every farStride-th point, farReach of them each way, so that at small
+    // zooms they reach the few columns ahead they need though a raster step
+    // is a small part of a pixel; their points are held by the class of
+    // their coordinates modulo farStride, so that they are read as rows.
     int reach = 0;
+    int farStride = 1;
+    int farReach = 0;
+    std::vector<WholePoints> farPoints;
     std::vector<Set> sets[kConeSlices];
     std::vector<Set> farAheadSets[kConeSlices];
     WholePoints occupied;

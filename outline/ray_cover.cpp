@@ -61,8 +61,8 @@ void RayCover::prepare(const std::vector<OutlineSite>& sites, const ConeOutlines
     }
 }
 
-void RayCover::depthsAlong(std::size_t site, int ray, const CoveredRays::Around& points,
-                           float& coverLow, float& coverHigh) const {
+void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& coverLow,
+                           float& coverHigh) const {
     coverLow = kNothingDrawn;
     coverHigh = kNothingDrawn;
     const double apexX = apexes->x[site];

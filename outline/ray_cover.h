@@ -47,7 +47,7 @@ public:
                        float& high) const;
 
 private:
-    void depthsAlong(std::size_t site, int ray, const CoveredRays::Around& points, float& low,
+    void depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& low,
                      float& high) const;
 
     CoveredRays covered;
