@@ -135,15 +135,18 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     for (const OutlineSite& site : siteList) {
         occupied.testAndSet(static_cast<std::int64_t>(site.x), static_cast<std::int64_t>(site.y));
     }
-    // Enough raster steps to reach kMostAhead along the shorter step; the far
-    // sets take every farStride-th point where a row of kMostSteps would not
-    // reach kFarAheadColumns pixels.
+    // Enough raster steps to reach kMostAhead along the shorter step. Where
+    // kMostSteps of them fall short of kFarAheadColumns pixels, the far sets
+    // take every farStride-th point, enough to reach that many columns along
+    // any ray (a column is at most sqrt(2) pixels along one).
     reach = static_cast<int>(
         std::min(std::ceil(CoveredRays::kMostAhead / shorterStep), double{kMostSteps}));
     constexpr double kMostStride = 64.0;
-    farStride = static_cast<int>(
-        std::clamp(std::ceil(kFarAheadColumns * std::sqrt(2.0) / (kMostSteps * shorterStep)), 1.0,
-                   kMostStride));
+    farStride = kFarAheadColumns > kMostSteps * shorterStep
+                    ? static_cast<int>(std::min(
+                          std::ceil(kFarAheadColumns * std::sqrt(2.0) / (kMostSteps * shorterStep)),
+                          kMostStride))
+                    : 1;
     farReach = static_cast<int>(std::min(
         std::ceil(CoveredRays::kMostAhead / (shorterStep * farStride)), double{kMostSteps}));
     farPoints.clear();
