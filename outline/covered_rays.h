@@ -62,16 +62,17 @@ public:
     bool usable() const { return ready; }
 
 private:
-    // A site ahead: its raster offset, how far ahead along the ray and how
-    // far across the ray's line its edge lies, in window pixels.
+    // A site ahead: its offset in raster steps (in strides, for the far
+    // sets), how far ahead along the ray and how far across the ray's line
+    // its edge lies, in window pixels.
     struct Ahead {
         int x;
         int y;
         double along;
         double across;
     };
-    // Two or three sites ahead that cover, by raster offset, and the
-    // distance along the ray from which they do.
+    // Two or three sites ahead that cover, by offset, and the distance along
+    // the ray from which they do.
     struct Set {
         int offsets[3][2];
         int members;
