@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -74,13 +73,6 @@ TEST_P(OutlineSweep, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Zooms, OutlineSweep, ::testing::ValuesIn(kSweepZooms),
-                         [](const auto& info) {
-                             std::string name = std::to_string(info.index) + "_zoom_";
-                             for (const char c : ::testing::PrintToString(info.param)) {
-                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Zooms, OutlineSweep, ::testing::ValuesIn(kSweepZooms), sweepZoomName);
 
 }  // namespace

@@ -2,11 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <utility>
@@ -232,7 +229,6 @@ class PictureSweep : public ::testing::TestWithParam<float> {};
 // diagram; the wire-frame frame holds GL's whole cones but at ties.
 TEST_P(PictureSweep, FramesHoldTheExactDiagramAndTheWholeCones) {
     for (const SweepCase& sweep : sweepCases(GetParam())) {
-        const auto started = std::chrono::steady_clock::now();
         const std::vector<SweepSite> scene = sweepScene(sweep.scene);
         HeightMap map;
         fillMap(map, scene);
@@ -267,20 +263,9 @@ TEST_P(PictureSweep, FramesHoldTheExactDiagramAndTheWholeCones) {
             EXPECT_EQ(untiedOutlineDifferences(sweep, scene, outlines, cones), 0)
                 << sweep.describe() << ", wire-frame";
         }
-        std::printf(
-            "TIME %s %.0f ms\n", sweep.describe().c_str(),
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                .count());
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Zooms, PictureSweep, ::testing::ValuesIn(kSweepZooms),
-                         [](const auto& info) {
-                             std::string name = std::to_string(info.index) + "_zoom_";
-                             for (const char c : ::testing::PrintToString(info.param)) {
-                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Zooms, PictureSweep, ::testing::ValuesIn(kSweepZooms), sweepZoomName);
 
 }  // namespace

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "outline/cone_outline.h"
 #include "tests/support/site_scenes.h"
@@ -18,6 +21,16 @@ constexpr int kSweepEdge = 160;
 
 inline const std::vector<float> kSweepZooms = {0.05f, 0.1f,  0.2f,  0.5f, 1.0f, 3.7f,
                                                50.0f, -0.3f, -1.0f, 1e8f, -1e8f};
+
+// A test's name for the zoom at `index`: its place, then the zoom with only
+// letters and digits.
+inline std::string sweepZoomName(const ::testing::TestParamInfo<float>& info) {
+    std::string name = std::to_string(info.index) + "_zoom_";
+    for (const char c : ::testing::PrintToString(info.param)) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return name;
+}
 
 // A site in the order GL draws it, with a colour no other site, the marker
 // red or the background has.
