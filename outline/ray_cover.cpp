@@ -56,6 +56,7 @@ void RayCover::prepare(const std::vector<OutlineSite>& sites, const ConeOutlines
         const double minor = ends.xMajor ? alongY : alongX;
         ends.lastColumns = (minor > 1e-9 ? std::ceil(ends.major / minor) : 0.0) + 4.0;
         ends.clear = (ends.lastColumns + 1.0) / ends.major;
+        ends.sideSlack = (minor > 1e-9 ? 1.0 / minor : 0.0) + 1.0 / ends.major;
         ends.perX = 1.0 / rayX[ray];
         ends.perY = 1.0 / rayY[ray];
     }
@@ -68,10 +69,14 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
     const double apexX = apexes->x[site];
     const double apexY = apexes->y[site];
     // The sites ahead must stand inside the window too: an edge that enters
-    // the window may leave out its first pixel there.
-    constexpr double kInside = CoveredRays::kMostAhead + 1.5;
-    if (!(apexX > kInside && apexX < width - kInside && apexY > kInside &&
-          apexY < height - kInside)) {
+    // the window may leave out its first pixel there. They lie up to
+    // kMostAhead along the ray and less than a pixel across it.
+    constexpr double kSide = 1.5;
+    const double aheadX = CoveredRays::kMostAhead * apexes->rayX[ray];
+    const double aheadY = CoveredRays::kMostAhead * apexes->rayY[ray];
+    if (!(apexX + std::min(aheadX, 0.0) > kSide && apexX + std::max(aheadX, 0.0) < width - kSide &&
+          apexY + std::min(aheadY, 0.0) > kSide &&
+          apexY + std::max(aheadY, 0.0) < height - kSide)) {
         return;
     }
     double from = covered.from(points, ray);
@@ -95,11 +100,17 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
     from += kMargin;
     double to = std::numeric_limits<double>::infinity();
     const bool leavesAcrossMajor = majorExit + ends.clear < std::min(minorExit, rim);
-    const bool endsAtRim =
-        rim + CoveredRays::kMostAhead + ends.clear < std::min(majorExit, minorExit);
+    // The edges far ahead lie less than a pixel across, so they leave across
+    // the minor axis at most ends.sideSlack before the ray's line does. Short
+    // of that they run on past the rim to their own rims, or to the border
+    // that the line leaves across the major axis, where they light every
+    // pixel an edge along it lights in the columns it ends in.
+    const bool farEdgesRunOn =
+        minorExit - ends.sideSlack >
+        std::min(rim + CoveredRays::kFarAheadColumns / ends.major, majorExit);
     if (!leavesAcrossMajor) {
         to = std::min({majorExit, minorExit, rim}) - ends.lastColumns / ends.major - kMargin;
-        if (endsAtRim && covered.fromFarAhead(points, ray) + kMargin < to) {
+        if (farEdgesRunOn && covered.fromFarAhead(points, ray) + kMargin < to) {
             to = std::numeric_limits<double>::infinity();
         }
     }

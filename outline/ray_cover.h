@@ -65,6 +65,7 @@ private:
         double major;
         double lastColumns;
         double clear;
+        double sideSlack;
         double perX;
         double perY;
     };
