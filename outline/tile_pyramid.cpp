@@ -7,6 +7,10 @@
 namespace {
 
 constexpr int kThreads = 2;
+// A rectangle is read at the finest level where it spans this many cells
+// or fewer each way: coarser cells take in pixels far from it, and most
+// tests would pass for them, which costs the walks they let through.
+constexpr int kMostCellsAcross = 6;
 
 }  // namespace
 
@@ -115,11 +119,10 @@ float TilePyramid::blockMaximum(double left, double top, double right, double bo
     int lastX = static_cast<int>(std::min(right, width - 1.0)) >> kTileShift;
     int firstY = static_cast<int>(std::max(top, 0.0)) >> kTileShift;
     int lastY = static_cast<int>(std::min(bottom, height - 1.0)) >> kTileShift;
-    // The level where the rectangle spans two cells at most each way.
     const std::vector<float>* cells = &tileMax;
     int cellsWide = columns;
     std::size_t level = 0;
-    while (lastX - firstX > 1 || lastY - firstY > 1) {
+    while (lastX - firstX >= kMostCellsAcross || lastY - firstY >= kMostCellsAcross) {
         cells = &levels[level++];
         firstX >>= 1;
         lastX >>= 1;

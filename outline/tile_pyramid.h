@@ -25,7 +25,8 @@ public:
                  float settledBelow);
 
     // The deepest pixel that counts within the rectangle (window pixels,
-    // rows from the top), at the tiles' grain: kNoPixel where none does.
+    // rows from the top), at the grain of the level it is read from: kNoPixel
+    // where none does.
     float blockMaximum(double left, double top, double right, double bottom) const;
     // The deepest pixel that counts in the whole picture.
     float deepest() const { return pictureMax; }
