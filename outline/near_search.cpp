@@ -67,19 +67,55 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
             return static_cast<std::size_t>(y) * cellsX + static_cast<std::size_t>(x);
         },
         cellStart, cellSites);
+    markBlocksNearApexes(width, height);
     onThreads(kThreads, [&](int thread) {
         for (int y = thread; y < height; y += kThreads) {
             if (cancel && cancel->load(std::memory_order_relaxed)) {
                 return;
             }
+            const std::uint8_t* near =
+                &apexNear[static_cast<std::size_t>((y + kBlockSide) >> kBlockShift) * blocksX];
             for (int x = 0; x < width; ++x) {
                 const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
-                if (marker.empty() || !marker[pixel]) {
+                if ((marker.empty() || !marker[pixel]) && near[(x + kBlockSide) >> kBlockShift]) {
                     pixels[pixel] = nearestAt(x, y, sites, outlines, apexes);
                 }
             }
         }
     });
+}
+
+// Pixel (x, y) lies in block ((x + 8) / 8, (y + 8) / 8), and every cell it
+// looks in lies in that block or one beside it.
+void NearSearch::markBlocksNearApexes(int width, int height) {
+    static_assert(kMargin < kBlockSide, "a pixel's cells lie within the blocks beside its own");
+    blocksX = ((width + kBlockSide) >> kBlockShift) + 2;
+    const int blocksY = ((height + kBlockSide) >> kBlockShift) + 2;
+    std::vector<std::uint8_t> holding(static_cast<std::size_t>(blocksX) * blocksY, 0);
+    const int cellsY = static_cast<int>((cellStart.size() - 1) / cellsX);
+    for (int cellY = 0; cellY < cellsY; ++cellY) {
+        const std::int32_t* starts = &cellStart[static_cast<std::size_t>(cellY) * cellsX];
+        std::uint8_t* row =
+            &holding[static_cast<std::size_t>((cellY - kMargin + kBlockSide) >> kBlockShift) *
+                     blocksX];
+        for (int cellX = 0; cellX < cellsX; ++cellX) {
+            if (starts[cellX] != starts[cellX + 1]) {
+                row[(cellX - kMargin + kBlockSide) >> kBlockShift] = 1;
+            }
+        }
+    }
+    apexNear.assign(holding.size(), 0);
+    for (int blockY = 1; blockY + 1 < blocksY; ++blockY) {
+        for (int blockX = 1; blockX + 1 < blocksX; ++blockX) {
+            std::uint8_t any = 0;
+            for (int dy = -1; dy <= 1; ++dy) {
+                const std::uint8_t* row =
+                    &holding[static_cast<std::size_t>(blockY + dy) * blocksX + blockX];
+                any |= row[-1] | row[0] | row[1];
+            }
+            apexNear[static_cast<std::size_t>(blockY) * blocksX + blockX] = any;
+        }
+    }
 }
 
 // The cells are taken nearest first, up to where no edge of their sites can

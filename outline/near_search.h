@@ -33,6 +33,12 @@ public:
     }
 
 private:
+    // Pixels lie in blocks of 8 x 8, shifted by a block so that the cells
+    // about the window fall in blocks of their own.
+    static constexpr int kBlockShift = 3;
+    static constexpr int kBlockSide = 1 << kBlockShift;
+
+    void markBlocksNearApexes(int width, int height);
     FragmentKey nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
                           const ConeOutlines& outlines, const ApexLayout& apexes) const;
 
@@ -41,4 +47,8 @@ private:
     // window.
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
+    // Per block, whether an apex lies within reach of any of its pixels:
+    // the others hold nothing drawn without a look.
+    int blocksX = 0;
+    std::vector<std::uint8_t> apexNear;
 };
