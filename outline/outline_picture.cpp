@@ -157,7 +157,7 @@ void PictureBuilder::drawEdges() {
     if (tiles.deepest() >= low) {
         groups.group(apexes, tiles, width, height);
         keptEdges.prepare(sites.size(), mostKeptEdges);
-        cover.summarise(groups.sites, keptEdges.kept());
+        cover.startSummaries(groups.sites.size(), keptEdges.kept());
         if (!cancelled()) {
             radialBands(low, static_cast<double>(unmarkedPixels));
         }

@@ -139,8 +139,8 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
     // Beyond their near parts, only the rays that sites ahead do not cover,
     // and those whose last columns they leave, may show.
     std::uint32_t candidates = ~std::uint32_t{0};
-    if (parts.cover.any() && low >= parts.cover.summary(place).nearEnd) {
-        const RayCover::Summary& summary = parts.cover.summary(place);
+    if (parts.cover.any() && low >= parts.cover.summary(place, site).nearEnd) {
+        const RayCover::Summary& summary = parts.cover.summary(place, site);
         candidates = summary.uncovered | (high > summary.tailStart ? summary.tails : 0);
         if (candidates == 0) {
             return;
@@ -181,7 +181,7 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         // The band's parts outside the depths that sites ahead cover.
         float coverLow = kNothingDrawn;
         float coverHigh = kNothingDrawn;
-        if (parts.cover.any() && !((parts.cover.summary(place).uncovered >> ray) & 1u)) {
+        if (parts.cover.any() && !((parts.cover.summary(place, site).uncovered >> ray) & 1u)) {
             parts.cover.coveredDepths(place, site, ray, lookup, coverLow, coverHigh);
         }
         const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};

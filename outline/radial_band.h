@@ -37,7 +37,7 @@ public:
         const TilePyramid& tiles;
         const TileGroups& groups;
         KeptEdges& keptEdges;
-        const RayCover& cover;
+        RayCover& cover;
         EdgeWalk& walker;
         int height;
         // Once set, the band stops after the runs of groups under way.

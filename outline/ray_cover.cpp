@@ -5,14 +5,7 @@
 #include <limits>
 
 #include "cells/large_arrays.h"
-#include "cells/thread_sharing.h"
 #include "outline/fragment_key.h"
-
-namespace {
-
-constexpr int kThreads = 2;
-
-}  // namespace
 
 void RayCover::prepare(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
                        const ApexLayout& apexes, const OutlineView& view, int width, int height) {
@@ -123,48 +116,48 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
     coverHigh = std::isfinite(to) ? static_cast<float>(apexes->depthAlong(ray, to)) : kNothingDrawn;
 }
 
-void RayCover::summarise(const std::vector<std::int32_t>& order, bool perRay) {
+void RayCover::startSummaries(std::size_t places, bool perRay) {
     this->perRay = perRay;
     if (!covered.usable()) {
         summaries.clear();
+        summarised.clear();
         return;
     }
-    const std::size_t places = order.size();
     reserveLarge(summaries, places);
     summaries.resize(places);
+    reserveLarge(summarised, places);
+    summarised.assign(places, 0);
     if (perRay) {
         reserveLarge(rayDepths, places * 2 * kConeSlices);
         rayDepths.resize(places * 2 * kConeSlices);
     }
-    onThreads(kThreads, [&](int thread) {
-        const std::size_t end = places * (thread + 1) / kThreads;
-        for (std::size_t place = places * thread / kThreads; place < end; ++place) {
-            const auto site = static_cast<std::size_t>(order[place]);
-            CoveredRays::Around points;
-            covered.around(site, points);
-            Summary summary{0.0f, kNothingDrawn, 0, 0};
-            for (int ray = 0; ray < kConeSlices; ++ray) {
-                float coverLow = kNothingDrawn;
-                float coverHigh = kNothingDrawn;
-                depthsAlong(site, ray, points, coverLow, coverHigh);
-                if (perRay) {
-                    rayDepths[(place * kConeSlices + ray) * 2] = coverLow;
-                    rayDepths[(place * kConeSlices + ray) * 2 + 1] = coverHigh;
-                }
-                const std::uint32_t bit = std::uint32_t{1} << ray;
-                if (coverLow == kNothingDrawn) {
-                    summary.uncovered |= bit;
-                    continue;
-                }
-                summary.nearEnd = std::max(summary.nearEnd, coverLow);
-                if (coverHigh < kNothingDrawn) {
-                    summary.tails |= bit;
-                    summary.tailStart = std::min(summary.tailStart, coverHigh);
-                }
-            }
-            summaries[place] = summary;
+}
+
+void RayCover::summariseSite(std::size_t place, std::size_t site) {
+    CoveredRays::Around points;
+    covered.around(site, points);
+    Summary summary{0.0f, kNothingDrawn, 0, 0};
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        float coverLow = kNothingDrawn;
+        float coverHigh = kNothingDrawn;
+        depthsAlong(site, ray, points, coverLow, coverHigh);
+        if (perRay) {
+            rayDepths[(place * kConeSlices + ray) * 2] = coverLow;
+            rayDepths[(place * kConeSlices + ray) * 2 + 1] = coverHigh;
         }
-    });
+        const std::uint32_t bit = std::uint32_t{1} << ray;
+        if (coverLow == kNothingDrawn) {
+            summary.uncovered |= bit;
+            continue;
+        }
+        summary.nearEnd = std::max(summary.nearEnd, coverLow);
+        if (coverHigh < kNothingDrawn) {
+            summary.tails |= bit;
+            summary.tailStart = std::min(summary.tailStart, coverHigh);
+        }
+    }
+    summaries[place] = summary;
+    summarised[place] = 1;
 }
 
 void RayCover::coveredDepths(std::size_t place, std::size_t site, int ray, Lookup& lookup,

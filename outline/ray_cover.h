@@ -29,12 +29,19 @@ public:
     // the edges are clipped at the window's own border.
     void prepare(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
                  const ApexLayout& apexes, const OutlineView& view, int width, int height);
-    // Sums the cover up for the sites in `order` (a place each); with
-    // `perRay`, each ray's depths are kept too.
-    void summarise(const std::vector<std::int32_t>& order, bool perRay);
+    // Room for the sums of `places` sites, each worked out when first asked
+    // for: most sites of a crowd lie where the bands soon have nothing left
+    // to draw. With `perRay`, each ray's depths are kept too.
+    void startSummaries(std::size_t places, bool perRay);
 
     bool any() const { return !summaries.empty(); }
-    const Summary& summary(std::size_t place) const { return summaries[place]; }
+    // The cover of site `site` at `place`, one thread at a time for a place.
+    const Summary& summary(std::size_t place, std::size_t site) {
+        if (!summarised[place]) {
+            summariseSite(place, site);
+        }
+        return summaries[place];
+    }
 
     // What a site's rays' depths are read from, read once for all its rays.
     struct Lookup {
@@ -47,6 +54,7 @@ public:
                        float& high) const;
 
 private:
+    void summariseSite(std::size_t place, std::size_t site);
     void depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& low,
                      float& high) const;
 
@@ -55,6 +63,7 @@ private:
     int width = 0;
     int height = 0;
     std::vector<Summary> summaries;
+    std::vector<std::uint8_t> summarised;
     std::vector<float> rayDepths;
     bool perRay = false;
     // What the cover of each ray's edges depends on but the site, worked
