@@ -136,16 +136,21 @@ void PictureBuilder::drawEdges() {
         return;
     }
     cover.prepare(sites, outlines, apexes, view, width, height);
-    // Where markers leave few pixels among many sites, each pixel looks for
-    // its nearest edges itself; elsewhere the edges are followed outward
-    // from their apexes, which settles the near pixels of sparse sites at
-    // less cost.
+    // Where markers leave few pixels among many apexes in the window, each
+    // pixel looks for its nearest edges itself; elsewhere the edges are
+    // followed outward from their apexes, which settles the near pixels of
+    // sparse sites at less cost.
     std::size_t unmarkedPixels = 0;
     for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
         unmarkedPixels += unmarked(pixel);
     }
+    std::size_t apexesInWindow = 0;
+    for (std::size_t site = 0; site < sites.size(); ++site) {
+        apexesInWindow += apexes.x[site] >= 0.0f && apexes.x[site] < width &&
+                          apexes.y[site] >= 0.0f && apexes.y[site] < height;
+    }
     float low = 0.0f;
-    if (unmarkedPixels * 8 < sites.size() * 2 * kConeSlices) {
+    if (unmarkedPixels * 8 < apexesInWindow * 2 * kConeSlices) {
         nearSearch.run(sites, outlines, apexes, width, height, marker, pixels, cancel);
         low = static_cast<float>(NearSearch::settledDepth(apexes));
     }
