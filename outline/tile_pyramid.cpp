@@ -7,10 +7,9 @@
 namespace {
 
 constexpr int kThreads = 2;
-// A rectangle is read at the finest level where it spans this many cells
-// or fewer each way: coarser cells take in pixels far from it, and most
-// tests would pass for them, which costs the walks they let through.
-constexpr int kMostCellsAcross = 6;
+// Blocks of up to 32 x 32 tiles: larger rectangles read a few of them, and
+// the levels stay within 36 times the tiles.
+constexpr int kMostLevels = 6;
 
 }  // namespace
 
@@ -84,29 +83,42 @@ void TilePyramid::refresh(const std::vector<FragmentKey>& pixels,
 }
 
 void TilePyramid::buildLevels() {
-    int levelWidth = columns;
-    int levelHeight = rows;
-    levels.reserve(32);  // the levels below stay where they are while more are added
-    const std::vector<float>* below = &tileMax;
-    std::size_t level = 0;
-    while (levelWidth > 1 || levelHeight > 1) {
-        const int upperWidth = (levelWidth + 1) / 2;
-        const int upperHeight = (levelHeight + 1) / 2;
-        if (levels.size() <= level) {
-            levels.emplace_back();
-        }
-        std::vector<float>& upper = levels[level];
-        upper.assign(static_cast<std::size_t>(upperWidth) * upperHeight, kNoPixel);
-        for (int y = 0; y < levelHeight; ++y) {
-            for (int x = 0; x < levelWidth; ++x) {
-                float& cell = upper[static_cast<std::size_t>(y / 2) * upperWidth + x / 2];
-                cell = std::max(cell, (*below)[static_cast<std::size_t>(y) * levelWidth + x]);
+    levelsX = 1;
+    while (levelsX < kMostLevels && (1 << levelsX) <= columns) {
+        ++levelsX;
+    }
+    levelsY = 1;
+    while (levelsY < kMostLevels && (1 << levelsY) <= rows) {
+        ++levelsY;
+    }
+    const std::size_t tiles = static_cast<std::size_t>(columns) * rows;
+    levels.resize(static_cast<std::size_t>(levelsX) * levelsY * tiles);
+    std::copy(tileMax.begin(), tileMax.end(), levels.begin());
+    // Each level the larger of two squares of the one before, along x in
+    // the first row of levels and along y from there.
+    for (int levelY = 0; levelY < levelsY; ++levelY) {
+        for (int levelX = levelY == 0 ? 1 : 0; levelX < levelsX; ++levelX) {
+            float* level = &levels[(static_cast<std::size_t>(levelY) * levelsX + levelX) * tiles];
+            if (levelY == 0) {
+                const float* before = level - tiles;
+                const int half = 1 << (levelX - 1);
+                const int wide = columns - (1 << levelX) + 1;
+                for (int y = 0; y < rows; ++y) {
+                    const std::size_t row = static_cast<std::size_t>(y) * columns;
+                    for (int x = 0; x < wide; ++x) {
+                        level[row + x] = std::max(before[row + x], before[row + x + half]);
+                    }
+                }
+            } else {
+                const float* before = level - levelsX * tiles;
+                const std::size_t half = static_cast<std::size_t>(1 << (levelY - 1)) * columns;
+                const std::size_t count =
+                    static_cast<std::size_t>(rows - (1 << levelY) + 1) * columns;
+                for (std::size_t at = 0; at < count; ++at) {
+                    level[at] = std::max(before[at], before[at + half]);
+                }
             }
         }
-        below = &upper;
-        levelWidth = upperWidth;
-        levelHeight = upperHeight;
-        ++level;
     }
 }
 
@@ -115,25 +127,31 @@ float TilePyramid::blockMaximum(double left, double top, double right, double bo
         top >= height) {
         return kNoPixel;
     }
-    int firstX = static_cast<int>(std::max(left, 0.0)) >> kTileShift;
-    int lastX = static_cast<int>(std::min(right, width - 1.0)) >> kTileShift;
-    int firstY = static_cast<int>(std::max(top, 0.0)) >> kTileShift;
-    int lastY = static_cast<int>(std::min(bottom, height - 1.0)) >> kTileShift;
-    const std::vector<float>* cells = &tileMax;
-    int cellsWide = columns;
-    std::size_t level = 0;
-    while (lastX - firstX >= kMostCellsAcross || lastY - firstY >= kMostCellsAcross) {
-        cells = &levels[level++];
-        firstX >>= 1;
-        lastX >>= 1;
-        firstY >>= 1;
-        lastY >>= 1;
-        cellsWide = (cellsWide + 1) / 2;
-    }
+    const int firstX = static_cast<int>(std::max(left, 0.0)) >> kTileShift;
+    const int lastX = static_cast<int>(std::min(right, width - 1.0)) >> kTileShift;
+    const int firstY = static_cast<int>(std::max(top, 0.0)) >> kTileShift;
+    const int lastY = static_cast<int>(std::min(bottom, height - 1.0)) >> kTileShift;
+    // Blocks of the largest level that fits each way cover the tiles, two
+    // each way where the level's blocks are as large as the rectangle's.
+    const int levelX =
+        std::min(31 - __builtin_clz(static_cast<unsigned>(lastX - firstX + 1)), levelsX - 1);
+    const int levelY =
+        std::min(31 - __builtin_clz(static_cast<unsigned>(lastY - firstY + 1)), levelsY - 1);
+    const std::size_t tiles = static_cast<std::size_t>(columns) * rows;
+    const float* level = &levels[(static_cast<std::size_t>(levelY) * levelsX + levelX) * tiles];
+    const int blockWide = 1 << levelX;
+    const int blockHigh = 1 << levelY;
     float maximum = kNoPixel;
-    for (int y = firstY; y <= lastY; ++y) {
-        for (int x = firstX; x <= lastX; ++x) {
-            maximum = std::max(maximum, (*cells)[static_cast<std::size_t>(y) * cellsWide + x]);
+    for (int y = firstY;; y = std::min(y + blockHigh, lastY - blockHigh + 1)) {
+        const float* row = &level[static_cast<std::size_t>(y) * columns];
+        for (int x = firstX;; x = std::min(x + blockWide, lastX - blockWide + 1)) {
+            maximum = std::max(maximum, row[x]);
+            if (x + blockWide > lastX) {
+                break;
+            }
+        }
+        if (y + blockHigh > lastY) {
+            break;
         }
     }
     return maximum;

@@ -7,7 +7,7 @@
 #include "outline/fragment_key.h"
 
 // The deepest fragment per 8 x 8 tile of the picture being worked out, and
-// over squares of 2 x 2, 4 x 4, ... tiles: an edge deeper than that across a
+// over every block of 2^i x 2^j tiles: an edge deeper than that across a
 // stretch can change nothing there. Pixels under markers do not count.
 class TilePyramid {
 public:
@@ -24,9 +24,8 @@ public:
     void refresh(const std::vector<FragmentKey>& pixels, const std::vector<std::uint8_t>& marker,
                  float settledBelow);
 
-    // The deepest pixel that counts within the rectangle (window pixels,
-    // rows from the top), at the grain of the level it is read from: kNoPixel
-    // where none does.
+    // The deepest pixel that counts within the tiles the rectangle (window
+    // pixels, rows from the top) touches: kNoPixel where none does.
     float blockMaximum(double left, double top, double right, double bottom) const;
     // The deepest pixel that counts in the whole picture.
     float deepest() const { return pictureMax; }
@@ -48,5 +47,9 @@ private:
     float pictureMax = kNoPixel;
     std::vector<float> tileMax;
     std::vector<std::uint8_t> touched;
-    std::vector<std::vector<float>> levels;
+    // Level (i, j): per tile, the deepest value of the 2^i x 2^j tiles from
+    // it right and down, for every i and j that fit.
+    int levelsX = 0;
+    int levelsY = 0;
+    std::vector<float> levels;
 };

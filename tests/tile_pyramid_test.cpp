@@ -1,0 +1,74 @@
+#include "outline/tile_pyramid.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+// The deepest unmarked pixel of every tile that the rectangle's part inside
+// the picture touches, pixel by pixel.
+float deepestTouched(const std::vector<FragmentKey>& pixels,
+                     const std::vector<std::uint8_t>& marker, int width, int height, double left,
+                     double top, double right, double bottom) {
+    constexpr int kSide = TilePyramid::kTileSide;
+    float deepest = TilePyramid::kNoPixel;
+    if (right < 0.0 || bottom < 0.0 || left >= width || top >= height) {
+        return deepest;
+    }
+    for (int y = 0; y < height; ++y) {
+        const int tileTop = y / kSide * kSide;
+        if (!(tileTop <= bottom && tileTop + kSide > top)) {
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            const int tileLeft = x / kSide * kSide;
+            const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
+            if (tileLeft <= right && tileLeft + kSide > left && !marker[pixel]) {
+                deepest = std::max(deepest, keyDepth(pixels[pixel]));
+            }
+        }
+    }
+    return deepest;
+}
+
+// Rectangles of every size, partly or wholly outside, in pictures whose
+// tiles make levels of every shape; the pyramid must never tell less than
+// the pixels hold, which would leave edges unwalked, nor more.
+TEST(TilePyramid, TellsTheDeepestPixelOfTheTilesARectangleTouches) {
+    std::mt19937 random(17);
+    const int sizes[][2] = {{1, 1}, {7, 300}, {300, 7}, {260, 200}, {1000, 600}, {3000, 17}};
+    for (const auto& size : sizes) {
+        const int width = size[0];
+        const int height = size[1];
+        std::vector<FragmentKey> pixels(static_cast<std::size_t>(width) * height);
+        std::vector<std::uint8_t> marker(pixels.size());
+        std::uniform_real_distribution<float> depth(0.0f, 1.0f);
+        for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
+            // Mostly shallow, so that a deep pixel stands out where it is.
+            const bool deep = random() % 97 == 0;
+            pixels[pixel] = fragmentKey(deep ? 0.5f + depth(random) : 0.1f * depth(random), 3);
+            marker[pixel] = random() % 5 == 0;
+        }
+        TilePyramid tiles;
+        tiles.reset(width, height);
+        tiles.refresh(pixels, marker, TilePyramid::kNoPixel);
+        std::uniform_real_distribution<double> place(-80.0, std::max(width, height) + 80.0);
+        std::uniform_real_distribution<double> reach(0.0, 600.0);
+        for (int rectangle = 0; rectangle < 400; ++rectangle) {
+            const double left = place(random);
+            const double top = place(random);
+            const double right = left + (rectangle % 4 == 0 ? reach(random) : reach(random) / 20.0);
+            const double bottom = top + (rectangle % 3 == 0 ? reach(random) : reach(random) / 20.0);
+            ASSERT_EQ(tiles.blockMaximum(left, top, right, bottom),
+                      deepestTouched(pixels, marker, width, height, left, top, right, bottom))
+                << width << " x " << height << " picture, rectangle (" << left << ", " << top
+                << ") to (" << right << ", " << bottom << ")";
+        }
+    }
+}
+
+}  // namespace
