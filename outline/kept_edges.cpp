@@ -25,66 +25,94 @@ bool twinned(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward) 
     return inward.site >= 0 && outward.site >= 0 && inward.line.samePixels(outward.line);
 }
 
-bool KeptEdges::prepare(std::size_t siteCount, std::size_t mostEdges) {
-    const std::size_t slots = siteCount * 2 * kConeSlices;
-    active = slots <= mostEdges;
-    if (!active) {
-        return false;
+void KeptEdges::prepare(std::size_t siteCount, std::size_t mostEdges) {
+    const std::size_t everyRayCount = siteCount * kConeSlices;
+    everyRay = 2 * everyRayCount <= mostEdges;
+    mostRays = std::min(mostEdges / 2, everyRayCount);
+    raysTaken.store(0, std::memory_order_relaxed);
+    tablesTaken.store(0, std::memory_order_relaxed);
+    // What earlier pictures left in the slots and tables is never read: the
+    // marks below say what is kept. Every site with a table keeps a ray.
+    mostTables = everyRay ? 0 : std::min(siteCount, mostRays);
+    if (tableRoom < mostTables) {
+        rayTables = unsetArray<std::uint32_t>(mostTables * kConeSlices);
+        tableRoom = mostTables;
     }
-    // Slots are filled when a band first walks their ray; what an earlier
-    // picture left in them is never read.
-    if (edges.size() < slots) {
-        reserveLarge(edges, slots);
-        edges.resize(slots);
-        reserveLarge(progress, slots);
-        progress.resize(slots);
-    }
-    reserveLarge(twins, siteCount);
-    twins.resize(siteCount);
+    reserveLarge(tableOf, siteCount);
+    tableOf.assign(siteCount, kNoTable);
     reserveLarge(keptRayBits, siteCount);
     keptRayBits.assign(siteCount, 0);
+    const std::size_t chunkCount = (mostRays + kChunkRays - 1) / kChunkRays;
+    if (chunks.size() < chunkCount) {
+        chunks.resize(chunkCount);
+    }
+}
+
+bool KeptEdges::takeSlot(std::size_t place, int ray, std::size_t& index) {
+    if (everyRay) {
+        index = place * kConeSlices + ray;
+    } else {
+        if (tableOf[place] == kNoTable) {
+            const std::size_t table = tablesTaken.fetch_add(1, std::memory_order_relaxed);
+            if (table >= mostTables) {
+                return false;
+            }
+            tableOf[place] = static_cast<std::uint32_t>(table);
+        }
+        index = raysTaken.fetch_add(1, std::memory_order_relaxed);
+        if (index >= mostRays) {
+            return false;
+        }
+        rayTables[static_cast<std::size_t>(tableOf[place]) * kConeSlices + ray] =
+            static_cast<std::uint32_t>(index);
+    }
+    std::unique_ptr<KeptRay[]>& chunk = chunks[index >> kChunkShift];
+    if (!chunk) {
+        const std::lock_guard<std::mutex> lock(chunkMaking);
+        if (!chunk) {
+            chunk = unsetArray<KeptRay>(kChunkRays);
+        }
+    }
     return true;
 }
 
-void KeptEdges::keepRays(const ConeOutlines& outlines, const OutlineSite& site,
-                         std::size_t siteIndex, std::size_t place, std::uint32_t rays) {
+std::uint32_t KeptEdges::keepRays(const ConeOutlines& outlines, const OutlineSite& site,
+                                  std::size_t siteIndex, std::size_t place, std::uint32_t rays) {
+    if (!everyRay && raysTaken.load(std::memory_order_relaxed) >= mostRays) {
+        return 0;
+    }
     ConeOutlines::Cone cone;
     outlines.cone(site.x, site.y, cone);
-    OutlineEdgePixels* slot = &edges[place * 2 * kConeSlices];
-    EdgeProgress* state = &progress[place * 2 * kConeSlices];
-    std::uint32_t twinRays = twins[place] & ~rays;
+    std::uint32_t kept = 0;
     for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
-        OutlineEdgePixels& inward = slot[inwardSlot(ray)];
-        OutlineEdgePixels& outward = slot[outwardSlot(ray)];
-        rayEdges(outlines, cone, siteIndex, ray, inward, outward);
-        twinRays |= (twinned(inward, outward) ? 1u : 0u) << ray;
-        state[inwardSlot(ray)] = EdgeProgress{};
-        state[outwardSlot(ray)] = EdgeProgress{};
+        std::size_t index = 0;
+        if (!takeSlot(place, ray, index)) {
+            break;
+        }
+        KeptRay& ends = slot(index);
+        rayEdges(outlines, cone, siteIndex, ray, ends.inward, ends.outward);
+        ends.twins = twinned(ends.inward, ends.outward);
+        ends.inwardProgress = EdgeProgress{};
+        ends.outwardProgress = EdgeProgress{};
+        kept |= std::uint32_t{1} << ray;
     }
-    twins[place] = twinRays;
-    keptRayBits[place] |= rays;
+    keptRayBits[place] |= kept;
+    return kept;
 }
 
 void KeptEdges::prefetch(std::size_t place, std::uint32_t rays) const {
-    const std::size_t slots = place * 2 * kConeSlices;
     for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
-        const int ray = __builtin_ctz(rest);
-        for (const int slot : {inwardSlot(ray), outwardSlot(ray)}) {
-            const char* edge = reinterpret_cast<const char*>(&edges[slots + slot]);
-            const char* state = reinterpret_cast<const char*>(&progress[slots + slot]);
-            __builtin_prefetch(edge);
-            __builtin_prefetch(edge + 64);
-            __builtin_prefetch(state);
+        const char* kept = reinterpret_cast<const char*>(&keptRay(place, __builtin_ctz(rest)));
+        for (std::size_t line = 0; line < sizeof(KeptRay); line += 64) {
+            __builtin_prefetch(kept + line);
         }
     }
 }
 
 void KeptEdges::walkRay(EdgeWalk& walk, std::size_t place, int ray, float low, float high,
                         bool alone) {
-    const std::size_t slots = place * 2 * kConeSlices;
-    const std::size_t inward = slots + inwardSlot(ray);
-    const std::size_t outward = slots + outwardSlot(ray);
-    walk.walkRay(edges[inward], edges[outward], ((twins[place] >> ray) & 1u) != 0, low, high, alone,
-                 &progress[inward], &progress[outward]);
+    KeptRay& kept = keptRay(place, ray);
+    walk.walkRay(kept.inward, kept.outward, kept.twins, low, high, alone, &kept.inwardProgress,
+                 &kept.outwardProgress);
 }

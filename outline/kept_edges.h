@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "cells/cone_geometry.h"
@@ -17,39 +20,70 @@ void rayEdges(const ConeOutlines& outlines, const ConeOutlines::Cone& cone, std:
 // Whether a site's two edges along a ray light the same pixels.
 bool twinned(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward);
 
-// Every site's radial edges, worked out when a band first walks them and
-// kept from band to band with how far each walk has come, where they fit:
-// 64 slots a site, at the site's place in the order the bands take the
-// sites in, so that one site's slots lie next to the last one's.
+// The radial edges of the rays the bands walk, worked out when a band first
+// walks a ray and kept from band to band with how far each walk has come.
+// Where every site's rays fit, each ray has its slot, in the order the
+// bands take the sites in; elsewhere rays take slots as they are first
+// walked, up to a set number, and find them through a table of 32 that a
+// site takes with its first kept ray. A ray beyond them is worked out again
+// each band.
 class KeptEdges {
 public:
-    // Whether `siteCount` sites' edges fit in `mostEdges`; then they are kept.
-    bool prepare(std::size_t siteCount, std::size_t mostEdges);
-    bool kept() const { return active; }
+    // Room for up to `mostEdges` edges (two a ray) of `siteCount` sites,
+    // none kept yet.
+    void prepare(std::size_t siteCount, std::size_t mostEdges);
+    // Whether every ray of every site has a slot.
+    bool keepsAll() const { return everyRay; }
 
     // Works out the edges along `rays` (a bit each) of the site at `place`
-    // into their slots.
-    void keepRays(const ConeOutlines& outlines, const OutlineSite& site, std::size_t siteIndex,
-                  std::size_t place, std::uint32_t rays);
-    // Asks for the slots of `rays` at once: they lie far from the last
-    // site's, and arrive together rather than one by one.
+    // into their slots, as many as there is room for; the rays kept.
+    std::uint32_t keepRays(const ConeOutlines& outlines, const OutlineSite& site,
+                           std::size_t siteIndex, std::size_t place, std::uint32_t rays);
+    // Asks for the slots of `rays` at once: they lie far apart, and arrive
+    // together rather than one by one.
     void prefetch(std::size_t place, std::uint32_t rays) const;
     // The rays at `place` whose edges are in their slots.
     std::uint32_t keptRays(std::size_t place) const { return keptRayBits[place]; }
 
-    // Walks both edges along the ray in the band, resuming where the band
-    // before stopped.
+    // Walks both edges along the kept ray in the band, resuming where the
+    // band before stopped.
     void walkRay(EdgeWalk& walk, std::size_t place, int ray, float low, float high, bool alone);
 
 private:
-    static int inwardSlot(int ray) { return 2 * ray; }
-    static int outwardSlot(int ray) { return (2 * ray + 2 * kConeSlices - 1) % (2 * kConeSlices); }
+    struct KeptRay {
+        OutlineEdgePixels inward;
+        OutlineEdgePixels outward;
+        EdgeProgress inwardProgress;
+        EdgeProgress outwardProgress;
+        bool twins;
+    };
+    static constexpr std::size_t kChunkShift = 14;
+    static constexpr std::size_t kChunkRays = std::size_t{1} << kChunkShift;
+    static constexpr std::uint32_t kNoTable = 0xFFFFFFFFu;
 
-    bool active = false;
-    std::vector<OutlineEdgePixels> edges;
-    std::vector<EdgeProgress> progress;
-    // Per place, a bit for each ray whose two edges light the same pixels,
-    // and one for each ray whose edges are in their slots.
-    std::vector<std::uint32_t> twins;
+    // The slot of ray `ray` at `place` where it has none yet, made where
+    // its chunk is not; false where no slot is left.
+    bool takeSlot(std::size_t place, int ray, std::size_t& index);
+    KeptRay& slot(std::size_t index) const {
+        return chunks[index >> kChunkShift][index & (kChunkRays - 1)];
+    }
+    KeptRay& keptRay(std::size_t place, int ray) const {
+        return slot(everyRay
+                        ? place * kConeSlices + ray
+                        : rayTables[static_cast<std::size_t>(tableOf[place]) * kConeSlices + ray]);
+    }
+
+    bool everyRay = false;
+    std::size_t mostRays = 0;
+    std::atomic<std::size_t> raysTaken{0};
+    std::atomic<std::size_t> tablesTaken{0};
+    std::vector<std::unique_ptr<KeptRay[]>> chunks;
+    std::mutex chunkMaking;
+    // Per place, its table of slots by ray (kNoTable before the first kept
+    // ray), and a bit for each ray whose edges are in their slots.
+    std::vector<std::uint32_t> tableOf;
+    std::unique_ptr<std::uint32_t[]> rayTables;
+    std::size_t tableRoom = 0;
+    std::size_t mostTables = 0;
     std::vector<std::uint32_t> keptRayBits;
 };

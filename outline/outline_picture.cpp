@@ -162,7 +162,8 @@ void PictureBuilder::drawEdges() {
     if (tiles.deepest() >= low) {
         groups.group(apexes, tiles, width, height);
         keptEdges.prepare(sites.size(), mostKeptEdges);
-        cover.startSummaries(groups.sites.size(), keptEdges.kept());
+        // Each ray's cover is kept too where every ray's edges are.
+        cover.startSummaries(groups.sites.size(), keptEdges.keepsAll());
         if (!cancelled()) {
             radialBands(low, static_cast<double>(unmarkedPixels));
         }

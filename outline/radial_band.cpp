@@ -154,25 +154,27 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         return;
     }
     // A kept edge costs little to look at again, so its group's test does
-    // for it; an edge worked out again is worth a test of its own.
+    // for it; an edge to be worked out is worth a test of its own, unless
+    // every site's edges are kept.
     std::uint32_t walked = candidates & (groupRays == nullptr ? ~std::uint32_t{0} : *groupRays);
-    if (groupRays == nullptr || !parts.keptEdges.kept()) {
-        for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
-            const int ray = __builtin_ctz(rest);
-            if (!rayMatters(x, y, x, y, ray, low, high)) {
-                walked &= ~(std::uint32_t{1} << ray);
-            }
+    const std::uint32_t alreadyKept = parts.keptEdges.keptRays(place);
+    const std::uint32_t ownTests = groupRays == nullptr         ? walked
+                                   : parts.keptEdges.keepsAll() ? 0
+                                                                : walked & ~alreadyKept;
+    for (std::uint32_t rest = ownTests; rest != 0; rest &= rest - 1) {
+        const int ray = __builtin_ctz(rest);
+        if (!rayMatters(x, y, x, y, ray, low, high)) {
+            walked &= ~(std::uint32_t{1} << ray);
         }
     }
     if (walked == 0) {
         return;
     }
-    if (parts.keptEdges.kept()) {
-        const std::uint32_t fresh = walked & ~parts.keptEdges.keptRays(place);
-        parts.keptEdges.prefetch(place, walked & ~fresh);
-        if (fresh != 0) {
-            parts.keptEdges.keepRays(parts.outlines, parts.sites[site], site, place, fresh);
-        }
+    parts.keptEdges.prefetch(place, walked & alreadyKept);
+    std::uint32_t kept = walked & alreadyKept;
+    if ((walked & ~alreadyKept) != 0) {
+        kept |= parts.keptEdges.keepRays(parts.outlines, parts.sites[site], site, place,
+                                         walked & ~alreadyKept);
     }
     bool coneReady = false;
     RayCover::Lookup lookup;
@@ -194,7 +196,7 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
                 ++partCount;
             }
         }
-        if (parts.keptEdges.kept()) {
+        if ((kept >> ray) & 1u) {
             for (int part = 0; part < partCount; ++part) {
                 parts.keptEdges.walkRay(parts.walker, place, ray, spans[2 * part],
                                         spans[2 * part + 1], alone);

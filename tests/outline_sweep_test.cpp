@@ -29,11 +29,12 @@ class OutlineSweep : public ::testing::TestWithParam<float> {};
 // from the sites and crowded among their markers, sites in and out of the
 // window, copies that tie everywhere, sites just ahead of others that hide
 // their edges. Each picture serves every case in turn, as the program's one
-// does, and with its edges kept from band to band and worked out again in
-// every band.
+// does, with its edges kept from band to band, kept until their room runs
+// out, and worked out again in every band.
 TEST_P(OutlineSweep, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
     const float radius = kSweepEdge / 2;
     OutlinePicture kept(std::size_t{1} << 20);
+    OutlinePicture fewKept(4096);
     OutlinePicture workedAgain(0);
     for (const SweepCase& sweep : sweepCases(GetParam())) {
         const std::vector<OutlineSite> sites = outlineSites(sweepScene(sweep.scene));
@@ -55,7 +56,7 @@ TEST_P(OutlineSweep, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
                     winner[pixel] = site;
                 }
             });
-        for (OutlinePicture* picture : {&kept, &workedAgain}) {
+        for (OutlinePicture* picture : {&kept, &fewKept, &workedAgain}) {
             picture->compute(sites, view, radius, width, height, covered);
             long long wrong = 0;
             long long reached = 0;
@@ -67,7 +68,9 @@ TEST_P(OutlineSweep, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
                 }
             }
             EXPECT_EQ(wrong, 0) << sweep.describe()
-                                << (picture == &kept ? ", edges kept" : ", edges worked again")
+                                << (picture == &kept      ? ", edges kept"
+                                    : picture == &fewKept ? ", some edges kept"
+                                                          : ", edges worked again")
                                 << ": of " << reached << " pixels an edge reaches";
         }
     }
