@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cells/thread_sharing.h"
+
 void ApexLayout::locate(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines) {
     x.resize(sites.size());
     y.resize(sites.size());
@@ -10,24 +12,33 @@ void ApexLayout::locate(const std::vector<OutlineSite>& sites, const ConeOutline
     std::fill(rayX, rayX + kConeSlices, 0.0);
     std::fill(rayY, rayY + kConeSlices, 0.0);
     std::fill(rayLength, rayLength + kConeSlices, 0.0);
+    if (sites.empty()) {
+        return;
+    }
+    // A matrix product per site, as the transform makes one per cone.
+    constexpr int kThreads = 2;
+    onThreads(kThreads, [&](int thread) {
+        const std::size_t end = sites.size() * (thread + 1) / kThreads;
+        ConeOutlines::Cone cone;
+        for (std::size_t site = sites.size() * thread / kThreads; site < end; ++site) {
+            outlines.cone(sites[site].x, sites[site].y, cone);
+            const OutlinePoint apex = outlines.window(cone, 0);
+            x[site] = apex.x;
+            y[site] = apex.y;
+        }
+    });
+    // The rays, from the first site's cone.
     ConeOutlines::Cone cone;
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        outlines.cone(sites[site].x, sites[site].y, cone);
-        const OutlinePoint apex = outlines.window(cone, 0);
-        x[site] = apex.x;
-        y[site] = apex.y;
-        if (site != 0) {
-            continue;
-        }
-        for (int vertex = 0; vertex < kConeSlices; ++vertex) {
-            const OutlinePoint rim = outlines.window(cone, vertex + 1);
-            const double dx = static_cast<double>(rim.x) - apex.x;
-            const double dy = static_cast<double>(rim.y) - apex.y;
-            const double length = std::hypot(dx, dy);
-            rimReach = std::max(rimReach, length);
-            rayLength[vertex] = length;
-            rayX[vertex] = length > 0.0 ? dx / length : 0.0;
-            rayY[vertex] = length > 0.0 ? dy / length : 0.0;
-        }
+    outlines.cone(sites[0].x, sites[0].y, cone);
+    const OutlinePoint apex = outlines.window(cone, 0);
+    for (int vertex = 0; vertex < kConeSlices; ++vertex) {
+        const OutlinePoint rim = outlines.window(cone, vertex + 1);
+        const double dx = static_cast<double>(rim.x) - apex.x;
+        const double dy = static_cast<double>(rim.y) - apex.y;
+        const double length = std::hypot(dx, dy);
+        rimReach = std::max(rimReach, length);
+        rayLength[vertex] = length;
+        rayX[vertex] = length > 0.0 ? dx / length : 0.0;
+        rayY[vertex] = length > 0.0 ? dy / length : 0.0;
     }
 }
