@@ -24,9 +24,9 @@ bool twinned(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward);
 // walks a ray and kept from band to band with how far each walk has come.
 // Where every site's rays fit, each ray has its slot, in the order the
 // bands take the sites in; elsewhere rays take slots as they are first
-// walked, up to a set number, and find them through a table of 32 that a
-// site takes with its first kept ray. A ray beyond them is worked out again
-// each band.
+// walked, up to a quarter of the room's edges, and find them through a
+// table of 32 that a site takes with its first kept ray. A ray beyond them
+// is worked out again each band.
 class KeptEdges {
 public:
     // Room for up to `mostEdges` edges (two a ray) of `siteCount` sites,
