@@ -92,6 +92,13 @@ void takeHiddenSaveOn(int) {
 
 }  // namespace
 
+// The viewport is the window, as with GLUT's own. The renderer is told too:
+// a resize undone before the next frame leaves its inputs as they were.
+void reshape(int width, int height) {
+    glViewport(0, 0, width, height);
+    guarded([] { windowFrameRenderer().windowReshaped(); });
+}
+
 // GLUT draws no frame for a window that cannot be seen, so an idle callback
 // asking for one would spin. Without it the main loop sleeps until an event;
 // a picture drawn in slices goes on where it stopped once the window shows.
@@ -118,6 +125,7 @@ void closed() {
 
 void registerCallbacks() {
     glutDisplayFunc(display);
+    glutReshapeFunc(reshape);
     glutVisibilityFunc(visible);
     glutIdleFunc(idle);
     glutKeyboardFunc(keyboard);

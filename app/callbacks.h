@@ -3,6 +3,7 @@
 // The GLUT callbacks. They only translate GLUT's calls into work on the
 // globals; the work itself lives in plain functions and classes.
 void display();
+void reshape(int width, int height);
 void idle();
 void visible(int state);
 void keyboard(unsigned char key, int x, int y);

@@ -178,6 +178,12 @@ void FrameRenderer::saveWhenDrawn(HeightMap& map, const ViewState& view,
 }
 
 void FrameRenderer::renderPass(HeightMap& map, const ViewState& view, bool wholePicture) {
+    if (reshaped) {
+        reshaped = false;
+        if (stage == Stage::WorkingOut) {
+            showBackground();
+        }
+    }
     // The saved states' pictures first, whatever the state is now.
     if (drawSaves(map, wholePicture)) {
         drawPicture(map, currentInputs(map, view), wholePicture);

@@ -87,6 +87,10 @@ public:
     bool lastFrameRetained() const { return lastShownRetained; }
     // Makes the next render start a new picture.
     void forgetRetainedFrame() { stage = Stage::NotStarted; }
+    // The window changed size: the window system leaves its new area unset,
+    // so a picture still being worked out has the next render show the
+    // background meanwhile, though the size may be back to what it was.
+    void windowReshaped() { reshaped = true; }
 
 private:
     // Everything the picture depends on besides the constant set-up.
@@ -138,6 +142,7 @@ private:
     // being worked out, its full cones being drawn in slices, or finished.
     enum class Stage { NotStarted, WorkingOut, Slicing, Finished };
     Stage stage = Stage::NotStarted;
+    bool reshaped = false;
     // How a finished picture is shown again: a copy of it, or the outlines'
     // image drawn again, which costs what copying the picture out and back
     // would.
