@@ -11,6 +11,9 @@ namespace {
 // The sites looked at lie at least this far ahead of the covered one along
 // the ray, in window pixels: their fragments are then clearly the nearer.
 constexpr double kLeastAhead = 0.5;
+// The near sets look at every point where kMostSteps raster steps reach this
+// much past kLeastAhead, for choice of sites across.
+constexpr double kNearSlack = 0.25;
 // How far two parallel edges may lie across from where their apexes and the
 // ray's direction put them: the ends snapped to 1/256 pixel and the clipper's
 // floats come to about a hundredth of a pixel between two edges.
@@ -122,6 +125,7 @@ std::int64_t floorDivided(std::int64_t value, std::int64_t divisor) {
 void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geometry& geometry) {
     sites = nullptr;
     ready = false;
+    nearStrided = false;
     for (int ray = 0; ray < kConeSlices; ++ray) {
         sets[ray].clear();
         farAheadSets[ray].clear();
@@ -149,6 +153,9 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
                     : 1;
     farReach = static_cast<int>(std::min(
         std::ceil(CoveredRays::kMostAhead / (shorterStep * farStride)), double{kMostSteps}));
+    // Where kMostSteps raster steps reach hardly past kLeastAhead, no site is
+    // far enough ahead to cover: the sets then look at the far sets' points.
+    nearStrided = kMostSteps * shorterStep < kLeastAhead + kNearSlack && farStride > 1;
     farPoints.clear();
     if (farStride > 1) {
         // The sites of each class of coordinates modulo the stride, by their
@@ -179,7 +186,11 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     for (int ray = 0; ray < kConeSlices; ++ray) {
         const double major = std::max(std::fabs(geometry.rayX[ray]), std::fabs(geometry.rayY[ray]));
         const double afterApex = kAfterApexColumns / major;
-        aheadOf(geometry, ray, 1, reach, kLeastAhead, ahead);
+        if (nearStrided) {
+            aheadOf(geometry, ray, farStride, farReach, kLeastAhead, ahead);
+        } else {
+            aheadOf(geometry, ray, 1, reach, kLeastAhead, ahead);
+        }
         coveringSets(ahead, afterApex, sets[ray]);
         aheadOf(geometry, ray, farStride, farReach, kFarAheadColumns / major, ahead);
         coveringSets(ahead, afterApex, farAheadSets[ray]);
@@ -194,11 +205,29 @@ void CoveredRays::around(std::size_t site, Around& points) const {
     if (!ready) {
         return;
     }
+    if (nearStrided) {
+        readFarRows(points);
+        return;
+    }
     const auto x = static_cast<std::int64_t>((*sites)[site].x);
     const auto y = static_cast<std::int64_t>((*sites)[site].y);
     for (int row = 0; row <= 2 * reach; ++row) {
         points.rows[row] = occupied.run(x - reach, y - reach + row, 2 * reach + 1);
     }
+}
+
+void CoveredRays::readFarRows(Around& points) const {
+    const auto x = static_cast<std::int64_t>((*sites)[points.site].x);
+    const auto y = static_cast<std::int64_t>((*sites)[points.site].y);
+    const std::int64_t column = floorDivided(x, farStride);
+    const std::int64_t row = floorDivided(y, farStride);
+    const WholePoints& members = farPoints[static_cast<std::size_t>(
+        (y - row * farStride) * farStride + (x - column * farStride))];
+    for (int line = 0; line <= 2 * farReach; ++line) {
+        points.farRows[line] =
+            members.run(column - farReach, row - farReach + line, 2 * farReach + 1);
+    }
+    points.farRead = true;
 }
 
 double CoveredRays::firstCovering(const std::vector<Set>& list, const std::uint64_t* rows,
@@ -216,8 +245,11 @@ double CoveredRays::firstCovering(const std::vector<Set>& list, const std::uint6
 }
 
 double CoveredRays::from(const Around& points, int ray) const {
-    return ready ? firstCovering(sets[ray], points.rows, reach)
-                 : std::numeric_limits<double>::infinity();
+    if (!ready) {
+        return std::numeric_limits<double>::infinity();
+    }
+    return nearStrided ? firstCovering(sets[ray], points.farRows, farReach)
+                       : firstCovering(sets[ray], points.rows, reach);
 }
 
 double CoveredRays::fromFarAhead(Around& points, int ray) const {
@@ -228,17 +260,7 @@ double CoveredRays::fromFarAhead(Around& points, int ray) const {
         return firstCovering(farAheadSets[ray], points.rows, reach);
     }
     if (!points.farRead) {
-        const auto x = static_cast<std::int64_t>((*sites)[points.site].x);
-        const auto y = static_cast<std::int64_t>((*sites)[points.site].y);
-        const std::int64_t column = floorDivided(x, farStride);
-        const std::int64_t row = floorDivided(y, farStride);
-        const WholePoints& members = farPoints[static_cast<std::size_t>(
-            (y - row * farStride) * farStride + (x - column * farStride))];
-        for (int line = 0; line <= 2 * farReach; ++line) {
-            points.farRows[line] =
-                members.run(column - farReach, row - farReach + line, 2 * farReach + 1);
-        }
-        points.farRead = true;
+        readFarRows(points);
     }
     return firstCovering(farAheadSets[ray], points.farRows, farReach);
 }

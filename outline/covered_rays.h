@@ -42,7 +42,8 @@ public:
 
     // Which points about a site hold sites, read once for all its rays: a
     // row of bits per raster row, the site's own point in the middle; and,
-    // read when first asked for, the same for every farStride-th point.
+    // read when first asked for (at once where the near sets look at them),
+    // the same for every farStride-th point.
     struct Around {
         std::uint64_t rows[2 * kMostSteps + 1];
         std::uint64_t farRows[2 * kMostSteps + 1];
@@ -82,6 +83,9 @@ private:
                              std::vector<Set>& found);
     // The first of the sets whose members `rows` (reaching `steps` each way)
     // all hold.
+    // Reads the points of the far sets about the site that `points` are
+    // about.
+    void readFarRows(Around& points) const;
     static double firstCovering(const std::vector<Set>& list, const std::uint64_t* rows, int steps);
     // The candidates ahead along the ray, every stride-th point up to
     // `steps` of them each way, by their offsets in strides.
@@ -98,6 +102,10 @@ private:
     int reach = 0;
     int farStride = 1;
     int farReach = 0;
+    // Whether the near sets too look at the far sets' points: where a raster
+    // step is so small a part of a pixel that kMostSteps of them reach no
+    // site far enough ahead.
+    bool nearStrided = false;
     std::vector<WholePoints> farPoints;
     std::vector<Set> sets[kConeSlices];
     std::vector<Set> farAheadSets[kConeSlices];

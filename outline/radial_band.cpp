@@ -196,6 +196,9 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
                 ++partCount;
             }
         }
+        if (partCount == 0) {
+            continue;
+        }
         if ((kept >> ray) & 1u) {
             for (int part = 0; part < partCount; ++part) {
                 parts.keptEdges.walkRay(parts.walker, place, ray, spans[2 * part],

@@ -103,7 +103,13 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
         std::min(rim + CoveredRays::kFarAheadColumns / ends.major, majorExit);
     if (!leavesAcrossMajor) {
         to = std::min({majorExit, minorExit, rim}) - ends.lastColumns / ends.major - kMargin;
-        if (farEdgesRunOn && covered.fromFarAhead(points, ray) + kMargin < to) {
+        const double farFrom = farEdgesRunOn ? covered.fromFarAhead(points, ray) + kMargin : to;
+        if (farFrom < to) {
+            to = std::numeric_limits<double>::infinity();
+        } else if (!(from < to) && std::isfinite(farFrom)) {
+            // A ray shorter than its last columns: the far sets alone cover
+            // it, from where they start.
+            from = farFrom;
             to = std::numeric_limits<double>::infinity();
         }
     }

@@ -19,8 +19,8 @@
 // proportions stretches the picture).
 constexpr int kSweepEdge = 160;
 
-inline const std::vector<float> kSweepZooms = {0.05f, 0.1f,  0.2f,  0.5f, 1.0f, 3.7f,
-                                               50.0f, -0.3f, -1.0f, 1e8f, -1e8f};
+inline const std::vector<float> kSweepZooms = {0.02f, 0.05f, 0.1f,  0.2f,  0.5f, 1.0f,
+                                               3.7f,  50.0f, -0.3f, -1.0f, 1e8f, -1e8f};
 
 // A test's name for the zoom at `index`: its place, then the zoom with only
 // letters and digits.
