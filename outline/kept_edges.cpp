@@ -45,8 +45,13 @@ void KeptEdges::prepare(std::size_t siteCount, std::size_t mostEdges) {
     reserveLarge(keptRayBits, siteCount);
     keptRayBits.assign(siteCount, 0);
     const std::size_t chunkCount = (mostRays + kChunkRays - 1) / kChunkRays;
-    if (chunks.size() < chunkCount) {
-        chunks.resize(chunkCount);
+    if (chunkRoom < chunkCount) {
+        auto larger = std::make_unique<std::atomic<KeptRay*>[]>(chunkCount);
+        for (std::size_t chunk = 0; chunk < chunkCount; ++chunk) {
+            larger[chunk].store(chunk < chunkRoom ? chunkAt[chunk].load() : nullptr);
+        }
+        chunkAt = std::move(larger);
+        chunkRoom = chunkCount;
     }
 }
 
@@ -68,11 +73,12 @@ bool KeptEdges::takeSlot(std::size_t place, int ray, std::size_t& index) {
         rayTables[static_cast<std::size_t>(tableOf[place]) * kConeSlices + ray] =
             static_cast<std::uint32_t>(index);
     }
-    std::unique_ptr<KeptRay[]>& chunk = chunks[index >> kChunkShift];
-    if (!chunk) {
+    std::atomic<KeptRay*>& chunk = chunkAt[index >> kChunkShift];
+    if (chunk.load(std::memory_order_acquire) == nullptr) {
         const std::lock_guard<std::mutex> lock(chunkMaking);
-        if (!chunk) {
-            chunk = unsetArray<KeptRay>(kChunkRays);
+        if (chunk.load(std::memory_order_relaxed) == nullptr) {
+            chunks.push_back(unsetArray<KeptRay>(kChunkRays));
+            chunk.store(chunks.back().get(), std::memory_order_release);
         }
     }
     return true;

@@ -65,7 +65,8 @@ private:
     // its chunk is not; false where no slot is left.
     bool takeSlot(std::size_t place, int ray, std::size_t& index);
     KeptRay& slot(std::size_t index) const {
-        return chunks[index >> kChunkShift][index & (kChunkRays - 1)];
+        return chunkAt[index >> kChunkShift].load(
+            std::memory_order_acquire)[index & (kChunkRays - 1)];
     }
     KeptRay& keptRay(std::size_t place, int ray) const {
         return slot(everyRay
@@ -77,7 +78,11 @@ private:
     std::size_t mostRays = 0;
     std::atomic<std::size_t> raysTaken{0};
     std::atomic<std::size_t> tablesTaken{0};
+    // The chunks made so far, and where each lies for the threads to read:
+    // one thread makes a chunk while the other may look for it.
     std::vector<std::unique_ptr<KeptRay[]>> chunks;
+    std::unique_ptr<std::atomic<KeptRay*>[]> chunkAt;
+    std::size_t chunkRoom = 0;
     std::mutex chunkMaking;
     // Per place, its table of slots by ray (kNoTable before the first kept
     // ray), and a bit for each ray whose edges are in their slots.
