@@ -184,25 +184,31 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
             __atomic_store_n(&marks[column + rowFrom * minorTiles], 1, __ATOMIC_RELAXED);
             __atomic_store_n(&marks[column + rowTo * minorTiles], 1, __ATOMIC_RELAXED);
             const std::int64_t stop = major + count * kDirection;
+            // The pixel at `major`, the line stepped on past it; none where
+            // the line lies outside the window across.
+            const auto pixelHere = [&]() -> FragmentKey* {
+                const std::int64_t minor = step.minor();
+                kDirection > 0 ? step.next() : step.previous();
+                return static_cast<std::uint64_t>(minor) < static_cast<std::uint64_t>(minorSize)
+                           ? &pixels[minor * minorPixels + major * majorPixels]
+                           : nullptr;
+            };
             if (alone) {
                 // The lesser, stored either way: no branch to mispredict.
                 const auto lightColumn = [&](auto stored) {
                     double centre = static_cast<double>(major) + 0.5;
                     for (; major != stop; major += kDirection, centre += kDirection) {
-                        const std::int64_t minor = step.minor();
-                        kDirection > 0 ? step.next() : step.previous();
-                        if (static_cast<std::uint64_t>(minor) >=
-                            static_cast<std::uint64_t>(minorSize)) {
+                        FragmentKey* const pixel = pixelHere();
+                        if (pixel == nullptr) {
                             continue;
                         }
-                        FragmentKey& pixel = pixels[minor * minorPixels + major * majorPixels];
-                        const FragmentKey current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
+                        const FragmentKey current = __atomic_load_n(pixel, __ATOMIC_RELAXED);
                         float depth = stored(ours.depthAtCentre(centre));
                         if constexpr (kTwinned) {
                             depth = std::min(depth, stored(other.depthAtCentre(centre)));
                         }
                         const FragmentKey offered = fragmentKey(depth, ours.site);
-                        __atomic_store_n(&pixel, std::min(offered, current), __ATOMIC_RELAXED);
+                        __atomic_store_n(pixel, std::min(offered, current), __ATOMIC_RELAXED);
                     }
                 };
                 if (inRange) {
@@ -214,20 +220,17 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
                 // A pixel holding less than the column's least keeps what it holds.
                 const FragmentKey settled = fragmentKey(least, -1) & ~FragmentKey{0xFFFFFFFFu};
                 for (; major != stop; major += kDirection) {
-                    const std::int64_t minor = step.minor();
-                    kDirection > 0 ? step.next() : step.previous();
-                    if (static_cast<std::uint64_t>(minor) >=
-                        static_cast<std::uint64_t>(minorSize)) {
+                    FragmentKey* const pixel = pixelHere();
+                    if (pixel == nullptr) {
                         continue;
                     }
-                    FragmentKey& pixel = pixels[minor * minorPixels + major * majorPixels];
-                    const FragmentKey current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
+                    const FragmentKey current = __atomic_load_n(pixel, __ATOMIC_RELAXED);
                     if (current < settled) {
                         continue;
                     }
                     const FragmentKey offered = fragmentKey(depthAt(major), ours.site);
                     if (offered < current) {
-                        keepLesser(pixel, offered);
+                        keepLesser(*pixel, offered);
                     }
                 }
             }
