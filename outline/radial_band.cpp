@@ -153,17 +153,40 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
                                                            x + bandReach, y + bandReach) >= low)) {
         return;
     }
-    // A kept edge costs little to look at again, so its group's test does
-    // for it; an edge to be worked out is worth a test of its own, unless
-    // every site's edges are kept.
+    // The band's parts of each ray outside the depths that sites ahead
+    // cover. A kept edge costs little to look at again, so its group's test
+    // does for its whole band; an edge to be worked out is worth a test of
+    // its own, unless every site's edges are kept, and so is a part the
+    // cover leaves, which often lies where every pixel is settled.
     std::uint32_t walked = candidates & (groupRays == nullptr ? ~std::uint32_t{0} : *groupRays);
     const std::uint32_t alreadyKept = parts.keptEdges.keptRays(place);
     const std::uint32_t ownTests = groupRays == nullptr         ? walked
                                    : parts.keptEdges.keepsAll() ? 0
                                                                 : walked & ~alreadyKept;
-    for (std::uint32_t rest = ownTests; rest != 0; rest &= rest - 1) {
+    RayParts rayParts[kConeSlices];
+    RayCover::Lookup lookup;
+    for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
-        if (!rayMatters(x, y, x, y, ray, low, high)) {
+        float coverLow = kNothingDrawn;
+        float coverHigh = kNothingDrawn;
+        if (parts.cover.any() && !((parts.cover.summary(place, site).uncovered >> ray) & 1u)) {
+            parts.cover.coveredDepths(place, site, ray, lookup, coverLow, coverHigh);
+        }
+        const bool wholeBand = !(coverLow < high);
+        const bool tested = !wholeBand || ((ownTests >> ray) & 1u);
+        const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};
+        RayParts& spans = rayParts[ray];
+        spans.count = 0;
+        for (int part = 0; part < 2; ++part) {
+            const float partLow = bounds[2 * part];
+            const float partHigh = bounds[2 * part + 1];
+            if (partLow < partHigh && (!tested || rayMatters(x, y, x, y, ray, partLow, partHigh))) {
+                spans.bounds[2 * spans.count] = partLow;
+                spans.bounds[2 * spans.count + 1] = partHigh;
+                ++spans.count;
+            }
+        }
+        if (spans.count == 0) {
             walked &= ~(std::uint32_t{1} << ray);
         }
     }
@@ -177,32 +200,13 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
                                          walked & ~alreadyKept);
     }
     bool coneReady = false;
-    RayCover::Lookup lookup;
     for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
-        // The band's parts outside the depths that sites ahead cover.
-        float coverLow = kNothingDrawn;
-        float coverHigh = kNothingDrawn;
-        if (parts.cover.any() && !((parts.cover.summary(place, site).uncovered >> ray) & 1u)) {
-            parts.cover.coveredDepths(place, site, ray, lookup, coverLow, coverHigh);
-        }
-        const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};
-        float spans[4];
-        int partCount = 0;
-        for (int part = 0; part < 2; ++part) {
-            if (bounds[2 * part] < bounds[2 * part + 1]) {
-                spans[2 * partCount] = bounds[2 * part];
-                spans[2 * partCount + 1] = bounds[2 * part + 1];
-                ++partCount;
-            }
-        }
-        if (partCount == 0) {
-            continue;
-        }
+        const RayParts& spans = rayParts[ray];
         if ((kept >> ray) & 1u) {
-            for (int part = 0; part < partCount; ++part) {
-                parts.keptEdges.walkRay(parts.walker, place, ray, spans[2 * part],
-                                        spans[2 * part + 1], alone);
+            for (int part = 0; part < spans.count; ++part) {
+                parts.keptEdges.walkRay(parts.walker, place, ray, spans.bounds[2 * part],
+                                        spans.bounds[2 * part + 1], alone);
             }
             continue;
         }
@@ -212,9 +216,9 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         }
         rayEdges(parts.outlines, scratch.cone, site, ray, scratch.inward, scratch.outward);
         const bool twin = twinned(scratch.inward, scratch.outward);
-        for (int part = 0; part < partCount; ++part) {
-            parts.walker.walkRay(scratch.inward, scratch.outward, twin, spans[2 * part],
-                                 spans[2 * part + 1], alone, nullptr, nullptr);
+        for (int part = 0; part < spans.count; ++part) {
+            parts.walker.walkRay(scratch.inward, scratch.outward, twin, spans.bounds[2 * part],
+                                 spans.bounds[2 * part + 1], alone, nullptr, nullptr);
         }
     }
 }

@@ -63,6 +63,11 @@ private:
         OutlineEdgePixels inward;
         OutlineEdgePixels outward;
     };
+    // A ray's depths to walk in the band: up to two parts, low and high each.
+    struct RayParts {
+        float bounds[4];
+        int count;
+    };
     // The band's fragments of the site's edges, along the rays that matter
     // (only among `groupRays` where its group tested them, else among all);
     // `place` is its place in the groups' order.
