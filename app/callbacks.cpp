@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "app/frame.h"
 #include "app/globals.h"
 #include "app/keys.h"
+#include "app/window_loss.h"
 
 namespace {
 
@@ -34,6 +36,17 @@ void guarded(const Work& work) {
     }
 }
 
+// A window destroyed from outside: the saves asked for are finished from
+// the pictures in memory, and the program ends, as when the window is closed.
+void endIfWindowLost() {
+    if (!windowLost()) {
+        return;
+    }
+    guarded([] { windowFrameRenderer().finishSaves(*g_heightMap); });
+    releaseWindowFrameRenderer();
+    std::exit(0);
+}
+
 }  // namespace
 
 void display() {
@@ -46,6 +59,7 @@ void display() {
         }
         nextFrameDue = std::chrono::steady_clock::now() + kFrameInterval;
     });
+    endIfWindowLost();
 }
 
 // Asks for the next frame at once while a picture is drawn in slices. Once
@@ -65,6 +79,7 @@ void idle() {
         }
         glutPostWindowRedisplay(g_windowId);
     });
+    endIfWindowLost();
 }
 
 namespace {
@@ -88,6 +103,7 @@ void takeHiddenSaveOn(int) {
         }
         timeHiddenSave();
     });
+    endIfWindowLost();
 }
 
 }  // namespace
@@ -102,8 +118,12 @@ void reshape(int width, int height) {
 // GLUT draws no frame for a window that cannot be seen, so an idle callback
 // asking for one would spin. Without it the main loop sleeps until an event;
 // a picture drawn in slices goes on where it stopped once the window shows.
+// A window destroyed from outside is first unmapped.
 void visible(int state) {
     hidden = state != GLUT_VISIBLE;
+    if (hidden && !windowExists()) {
+        endIfWindowLost();
+    }
     glutIdleFunc(hidden ? nullptr : idle);
     guarded([] { timeHiddenSave(); });
 }
@@ -113,6 +133,7 @@ void keyboard(unsigned char key, int /*x*/, int /*y*/) {
         runKeyCommand(commandForKey(key));
         timeHiddenSave();
     });
+    endIfWindowLost();
 }
 
 // A pending save is finished, written and announced before the window goes;

@@ -4,9 +4,12 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "app/frame.h"
 #include "app/globals.h"
+#include "app/window_loss.h"
+#include "measure/frame_capture.h"
 #include "measure/stopwatch.h"
 #include "sitemap/height_map.h"
 
@@ -40,12 +43,22 @@ void finishExtraction() {
 // saved, which the next frames find up to date and would not bring to the
 // front; and a software driver takes in a new window size only after a swap
 // (or a draw to the front), so a window enlarged after a save would get a
-// picture cut to the old size, kept as it was.
+// picture cut to the old size, kept as it was. Where the window was
+// destroyed, GL draws nowhere: a wire-frame picture is saved from memory, as
+// the window would have shown it.
 void saveCurrentFrame() {
     windowFrameRenderer().saveWhenDrawn(*g_heightMap, ViewState{g_zoom, g_panX, g_panY}, [] {
         std::cout << "Result image outputed as result.bmp" << std::endl;
-        g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
-        glutSwapBuffers();
+        if (windowExists()) {
+            g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
+            glutSwapBuffers();
+            return;
+        }
+        std::vector<unsigned char> frame =
+            windowFrameRenderer().pictureInMemory(g_windowWidth, g_windowHeight);
+        if (frame.empty() || !saveFramePixels(frame, g_windowWidth, g_windowHeight, "result.bmp")) {
+            std::cout << "Could not write result.bmp" << std::endl;
+        }
     });
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/keys.h"
 #include "app/view_transform.h"
+#include "measure/frame_capture.h"
 #include "sitemap/height_map.h"
 
 namespace {
@@ -204,6 +205,15 @@ bool FrameRenderer::drawSaves(HeightMap& map, bool wholePicture) {
         save();
     }
     return true;
+}
+
+std::vector<unsigned char> FrameRenderer::pictureInMemory(int width, int height) {
+    if (stage != Stage::Finished || kept != Kept::OutlineImage) {
+        return {};
+    }
+    std::vector<unsigned char> frame = backgroundFrame(width, height);
+    outlines.drawInto(frame, width, height);
+    return frame;
 }
 
 bool FrameRenderer::drawPicture(HeightMap& map, const Inputs& inputs, bool wholePicture) {

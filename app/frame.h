@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 #include "app/keys.h"
 #include "app/retained_frame.h"
@@ -67,6 +68,11 @@ public:
     void advanceSaves(HeightMap& map) { drawSaves(map, false); }
     // Finishes the pending saves, waiting for their pictures.
     void finishSaves(HeightMap& map) { drawSaves(map, true); }
+    // The picture last drawn, as a frame in memory of width x height pixels
+    // (see measure/frame_capture.h) that the window shows it in: for a
+    // window that is gone. Empty but for a wire-frame picture worked out in
+    // memory.
+    std::vector<unsigned char> pictureInMemory(int width, int height);
     // Whether the picture the last render showed is finished.
     bool pictureFinished() const { return pictureDone() && pendingSaves.empty(); }
     // Whether the next render would show the finished picture it showed last.

@@ -7,6 +7,7 @@
 #include "app/frame.h"
 #include "app/globals.h"
 #include "app/window.h"
+#include "app/window_loss.h"
 #include "cells/large_arrays.h"
 #include "measure/stopwatch.h"
 #include "sitemap/height_map.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
         setUpView(g_windowWidth, g_windowHeight);
         windowFrameRenderer().compilePrograms();
         g_windowId = glutGetWindow();
+        watchForWindowLoss();
 
         // The loop: from here on everything happens in the callbacks, which
         // let no exception through.

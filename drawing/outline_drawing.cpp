@@ -340,3 +340,21 @@ void OutlineDrawing::draw() {
         }
     }
 }
+
+void OutlineDrawing::drawInto(std::vector<std::uint8_t>& frame, int width, int height) {
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    const int columns = std::min(shared.imageWidth, width);
+    const int rows = std::min(shared.imageHeight, height);
+    for (int row = 0; row < rows; ++row) {
+        const std::uint8_t* in =
+            &shared.image[static_cast<std::size_t>(row) * shared.imageWidth * 4];
+        std::uint8_t* out = &frame[static_cast<std::size_t>(row) * width * 3];
+        for (int column = 0; column < columns; ++column, in += 4, out += 3) {
+            if (in[3] > 0) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
+        }
+    }
+}

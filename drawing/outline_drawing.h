@@ -56,6 +56,10 @@ public:
     // draw buffer (only the pixels an edge or a marker reaches; the rest
     // keeps the colour it has). It must be finished.
     void draw();
+    // The same into a frame in memory of width x height pixels from the
+    // lower left, bottom row first, blue, green, red: what draw() leaves in
+    // a window that held that frame.
+    void drawInto(std::vector<std::uint8_t>& frame, int width, int height);
     // What working the last picture out cost, in milliseconds.
     double lastComputeMilliseconds();
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "measure/file_replacement.h"
+#include "measure/frame_capture.h"
 #include "sitemap/gl_state.h"
 #include "sitemap/height_map.h"
 
@@ -33,11 +34,7 @@ std::vector<unsigned char> backgroundPixel() {
 // the byte order of a 24-bit image in memory and on disk. What lies beyond a
 // shrunk window has no defined content in GL and is left the background.
 std::vector<unsigned char> readFrame(int width, int height) {
-    const std::vector<unsigned char> background = backgroundPixel();
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 3);
-    for (std::size_t offset = 0; offset < pixels.size(); offset += 3) {
-        std::copy(background.begin(), background.end(), pixels.begin() + offset);
-    }
+    std::vector<unsigned char> pixels = backgroundFrame(width, height);
     const int coveredWidth = std::min(width, glutGet(GLUT_WINDOW_WIDTH));
     const int coveredHeight = std::min(height, glutGet(GLUT_WINDOW_HEIGHT));
     if (coveredWidth > 0 && coveredHeight > 0) {
@@ -49,7 +46,19 @@ std::vector<unsigned char> readFrame(int width, int height) {
     return pixels;
 }
 
-bool saveAsBmp(std::vector<unsigned char>& pixels, int width, int height, const char* path) {
+}  // namespace
+
+std::vector<unsigned char> backgroundFrame(int width, int height) {
+    const std::vector<unsigned char> background = backgroundPixel();
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(std::max(width, 0)) *
+                                      std::max(height, 0) * 3);
+    for (std::size_t offset = 0; offset < pixels.size(); offset += 3) {
+        std::copy(background.begin(), background.end(), pixels.begin() + offset);
+    }
+    return pixels;
+}
+
+bool saveFramePixels(std::vector<unsigned char>& pixels, int width, int height, const char* path) {
     ImageHandle image(
         FreeImage_ConvertFromRawBits(pixels.data(), width, height, width * 3, 24, FI_RGBA_RED_MASK,
                                      FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK, TRUE),
@@ -62,8 +71,6 @@ bool saveAsBmp(std::vector<unsigned char>& pixels, int width, int height, const 
            replaceFileContents(path, bytes, count);
 }
 
-}  // namespace
-
 // Writes the window's lower-left width x height pixels as a 24-bit BMP, in
 // the window's own colours and with the window's bottom row as the file's top
 // row. An existing file is replaced only by a complete one.
@@ -72,7 +79,7 @@ void HeightMap::saveFrame(const char* path, int width, int height) {
     if (width > 0 && height > 0) {
         try {
             std::vector<unsigned char> pixels = readFrame(width, height);
-            saved = saveAsBmp(pixels, width, height, path);
+            saved = saveFramePixels(pixels, width, height, path);
         } catch (const std::bad_alloc&) {
             // Too large a rectangle to hold: reported below like any failed write.
         }

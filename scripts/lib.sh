@@ -3,7 +3,7 @@
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-PACKAGES=(cmake g++ make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 libfreeimage-dev libboost-dev
+PACKAGES=(cmake g++ make freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0 libfreeimage-dev libboost-dev libx11-dev
     libgtest-dev clang-format xvfb xauth xdotool x11-utils imagemagick time)
 
 # Installs the Debian packages that are missing (needs root; otherwise says

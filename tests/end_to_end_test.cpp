@@ -397,6 +397,26 @@ TEST_F(DemoProgram, ClosingFinishesThePendingSavesAndEndsTheProgram) {
     EXPECT_FALSE(fs::exists(resultPath()));
 }
 
+// A window destroyed from outside, which the program is never told of and
+// where GL draws nowhere, while a save waits for its wire-frame picture: the
+// picture worked out in memory is saved as the window would have shown it,
+// and the program ends.
+TEST_F(DemoProgram, DestroyingTheWindowFinishesThePendingSaveAndEndsTheProgram) {
+    writeCrowdedRaster(1);
+    ASSERT_NO_FATAL_FAILURE(start());
+    typeAndWait("1 v e e e e e e e e e e");
+    const std::string reference = savedReference("");
+    const std::size_t before = file("console.txt").size();
+    typeNow("a d 4");
+    commandOutput("xdotool windowclose " + window + " 2>/dev/null");
+    EXPECT_LT(secondsToEnd(), 60.0);
+    const std::string said = file("console.txt").substr(before);
+    EXPECT_EQ(count(said, "Result image outputed as result.bmp\n"), 1) << said;
+    EXPECT_EQ(said.find("Could not"), std::string::npos) << said;
+    EXPECT_TRUE(file("result.bmp") == reference);
+    EXPECT_EQ(file("errors.txt").find("X Error"), std::string::npos) << file("errors.txt");
+}
+
 // A save pending when the window is hidden is written while it stays
 // hidden, with the picture of the state 4 was pressed in, and the window
 // shows it once it is shown again.
