@@ -79,8 +79,15 @@ private:
     // The radial edges band by band, from depth `low` on, with `unmarkedPixels`
     // pixels left to them.
     void radialBands(float low, double unmarkedPixels);
-    // The site's rim edges, where a pixel about them holds more than a rim.
-    void walkRims(std::size_t site);
+    // The rim edges of every site, by the tile groups the bands take.
+    void walkRims();
+    // Of `facets`, those whose rim edge, for an apex anywhere in the box,
+    // has a pixel about it that holds more than a rim.
+    std::uint32_t rimFacets(double left, double top, double right, double bottom,
+                            std::uint32_t facets) const;
+    // The site's rim edges among `facets`, where a pixel about them holds
+    // more than a rim.
+    void walkSiteRims(std::size_t site, std::uint32_t facets);
 
     const std::vector<OutlineSite>& sites;
     const OutlineView& view;
@@ -96,6 +103,8 @@ private:
     KeptEdges& keptEdges;
     RayCover& cover;
     EdgeWalk walker;
+    // Whether `groups` holds this picture's groups.
+    bool grouped = false;
     std::size_t mostKeptEdges;
     // Set when the picture is no longer wanted: looked at between the
     // stages, between bands and between a band's runs of groups.
@@ -161,6 +170,7 @@ void PictureBuilder::drawEdges() {
     tiles.refresh(pixels, marker, kNoPixel);  // every tile
     if (tiles.deepest() >= low) {
         groups.group(apexes, tiles, width, height);
+        grouped = true;
         keptEdges.prepare(sites.size(), mostKeptEdges);
         // Each ray's cover is kept too where every ray's edges are.
         cover.startSummaries(groups.sites.size(), keptEdges.keepsAll());
@@ -171,37 +181,76 @@ void PictureBuilder::drawEdges() {
     // The rims lie at depth 0.5, behind every radial edge: they show only
     // where none reaches.
     if (tiles.deepest() >= kRimDepth && !cancelled()) {
-        onThreads(kThreads, [&](int thread) {
-            for (std::size_t site = thread; site < sites.size(); site += kThreads) {
-                walkRims(site);
-            }
-        });
+        walkRims();
     }
 }
 
-void PictureBuilder::walkRims(std::size_t site) {
+void PictureBuilder::walkRims() {
+    // The groups are those of the bands, made here where no band ran.
+    if (!grouped) {
+        groups.group(apexes, tiles, width, height);
+        grouped = true;
+    }
+    const std::size_t groupCount = groups.start.size() - 1;
+    const std::size_t outside = groupCount - 1;
+    const auto tilesX = static_cast<std::size_t>(tiles.tilesX());
+    constexpr std::uint32_t kEveryFacet = ~std::uint32_t{0};
+    // A group's facets are tested once for all its sites: in a crowd, most
+    // sites' rims lie where every pixel holds a radial edge.
+    std::atomic<std::size_t> taken{0};
+    onThreads(kThreads, [&](int) {
+        for (std::size_t group = taken++; group < groupCount; group = taken++) {
+            const auto first = static_cast<std::size_t>(groups.start[group]);
+            const auto end = static_cast<std::size_t>(groups.start[group + 1]);
+            std::uint32_t facets = kEveryFacet;
+            if (group != outside && end - first > 1) {
+                const auto left = static_cast<double>((group % tilesX) << TilePyramid::kTileShift);
+                const auto top = static_cast<double>((group / tilesX) << TilePyramid::kTileShift);
+                facets = rimFacets(left, top, left + TilePyramid::kTileSide,
+                                   top + TilePyramid::kTileSide, kEveryFacet);
+            }
+            for (std::size_t place = first; place < end && facets != 0; ++place) {
+                walkSiteRims(static_cast<std::size_t>(groups.sites[place]), facets);
+            }
+        }
+    });
+}
+
+std::uint32_t PictureBuilder::rimFacets(double left, double top, double right, double bottom,
+                                        std::uint32_t facets) const {
+    const double around = apexes.rimReach + 2.0;
+    if (!(tiles.blockMaximum(left - around, top - around, right + around, bottom + around) >=
+          kRimDepth)) {
+        return 0;
+    }
+    std::uint32_t found = 0;
+    for (std::uint32_t rest = facets; rest != 0; rest &= rest - 1) {
+        // The facet's rim edge runs from rim vertex facet + 1 to rim vertex
+        // facet.
+        const int facet = __builtin_ctz(rest);
+        const int next = (facet + 1) % kConeSlices;
+        const double fromX = apexes.rayX[next] * apexes.rayLength[next];
+        const double fromY = apexes.rayY[next] * apexes.rayLength[next];
+        const double toX = apexes.rayX[facet] * apexes.rayLength[facet];
+        const double toY = apexes.rayY[facet] * apexes.rayLength[facet];
+        constexpr double kAround = 2.0;
+        if (tiles.blockMaximum(left + std::min(fromX, toX) - kAround,
+                               top + std::min(fromY, toY) - kAround,
+                               right + std::max(fromX, toX) + kAround,
+                               bottom + std::max(fromY, toY) + kAround) >= kRimDepth) {
+            found |= std::uint32_t{1} << facet;
+        }
+    }
+    return found;
+}
+
+void PictureBuilder::walkSiteRims(std::size_t site, std::uint32_t facets) {
     const double x = apexes.x[site];
     const double y = apexes.y[site];
-    const double around = apexes.rimReach + 2.0;
-    if (!(tiles.blockMaximum(x - around, y - around, x + around, y + around) >= kRimDepth)) {
-        return;
-    }
     ConeOutlines::Cone cone;
     bool coneReady = false;
-    for (int facet = 0; facet < kConeSlices; ++facet) {
-        // The facet's rim edge runs from rim vertex facet + 1 to rim vertex
-        // facet; it is worked out only where a pixel about it holds more.
-        const int next = (facet + 1) % kConeSlices;
-        const double fromX = x + apexes.rayX[next] * apexes.rayLength[next];
-        const double fromY = y + apexes.rayY[next] * apexes.rayLength[next];
-        const double toX = x + apexes.rayX[facet] * apexes.rayLength[facet];
-        const double toY = y + apexes.rayY[facet] * apexes.rayLength[facet];
-        constexpr double kAround = 2.0;
-        if (!(tiles.blockMaximum(std::min(fromX, toX) - kAround, std::min(fromY, toY) - kAround,
-                                 std::max(fromX, toX) + kAround,
-                                 std::max(fromY, toY) + kAround) >= kRimDepth)) {
-            continue;
-        }
+    for (std::uint32_t rest = rimFacets(x, y, x, y, facets); rest != 0; rest &= rest - 1) {
+        const int facet = __builtin_ctz(rest);
         if (!coneReady) {
             outlines.cone(sites[site].x, sites[site].y, cone);
             coneReady = true;
