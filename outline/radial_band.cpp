@@ -136,16 +136,6 @@ bool RadialBand::rayMatters(double left, double top, double right, double bottom
 
 void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32_t* groupRays,
                           double bandReach, float low, float high, bool alone, RayEdges& scratch) {
-    // Beyond their near parts, only the rays that sites ahead do not cover,
-    // and those whose last columns they leave, may show.
-    std::uint32_t candidates = ~std::uint32_t{0};
-    if (parts.cover.any() && low >= parts.cover.summary(place, site).nearEnd) {
-        const RayCover::Summary& summary = parts.cover.summary(place, site);
-        candidates = summary.uncovered | (high > summary.tailStart ? summary.tails : 0);
-        if (candidates == 0) {
-            return;
-        }
-    }
     const double x = parts.apexes.x[site];
     const double y = parts.apexes.y[site];
     // A site of its own is first tested as its group would be.
@@ -153,12 +143,26 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
                                                            x + bandReach, y + bandReach) >= low)) {
         return;
     }
+    // Of the rays its group's test left, beyond their near parts, only those
+    // that sites ahead do not cover, and those whose last columns they
+    // leave, may show. Only those rays' cover is summed up.
+    const std::uint32_t asked = groupRays == nullptr ? ~std::uint32_t{0} : *groupRays;
+    std::uint32_t candidates = asked;
+    if (parts.cover.any()) {
+        const RayCover::Summary& summary = parts.cover.summary(place, site, asked);
+        if (low >= summary.nearEnd) {
+            candidates &= summary.uncovered | (high > summary.tailStart ? summary.tails : 0);
+            if (candidates == 0) {
+                return;
+            }
+        }
+    }
     // The band's parts of each ray outside the depths that sites ahead
     // cover. A kept edge costs little to look at again, so its group's test
     // does for its whole band; an edge to be worked out is worth a test of
     // its own, unless every site's edges are kept, and so is a part the
     // cover leaves, which often lies where every pixel is settled.
-    std::uint32_t walked = candidates & (groupRays == nullptr ? ~std::uint32_t{0} : *groupRays);
+    std::uint32_t walked = candidates;
     const std::uint32_t alreadyKept = parts.keptEdges.keptRays(place);
     const std::uint32_t ownTests = groupRays == nullptr         ? walked
                                    : parts.keptEdges.keepsAll() ? 0
@@ -169,7 +173,8 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         const int ray = __builtin_ctz(rest);
         float coverLow = kNothingDrawn;
         float coverHigh = kNothingDrawn;
-        if (parts.cover.any() && !((parts.cover.summary(place, site).uncovered >> ray) & 1u)) {
+        if (parts.cover.any() &&
+            !((parts.cover.summary(place, site, asked).uncovered >> ray) & 1u)) {
             parts.cover.coveredDepths(place, site, ray, lookup, coverLow, coverHigh);
         }
         const bool wholeBand = !(coverLow < high);

@@ -126,24 +126,28 @@ void RayCover::startSummaries(std::size_t places, bool perRay) {
     this->perRay = perRay;
     if (!covered.usable()) {
         summaries.clear();
-        summarised.clear();
+        summedRays.clear();
         return;
     }
     reserveLarge(summaries, places);
     summaries.resize(places);
-    reserveLarge(summarised, places);
-    summarised.assign(places, 0);
+    reserveLarge(summedRays, places);
+    summedRays.assign(places, 0);
     if (perRay) {
         reserveLarge(rayDepths, places * 2 * kConeSlices);
         rayDepths.resize(places * 2 * kConeSlices);
     }
 }
 
-void RayCover::summariseSite(std::size_t place, std::size_t site) {
+void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t rays) {
     CoveredRays::Around points;
     covered.around(site, points);
-    Summary summary{0.0f, kNothingDrawn, 0, 0};
-    for (int ray = 0; ray < kConeSlices; ++ray) {
+    Summary& summary = summaries[place];
+    if (summedRays[place] == 0) {
+        summary = {0.0f, kNothingDrawn, 0, 0};
+    }
+    for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
+        const int ray = __builtin_ctz(rest);
         float coverLow = kNothingDrawn;
         float coverHigh = kNothingDrawn;
         depthsAlong(site, ray, points, coverLow, coverHigh);
@@ -162,8 +166,7 @@ void RayCover::summariseSite(std::size_t place, std::size_t site) {
             summary.tailStart = std::min(summary.tailStart, coverHigh);
         }
     }
-    summaries[place] = summary;
-    summarised[place] = 1;
+    summedRays[place] |= rays;
 }
 
 void RayCover::coveredDepths(std::size_t place, std::size_t site, int ray, Lookup& lookup,

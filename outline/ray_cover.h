@@ -29,16 +29,20 @@ public:
     // the edges are clipped at the window's own border.
     void prepare(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
                  const ApexLayout& apexes, const OutlineView& view, int width, int height);
-    // Room for the sums of `places` sites, each worked out when first asked
-    // for: most sites of a crowd lie where the bands soon have nothing left
-    // to draw. With `perRay`, each ray's depths are kept too.
+    // Room for the sums of `places` sites, each ray's part worked out when
+    // first asked for: most sites of a crowd lie where the bands soon have
+    // nothing left to draw, and most of their rays point where nothing is.
+    // With `perRay`, each ray's depths are kept too.
     void startSummaries(std::size_t places, bool perRay);
 
     bool any() const { return !summaries.empty(); }
-    // The cover of site `site` at `place`, one thread at a time for a place.
-    const Summary& summary(std::size_t place, std::size_t site) {
-        if (!summarised[place]) {
-            summariseSite(place, site);
+    // The cover of site `site` at `place` summed up over `rays` (a bit each)
+    // at least, one thread at a time for a place. Its bits of other rays
+    // are clear, and its depths are those of the rays summed up so far.
+    const Summary& summary(std::size_t place, std::size_t site, std::uint32_t rays) {
+        const std::uint32_t missing = rays & ~summedRays[place];
+        if (missing != 0) {
+            summariseRays(place, site, missing);
         }
         return summaries[place];
     }
@@ -54,7 +58,7 @@ public:
                        float& high) const;
 
 private:
-    void summariseSite(std::size_t place, std::size_t site);
+    void summariseRays(std::size_t place, std::size_t site, std::uint32_t rays);
     void depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& low,
                      float& high) const;
 
@@ -63,7 +67,7 @@ private:
     int width = 0;
     int height = 0;
     std::vector<Summary> summaries;
-    std::vector<std::uint8_t> summarised;
+    std::vector<std::uint32_t> summedRays;
     std::vector<float> rayDepths;
     bool perRay = false;
     // What the cover of each ray's edges depends on but the site, worked
