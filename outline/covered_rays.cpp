@@ -194,40 +194,52 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
         coveringSets(ahead, afterApex, sets[ray]);
         aheadOf(geometry, ray, farStride, farReach, kFarAheadColumns / major, ahead);
         coveringSets(ahead, afterApex, farAheadSets[ray]);
+        nearRows[ray] = rowsOf(sets[ray], nearStrided ? farReach : reach);
+        farAheadRows[ray] = rowsOf(farAheadSets[ray], farStride == 1 ? reach : farReach);
     }
     sites = &siteList;
     ready = true;
 }
 
-void CoveredRays::around(std::size_t site, Around& points) const {
-    points.site = site;
-    points.farRead = false;
-    if (!ready) {
-        return;
+std::uint64_t CoveredRays::rowsOf(const std::vector<Set>& list, int steps) {
+    std::uint64_t rows = 0;
+    for (const Set& set : list) {
+        for (int member = 0; member < set.members; ++member) {
+            rows |= std::uint64_t{1} << (set.offsets[member][1] + steps);
+        }
     }
-    if (nearStrided) {
-        readFarRows(points);
-        return;
-    }
-    const auto x = static_cast<std::int64_t>((*sites)[site].x);
-    const auto y = static_cast<std::int64_t>((*sites)[site].y);
-    for (int row = 0; row <= 2 * reach; ++row) {
-        points.rows[row] = occupied.run(x - reach, y - reach + row, 2 * reach + 1);
-    }
+    return rows;
 }
 
-void CoveredRays::readFarRows(Around& points) const {
+void CoveredRays::around(std::size_t site, Around& points) const {
+    points.site = site;
+    points.rowsRead = 0;
+    points.farRowsRead = 0;
+}
+
+void CoveredRays::readRows(Around& points, std::uint64_t wanted) const {
+    const auto x = static_cast<std::int64_t>((*sites)[points.site].x);
+    const auto y = static_cast<std::int64_t>((*sites)[points.site].y);
+    for (std::uint64_t rest = wanted & ~points.rowsRead; rest != 0; rest &= rest - 1) {
+        const int row = __builtin_ctzll(rest);
+        points.rows[row] = occupied.run(x - reach, y - reach + row, 2 * reach + 1);
+    }
+    points.rowsRead |= wanted;
+}
+
+void CoveredRays::readFarRows(Around& points, std::uint64_t wanted) const {
     const auto x = static_cast<std::int64_t>((*sites)[points.site].x);
     const auto y = static_cast<std::int64_t>((*sites)[points.site].y);
     const std::int64_t column = floorDivided(x, farStride);
     const std::int64_t row = floorDivided(y, farStride);
     const WholePoints& members = farPoints[static_cast<std::size_t>(
         (y - row * farStride) * farStride + (x - column * farStride))];
-    for (int line = 0; line <= 2 * farReach; ++line) {
+    for (std::uint64_t rest = wanted & ~points.farRowsRead; rest != 0; rest &= rest - 1) {
+        const int line = __builtin_ctzll(rest);
         points.farRows[line] =
             members.run(column - farReach, row - farReach + line, 2 * farReach + 1);
     }
-    points.farRead = true;
+    points.farRowsRead |= wanted;
 }
 
 double CoveredRays::firstCovering(const std::vector<Set>& list, const std::uint64_t* rows,
@@ -244,12 +256,20 @@ double CoveredRays::firstCovering(const std::vector<Set>& list, const std::uint6
     return std::numeric_limits<double>::infinity();
 }
 
-double CoveredRays::from(const Around& points, int ray) const {
+double CoveredRays::from(Around& points, int ray) const {
     if (!ready) {
         return std::numeric_limits<double>::infinity();
     }
-    return nearStrided ? firstCovering(sets[ray], points.farRows, farReach)
-                       : firstCovering(sets[ray], points.rows, reach);
+    if (nearStrided) {
+        if ((nearRows[ray] & ~points.farRowsRead) != 0) {
+            readFarRows(points, nearRows[ray]);
+        }
+        return firstCovering(sets[ray], points.farRows, farReach);
+    }
+    if ((nearRows[ray] & ~points.rowsRead) != 0) {
+        readRows(points, nearRows[ray]);
+    }
+    return firstCovering(sets[ray], points.rows, reach);
 }
 
 double CoveredRays::fromFarAhead(Around& points, int ray) const {
@@ -257,10 +277,13 @@ double CoveredRays::fromFarAhead(Around& points, int ray) const {
         return std::numeric_limits<double>::infinity();
     }
     if (farStride == 1) {
+        if ((farAheadRows[ray] & ~points.rowsRead) != 0) {
+            readRows(points, farAheadRows[ray]);
+        }
         return firstCovering(farAheadSets[ray], points.rows, reach);
     }
-    if (!points.farRead) {
-        readFarRows(points);
+    if ((farAheadRows[ray] & ~points.farRowsRead) != 0) {
+        readFarRows(points, farAheadRows[ray]);
     }
     return firstCovering(farAheadSets[ray], points.farRows, farReach);
 }

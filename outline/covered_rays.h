@@ -40,22 +40,23 @@ public:
     // all stand on whole raster points.
     void prepare(const std::vector<OutlineSite>& sites, const Geometry& geometry);
 
-    // Which points about a site hold sites, read once for all its rays: a
-    // row of bits per raster row, the site's own point in the middle; and,
-    // read when first asked for (at once where the near sets look at them),
-    // the same for every farStride-th point.
+    // Which points about a site hold sites, each row read when a ray's sets
+    // first look at it: a row of bits per raster row, the site's own point
+    // in the middle; and the same for every farStride-th point. A bit of
+    // `rowsRead` and `farRowsRead` for each row read.
     struct Around {
         std::uint64_t rows[2 * kMostSteps + 1];
         std::uint64_t farRows[2 * kMostSteps + 1];
         std::size_t site;
-        bool farRead;
+        std::uint64_t rowsRead;
+        std::uint64_t farRowsRead;
     };
     void around(std::size_t site, Around& points) const;
 
     // The distance along ray `ray` from the apex of the site that `points`
     // are about beyond which sites ahead cover its edges; infinity where
     // none do.
-    double from(const Around& points, int ray) const;
+    double from(Around& points, int ray) const;
     // The same by sites whose edges run on at least kFarAheadColumns past
     // the end of its own, where it ends at its rim.
     double fromFarAhead(Around& points, int ray) const;
@@ -83,9 +84,12 @@ private:
                              std::vector<Set>& found);
     // The first of the sets whose members `rows` (reaching `steps` each way)
     // all hold.
-    // Reads the points of the far sets about the site that `points` are
-    // about.
-    void readFarRows(Around& points) const;
+    // Reads the rows among `wanted` (a bit each) that `points` do not hold
+    // yet, of every point or of the far sets' points.
+    void readRows(Around& points, std::uint64_t wanted) const;
+    void readFarRows(Around& points, std::uint64_t wanted) const;
+    // The rows that a list's sets look at, a bit each.
+    static std::uint64_t rowsOf(const std::vector<Set>& list, int steps);
     static double firstCovering(const std::vector<Set>& list, const std::uint64_t* rows, int steps);
     // The candidates ahead along the ray, every stride-th point up to
     // `steps` of them each way, by their offsets in strides.
@@ -109,5 +113,8 @@ private:
     std::vector<WholePoints> farPoints;
     std::vector<Set> sets[kConeSlices];
     std::vector<Set> farAheadSets[kConeSlices];
+    // The rows each ray's sets look at, a bit each.
+    std::uint64_t nearRows[kConeSlices] = {};
+    std::uint64_t farAheadRows[kConeSlices] = {};
     WholePoints occupied;
 };
