@@ -1,5 +1,6 @@
 #include "outline/cone_outline.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "cells/cone_geometry.h"
@@ -54,10 +55,19 @@ bool ConeOutlines::pointOnAxis(int axis, float value, float& window) const {
     return true;
 }
 
+// The translation changes only the modelview's last column, so the product's
+// other columns are the view's own; the last is worked out as
+// multipliedMatrix works out every column, to the same floats.
 void ConeOutlines::cone(float siteX, float siteY, Cone& cone) const {
     float modelview[16];
     translatedMatrix(view.modelview, siteX, siteY, modelview);
-    multipliedMatrix(view.projection, modelview, cone.matrix);
+    const float* projection = view.projection;
+    std::copy(viewMatrix, viewMatrix + 12, cone.matrix);
+    for (int row = 0; row < 4; ++row) {
+        cone.matrix[12 + row] =
+            projection[row] * modelview[12] + projection[4 + row] * modelview[13] +
+            projection[8 + row] * modelview[14] + projection[12 + row] * modelview[15];
+    }
 }
 
 void ConeOutlines::clip(const Cone& cone, int vertex, float* clip) const {
