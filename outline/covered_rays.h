@@ -82,14 +82,14 @@ private:
     };
     static void coveringSets(const std::vector<Ahead>& ahead, double afterApex,
                              std::vector<Set>& found);
-    // The first of the sets whose members `rows` (reaching `steps` each way)
-    // all hold.
     // Reads the rows among `wanted` (a bit each) that `points` do not hold
     // yet, of every point or of the far sets' points.
     void readRows(Around& points, std::uint64_t wanted) const;
     void readFarRows(Around& points, std::uint64_t wanted) const;
     // The rows that a list's sets look at, a bit each.
     static std::uint64_t rowsOf(const std::vector<Set>& list, int steps);
+    // Where the first of the sets whose members `rows` (reaching `steps`
+    // each way) all hold covers from.
     static double firstCovering(const std::vector<Set>& list, const std::uint64_t* rows, int steps);
     // The candidates ahead along the ray, every stride-th point up to
     // `steps` of them each way, by their offsets in strides.
