@@ -49,14 +49,23 @@ void finishExtraction() {
 void saveCurrentFrame() {
     windowFrameRenderer().saveWhenDrawn(*g_heightMap, ViewState{g_zoom, g_panX, g_panY}, [] {
         std::cout << "Result image outputed as result.bmp" << std::endl;
-        if (windowExists()) {
+        // Where the window is gone, or goes while it is read, GL holds no
+        // picture: a wire-frame one is saved from memory instead.
+        const bool shown = windowExists();
+        if (shown) {
             g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
+        }
+        if (shown && windowExists()) {
             glutSwapBuffers();
             return;
         }
         std::vector<unsigned char> frame =
             windowFrameRenderer().pictureInMemory(g_windowWidth, g_windowHeight);
-        if (frame.empty() || !saveFramePixels(frame, g_windowWidth, g_windowHeight, "result.bmp")) {
+        if (!frame.empty()) {
+            if (!saveFramePixels(frame, g_windowWidth, g_windowHeight, "result.bmp")) {
+                std::cout << "Could not write result.bmp" << std::endl;
+            }
+        } else if (!shown) {
             std::cout << "Could not write result.bmp" << std::endl;
         }
     });

@@ -7,6 +7,7 @@
 
 #include "app/keys.h"
 #include "app/view_transform.h"
+#include "app/window_loss.h"
 #include "measure/frame_capture.h"
 #include "sitemap/height_map.h"
 
@@ -111,10 +112,12 @@ bool FrameRenderer::upToDate(const HeightMap& map, const ViewState& view) const 
 
 bool FrameRenderer::startOutlines(const HeightMap& map, const Inputs& inputs) {
     bool started = false;
+    int width = 0;
+    int height = 0;
+    windowSize(width, height);
     drawInView(inputs.view(), [&] {
-        started = outlines.usable() &&
-                  outlines.start(inputs.sites.head, map.size / 2, glutGet(GLUT_WINDOW_WIDTH),
-                                 glutGet(GLUT_WINDOW_HEIGHT));
+        started =
+            outlines.usable() && outlines.start(inputs.sites.head, map.size / 2, width, height);
     });
     return started;
 }

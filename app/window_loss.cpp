@@ -1,5 +1,6 @@
 #include "app/window_loss.h"
 
+#include <GL/freeglut.h>
 #include <GL/glx.h>
 
 namespace {
@@ -7,6 +8,8 @@ namespace {
 XID watchedWindow = 0;
 bool lost = false;
 XErrorHandler previousHandler = nullptr;
+int lastWidth = 0;
+int lastHeight = 0;
 
 int onXError(Display* display, XErrorEvent* error) {
     if (watchedWindow != 0 && error->resourceid == watchedWindow) {
@@ -39,4 +42,16 @@ bool windowExists() {
         }
     }
     return !lost;
+}
+
+void windowSize(int& width, int& height) {
+    const int askedWidth = glutGet(GLUT_WINDOW_WIDTH);
+    const int askedHeight = glutGet(GLUT_WINDOW_HEIGHT);
+    // An error about the gone window reaches the handler before GLUT answers.
+    if (!lost) {
+        lastWidth = askedWidth;
+        lastHeight = askedHeight;
+    }
+    width = lastWidth;
+    height = lastHeight;
 }

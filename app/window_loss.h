@@ -13,3 +13,6 @@ bool windowLost();
 // Asks the X server whether the window still exists; where it does not,
 // windowLost() says so from then on.
 bool windowExists();
+// The window's size as GLUT has it; once the window is gone, the last size
+// it had (GLUT then reads whatever memory holds).
+void windowSize(int& width, int& height);
