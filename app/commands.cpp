@@ -59,13 +59,13 @@ void saveCurrentFrame() {
             glutSwapBuffers();
             return;
         }
+        // Without a picture in memory, what was read from the window stands.
         std::vector<unsigned char> frame =
             windowFrameRenderer().pictureInMemory(g_windowWidth, g_windowHeight);
-        if (!frame.empty()) {
-            if (!saveFramePixels(frame, g_windowWidth, g_windowHeight, "result.bmp")) {
-                std::cout << "Could not write result.bmp" << std::endl;
-            }
-        } else if (!shown) {
+        const bool saved =
+            frame.empty() ? shown
+                          : saveFramePixels(frame, g_windowWidth, g_windowHeight, "result.bmp");
+        if (!saved) {
             std::cout << "Could not write result.bmp" << std::endl;
         }
     });

@@ -256,34 +256,33 @@ double CoveredRays::firstCovering(const std::vector<Set>& list, const std::uint6
     return std::numeric_limits<double>::infinity();
 }
 
+const std::uint64_t* CoveredRays::rowsWith(Around& points, std::uint64_t wanted,
+                                           bool farSets) const {
+    if (farSets) {
+        if ((wanted & ~points.farRowsRead) != 0) {
+            readFarRows(points, wanted);
+        }
+        return points.farRows;
+    }
+    if ((wanted & ~points.rowsRead) != 0) {
+        readRows(points, wanted);
+    }
+    return points.rows;
+}
+
 double CoveredRays::from(Around& points, int ray) const {
     if (!ready) {
         return std::numeric_limits<double>::infinity();
     }
-    if (nearStrided) {
-        if ((nearRows[ray] & ~points.farRowsRead) != 0) {
-            readFarRows(points, nearRows[ray]);
-        }
-        return firstCovering(sets[ray], points.farRows, farReach);
-    }
-    if ((nearRows[ray] & ~points.rowsRead) != 0) {
-        readRows(points, nearRows[ray]);
-    }
-    return firstCovering(sets[ray], points.rows, reach);
+    return firstCovering(sets[ray], rowsWith(points, nearRows[ray], nearStrided),
+                         nearStrided ? farReach : reach);
 }
 
 double CoveredRays::fromFarAhead(Around& points, int ray) const {
     if (!ready) {
         return std::numeric_limits<double>::infinity();
     }
-    if (farStride == 1) {
-        if ((farAheadRows[ray] & ~points.rowsRead) != 0) {
-            readRows(points, farAheadRows[ray]);
-        }
-        return firstCovering(farAheadSets[ray], points.rows, reach);
-    }
-    if ((farAheadRows[ray] & ~points.farRowsRead) != 0) {
-        readFarRows(points, farAheadRows[ray]);
-    }
-    return firstCovering(farAheadSets[ray], points.farRows, farReach);
+    const bool farSets = farStride != 1;
+    return firstCovering(farAheadSets[ray], rowsWith(points, farAheadRows[ray], farSets),
+                         farSets ? farReach : reach);
 }

@@ -86,6 +86,9 @@ private:
     // yet, of every point or of the far sets' points.
     void readRows(Around& points, std::uint64_t wanted) const;
     void readFarRows(Around& points, std::uint64_t wanted) const;
+    // The rows of every point, or of the far sets' points, that `points`
+    // hold, those among `wanted` read first.
+    const std::uint64_t* rowsWith(Around& points, std::uint64_t wanted, bool farSets) const;
     // The rows that a list's sets look at, a bit each.
     static std::uint64_t rowsOf(const std::vector<Set>& list, int steps);
     // Where the first of the sets whose members `rows` (reaching `steps`
