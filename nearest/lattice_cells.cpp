@@ -370,7 +370,7 @@ std::vector<PackedCandidate> LatticeCandidates::candidatesAt(double x, double y)
 
 bool computeLatticeCandidates(const Site* head, int radius, int threads,
                               LatticeCandidates& candidates) {
-    LatticeSites lattice;
+    LatticeSites& lattice = candidates.placed;
     if (!head || radius <= 0 || !collectLatticeSites(head, radius, lattice)) {
         return false;
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cells/marker_points.h"
+#include "nearest/lattice_sites.h"
 
 struct Site;
 
@@ -74,6 +75,9 @@ struct LatticeCandidates {
     // The sites' points by x, then y, each once: the markers' points, which
     // the lattice holds sorted so.
     std::vector<MarkerPoint> points;
+    // The sites as placed on the lattice, kept so that the next computation
+    // uses their arrays' memory again.
+    LatticeSites placed;
 
     // The candidates of the cell holding raster point (x, y); none outside.
     std::vector<PackedCandidate> candidatesAt(double x, double y) const;

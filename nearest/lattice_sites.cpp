@@ -1,7 +1,7 @@
 #include "nearest/lattice_sites.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "cells/large_arrays.h"
 #include "sitemap/site.h"
@@ -20,8 +20,14 @@ constexpr int kReachBeyondRadius = 2;
 // lists of four times fewer cells of two cost less.
 constexpr double kUnitCellShare = 3.0 / 4.0;
 constexpr double kDoubleCellShare = 1.0 / 32.0;
-// Room for this many sites at first, doubled as needed.
-constexpr std::size_t kFirstRoom = 1 << 16;
+
+// Marks an inner cell's entry as holding a copy; the colours take the low 24
+// bits.
+constexpr std::uint32_t kCopyHere = 1u << 24;
+
+std::uint32_t colourOf(const Site& site) {
+    return static_cast<std::uint32_t>(site.r | (site.g << 8) | (site.b << 16));
+}
 
 bool onLattice(float coordinate) {
     // Whole within the bound where truncating keeps it: cheaper than floor.
@@ -32,38 +38,43 @@ bool onLattice(float coordinate) {
 }  // namespace
 
 bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
-    // Grown as the list is walked: counting it first would walk it twice,
-    // and its sites lie far apart in memory.
-    std::vector<LatticeSite> listed;
-    reserveLarge(listed, kFirstRoom);
+    // The list is walked twice, first for the sites' box, then to place
+    // them: a copy of it to place from would be fresh memory whenever the
+    // list grows, and that costs more than the second walk.
+    const auto pointOf = [](const Site& site, std::int32_t& column, std::int32_t& row) {
+        // The cones stand at the positions rounded to 32-bit floats.
+        const float x = static_cast<float>(site.x);
+        const float y = static_cast<float>(site.y);
+        column = static_cast<std::int32_t>(x);
+        row = static_cast<std::int32_t>(y);
+        return onLattice(x) && onLattice(y);
+    };
+    std::size_t count = 0;
     int minX = 0, maxX = 0, minY = 0, maxY = 0;
     // Whether every point comes before the one listed ahead of it, column by
     // column, each column by row: so the extractions leave their lists.
     bool backwards = true;
-    for (const Site* site = head; site; site = site->next) {
-        growLarge(listed, 1);
-        // The cones stand at the positions rounded to 32-bit floats.
-        const float x = static_cast<float>(site->x);
-        const float y = static_cast<float>(site->y);
-        if (!onLattice(x) || !onLattice(y)) {
+    std::int32_t aheadColumn = 0;
+    std::int32_t aheadRow = 0;
+    for (const Site* site = head; site; site = site->next, ++count) {
+        std::int32_t column = 0;
+        std::int32_t row = 0;
+        if (!pointOf(*site, column, row)) {
             return false;
         }
-        const LatticeSite point{
-            static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
-            static_cast<std::uint32_t>(site->r | (site->g << 8) | (site->b << 16))};
-        if (listed.empty()) {
-            minX = maxX = point.column;
-            minY = maxY = point.row;
+        if (count == 0) {
+            minX = maxX = column;
+            minY = maxY = row;
         } else {
-            const LatticeSite& ahead = listed.back();
-            backwards = backwards && (point.column < ahead.column ||
-                                      (point.column == ahead.column && point.row < ahead.row));
+            backwards =
+                backwards && (column < aheadColumn || (column == aheadColumn && row < aheadRow));
         }
-        minX = std::min(minX, point.column);
-        maxX = std::max(maxX, point.column);
-        minY = std::min(minY, point.row);
-        maxY = std::max(maxY, point.row);
-        listed.push_back(point);
+        minX = std::min(minX, column);
+        maxX = std::max(maxX, column);
+        minY = std::min(minY, row);
+        maxY = std::max(maxY, row);
+        aheadColumn = column;
+        aheadRow = row;
     }
     const auto farCells = [](long long cells) {
         constexpr int kAlign = kFarCellScale * kLargestCellSize;
@@ -75,7 +86,7 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     const long long innerRows = farCells(static_cast<long long>(maxY) - minY + 1);
     const long long columns = innerColumns + 2 * reach;
     const long long rows = innerRows + 2 * reach;
-    if (listed.empty() || columns >= kMostLatticeColumns || rows >= kMostLatticeColumns ||
+    if (count == 0 || columns >= kMostLatticeColumns || rows >= kMostLatticeColumns ||
         columns * rows >= kMostLatticeCells) {
         return false;
     }
@@ -89,48 +100,63 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     lattice.innerTop = static_cast<int>(reach + innerRows);
 
     const std::size_t innerCells = static_cast<std::size_t>(innerColumns * innerRows);
-    lattice.sites.clear();
-    reserveLarge(lattice.sites, listed.size());
     lattice.occupiedBits.assign(lattice.rowWords() * innerRows, 0);
     lattice.occupiedByColumn.assign(lattice.columnWords() * innerColumns, 0);
     lattice.columnStart.assign(lattice.columns + 1, 0);
     lattice.rowStart.assign(lattice.rows + 1, 0);
     // Sites are placed column by column, each column by row; the starts are
     // counted here and summed up below.
-    const auto place = [&](LatticeSite point) {
-        point.column -= lattice.originX;
-        point.row -= lattice.originY;
-        lattice.sites.push_back(point);
-        ++lattice.columnStart[point.column + 1];
-        ++lattice.rowStart[point.row + 1];
-        const std::size_t column = point.column - lattice.innerLeft;
-        const std::size_t row = point.row - lattice.innerBottom;
-        const std::size_t bit = row * lattice.rowWords() * 64 + column;
+    const auto place = [&](std::int32_t column, std::int32_t row, std::uint32_t colour,
+                           LatticeSite& placed) {
+        placed = {column - lattice.originX, row - lattice.originY, colour};
+        ++lattice.columnStart[placed.column + 1];
+        ++lattice.rowStart[placed.row + 1];
+        const std::size_t innerColumn = placed.column - lattice.innerLeft;
+        const std::size_t innerRow = placed.row - lattice.innerBottom;
+        const std::size_t bit = innerRow * lattice.rowWords() * 64 + innerColumn;
         lattice.occupiedBits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-        const std::size_t byColumn = column * lattice.columnWords() * 64 + row;
+        const std::size_t byColumn = innerColumn * lattice.columnWords() * 64 + innerRow;
         lattice.occupiedByColumn[byColumn >> 6] |= std::uint64_t{1} << (byColumn & 63);
     };
+    lattice.sites.clear();
     if (backwards) {
         // Each point once, and in order read from the end.
-        for (auto point = listed.rbegin(); point != listed.rend(); ++point) {
-            place(*point);
+        reserveLarge(lattice.sites, count);
+        lattice.sites.resize(count);
+        std::size_t index = count;
+        for (const Site* site = head; site; site = site->next) {
+            std::int32_t column = 0;
+            std::int32_t row = 0;
+            pointOf(*site, column, row);
+            place(column, row, colourOf(*site), lattice.sites[--index]);
         }
     } else {
-        // Over the inner part, column by column: the extractions list their
-        // sites in that order, so the writes run along the array. The last
-        // write of a cell is the copy nearest the list's end.
-        std::vector<std::int32_t> owner;
-        reserveLarge(owner, innerCells);
-        owner.resize(innerCells);
-        std::memset(owner.data(), 0xFF, owner.size() * sizeof(std::int32_t));
-        for (std::size_t index = 0; index < listed.size(); ++index) {
-            const LatticeSite& point = listed[index];
-            owner[static_cast<std::size_t>(point.column - minX) * innerRows + point.row - minY] =
-                static_cast<std::int32_t>(index);
+        // Each inner cell's last copy, the one nearest the list's end, over
+        // the inner part column by column: the extractions list their sites
+        // in that order, so the writes run along the array.
+        std::vector<std::uint32_t>& lastCopy = lattice.lastCopyAt;
+        lastCopy.clear();
+        reserveLarge(lastCopy, innerCells);
+        lastCopy.assign(innerCells, 0);
+        std::size_t distinct = 0;
+        for (const Site* site = head; site; site = site->next) {
+            std::int32_t column = 0;
+            std::int32_t row = 0;
+            pointOf(*site, column, row);
+            std::uint32_t& last =
+                lastCopy[static_cast<std::size_t>(column - minX) * innerRows + row - minY];
+            distinct += last == 0;
+            last = colourOf(*site) | kCopyHere;
         }
-        for (const std::int32_t index : owner) {
-            if (index >= 0) {
-                place(listed[index]);
+        reserveLarge(lattice.sites, distinct);
+        lattice.sites.resize(distinct);
+        std::size_t index = 0;
+        const std::uint32_t* last = lastCopy.data();
+        for (std::int32_t column = minX; column < minX + innerColumns; ++column) {
+            for (std::int32_t row = minY; row < minY + innerRows; ++row, ++last) {
+                if (*last != 0) {
+                    place(column, row, *last & ~kCopyHere, lattice.sites[index++]);
+                }
             }
         }
     }

@@ -53,6 +53,11 @@ struct LatticeSites {
     // row in whole words, and again column by column.
     std::vector<std::uint64_t> occupiedBits;
     std::vector<std::uint64_t> occupiedByColumn;
+    // The colour of each inner cell's last copy in the list, column by
+    // column, where the list is in no order. Kept, like the other arrays,
+    // for the next collection, which finds its memory faulted in: fresh
+    // memory costs more than the work that fills it.
+    std::vector<std::uint32_t> lastCopyAt;
 
     int farCellSize() const { return std::max(kFarCellScale * cellSize, kSmallestFarCell); }
 

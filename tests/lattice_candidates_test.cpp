@@ -148,9 +148,12 @@ bool sameItems(const std::vector<Item>& a, const std::vector<Item>& b) {
 // A list as one extraction leaves it, and as two leave it (the copies of a
 // point in both: the earlier one's kept, being nearer the list's end), give
 // the cells of the same sites listed the other way round, list for list,
-// dense and sparse: the ways the sites are sorted into the lattice agree.
+// dense and sparse: the ways the sites are sorted into the lattice agree,
+// also where each computation reuses what the one before left.
 TEST(LatticeCandidatesOrder, ListOrderLeavesTheCellsAlone) {
     std::mt19937 random(5);
+    LatticeCandidates fromExtracted;
+    LatticeCandidates fromReversed;
     for (const double share : {0.3, 0.02}) {
         const std::vector<GridPoint> earlier = somePoints(random, share, 0);
         const std::vector<GridPoint> later = somePoints(random, share, 1);
@@ -177,8 +180,6 @@ TEST(LatticeCandidatesOrder, ListOrderLeavesTheCellsAlone) {
         const std::pair<const SiteList*, const SiteList*> pairs[] = {{&once, &onceReversed},
                                                                      {&twice, &keptReversed}};
         for (const auto& [extracted, reversed] : pairs) {
-            LatticeCandidates fromExtracted;
-            LatticeCandidates fromReversed;
             ASSERT_TRUE(computeLatticeCandidates(extracted->sites, kRadius, 2, fromExtracted));
             ASSERT_TRUE(computeLatticeCandidates(reversed->sites, kRadius, 2, fromReversed));
             const bool twiceTaken = extracted == &twice;
