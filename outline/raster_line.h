@@ -22,14 +22,17 @@ struct RasterLine {
 
     bool xMajor = true;
     // The major-axis pixels drawn, first <= last; none when last < first.
-    std::int64_t first = 0;
-    std::int64_t last = -1;
+    // Lines are clipped to the viewport first, so 32 bits hold every
+    // coordinate, in 1/256 pixel too, up to 8 million pixels out: half the
+    // memory for the many lines kept while a picture is worked out.
+    std::int32_t first = 0;
+    std::int32_t last = -1;
     // The snapped line, major and minor coordinates in 1/256 pixel with the
     // pixel centres on whole pixels, from the lower major end to the upper.
-    std::int64_t lowMajor = 0;
-    std::int64_t lowMinor = 0;
-    std::int64_t highMajor = 0;
-    std::int64_t highMinor = 0;
+    std::int32_t lowMajor = 0;
+    std::int32_t lowMinor = 0;
+    std::int32_t highMajor = 0;
+    std::int32_t highMinor = 0;
     // Whether a pixel centre on the band's lower-minor edge is drawn (the
     // other edge then takes none).
     bool lowEdgeDrawn = false;

@@ -238,18 +238,18 @@ RasterLine rasterLine(float fromX, float fromY, float toX, float toY) {
         std::swap(minorA, minorB);
     }
     line.xMajor = xMajor;
-    line.lowMajor = majorA;
-    line.lowMinor = minorA;
-    line.highMajor = majorB;
-    line.highMinor = minorB;
+    line.lowMajor = static_cast<std::int32_t>(majorA);
+    line.lowMinor = static_cast<std::int32_t>(minorA);
+    line.highMajor = static_cast<std::int32_t>(majorB);
+    line.highMinor = static_cast<std::int32_t>(minorB);
     // The band's ends: an x-major band takes its left end and leaves its
     // right, a y-major one takes its bottom (larger y) and leaves its top.
     if (xMajor) {
-        line.first = -floorDivide(-majorA, kSubpixels);
-        line.last = -floorDivide(-majorB, kSubpixels) - 1;
+        line.first = static_cast<std::int32_t>(-floorDivide(-majorA, kSubpixels));
+        line.last = static_cast<std::int32_t>(-floorDivide(-majorB, kSubpixels) - 1);
     } else {
-        line.first = floorDivide(majorA, kSubpixels) + 1;
-        line.last = floorDivide(majorB, kSubpixels);
+        line.first = static_cast<std::int32_t>(floorDivide(majorA, kSubpixels) + 1);
+        line.last = static_cast<std::int32_t>(floorDivide(majorB, kSubpixels));
     }
     // The left edge of a band is drawn; so is the bottom one where it is level.
     line.lowEdgeDrawn = xMajor ? minorB < minorA : true;
