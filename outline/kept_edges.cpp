@@ -29,7 +29,7 @@ void KeptEdges::prepare(std::size_t siteCount, std::size_t mostEdges) {
     const std::size_t everyRayCount = siteCount * kConeSlices;
     everyRay = 2 * everyRayCount <= mostEdges;
     // Where not all fit, room for a quarter as many rays: more gained
-    // nothing that shows, at 55 MB more for each further 2^18.
+    // nothing that shows, at 40 MB more for each further 2^18.
     mostRays = everyRay ? everyRayCount : std::min(mostEdges / 4, everyRayCount);
     raysTaken.store(0, std::memory_order_relaxed);
     tablesTaken.store(0, std::memory_order_relaxed);
