@@ -49,8 +49,7 @@ void finishExtraction() {
 void saveCurrentFrame() {
     windowFrameRenderer().saveWhenDrawn(*g_heightMap, ViewState{g_zoom, g_panX, g_panY}, [] {
         std::cout << "Result image outputed as result.bmp" << std::endl;
-        // Where the window is gone, or goes while it is read, GL holds no
-        // picture: a wire-frame one is saved from memory instead.
+        // The window may also go while it is read: it is asked again after.
         const bool shown = windowExists();
         if (shown) {
             g_heightMap->saveFrame("result.bmp", g_windowWidth, g_windowHeight);
