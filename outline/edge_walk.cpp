@@ -100,7 +100,7 @@ std::int64_t EdgeWalk::bandStart(const OutlineEdgePixels& edge, const OutlineEdg
 template <int kDirection, bool kTwinned>
 std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
                                    std::int64_t major, std::int64_t end, float high, bool alone,
-                                   RasterLineWalk& step) {
+                                   RasterLineWalk step) {
     const OutlineEdgePixels ours = edge;
     const OutlineEdgePixels other = twin;
     const RasterLine& line = ours.line;

@@ -47,7 +47,7 @@ private:
     template <int kDirection, bool kTwinned>
     std::int64_t walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
                              std::int64_t major, std::int64_t end, float high, bool alone,
-                             RasterLineWalk& step);
+                             RasterLineWalk step);
 
     std::vector<FragmentKey>& pixels;
     TilePyramid& tiles;
