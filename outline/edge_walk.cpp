@@ -28,25 +28,16 @@ void EdgeWalk::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin
     }
     // Depth grows away from the apex.
     const bool outwardUp = !(edge.depthPerPixel < 0.0);
+    const std::int64_t from = progress != nullptr && progress->resumeLow == low
+                                  ? progress->major
+                                  : bandStart(edge, twin, low, first, last, outwardUp);
     std::int64_t major = 0;
-    RasterLineWalk step;
-    if (progress != nullptr && progress->resumeLow == low) {
-        major = progress->major;
-        if (major >= first && major <= last) {
-            step = RasterLineWalk(line, major);
-        }
-    } else {
-        major = bandStart(edge, twin, low, first, last, outwardUp);
-        if (major >= first && major <= last) {
-            step = RasterLineWalk(line, major);
-        }
-    }
     if (twin != nullptr) {
-        major = outwardUp ? walkOutward<1, true>(edge, *twin, major, last, high, alone, step)
-                          : walkOutward<-1, true>(edge, *twin, major, first, high, alone, step);
+        major = outwardUp ? walkOutward<1, true>(edge, *twin, from, last, high, alone)
+                          : walkOutward<-1, true>(edge, *twin, from, first, high, alone);
     } else {
-        major = outwardUp ? walkOutward<1, false>(edge, edge, major, last, high, alone, step)
-                          : walkOutward<-1, false>(edge, edge, major, first, high, alone, step);
+        major = outwardUp ? walkOutward<1, false>(edge, edge, from, last, high, alone)
+                          : walkOutward<-1, false>(edge, edge, from, first, high, alone);
     }
     if (progress != nullptr) {
         progress->major = static_cast<std::int32_t>(major);
@@ -99,8 +90,10 @@ std::int64_t EdgeWalk::bandStart(const OutlineEdgePixels& edge, const OutlineEdg
 
 template <int kDirection, bool kTwinned>
 std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
-                                   std::int64_t major, std::int64_t end, float high, bool alone,
-                                   RasterLineWalk step) {
+                                   std::int64_t major, std::int64_t end, float high, bool alone) {
+    if (kDirection > 0 ? major > end : major < end) {
+        return major;
+    }
     const OutlineEdgePixels ours = edge;
     const OutlineEdgePixels other = twin;
     const RasterLine& line = ours.line;
@@ -140,6 +133,7 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
     FragmentKey* pixels = this->pixels.data();
     constexpr int kTileShift = TilePyramid::kTileShift;
     constexpr std::int64_t kTileSide = TilePyramid::kTileSide;
+    RasterLineWalk step(line, major);
     static_assert(RasterLineWalk::kLeapSteps == kTileSide, "a leap crosses one tile column");
     const auto move = [&step](std::int64_t count) {
         if (count == kTileSide) {

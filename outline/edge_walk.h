@@ -46,8 +46,7 @@ private:
     // depth `high` or more, which it returns.
     template <int kDirection, bool kTwinned>
     std::int64_t walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
-                             std::int64_t major, std::int64_t end, float high, bool alone,
-                             RasterLineWalk step);
+                             std::int64_t major, std::int64_t end, float high, bool alone);
 
     std::vector<FragmentKey>& pixels;
     TilePyramid& tiles;
