@@ -1,5 +1,7 @@
 #include "outline/kept_edges.h"
 
+#include <algorithm>
+
 #include "cells/large_arrays.h"
 
 void rayEdges(const ConeOutlines& outlines, const ConeOutlines::Cone& cone, std::size_t site,
@@ -31,8 +33,8 @@ void KeptEdges::prepare(std::size_t siteCount, std::size_t mostEdges) {
     // Where not all fit, room for a quarter as many rays: more gained
     // nothing that shows, at 40 MB more for each further 2^18.
     mostRays = everyRay ? everyRayCount : std::min(mostEdges / 4, everyRayCount);
-    raysTaken.store(0, std::memory_order_relaxed);
-    tablesTaken.store(0, std::memory_order_relaxed);
+    counts.raysTaken.store(0, std::memory_order_relaxed);
+    counts.tablesTaken.store(0, std::memory_order_relaxed);
     // What earlier pictures left in the slots and tables is never read: the
     // marks below say what is kept. Every site with a table keeps a ray.
     mostTables = everyRay ? 0 : std::min(siteCount, mostRays);
@@ -55,30 +57,36 @@ void KeptEdges::prepare(std::size_t siteCount, std::size_t mostEdges) {
     }
 }
 
-bool KeptEdges::takeSlot(std::size_t place, int ray, std::size_t& index) {
+bool KeptEdges::takeSlots(std::size_t place, int rayCount, std::size_t& first, int& taken) {
+    taken = rayCount;
     if (everyRay) {
-        index = place * kConeSlices + ray;
+        first = place * kConeSlices;
     } else {
+        // A run of slots a site, taken at once: the threads share the count.
         if (tableOf[place] == kNoTable) {
-            const std::size_t table = tablesTaken.fetch_add(1, std::memory_order_relaxed);
+            const std::size_t table = counts.tablesTaken.fetch_add(1, std::memory_order_relaxed);
             if (table >= mostTables) {
                 return false;
             }
             tableOf[place] = static_cast<std::uint32_t>(table);
         }
-        index = raysTaken.fetch_add(1, std::memory_order_relaxed);
-        if (index >= mostRays) {
+        first = counts.raysTaken.fetch_add(static_cast<std::size_t>(rayCount),
+                                           std::memory_order_relaxed);
+        if (first >= mostRays) {
             return false;
         }
-        rayTables[static_cast<std::size_t>(tableOf[place]) * kConeSlices + ray] =
-            static_cast<std::uint32_t>(index);
+        taken = static_cast<int>(std::min<std::size_t>(rayCount, mostRays - first));
     }
-    std::atomic<KeptRay*>& chunk = chunkAt[index >> kChunkShift];
-    if (chunk.load(std::memory_order_acquire) == nullptr) {
-        const std::lock_guard<std::mutex> lock(chunkMaking);
-        if (chunk.load(std::memory_order_relaxed) == nullptr) {
-            chunks.push_back(unsetArray<KeptRay>(kChunkRays));
-            chunk.store(chunks.back().get(), std::memory_order_release);
+    const std::size_t last = everyRay ? first + kConeSlices - 1 : first + taken - 1;
+    for (std::size_t chunkIndex = first >> kChunkShift; chunkIndex <= last >> kChunkShift;
+         ++chunkIndex) {
+        std::atomic<KeptRay*>& chunk = chunkAt[chunkIndex];
+        if (chunk.load(std::memory_order_acquire) == nullptr) {
+            const std::lock_guard<std::mutex> lock(chunkMaking);
+            if (chunk.load(std::memory_order_relaxed) == nullptr) {
+                chunks.push_back(unsetArray<KeptRay>(kChunkRays));
+                chunk.store(chunks.back().get(), std::memory_order_release);
+            }
         }
     }
     return true;
@@ -86,17 +94,26 @@ bool KeptEdges::takeSlot(std::size_t place, int ray, std::size_t& index) {
 
 std::uint32_t KeptEdges::keepRays(const ConeOutlines& outlines, const OutlineSite& site,
                                   std::size_t siteIndex, std::size_t place, std::uint32_t rays) {
-    if (!everyRay && raysTaken.load(std::memory_order_relaxed) >= mostRays) {
+    if (!everyRay && counts.raysTaken.load(std::memory_order_relaxed) >= mostRays) {
+        return 0;
+    }
+    std::size_t first = 0;
+    int taken = 0;
+    if (!takeSlots(place, __builtin_popcount(rays), first, taken)) {
         return 0;
     }
     ConeOutlines::Cone cone;
     outlines.cone(site.x, site.y, cone);
     std::uint32_t kept = 0;
-    for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
+    std::uint32_t rest = rays;
+    for (int taking = 0; taking < taken; ++taking, rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
-        std::size_t index = 0;
-        if (!takeSlot(place, ray, index)) {
-            break;
+        std::size_t index = first + static_cast<std::size_t>(taking);
+        if (everyRay) {
+            index = first + static_cast<std::size_t>(ray);
+        } else {
+            rayTables[static_cast<std::size_t>(tableOf[place]) * kConeSlices + ray] =
+                static_cast<std::uint32_t>(index);
         }
         KeptRay& ends = slot(index);
         rayEdges(outlines, cone, siteIndex, ray, ends.inward, ends.outward);

@@ -61,9 +61,11 @@ private:
     static constexpr std::size_t kChunkRays = std::size_t{1} << kChunkShift;
     static constexpr std::uint32_t kNoTable = 0xFFFFFFFFu;
 
-    // The slot of ray `ray` at `place` where it has none yet, made where
-    // its chunk is not; false where no slot is left.
-    bool takeSlot(std::size_t place, int ray, std::size_t& index);
+    // Slots from `first` on for `rayCount` rays at `place` that have none
+    // yet, `taken` of them where fewer are left, their chunks made where they
+    // are not; false where none is left. Where every ray has its slot, the
+    // site's 32 from `first` on.
+    bool takeSlots(std::size_t place, int rayCount, std::size_t& first, int& taken);
     KeptRay& slot(std::size_t index) const {
         return chunkAt[index >> kChunkShift].load(
             std::memory_order_acquire)[index & (kChunkRays - 1)];
@@ -76,8 +78,11 @@ private:
 
     bool everyRay = false;
     std::size_t mostRays = 0;
-    std::atomic<std::size_t> raysTaken{0};
-    std::atomic<std::size_t> tablesTaken{0};
+    // Apart from the rest: both threads change them, and read the rest.
+    struct alignas(64) Counts {
+        std::atomic<std::size_t> raysTaken{0};
+        std::atomic<std::size_t> tablesTaken{0};
+    } counts;
     // The chunks made so far, and where each lies for the threads to read:
     // one thread makes a chunk while the other may look for it.
     std::vector<std::unique_ptr<KeptRay[]>> chunks;
