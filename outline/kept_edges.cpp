@@ -108,10 +108,8 @@ std::uint32_t KeptEdges::keepRays(const ConeOutlines& outlines, const OutlineSit
     std::uint32_t rest = rays;
     for (int taking = 0; taking < taken; ++taking, rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
-        std::size_t index = first + static_cast<std::size_t>(taking);
-        if (everyRay) {
-            index = first + static_cast<std::size_t>(ray);
-        } else {
+        const std::size_t index = first + static_cast<std::size_t>(everyRay ? ray : taking);
+        if (!everyRay) {
             rayTables[static_cast<std::size_t>(tableOf[place]) * kConeSlices + ray] =
                 static_cast<std::uint32_t>(index);
         }
