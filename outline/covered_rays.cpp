@@ -159,27 +159,46 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     farPoints.clear();
     if (farStride > 1) {
         // The sites of each class of coordinates modulo the stride, by their
-        // coordinates divided by it.
+        // coordinates divided by it: each class's box first, then its points.
         const auto classes = static_cast<std::size_t>(farStride) * farStride;
-        std::vector<std::vector<OutlineSite>> members(classes);
-        for (const OutlineSite& site : siteList) {
+        struct Box {
+            std::int64_t lowX, lowY, highX, highY;
+            bool any;
+        };
+        std::vector<Box> boxes(classes, Box{0, 0, 0, 0, false});
+        const auto classOf = [this](const OutlineSite& site, std::int64_t& column,
+                                    std::int64_t& row) {
             const auto x = static_cast<std::int64_t>(site.x);
             const auto y = static_cast<std::int64_t>(site.y);
-            const std::int64_t column = floorDivided(x, farStride);
-            const std::int64_t row = floorDivided(y, farStride);
-            members[static_cast<std::size_t>((y - row * farStride) * farStride +
-                                             (x - column * farStride))]
-                .push_back({static_cast<float>(column), static_cast<float>(row), 0});
+            column = floorDivided(x, farStride);
+            row = floorDivided(y, farStride);
+            return static_cast<std::size_t>((y - row * farStride) * farStride +
+                                            (x - column * farStride));
+        };
+        for (const OutlineSite& site : siteList) {
+            std::int64_t column = 0;
+            std::int64_t row = 0;
+            Box& box = boxes[classOf(site, column, row)];
+            if (!box.any) {
+                box = {column, row, column, row, true};
+            }
+            box.lowX = std::min(box.lowX, column);
+            box.lowY = std::min(box.lowY, row);
+            box.highX = std::max(box.highX, column);
+            box.highY = std::max(box.highY, row);
         }
         farPoints.resize(classes);
         for (std::size_t member = 0; member < classes; ++member) {
-            if (!members[member].empty() && !farPoints[member].fit(members[member], kMostSteps)) {
+            const Box& box = boxes[member];
+            if (box.any &&
+                !farPoints[member].fitBox(box.lowX, box.lowY, box.highX, box.highY, kMostSteps)) {
                 return;
             }
-            for (const OutlineSite& site : members[member]) {
-                farPoints[member].testAndSet(static_cast<std::int64_t>(site.x),
-                                             static_cast<std::int64_t>(site.y));
-            }
+        }
+        for (const OutlineSite& site : siteList) {
+            std::int64_t column = 0;
+            std::int64_t row = 0;
+            farPoints[classOf(site, column, row)].testAndSet(column, row);
         }
     }
     std::vector<Ahead> ahead;

@@ -33,15 +33,22 @@ bool WholePoints::fit(const std::vector<OutlineSite>& sites, std::int64_t margin
         lowY = std::min(lowY, site.y);
         highY = std::max(highY, site.y);
     }
-    const std::int64_t wide =
-        static_cast<std::int64_t>(highX) - static_cast<std::int64_t>(lowX) + 1 + 2 * margin;
-    const std::int64_t high =
-        static_cast<std::int64_t>(highY) - static_cast<std::int64_t>(lowY) + 1 + 2 * margin;
+    return fitBox(static_cast<std::int64_t>(lowX), static_cast<std::int64_t>(lowY),
+                  static_cast<std::int64_t>(highX), static_cast<std::int64_t>(highY), margin);
+}
+
+bool WholePoints::fitBox(std::int64_t lowX, std::int64_t lowY, std::int64_t highX,
+                         std::int64_t highY, std::int64_t margin) {
+    columns = 0;
+    rows = 0;
+    bits.clear();
+    const std::int64_t wide = highX - lowX + 1 + 2 * margin;
+    const std::int64_t high = highY - lowY + 1 + 2 * margin;
     if (wide > kMostPoints / high) {
         return false;
     }
-    left = static_cast<std::int64_t>(lowX) - margin;
-    top = static_cast<std::int64_t>(lowY) - margin;
+    left = lowX - margin;
+    top = lowY - margin;
     columns = wide;
     rows = high;
     // A word more, for the runs that reach into the last one.

@@ -13,6 +13,10 @@ public:
     // the box is too large to hold. The box reaches `margin` points beyond
     // the sites on every side.
     bool fit(const std::vector<OutlineSite>& sites, std::int64_t margin = 0);
+    // The same for sites known to stand on whole points from (lowX, lowY) to
+    // (highX, highY).
+    bool fitBox(std::int64_t lowX, std::int64_t lowY, std::int64_t highX, std::int64_t highY,
+                std::int64_t margin = 0);
 
     // The bits of `count` points (at most 64) of row y from column x on, the
     // first lowest; all of them must lie in the box.
