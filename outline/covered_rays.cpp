@@ -163,9 +163,10 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
         const auto classes = static_cast<std::size_t>(farStride) * farStride;
         struct Box {
             std::int64_t lowX, lowY, highX, highY;
-            bool any;
         };
-        std::vector<Box> boxes(classes, Box{0, 0, 0, 0, false});
+        // A class without sites keeps its box inside out.
+        constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
+        std::vector<Box> boxes(classes, Box{kNone, kNone, -kNone, -kNone});
         const auto classOf = [this](const OutlineSite& site, std::int64_t& column,
                                     std::int64_t& row) {
             const auto x = static_cast<std::int64_t>(site.x);
@@ -179,9 +180,6 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
             std::int64_t column = 0;
             std::int64_t row = 0;
             Box& box = boxes[classOf(site, column, row)];
-            if (!box.any) {
-                box = {column, row, column, row, true};
-            }
             box.lowX = std::min(box.lowX, column);
             box.lowY = std::min(box.lowY, row);
             box.highX = std::max(box.highX, column);
@@ -190,7 +188,7 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
         farPoints.resize(classes);
         for (std::size_t member = 0; member < classes; ++member) {
             const Box& box = boxes[member];
-            if (box.any &&
+            if (box.lowX <= box.highX &&
                 !farPoints[member].fitBox(box.lowX, box.lowY, box.highX, box.highY, kMostSteps)) {
                 return;
             }
