@@ -116,8 +116,7 @@ bool FrameRenderer::startOutlines(const HeightMap& map, const Inputs& inputs) {
     int height = 0;
     windowSize(width, height);
     drawInView(inputs.view(), [&] {
-        started =
-            outlines.usable() && outlines.start(inputs.sites.head, map.size / 2, width, height);
+        started = outlines.usable() && outlines.start(inputs.sites, map.size / 2, width, height);
     });
     return started;
 }

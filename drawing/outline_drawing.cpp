@@ -180,7 +180,8 @@ bool OutlineDrawing::usable() {
     return check == ContextCheck::Agrees && stateAsAssumed();
 }
 
-bool OutlineDrawing::start(const Site* sites, int radius, int bufferWidth, int bufferHeight) {
+bool OutlineDrawing::start(const SiteListIdentity& sites, int radius, int bufferWidth,
+                           int bufferHeight) {
     try {
         makeRequest(sites, radius, bufferWidth, bufferHeight);
         return true;
@@ -190,19 +191,45 @@ bool OutlineDrawing::start(const Site* sites, int radius, int bufferWidth, int b
     }
 }
 
-void OutlineDrawing::makeRequest(const Site* sites, int radius, int bufferWidth, int bufferHeight) {
+OutlineDrawing::SiteCopy OutlineDrawing::sitesOf(const SiteListIdentity& list) {
+    if (copiedSites && copiedFor == list) {
+        return copiedSites;
+    }
+    SiteCopy copy;
+    {
+        // Where no request holds the last copy any more, its memory is
+        // refilled: fresh pages cost more than the copying. Requests let
+        // their copies go under the lock.
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        if (copiedSites.use_count() == 1) {
+            copy = std::move(copiedSites);
+        }
+        copiedSites.reset();
+    }
+    if (!copy) {
+        copy = std::make_shared<std::vector<OutlineSite>>();
+    }
+    copy->clear();
+    // Room for all at once: growing it site by site costs copies and fresh
+    // pages on the GL thread.
+    reserveLarge(*copy, countSites(list.head));
+    for (const Site* site = list.head; site; site = site->next) {
+        copy->push_back({static_cast<float>(site->x), static_cast<float>(site->y),
+                         packedColour(site->r, site->g, site->b)});
+    }
+    copiedSites = copy;
+    copiedFor = list;
+    return copy;
+}
+
+void OutlineDrawing::makeRequest(const SiteListIdentity& sites, int radius, int bufferWidth,
+                                 int bufferHeight) {
     Request next;
     next.view = currentOutlineView(bufferHeight);
     next.radius = static_cast<float>(radius);
     next.width = bufferWidth;
     next.height = bufferHeight;
-    // Room for all at once: growing it site by site costs copies and fresh
-    // pages on the GL thread.
-    reserveLarge(next.sites, countSites(sites));
-    for (const Site* site = sites; site; site = site->next) {
-        next.sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y),
-                              packedColour(site->r, site->g, site->b)});
-    }
+    next.sites = sitesOf(sites);
     bool startJob = false;
     {
         const std::lock_guard<std::mutex> lock(shared.mutex);
@@ -254,9 +281,9 @@ void OutlineDrawing::paint(const Request& request, const std::atomic<bool>& canc
     const int height = std::max(request.height, 0);
     // The markers go over the picture, so nothing of it is worked out where
     // they lie.
-    markers.compute(request.sites, request.view, width, height);
+    markers.compute(*request.sites, request.view, width, height);
     markers.litPixels(marked);
-    picture.compute(request.sites, request.view, request.radius, width, height, marked, &cancel);
+    picture.compute(*request.sites, request.view, request.radius, width, height, marked, &cancel);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     reserveLarge(painted, pixels * 4);
     painted.assign(pixels * 4, 0);
@@ -271,7 +298,7 @@ void OutlineDrawing::paint(const Request& request, const std::atomic<bool>& canc
                 std::memcpy(out + column * 4, &kMarkerRed, 4);
             } else if (in[column] >= 0) {
                 std::memcpy(out + column * 4,
-                            &request.sites[static_cast<std::size_t>(in[column])].colour, 4);
+                            &(*request.sites)[static_cast<std::size_t>(in[column])].colour, 4);
             }
         }
     }
@@ -305,6 +332,7 @@ void OutlineDrawing::drain() {
                 .count();
         {
             const std::lock_guard<std::mutex> lock(shared.mutex);
+            request.sites.reset();
             if (shared.cancel) {
                 continue;  // a picture nobody waits for
             }

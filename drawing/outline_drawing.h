@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cells/background_job.h"
+#include "cells/site_list_identity.h"
 #include "drawing/marker_cover_check.h"
 #include "outline/marker_cover.h"
 #include "outline/outline_picture.h"
@@ -44,7 +45,7 @@ public:
     // the given size. Only the last picture started counts: one still being
     // worked out is dropped at its next band. False, after one line, where
     // memory ran out for the request.
-    bool start(const Site* sites, int radius, int bufferWidth, int bufferHeight);
+    bool start(const SiteListIdentity& sites, int radius, int bufferWidth, int bufferHeight);
     // Whether the picture last started is worked out; wait() waits for it.
     bool finished();
     // Whether the picture last worked out was made; false where memory ran out.
@@ -64,8 +65,9 @@ public:
     double lastComputeMilliseconds();
 
 private:
+    using SiteCopy = std::shared_ptr<std::vector<OutlineSite>>;
     struct Request {
-        std::vector<OutlineSite> sites;
+        SiteCopy sites;  // never changed while a request holds it
         OutlineView view;
         float radius;
         int width;
@@ -96,7 +98,10 @@ private:
         std::vector<std::uint8_t> marked;
         std::vector<std::uint8_t> painted;
     };
-    void makeRequest(const Site* sites, int radius, int bufferWidth, int bufferHeight);
+    void makeRequest(const SiteListIdentity& sites, int radius, int bufferWidth, int bufferHeight);
+    // The list's sites as the pictures take them, copied only when the list
+    // changed: the copy walks a million heap blocks on the GL thread.
+    SiteCopy sitesOf(const SiteListIdentity& list);
     // Works the requests out, on a thread of the pool, until none is pending.
     void drain();
     // The picture of the request, markers included, into `painted`, RGBA,
@@ -105,6 +110,8 @@ private:
 
     ContextCheck check = ContextCheck::Pending;
     Shared shared;
+    SiteCopy copiedSites;
+    SiteListIdentity copiedFor;
     Workspace workspace;
     // Last, so that it is waited for before what it uses goes.
     BackgroundJob job;

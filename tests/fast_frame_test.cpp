@@ -340,6 +340,8 @@ TEST_F(RetainedFrameTest, EachKindOfChangeIsDrawnOnTheNextFrame) {
     }
     press('v');
     expectRedrawnThenRetained("outlines");
+    press('2');
+    expectRedrawnThenRetained("extraction in wire-frame");
     press('c');
     expectRedrawnThenRetained("filled with culling");
 }
@@ -440,8 +442,9 @@ TEST_F(RetainedFrameTest, FourSavesTheStateItWasPressedInWhereTheFullConesStandI
     std::string said;
     {
         ConsoleCapture console;
-        // The request is made; the worker finds no room.
-        failLargeAllocationAfter(1);
+        // The request reuses the list's copy of the last picture; the worker
+        // finds no room.
+        failLargeAllocationAfter(0);
         window.saveWhenDrawn(map, currentView(),
                              [&] { g_heightMap->saveFrame("result.bmp", kSize, kSize); });
         press('c');
