@@ -371,7 +371,7 @@ std::vector<PackedCandidate> LatticeCandidates::candidatesAt(double x, double y)
 bool computeLatticeCandidates(const Site* head, int radius, int threads,
                               LatticeCandidates& candidates) {
     LatticeSites& lattice = candidates.placed;
-    if (!head || radius <= 0 || !collectLatticeSites(head, radius, lattice)) {
+    if (!head || radius <= 0 || !collectLatticeSites(head, radius, threads, lattice)) {
         return false;
     }
     threads = std::max(threads, 1);

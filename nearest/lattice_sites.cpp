@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cells/large_arrays.h"
+#include "cells/thread_sharing.h"
 #include "sitemap/site.h"
 
 namespace {
@@ -35,9 +36,36 @@ bool onLattice(float coordinate) {
            static_cast<float>(static_cast<std::int32_t>(coordinate)) == coordinate;
 }
 
+// Where a column's sites begin in a list that runs column by column.
+struct ColumnStart {
+    const Site* site;
+    std::size_t index;  // how many sites come before it
+    std::int32_t column;
+};
+
+// Of the columns' starts, the one nearest the list's middle where a word of
+// the rows' occupied bits begins (columns from minX on, 64 to a word), so
+// that two threads can place the list's two parts without sharing a word;
+// null where there is none.
+const ColumnStart* splitOfList(const std::vector<ColumnStart>& starts, std::size_t count,
+                               int minX) {
+    const ColumnStart* split = nullptr;
+    std::size_t bestGap = count;
+    for (std::size_t at = 1; at < starts.size(); ++at) {
+        const std::size_t index = starts[at].index;
+        const std::size_t gap = index > count / 2 ? index - count / 2 : count / 2 - index;
+        if ((starts[at].column - minX) >> 6 != (starts[at - 1].column - minX) >> 6 &&
+            gap < bestGap) {
+            split = &starts[at];
+            bestGap = gap;
+        }
+    }
+    return split;
+}
+
 }  // namespace
 
-bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
+bool collectLatticeSites(const Site* head, int radius, int threads, LatticeSites& lattice) {
     // The list is walked twice, first for the sites' box, then to place
     // them: a copy of it to place from would be fresh memory whenever the
     // list grows, and that costs more than the second walk.
@@ -56,6 +84,7 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     bool backwards = true;
     std::int32_t aheadColumn = 0;
     std::int32_t aheadRow = 0;
+    std::vector<ColumnStart> columnStarts;
     for (const Site* site = head; site; site = site->next, ++count) {
         std::int32_t column = 0;
         std::int32_t row = 0;
@@ -68,6 +97,10 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
         } else {
             backwards =
                 backwards && (column < aheadColumn || (column == aheadColumn && row < aheadRow));
+        }
+        if (backwards && (count == 0 || column != aheadColumn) &&
+            columnStarts.size() < kMostLatticeColumns) {
+            columnStarts.push_back({site, count, column});
         }
         minX = std::min(minX, column);
         maxX = std::max(maxX, column);
@@ -107,10 +140,10 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     // Sites are placed column by column, each column by row; the starts are
     // counted here and summed up below.
     const auto place = [&](std::int32_t column, std::int32_t row, std::uint32_t colour,
-                           LatticeSite& placed) {
+                           LatticeSite& placed, std::uint32_t* rowCounts) {
         placed = {column - lattice.originX, row - lattice.originY, colour};
         ++lattice.columnStart[placed.column + 1];
-        ++lattice.rowStart[placed.row + 1];
+        ++rowCounts[placed.row + 1];
         const std::size_t innerColumn = placed.column - lattice.innerLeft;
         const std::size_t innerRow = placed.row - lattice.innerBottom;
         const std::size_t bit = innerRow * lattice.rowWords() * 64 + innerColumn;
@@ -119,16 +152,37 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
         lattice.occupiedByColumn[byColumn >> 6] |= std::uint64_t{1} << (byColumn & 63);
     };
     lattice.sites.clear();
+    // Where the list is placed in two parts, those from `split` on take the
+    // lower columns, the array's front; their rows are counted apart.
+    const ColumnStart* split = nullptr;
+    std::vector<std::uint32_t> frontRows;
     if (backwards) {
         // Each point once, and in order read from the end.
         reserveLarge(lattice.sites, count);
         lattice.sites.resize(count);
-        std::size_t index = count;
-        for (const Site* site = head; site; site = site->next) {
-            std::int32_t column = 0;
-            std::int32_t row = 0;
-            pointOf(*site, column, row);
-            place(column, row, colourOf(*site), lattice.sites[--index]);
+        split = threads > 1 ? splitOfList(columnStarts, count, minX) : nullptr;
+        if (split) {
+            frontRows.assign(lattice.rows + 1, 0);
+        }
+        const auto placePart = [&](const Site* from, const Site* end, std::size_t index,
+                                   std::uint32_t* rowCounts) {
+            for (const Site* site = from; site != end; site = site->next) {
+                std::int32_t column = 0;
+                std::int32_t row = 0;
+                pointOf(*site, column, row);
+                place(column, row, colourOf(*site), lattice.sites[--index], rowCounts);
+            }
+        };
+        if (split) {
+            onThreads(2, [&](int part) {
+                if (part == 0) {
+                    placePart(head, split->site, count, lattice.rowStart.data());
+                } else {
+                    placePart(split->site, nullptr, count - split->index, frontRows.data());
+                }
+            });
+        } else {
+            placePart(head, nullptr, count, lattice.rowStart.data());
         }
     } else {
         // Each inner cell's last copy, the one nearest the list's end, over
@@ -155,7 +209,8 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
         for (std::int32_t column = minX; column < minX + innerColumns; ++column) {
             for (std::int32_t row = minY; row < minY + innerRows; ++row, ++last) {
                 if (*last != 0) {
-                    place(column, row, *last & ~kCopyHere, lattice.sites[index++]);
+                    place(column, row, *last & ~kCopyHere, lattice.sites[index++],
+                          lattice.rowStart.data());
                 }
             }
         }
@@ -164,6 +219,9 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
         lattice.columnStart[column + 1] += lattice.columnStart[column];
     }
     for (int row = 0; row < lattice.rows; ++row) {
+        if (split) {
+            lattice.rowStart[row + 1] += frontRows[row + 1];
+        }
         lattice.rowStart[row + 1] += lattice.rowStart[row];
     }
     const double share =
@@ -171,13 +229,30 @@ bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice) {
     lattice.cellSize = share >= kUnitCellShare     ? 1
                        : share >= kDoubleCellShare ? 2
                                                    : kLargestCellSize;
-    // Taken in column order, each row's sites come out by column.
+    // Taken in column order, each row's sites come out by column: the
+    // array's front part first, its sites of a row before those of the rest.
     lattice.byRow.clear();
     reserveLarge(lattice.byRow, lattice.sites.size());
     lattice.byRow.resize(lattice.sites.size());
-    std::vector<std::uint32_t> fill(lattice.rowStart.begin(), lattice.rowStart.end() - 1);
-    for (std::uint32_t index = 0; index < lattice.sites.size(); ++index) {
-        lattice.byRow[fill[lattice.sites[index].row]++] = index;
+    const auto listByRow = [&](std::uint32_t from, std::uint32_t end, bool afterFront) {
+        std::vector<std::uint32_t> fill(lattice.rowStart.begin(), lattice.rowStart.end() - 1);
+        if (afterFront) {
+            for (int row = 0; row < lattice.rows; ++row) {
+                fill[row] += frontRows[row + 1];
+            }
+        }
+        for (std::uint32_t index = from; index < end; ++index) {
+            lattice.byRow[fill[lattice.sites[index].row]++] = index;
+        }
+    };
+    const auto sites = static_cast<std::uint32_t>(lattice.sites.size());
+    if (split) {
+        const auto front = static_cast<std::uint32_t>(count - split->index);
+        onThreads(2, [&](int part) {
+            part == 0 ? listByRow(0, front, false) : listByRow(front, sites, true);
+        });
+    } else {
+        listByRow(0, sites, false);
     }
     return true;
 }

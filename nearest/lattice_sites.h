@@ -83,5 +83,6 @@ constexpr int kMostLatticeColumns = 1 << 16;
 
 // False, with `lattice` left in an unspecified state, where a site stands
 // off the integer points (or at a point that is not finite), the list is
-// empty, or the grid would be too large.
-bool collectLatticeSites(const Site* head, int radius, LatticeSites& lattice);
+// empty, or the grid would be too large. A list in the extractions' order
+// is placed on up to two threads.
+bool collectLatticeSites(const Site* head, int radius, int threads, LatticeSites& lattice);
