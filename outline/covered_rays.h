@@ -22,8 +22,11 @@ public:
     // at most.
     static constexpr double kMostAhead = 6.0;
     // How far past the end of a site's edge, in columns, the edges of the
-    // sites that cover it at its rim run on at least.
-    static constexpr double kFarAheadColumns = 2.5;
+    // sites that cover it at its rim run on at least. The diamond rule puts
+    // an edge's last column in one of the two before its end, so edges that
+    // end a column further light the site's last column too; the half
+    // column more is room for the snapping.
+    static constexpr double kFarAheadColumns = 1.5;
     // How many raster steps each way the sites looked at lie at most.
     static constexpr int kMostSteps = 16;
 
