@@ -288,18 +288,31 @@ void OutlineDrawing::paint(const Request& request, const std::atomic<bool>& canc
     reserveLarge(painted, pixels * 4);
     painted.assign(pixels * 4, 0);
     const std::vector<std::int32_t>& winners = picture.winners();
+    LitBox& lit = work.paintedLit;
+    lit = {width, height, 0, 0};
     for (int row = 0; row < height; ++row) {
         // GL's rows run from the bottom.
-        std::uint8_t* out = &painted[static_cast<std::size_t>(height - 1 - row) * width * 4];
+        const int glRow = height - 1 - row;
+        std::uint8_t* out = &painted[static_cast<std::size_t>(glRow) * width * 4];
         const std::int32_t* in = &winners[static_cast<std::size_t>(row) * width];
         const std::uint8_t* marker = &marked[static_cast<std::size_t>(row) * width];
+        int firstLit = width;
+        int lastLit = -1;
         for (int column = 0; column < width; ++column) {
             if (marker[column]) {
                 std::memcpy(out + column * 4, &kMarkerRed, 4);
             } else if (in[column] >= 0) {
                 std::memcpy(out + column * 4,
                             &(*request.sites)[static_cast<std::size_t>(in[column])].colour, 4);
+            } else {
+                continue;
             }
+            firstLit = std::min(firstLit, column);
+            lastLit = column;
+        }
+        if (lastLit >= 0) {
+            lit = {std::min(lit.left, firstLit), std::min(lit.bottom, glRow),
+                   std::max(lit.right, lastLit + 1), std::max(lit.top, glRow + 1)};
         }
     }
 }
@@ -339,6 +352,7 @@ void OutlineDrawing::drain() {
             shared.image.swap(workspace.painted);
             shared.imageWidth = worked ? std::max(request.width, 0) : 0;
             shared.imageHeight = worked ? std::max(request.height, 0) : 0;
+            shared.imageLit = workspace.paintedLit;
             shared.made = worked;
             shared.done = number;
             shared.computeMs = ms;
@@ -348,25 +362,29 @@ void OutlineDrawing::drain() {
 }
 
 void OutlineDrawing::draw() {
-    {
-        const std::lock_guard<std::mutex> lock(shared.mutex);
-        const int imageWidth = shared.imageWidth;
-        const int imageHeight = shared.imageHeight;
-        if (imageWidth > 0 && imageHeight > 0) {
-            const AttribGroups kept(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
-            glDisable(GL_DEPTH_TEST);
-            glDisable(GL_BLEND);
-            // Pixels no edge reaches keep what the buffer holds.
-            glEnable(GL_ALPHA_TEST);
-            glAlphaFunc(GL_GREATER, 0.0f);
-            glPixelZoom(1.0f, 1.0f);
-            const BufferBinding drawFromMemory(GL_PIXEL_UNPACK_BUFFER, 0);
-            const PixelStore unpackRows(GL_UNPACK_ALIGNMENT, 1);
-            const PixelStore wholeRows(GL_UNPACK_ROW_LENGTH, 0);
-            glWindowPos2i(0, 0);
-            glDrawPixels(imageWidth, imageHeight, GL_RGBA, GL_UNSIGNED_BYTE, shared.image.data());
-        }
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    const LitBox& lit = shared.imageLit;
+    if (shared.imageWidth <= 0 || shared.imageHeight <= 0 || lit.right <= lit.left ||
+        lit.top <= lit.bottom) {
+        return;
     }
+    const AttribGroups kept(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_PIXEL_MODE_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    // Pixels no edge reaches keep what the buffer holds.
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.0f);
+    glPixelZoom(1.0f, 1.0f);
+    const BufferBinding drawFromMemory(GL_PIXEL_UNPACK_BUFFER, 0);
+    const PixelStore unpackRows(GL_UNPACK_ALIGNMENT, 1);
+    // Only the rectangle that holds lit pixels: the rasterizer pays for every
+    // pixel drawn, and at small zooms the picture fills a corner.
+    const PixelStore wholeRows(GL_UNPACK_ROW_LENGTH, shared.imageWidth);
+    const PixelStore skippedColumns(GL_UNPACK_SKIP_PIXELS, lit.left);
+    const PixelStore skippedRows(GL_UNPACK_SKIP_ROWS, lit.bottom);
+    glWindowPos2i(lit.left, lit.bottom);
+    glDrawPixels(lit.right - lit.left, lit.top - lit.bottom, GL_RGBA, GL_UNSIGNED_BYTE,
+                 shared.image.data());
 }
 
 void OutlineDrawing::drawInto(std::vector<std::uint8_t>& frame, int width, int height) {

@@ -66,6 +66,14 @@ public:
 
 private:
     using SiteCopy = std::shared_ptr<std::vector<OutlineSite>>;
+    // The pixels of an image that an edge or a marker lights lie in these
+    // columns and rows (GL's, from the bottom), one past the right and top.
+    struct LitBox {
+        int left = 0;
+        int bottom = 0;
+        int right = 0;
+        int top = 0;
+    };
     struct Request {
         SiteCopy sites;  // never changed while a request holds it
         OutlineView view;
@@ -85,6 +93,7 @@ private:
         std::vector<std::uint8_t> image;  // RGBA, bottom row first; alpha 0 where no edge shows
         int imageWidth = 0;
         int imageHeight = 0;
+        LitBox imageLit;
         double computeMs = 0.0;
         bool made = true;
         // Set when the picture being worked out is no longer wanted: a newer
@@ -97,6 +106,7 @@ private:
         MarkerCover markers;
         std::vector<std::uint8_t> marked;
         std::vector<std::uint8_t> painted;
+        LitBox paintedLit;
     };
     void makeRequest(const SiteListIdentity& sites, int radius, int bufferWidth, int bufferHeight);
     // The list's sites as the pictures take them, copied only when the list
