@@ -36,6 +36,16 @@ bool onLattice(float coordinate) {
            static_cast<float>(static_cast<std::int32_t>(coordinate)) == coordinate;
 }
 
+// A site's raster point: the cones stand at the positions rounded to 32-bit
+// floats. False where it is not a whole point within the bound.
+bool pointOf(const Site& site, std::int32_t& column, std::int32_t& row) {
+    const float x = static_cast<float>(site.x);
+    const float y = static_cast<float>(site.y);
+    column = static_cast<std::int32_t>(x);
+    row = static_cast<std::int32_t>(y);
+    return onLattice(x) && onLattice(y);
+}
+
 // Where a column's sites begin in a list that runs column by column.
 struct ColumnStart {
     const Site* site;
@@ -63,20 +73,128 @@ const ColumnStart* splitOfList(const std::vector<ColumnStart>& starts, std::size
     return split;
 }
 
+// Places a site at its point: its cell's column and row, the counts of
+// both (its row's in `rowCounts`), and its bits.
+void placeSite(LatticeSites& lattice, std::int32_t column, std::int32_t row, std::uint32_t colour,
+               LatticeSite& placed, std::uint32_t* rowCounts) {
+    placed = {column - lattice.originX, row - lattice.originY, colour};
+    ++lattice.columnStart[placed.column + 1];
+    ++rowCounts[placed.row + 1];
+    const std::size_t innerColumn = placed.column - lattice.innerLeft;
+    const std::size_t innerRow = placed.row - lattice.innerBottom;
+    const std::size_t bit = innerRow * lattice.rowWords() * 64 + innerColumn;
+    lattice.occupiedBits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    const std::size_t byColumn = innerColumn * lattice.columnWords() * 64 + innerRow;
+    lattice.occupiedByColumn[byColumn >> 6] |= std::uint64_t{1} << (byColumn & 63);
+}
+
+// The sites are placed column by column, each column by row, in one part or
+// two: the array's front part takes the lower columns, up to where a word of
+// the rows' bits begins, so that no word has two writers, and counts its
+// rows in `frontRows`. Each part is placed on a thread of its own.
+struct Parts {
+    bool two = false;
+    std::size_t front = 0;  // the sites in the front part
+    std::vector<std::uint32_t> frontRows;
+};
+
+// A list in the extractions' order: each point once, read from the end.
+void placeListOrder(const Site* head, std::size_t count, const ColumnStart* split,
+                    LatticeSites& lattice, Parts& parts) {
+    reserveLarge(lattice.sites, count);
+    lattice.sites.resize(count);
+    const auto placePart = [&](const Site* from, const Site* end, std::size_t index,
+                               std::uint32_t* rowCounts) {
+        for (const Site* site = from; site != end; site = site->next) {
+            std::int32_t column = 0;
+            std::int32_t row = 0;
+            pointOf(*site, column, row);
+            placeSite(lattice, column, row, colourOf(*site), lattice.sites[--index], rowCounts);
+        }
+    };
+    if (!split) {
+        placePart(head, nullptr, count, lattice.rowStart.data());
+        return;
+    }
+    parts.two = true;
+    parts.front = count - split->index;
+    parts.frontRows.assign(lattice.rows + 1, 0);
+    onThreads(2, [&](int part) {
+        if (part == 0) {
+            placePart(split->site, nullptr, parts.front, parts.frontRows.data());
+        } else {
+            placePart(head, split->site, count, lattice.rowStart.data());
+        }
+    });
+}
+
+// A list in no order: each inner cell's last copy, the one nearest the
+// list's end, over the inner part column by column. The extractions list
+// their sites in that order, so the writes run along the array.
+void placeLastCopies(const Site* head, int minX, int minY, std::size_t innerColumns,
+                     std::size_t innerRows, LatticeSites& lattice) {
+    std::vector<std::uint32_t>& lastCopy = lattice.lastCopyAt;
+    lastCopy.clear();
+    reserveLarge(lastCopy, innerColumns * innerRows);
+    lastCopy.assign(innerColumns * innerRows, 0);
+    std::size_t distinct = 0;
+    for (const Site* site = head; site; site = site->next) {
+        std::int32_t column = 0;
+        std::int32_t row = 0;
+        pointOf(*site, column, row);
+        std::uint32_t& last =
+            lastCopy[static_cast<std::size_t>(column - minX) * innerRows + row - minY];
+        distinct += last == 0;
+        last = colourOf(*site) | kCopyHere;
+    }
+    reserveLarge(lattice.sites, distinct);
+    lattice.sites.resize(distinct);
+    std::size_t index = 0;
+    const std::uint32_t* last = lastCopy.data();
+    for (std::size_t column = 0; column < innerColumns; ++column) {
+        for (std::size_t row = 0; row < innerRows; ++row, ++last) {
+            if (*last != 0) {
+                placeSite(lattice, static_cast<std::int32_t>(minX + column),
+                          static_cast<std::int32_t>(minY + row), *last & ~kCopyHere,
+                          lattice.sites[index++], lattice.rowStart.data());
+            }
+        }
+    }
+}
+
+// The sites again row by row, each row by column: the front part's sites of
+// a row before those of the rest.
+void listByRow(const Parts& parts, LatticeSites& lattice) {
+    lattice.byRow.clear();
+    reserveLarge(lattice.byRow, lattice.sites.size());
+    lattice.byRow.resize(lattice.sites.size());
+    const auto listPart = [&](std::size_t from, std::size_t end, bool afterFront) {
+        std::vector<std::uint32_t> fill(lattice.rowStart.begin(), lattice.rowStart.end() - 1);
+        if (afterFront) {
+            for (int row = 0; row < lattice.rows; ++row) {
+                fill[row] += parts.frontRows[row + 1];
+            }
+        }
+        for (std::size_t index = from; index < end; ++index) {
+            lattice.byRow[fill[lattice.sites[index].row]++] = static_cast<std::uint32_t>(index);
+        }
+    };
+    if (parts.two) {
+        onThreads(2, [&](int part) {
+            part == 0 ? listPart(0, parts.front, false)
+                      : listPart(parts.front, lattice.sites.size(), true);
+        });
+    } else {
+        listPart(0, lattice.sites.size(), false);
+    }
+}
+
 }  // namespace
 
 bool collectLatticeSites(const Site* head, int radius, int threads, LatticeSites& lattice) {
     // The list is walked twice, first for the sites' box, then to place
     // them: a copy of it to place from would be fresh memory whenever the
     // list grows, and that costs more than the second walk.
-    const auto pointOf = [](const Site& site, std::int32_t& column, std::int32_t& row) {
-        // The cones stand at the positions rounded to 32-bit floats.
-        const float x = static_cast<float>(site.x);
-        const float y = static_cast<float>(site.y);
-        column = static_cast<std::int32_t>(x);
-        row = static_cast<std::int32_t>(y);
-        return onLattice(x) && onLattice(y);
-    };
     std::size_t count = 0;
     int minX = 0, maxX = 0, minY = 0, maxY = 0;
     // Whether every point comes before the one listed ahead of it, column by
@@ -137,90 +255,21 @@ bool collectLatticeSites(const Site* head, int radius, int threads, LatticeSites
     lattice.occupiedByColumn.assign(lattice.columnWords() * innerColumns, 0);
     lattice.columnStart.assign(lattice.columns + 1, 0);
     lattice.rowStart.assign(lattice.rows + 1, 0);
-    // Sites are placed column by column, each column by row; the starts are
-    // counted here and summed up below.
-    const auto place = [&](std::int32_t column, std::int32_t row, std::uint32_t colour,
-                           LatticeSite& placed, std::uint32_t* rowCounts) {
-        placed = {column - lattice.originX, row - lattice.originY, colour};
-        ++lattice.columnStart[placed.column + 1];
-        ++rowCounts[placed.row + 1];
-        const std::size_t innerColumn = placed.column - lattice.innerLeft;
-        const std::size_t innerRow = placed.row - lattice.innerBottom;
-        const std::size_t bit = innerRow * lattice.rowWords() * 64 + innerColumn;
-        lattice.occupiedBits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-        const std::size_t byColumn = innerColumn * lattice.columnWords() * 64 + innerRow;
-        lattice.occupiedByColumn[byColumn >> 6] |= std::uint64_t{1} << (byColumn & 63);
-    };
     lattice.sites.clear();
-    // Where the list is placed in two parts, those from `split` on take the
-    // lower columns, the array's front; their rows are counted apart.
-    const ColumnStart* split = nullptr;
-    std::vector<std::uint32_t> frontRows;
+    Parts parts;
     if (backwards) {
-        // Each point once, and in order read from the end.
-        reserveLarge(lattice.sites, count);
-        lattice.sites.resize(count);
-        split = threads > 1 ? splitOfList(columnStarts, count, minX) : nullptr;
-        if (split) {
-            frontRows.assign(lattice.rows + 1, 0);
-        }
-        const auto placePart = [&](const Site* from, const Site* end, std::size_t index,
-                                   std::uint32_t* rowCounts) {
-            for (const Site* site = from; site != end; site = site->next) {
-                std::int32_t column = 0;
-                std::int32_t row = 0;
-                pointOf(*site, column, row);
-                place(column, row, colourOf(*site), lattice.sites[--index], rowCounts);
-            }
-        };
-        if (split) {
-            onThreads(2, [&](int part) {
-                if (part == 0) {
-                    placePart(head, split->site, count, lattice.rowStart.data());
-                } else {
-                    placePart(split->site, nullptr, count - split->index, frontRows.data());
-                }
-            });
-        } else {
-            placePart(head, nullptr, count, lattice.rowStart.data());
-        }
+        placeListOrder(head, count, threads > 1 ? splitOfList(columnStarts, count, minX) : nullptr,
+                       lattice, parts);
     } else {
-        // Each inner cell's last copy, the one nearest the list's end, over
-        // the inner part column by column: the extractions list their sites
-        // in that order, so the writes run along the array.
-        std::vector<std::uint32_t>& lastCopy = lattice.lastCopyAt;
-        lastCopy.clear();
-        reserveLarge(lastCopy, innerCells);
-        lastCopy.assign(innerCells, 0);
-        std::size_t distinct = 0;
-        for (const Site* site = head; site; site = site->next) {
-            std::int32_t column = 0;
-            std::int32_t row = 0;
-            pointOf(*site, column, row);
-            std::uint32_t& last =
-                lastCopy[static_cast<std::size_t>(column - minX) * innerRows + row - minY];
-            distinct += last == 0;
-            last = colourOf(*site) | kCopyHere;
-        }
-        reserveLarge(lattice.sites, distinct);
-        lattice.sites.resize(distinct);
-        std::size_t index = 0;
-        const std::uint32_t* last = lastCopy.data();
-        for (std::int32_t column = minX; column < minX + innerColumns; ++column) {
-            for (std::int32_t row = minY; row < minY + innerRows; ++row, ++last) {
-                if (*last != 0) {
-                    place(column, row, *last & ~kCopyHere, lattice.sites[index++],
-                          lattice.rowStart.data());
-                }
-            }
-        }
+        placeLastCopies(head, minX, minY, static_cast<std::size_t>(innerColumns),
+                        static_cast<std::size_t>(innerRows), lattice);
     }
     for (int column = 0; column < lattice.columns; ++column) {
         lattice.columnStart[column + 1] += lattice.columnStart[column];
     }
     for (int row = 0; row < lattice.rows; ++row) {
-        if (split) {
-            lattice.rowStart[row + 1] += frontRows[row + 1];
+        if (parts.two) {
+            lattice.rowStart[row + 1] += parts.frontRows[row + 1];
         }
         lattice.rowStart[row + 1] += lattice.rowStart[row];
     }
@@ -229,30 +278,6 @@ bool collectLatticeSites(const Site* head, int radius, int threads, LatticeSites
     lattice.cellSize = share >= kUnitCellShare     ? 1
                        : share >= kDoubleCellShare ? 2
                                                    : kLargestCellSize;
-    // Taken in column order, each row's sites come out by column: the
-    // array's front part first, its sites of a row before those of the rest.
-    lattice.byRow.clear();
-    reserveLarge(lattice.byRow, lattice.sites.size());
-    lattice.byRow.resize(lattice.sites.size());
-    const auto listByRow = [&](std::uint32_t from, std::uint32_t end, bool afterFront) {
-        std::vector<std::uint32_t> fill(lattice.rowStart.begin(), lattice.rowStart.end() - 1);
-        if (afterFront) {
-            for (int row = 0; row < lattice.rows; ++row) {
-                fill[row] += frontRows[row + 1];
-            }
-        }
-        for (std::uint32_t index = from; index < end; ++index) {
-            lattice.byRow[fill[lattice.sites[index].row]++] = index;
-        }
-    };
-    const auto sites = static_cast<std::uint32_t>(lattice.sites.size());
-    if (split) {
-        const auto front = static_cast<std::uint32_t>(count - split->index);
-        onThreads(2, [&](int part) {
-            part == 0 ? listByRow(0, front, false) : listByRow(front, sites, true);
-        });
-    } else {
-        listByRow(0, sites, false);
-    }
+    listByRow(parts, lattice);
     return true;
 }
