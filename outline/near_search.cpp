@@ -68,7 +68,12 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
         },
         cellStart, cellSites);
     markBlocksNearApexes(width, height);
+    keptRays.resize(kThreads * kKeptRays);
+    for (KeptRay& kept : keptRays) {
+        kept.key = ~std::uint64_t{0};
+    }
     onThreads(kThreads, [&](int thread) {
+        KeptRay* const ownRays = &keptRays[static_cast<std::size_t>(thread) * kKeptRays];
         for (int y = thread; y < height; y += kThreads) {
             if (cancel && cancel->load(std::memory_order_relaxed)) {
                 return;
@@ -78,7 +83,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
             for (int x = 0; x < width; ++x) {
                 const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
                 if ((marker.empty() || !marker[pixel]) && near[(x + kBlockSide) >> kBlockShift]) {
-                    pixels[pixel] = nearestAt(x, y, sites, outlines, apexes);
+                    pixels[pixel] = nearestAt(x, y, sites, outlines, apexes, ownRays);
                 }
             }
         }
@@ -121,7 +126,8 @@ void NearSearch::markBlocksNearApexes(int width, int height) {
 // The cells are taken nearest first, up to where no edge of their sites can
 // be shallower than what was found.
 FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
-                                  const ConeOutlines& outlines, const ApexLayout& apexes) const {
+                                  const ConeOutlines& outlines, const ApexLayout& apexes,
+                                  KeptRay* keptRays) const {
     const double centreX = x + 0.5;
     const double centreY = y + 0.5;
     float best = kNothingDrawn;
@@ -149,22 +155,31 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
                 if (along < -kAcrossApex || across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
                     continue;
                 }
-                if (!coneReady) {
-                    outlines.cone(sites[site].x, sites[site].y, cone);
-                    coneReady = true;
+                const std::uint64_t key =
+                    static_cast<std::uint64_t>(site) * kConeSlices + static_cast<unsigned>(vertex);
+                KeptRay& kept = keptRays[key & (kKeptRays - 1)];
+                if (kept.key != key) {
+                    if (!coneReady) {
+                        outlines.cone(sites[site].x, sites[site].y, cone);
+                        coneReady = true;
+                    }
+                    // Both edges along this rim vertex's ray: from its facet
+                    // inward, and from the facet before outward.
+                    const int facets[2] = {vertex, (vertex + kConeSlices - 1) % kConeSlices};
+                    const OutlineEdge kinds[2] = {OutlineEdge::Inward, OutlineEdge::Outward};
+                    for (int side = 0; side < 2; ++side) {
+                        OutlinePoint from;
+                        OutlinePoint to;
+                        kept.lit[side] = outlines.edge(cone, facets[side], kinds[side], from, to) &&
+                                         kept.edges[side].set(from, to);
+                    }
+                    kept.key = key;
                 }
-                // Both edges along this rim vertex's ray: from its facet
-                // inward, and from the facet before outward.
-                const int facets[2] = {vertex, (vertex + kConeSlices - 1) % kConeSlices};
-                const OutlineEdge kinds[2] = {OutlineEdge::Inward, OutlineEdge::Outward};
                 for (int side = 0; side < 2; ++side) {
-                    OutlinePoint from;
-                    OutlinePoint to;
-                    OutlineEdgePixels edge;
-                    if (!outlines.edge(cone, facets[side], kinds[side], from, to) ||
-                        !edge.set(from, to)) {
+                    if (!kept.lit[side]) {
                         continue;
                     }
+                    const OutlineEdgePixels& edge = kept.edges[side];
                     const RasterLine& line = edge.line;
                     const std::int64_t major = line.xMajor ? x : y;
                     const std::int64_t minor = line.xMajor ? y : x;

@@ -33,6 +33,17 @@ public:
     }
 
 private:
+    // The two edges along a site's ray that pixels look at, kept for the
+    // pixels after: pixels side by side look at the same sites' rays, and
+    // working an edge out costs more than reading it back. A thread's are
+    // found by site and ray in a table of kKeptRays.
+    struct KeptRay {
+        std::uint64_t key;
+        OutlineEdgePixels edges[2];
+        bool lit[2];
+    };
+    static constexpr std::size_t kKeptRays = 2048;
+
     // Pixels lie in blocks of 8 x 8, shifted by a block so that the cells
     // about the window fall in blocks of their own.
     static constexpr int kBlockShift = 3;
@@ -40,7 +51,8 @@ private:
 
     void markBlocksNearApexes(int width, int height);
     FragmentKey nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
-                          const ConeOutlines& outlines, const ApexLayout& apexes) const;
+                          const ConeOutlines& outlines, const ApexLayout& apexes,
+                          KeptRay* keptRays) const;
 
     int cellsX = 0;
     // The apexes by the window pixel they lie in, with a margin about the
@@ -51,4 +63,5 @@ private:
     // the others hold nothing drawn without a look.
     int blocksX = 0;
     std::vector<std::uint8_t> apexNear;
+    std::vector<KeptRay> keptRays;
 };
