@@ -15,6 +15,11 @@
 
 namespace {
 
+constexpr int kBinaryValue = 255;
+constexpr int kBinaryStride = 1;
+constexpr int kRangeLow = 230;
+constexpr int kRangeHigh = 255;
+
 void finishExtraction() {
     // Wipes the per-site lines of the extraction; a console that cannot be
     // cleared keeps them, which is harmless.
@@ -88,13 +93,13 @@ void runKeyCommand(KeyCommand command) {
     switch (command) {
         case KeyCommand::ExtractBinary:
             g_stopwatch->start();
-            g_heightMap->extractBinary(255, 1);
+            g_heightMap->extractBinary(kBinaryValue, kBinaryStride);
             g_stopwatch->stop();
             finishExtraction();
             break;
         case KeyCommand::ExtractRange:
             g_stopwatch->start();
-            g_heightMap->extractRange(230, 255);
+            g_heightMap->extractRange(kRangeLow, kRangeHigh);
             g_stopwatch->stop();
             finishExtraction();
             break;
@@ -110,4 +115,16 @@ void runKeyCommand(KeyCommand command) {
             break;
         default: std::cout << "Invalid input" << std::endl; break;
     }
+}
+
+std::size_t mostSitesOfAKey(const HeightMap& map) {
+    if (!map.heights) {
+        return 0;
+    }
+    const std::size_t samples = static_cast<std::size_t>(map.size) * map.size;
+    std::size_t sites = 0;
+    for (std::size_t sample = 0; sample < samples; ++sample) {
+        sites += map.heights[sample] > kRangeLow && map.heights[sample] <= kRangeHigh;
+    }
+    return sites;
 }

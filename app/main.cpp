@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/callbacks.h"
+#include "app/commands.h"
 #include "app/frame.h"
 #include "app/globals.h"
 #include "app/window.h"
@@ -11,6 +12,11 @@
 #include "cells/large_arrays.h"
 #include "measure/stopwatch.h"
 #include "sitemap/height_map.h"
+
+// About what the first extraction asks of the heap, with its preparation and
+// pictures: per site, and per pixel of a window as large as the raster.
+constexpr std::size_t kWarmBytesPerSite = 160;
+constexpr std::size_t kWarmBytesPerPixel = 96;
 
 int main(int argc, char** argv) {
     try {
@@ -20,6 +26,9 @@ int main(int argc, char** argv) {
         // to load has said so; the program runs on without it.
         g_heightMap = new HeightMap();
         g_heightMap->loadRaw("data/face_binary_edges.raw", 996);
+        const std::size_t pixels =
+            static_cast<std::size_t>(g_heightMap->size) * static_cast<std::size_t>(g_heightMap->size);
+        warmHeap(kWarmBytesPerSite * mostSitesOfAKey(*g_heightMap) + kWarmBytesPerPixel * pixels);
         g_stopwatch = new Stopwatch();
         g_windowWidth = g_heightMap->size;
         g_windowHeight = g_heightMap->size;

@@ -13,10 +13,20 @@
 void adviseHugePages(void* data, std::size_t bytes);
 
 // Keeps the memory that large arrays give back for the next preparation,
-// instead of returning it to the system: where a page fault is dear, the
-// faults of fresh memory cost as much as the work that fills it. For a
-// program's main, before anything large is allocated.
+// instead of returning it to the system, and has every thread take its
+// memory from the one heap, so that what one thread gives back serves the
+// others: where a page fault is dear, the faults of fresh memory cost as much
+// as the work that fills it. For a program's main, before anything large is
+// allocated.
 void keepFreedMemory();
+
+// Faults in `bytes` of the heap on a thread of its own at idle priority and
+// gives them back to it, which keeps them (keepFreedMemory): the first
+// extraction, preparation and pictures then find their memory in place
+// instead of paying for it page by page while the window waits. Nothing
+// where that would leave less than the headroom free. Returns at once; a
+// second call does nothing.
+void warmHeap(std::size_t bytes);
 
 // Room for `count` items, huge pages advised before any is written; the items
 // held move over. Throws std::bad_alloc when memory runs out, or would leave
