@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
         // to load has said so; the program runs on without it.
         g_heightMap = new HeightMap();
         g_heightMap->loadRaw("data/face_binary_edges.raw", 996);
-        const std::size_t pixels =
-            static_cast<std::size_t>(g_heightMap->size) * static_cast<std::size_t>(g_heightMap->size);
+        const std::size_t pixels = static_cast<std::size_t>(g_heightMap->size) *
+                                   static_cast<std::size_t>(g_heightMap->size);
         warmHeap(kWarmBytesPerSite * mostSitesOfAKey(*g_heightMap) + kWarmBytesPerPixel * pixels);
         g_stopwatch = new Stopwatch();
         g_windowWidth = g_heightMap->size;
