@@ -91,7 +91,7 @@ void LatticeRowWorker::run(int firstFarRow, int endFarRow, LineSweep& sweep) {
             continue;
         }
         // The far cells over the inner part are never read.
-        std::fill_n(candidates.farCells.begin() + static_cast<std::size_t>(farRow) * farColumns +
+        std::fill_n(farCells.begin() + static_cast<std::size_t>(farRow) * farColumns +
                         lattice.innerLeft / farSize,
                     (lattice.innerRight - lattice.innerLeft) / farSize, PackedCell({0, 0}, {0, 0}));
         for (int step = 0; step < steps; ++step) {
@@ -109,9 +109,9 @@ void LatticeRowWorker::run(int firstFarRow, int endFarRow, LineSweep& sweep) {
 // The inner cells whose bottom row of unit cells is `row`.
 void LatticeRowWorker::innerRow(int row, SegmentWinners& bottom, SegmentWinners& top) {
     const int size = lattice.cellSize;
-    PackedCell* cells =
-        candidates.innerCells.data() + static_cast<std::size_t>(row - lattice.innerBottom) / size *
-                                           ((lattice.innerRight - lattice.innerLeft) / size);
+    PackedCell* cells = innerCells.data() + static_cast<std::size_t>(row - lattice.innerBottom) /
+                                                size *
+                                                ((lattice.innerRight - lattice.innerLeft) / size);
     if (size == 1) {
         unitRow(row, bottom, top, cells);
         return;
@@ -168,10 +168,8 @@ void LatticeRowWorker::farCell(int farColumn, int farRow, SegmentWinners& bottom
     addEdges(bottom.at(column, farSize, runs), top.at(column, farSize, runs),
              vertical.farAt(column, row), vertical.farAt(column + farSize, row));
     const double half = 0.5 * farSize;
-    finish(
-        {column + half - 0.5, row + half - 0.5, half},
-        candidates
-            .farCells[static_cast<std::size_t>(farRow) * (lattice.columns / farSize) + farColumn]);
+    finish({column + half - 0.5, row + half - 0.5, half},
+           farCells[static_cast<std::size_t>(farRow) * (lattice.columns / farSize) + farColumn]);
 }
 
 void LatticeRowWorker::addSite(std::int32_t site) {

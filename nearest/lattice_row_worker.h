@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "nearest/edge_winners.h"
-#include "nearest/lattice_cells.h"
 #include "nearest/lattice_sites.h"
+#include "nearest/packed_cell.h"
 
 // A site's facets that reach the rim band in one cell, and that cell's box.
 struct RimFacets {
@@ -21,13 +21,17 @@ struct RimFacets {
 // sites each cell lists, from the winners along its edges.
 class LatticeRowWorker {
 public:
+    // The cells go to `innerCells` and `farCells`, sized for the lattice's
+    // grid, row by row.
     LatticeRowWorker(const LatticeSites& lattice, const LineGroups& horizontal,
-                     const VerticalWinners& vertical, double radius, LatticeCandidates& candidates)
+                     const VerticalWinners& vertical, double radius,
+                     std::vector<PackedCell>& innerCells, std::vector<PackedCell>& farCells)
         : lattice(lattice),
           horizontal(horizontal),
           vertical(vertical),
           radius(radius),
-          candidates(candidates) {}
+          innerCells(innerCells),
+          farCells(farCells) {}
 
     // Far rows firstFarRow to endFarRow - 1, with a sweep that has not yet
     // passed their first line.
@@ -75,7 +79,8 @@ private:
     const LineGroups& horizontal;
     const VerticalWinners& vertical;
     double radius;
-    LatticeCandidates& candidates;
+    std::vector<PackedCell>& innerCells;
+    std::vector<PackedCell>& farCells;
     std::vector<std::int32_t> listed;
     std::vector<std::int32_t> runs;
     std::uint32_t nextSite[kLargestCellSize] = {};
