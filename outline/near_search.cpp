@@ -66,7 +66,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
             }
             return static_cast<std::size_t>(y) * cellsX + static_cast<std::size_t>(x);
         },
-        cellStart, cellSites);
+        kThreads, cellStart, cellSites);
     markBlocksNearApexes(width, height);
     keptRays.resize(kThreads * kKeptRays);
     for (KeptRay& kept : keptRays) {

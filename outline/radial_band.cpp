@@ -29,7 +29,7 @@ void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles, int w
             return static_cast<std::size_t>(static_cast<int>(y) >> kTileShift) * tiles.tilesX() +
                    (static_cast<std::size_t>(x) >> kTileShift);
         },
-        start, sites);
+        kThreads, start, sites);
 }
 
 void RadialBand::run(float low, float high) {
