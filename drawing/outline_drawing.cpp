@@ -13,6 +13,7 @@
 #include <new>
 
 #include "cells/large_arrays.h"
+#include "cells/thread_sharing.h"
 #include "drawing/current_view.h"
 #include "drawing/marker_cover_check.h"
 #include "sitemap/full_cones.h"
@@ -29,6 +30,7 @@ std::uint32_t packedColour(unsigned char red, unsigned char green, unsigned char
 }
 
 const std::uint32_t kMarkerRed = packedColour(255, 0, 0);
+constexpr int kPaintThreads = 2;
 
 OutlineView currentOutlineView(int bufferHeight) {
     int viewportRight = 0;
@@ -286,34 +288,46 @@ void OutlineDrawing::paint(const Request& request, const std::atomic<bool>& canc
     picture.compute(*request.sites, request.view, request.radius, width, height, marked, &cancel);
     const std::size_t pixels = static_cast<std::size_t>(width) * height;
     reserveLarge(painted, pixels * 4);
-    painted.assign(pixels * 4, 0);
+    painted.resize(pixels * 4);
     const std::vector<std::int32_t>& winners = picture.winners();
-    LitBox& lit = work.paintedLit;
-    lit = {width, height, 0, 0};
-    for (int row = 0; row < height; ++row) {
-        // GL's rows run from the bottom.
-        const int glRow = height - 1 - row;
-        std::uint8_t* out = &painted[static_cast<std::size_t>(glRow) * width * 4];
-        const std::int32_t* in = &winners[static_cast<std::size_t>(row) * width];
-        const std::uint8_t* marker = &marked[static_cast<std::size_t>(row) * width];
-        int firstLit = width;
-        int lastLit = -1;
-        for (int column = 0; column < width; ++column) {
-            if (marker[column]) {
-                std::memcpy(out + column * 4, &kMarkerRed, 4);
-            } else if (in[column] >= 0) {
-                std::memcpy(out + column * 4,
-                            &(*request.sites)[static_cast<std::size_t>(in[column])].colour, 4);
-            } else {
-                continue;
+    // Each thread paints every other row, and notes the rectangle of the lit
+    // pixels among them.
+    LitBox litRows[kPaintThreads];
+    onThreads(kPaintThreads, [&](int thread) {
+        LitBox lit = {width, height, 0, 0};
+        for (int row = thread; row < height; row += kPaintThreads) {
+            // GL's rows run from the bottom.
+            const int glRow = height - 1 - row;
+            std::uint8_t* out = &painted[static_cast<std::size_t>(glRow) * width * 4];
+            const std::int32_t* in = &winners[static_cast<std::size_t>(row) * width];
+            const std::uint8_t* marker = &marked[static_cast<std::size_t>(row) * width];
+            int firstLit = width;
+            int lastLit = -1;
+            for (int column = 0; column < width; ++column) {
+                std::uint32_t colour = 0;
+                if (marker[column]) {
+                    colour = kMarkerRed;
+                } else if (in[column] >= 0) {
+                    colour = (*request.sites)[static_cast<std::size_t>(in[column])].colour;
+                }
+                std::memcpy(out + column * 4, &colour, 4);
+                if (colour != 0) {
+                    firstLit = std::min(firstLit, column);
+                    lastLit = column;
+                }
             }
-            firstLit = std::min(firstLit, column);
-            lastLit = column;
+            if (lastLit >= 0) {
+                lit = {std::min(lit.left, firstLit), std::min(lit.bottom, glRow),
+                       std::max(lit.right, lastLit + 1), std::max(lit.top, glRow + 1)};
+            }
         }
-        if (lastLit >= 0) {
-            lit = {std::min(lit.left, firstLit), std::min(lit.bottom, glRow),
-                   std::max(lit.right, lastLit + 1), std::max(lit.top, glRow + 1)};
-        }
+        litRows[thread] = lit;
+    });
+    LitBox& lit = work.paintedLit;
+    lit = litRows[0];
+    for (const LitBox& rows : litRows) {
+        lit = {std::min(lit.left, rows.left), std::min(lit.bottom, rows.bottom),
+               std::max(lit.right, rows.right), std::max(lit.top, rows.top)};
     }
 }
 
