@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -44,18 +43,6 @@ const std::vector<NamedView> kViews = {
 };
 
 constexpr Rgb kMarkerRed = {255, 0, 0};
-
-// How many of the window's pixels differ from the picture.
-int pixelsDifferingFrom(const std::function<Rgb(int, int)>& picture) {
-    const PixelGrid window = PixelGrid::readBack(kSize, kSize);
-    int differing = 0;
-    for (int row = 0; row < kSize; ++row) {
-        for (int column = 0; column < kSize; ++column) {
-            differing += window.at(column, row) != picture(column, row);
-        }
-    }
-    return differing;
-}
 
 // Whether the full cones may show either of two sites at the pixel: two
 // positions within the tie tolerance of the nearest 32-gon distance, or the
@@ -206,11 +193,14 @@ TEST_P(SlicedFrameMatchesOnePass, PixelForPixelWithTheMarkersOnlyWhenFinished) {
     for (; sliced.drawNextSlice(map, namedView.view); ++slices) {
         // Cones take at least the first half of the slices.
         if (slices <= map.siteCount / 2) {
-            EXPECT_EQ(pixelsDifferingFrom([](int, int) { return kMarkerRed; }), kSize * kSize);
+            EXPECT_EQ(pixelsDifferingFrom(kSize, kSize, [](int, int) { return kMarkerRed; }),
+                      kSize * kSize);
         }
     }
     EXPECT_GT(slices, map.siteCount / 2);
-    EXPECT_EQ(pixelsDifferingFrom([&](int column, int row) { return onePass.at(column, row); }), 0);
+    EXPECT_EQ(pixelsDifferingFrom(kSize, kSize,
+                                  [&](int column, int row) { return onePass.at(column, row); }),
+              0);
 }
 
 INSTANTIATE_TEST_SUITE_P(ScenesModesAndViews, SlicedFrameMatchesOnePass,

@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -30,18 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kSize = 160;
-
-// How many of the window's pixels differ from the picture.
-int pixelsDifferingFrom(const std::function<Rgb(int, int)>& picture) {
-    const PixelGrid window = PixelGrid::readBack(kSize, kSize);
-    int differing = 0;
-    for (int row = 0; row < kSize; ++row) {
-        for (int column = 0; column < kSize; ++column) {
-            differing += window.at(column, row) != picture(column, row);
-        }
-    }
-    return differing;
-}
 
 // The window's renderer, driven through the program's own keys.
 class RetainedFrameTest : public ::testing::Test {
@@ -167,9 +154,11 @@ TEST_F(RetainedFrameTest, KeysMidPictureRestartItAndFourSavesItFinished) {
             saved.emplace("result.bmp");
         }
         FrameRenderer().renderFinished(map, saving ? pressedIn : currentView());
-        EXPECT_EQ(pixelsDifferingFrom([&](int column, int row) {
-                      return saved ? saved->at(column, row) : shown.at(column, row);
-                  }),
+        EXPECT_EQ(pixelsDifferingFrom(kSize, kSize,
+                                      [&](int column, int row) {
+                                          return saved ? saved->at(column, row)
+                                                       : shown.at(column, row);
+                                      }),
                   0);
     }
     fs::current_path(startDirectory);
@@ -206,7 +195,8 @@ TEST_F(RetainedFrameTest, MemoryRunningOutLeavesTheFullConesAfterOneLine) {
             }
             EXPECT_EQ(said, line) << allocation;
             EXPECT_EQ(
-                pixelsDifferingFrom([&](int column, int row) { return reference.at(column, row); }),
+                pixelsDifferingFrom(kSize, kSize,
+                                    [&](int column, int row) { return reference.at(column, row); }),
                 0)
                 << allocation;
         }

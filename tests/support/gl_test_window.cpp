@@ -47,3 +47,14 @@ Rgb PixelGrid::at(int column, int row) const {
     const std::size_t offset = (static_cast<std::size_t>(row) * gridWidth + column) * 3;
     return {bytes[offset], bytes[offset + 1], bytes[offset + 2]};
 }
+
+int pixelsDifferingFrom(int width, int height, const std::function<Rgb(int, int)>& picture) {
+    const PixelGrid window = PixelGrid::readBack(width, height);
+    int differing = 0;
+    for (int row = 0; row < height; ++row) {
+        for (int column = 0; column < width; ++column) {
+            differing += window.at(column, row) != picture(column, row);
+        }
+    }
+    return differing;
+}

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // A real GLUT window set up exactly as the program sets up its own: the
@@ -29,3 +30,7 @@ private:
     int gridWidth;
     std::vector<std::uint8_t> bytes;
 };
+
+// How many of the draw buffer's width x height pixels differ from
+// picture(column, row), rows counted from the bottom.
+int pixelsDifferingFrom(int width, int height, const std::function<Rgb(int, int)>& picture);
