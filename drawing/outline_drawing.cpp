@@ -324,7 +324,7 @@ void OutlineDrawing::paint(const Request& request, const std::atomic<bool>& canc
         litRows[thread] = lit;
     });
     LitBox& lit = work.paintedLit;
-    lit = litRows[0];
+    lit = {width, height, 0, 0};
     for (const LitBox& rows : litRows) {
         lit = {std::min(lit.left, rows.left), std::min(lit.bottom, rows.bottom),
                std::max(lit.right, rows.right), std::max(lit.top, rows.top)};

@@ -40,7 +40,9 @@ public:
     // Lists of more than two sites, and the cells that point into them.
     std::vector<PackedCandidate> more;
     std::vector<PackedCell*> severalAt;
+    // The sites whose rims may show, cell by cell.
     std::vector<RimFacets> rim;
+    // Whether a cell had more sites than a list holds.
     bool tooMany = false;
 
 private:
