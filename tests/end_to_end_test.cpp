@@ -1,127 +1,25 @@
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/bmp_file.h"
+#include "tests/support/demo_program.h"
 #include "tests/support/diagram_check.h"
 #include "tests/support/extraction_report.h"
-#include "tests/support/scratch_dir.h"
 #include "tests/support/window_close.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kEdge = 996;
-const std::string kInvalidInput = "Invalid input\n";
-
-std::string commandOutput(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        for (std::size_t count; (count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-            output.append(chunk, count);
-        }
-        pclose(pipe);
-    }
-    return output;
-}
-
-// By title alone: the test's display holds no other window of that name, and
-// the lookup by process needs the X server to know the client's process,
-// which it sometimes did not under heavy load.
-const std::string kWindowSearch =
-    "xdotool search --name '^2D Voronoi Topology Generation Demo$' 2>/dev/null";
-
-// Whether the process runs: it is nobody's child here, so once ended it may
-// stay a zombie for a while.
-bool running(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t state = line.rfind(") ");
-    return state != std::string::npos && line.size() > state + 2 && line[state + 2] != 'Z' &&
-           line[state + 2] != 'X';
-}
-
-// Polls for up to five minutes: a frame takes seconds under the sanitizers.
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
-    while (!condition() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return condition();
-}
-
-// The real program in a scratch working directory on the test's display,
-// driven through its window with xdotool as a user would.
-class DemoProgram : public ::testing::Test {
+// The program with the scenes these tests draw, and the sites it should find.
+class DemoProgram : public DemoProgramTest {
 protected:
-    void TearDown() override {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            // The next test looks its window up by title.
-            eventually([] { return commandOutput(kWindowSearch).empty(); });
-        }
-    }
-
-    // Starts it with its output in console.txt and errors.txt and waits for
-    // its window. Under load the test's X server has now and then refused a
-    // connection: a program that could not open the display is started
-    // again, twice at most.
-    void start() {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            pid = std::stoi(commandOutput("cd '" + scratch.path().string() +
-                                          "' && { " VORONOI_DEMO_PATH
-                                          " >console.txt 2>errors.txt & echo $!; }"));
-            ASSERT_TRUE(eventually([&] {
-                window = commandOutput(kWindowSearch);
-                window = window.substr(0, window.find('\n'));
-                return !window.empty() || !running(pid);
-            }));
-            if (!window.empty() ||
-                file("errors.txt").find("failed to open display") == std::string::npos) {
-                break;
-            }
-        }
-        ASSERT_FALSE(window.empty()) << "no window; console:\n"
-                                     << file("console.txt") << "errors:\n"
-                                     << file("errors.txt");
-        // Keys typed before the window is mapped may be lost.
-        ASSERT_TRUE(eventually([&] {
-            return commandOutput("xwininfo -id " + window).find("IsViewable") != std::string::npos;
-        }));
-    }
-
-    std::string file(const std::string& name) const {
-        std::ifstream in(scratch.path() / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    // Types the keys and waits for their lines: a key without a command
-    // follows, whose "Invalid input" comes only once the others are done (a
-    // wire-frame save may come after it, once its picture is worked out).
-    void typeAndWait(const std::string& keys) {
-        const std::size_t before = file("console.txt").size();
-        // 5 ms apart, as a quick typist's keys reach the program in one go.
-        // xdotool grumbles on stderr about the missing window manager's focus.
-        commandOutput("xdotool key --delay 5 --window " + window + " " + keys + " 0 2>/dev/null");
-        ASSERT_TRUE(eventually([&] {
-            return file("console.txt").find(kInvalidInput, before) != std::string::npos;
-        })) << file("console.txt");
-    }
-
     // Bright pixels scattered over a lattice 20 pixels wide at 5 past its
     // lines, so that no two markers are near and none falls on half a pixel
     // after the pan and zoom keys.
@@ -138,12 +36,6 @@ protected:
         scratch.write("data/face_binary_edges.raw", samples);
     }
 
-    void save(const std::string& keys) {
-        fs::remove(resultPath());
-        typeAndWait(keys + " 4");
-        ASSERT_TRUE(eventually([&] { return fs::exists(resultPath()); }));
-    }
-
     // Holds result.bmp to the exact diagram under the view; the file's rows
     // run top-down from the window's bottom row.
     void expectSavedDiagram(const ViewState& view) {
@@ -153,8 +45,6 @@ protected:
         const auto pixelAt = [&](int column, int row) { return picture.at(column, row); };
         EXPECT_EQ(diagramMismatches(kEdge, kEdge, pixelAt, sites, kEdge / 2, view), "");
     }
-
-    std::string resultPath() const { return (scratch.path() / "result.bmp").string(); }
 
     // A site on every `step`-th pixel of every `step`-th row: a million or
     // a quarter of it, whose wire-frame picture takes a while to work out.
@@ -178,29 +68,6 @@ protected:
         return file("reference.bmp");
     }
 
-    // Types the keys at once, without waiting for them.
-    void typeNow(const std::string& keys) {
-        commandOutput("xdotool key --delay 5 --window " + window + " " + keys + " 2>/dev/null");
-    }
-
-    // Waits for the program to end; how long that took, in seconds.
-    double secondsToEnd() {
-        const auto begin = std::chrono::steady_clock::now();
-        EXPECT_TRUE(eventually([&] { return !running(pid); }));
-        const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - begin;
-        pid = 0;
-        return taken.count();
-    }
-
-    static int count(const std::string& text, const std::string& part) {
-        int found = 0;
-        for (std::size_t at = text.find(part); at != std::string::npos;
-             at = text.find(part, at + part.size())) {
-            ++found;
-        }
-        return found;
-    }
-
     // The program picks the colours: read each off result.bmp beside its marker.
     void learnColours() {
         const BmpFile unmoved(resultPath());
@@ -210,34 +77,6 @@ protected:
             site.g = colour[1];
             site.b = colour[2];
         }
-    }
-
-    void resize(int width, int height) {
-        const std::string size = std::to_string(width) + " " + std::to_string(height);
-        commandOutput("xdotool windowsize " + window + " " + size);
-        ASSERT_TRUE(eventually([&] {
-            const std::string info = commandOutput("xwininfo -id " + window);
-            return info.find("Width: " + std::to_string(width) + "\n") != std::string::npos &&
-                   info.find("Height: " + std::to_string(height) + "\n") != std::string::npos;
-        }));
-        windowWidth = width;
-        windowHeight = height;
-    }
-
-    // What the window shows, as pixelAt(column, row) with row 0 at the bottom.
-    template <typename Check>
-    std::string checkWindow(const Check& check) const {
-        const std::string shown = commandOutput("import -window " + window + " -depth 8 rgb:-");
-        if (shown.size() != static_cast<std::size_t>(windowWidth) * windowHeight * 3) {
-            return "a screenshot of " + std::to_string(shown.size()) + " bytes";
-        }
-        return check([&](int column, int row) {
-            const std::size_t at =
-                (static_cast<std::size_t>(windowHeight - 1 - row) * windowWidth + column) * 3;
-            return Rgb{static_cast<std::uint8_t>(shown[at]),
-                       static_cast<std::uint8_t>(shown[at + 1]),
-                       static_cast<std::uint8_t>(shown[at + 2])};
-        });
     }
 
     // Waits until the window shows what result.bmp holds where both have
@@ -265,11 +104,6 @@ protected:
             << ": " << mismatch;
     }
 
-    ScratchDir scratch;
-    pid_t pid = 0;
-    std::string window;
-    int windowWidth = kEdge;
-    int windowHeight = kEdge;
     std::vector<OracleSite> sites;
 };
 
