@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kThreads = 2;
 constexpr int kTileShift = TilePyramid::kTileShift;
+// How many sites a thread that writes alone walks before it looks whether
+// the other waits for its rows.
+constexpr std::size_t kSitesBetweenLooks = 16;
 
 }  // namespace
 
@@ -74,7 +77,7 @@ void RadialBand::run(float low, float high) {
             const bool anywhere = stop > outside;
             const auto firstRow = static_cast<std::int32_t>(start / tilesX);
             const auto lastRow = static_cast<std::int32_t>((stop - 1) / tilesX);
-            const bool alone = claims.claim(
+            bool alone = claims.claim(
                 thread, anywhere ? 0 : std::max(0, (firstRow << kTileShift) - margin),
                 anywhere ? parts.height - 1
                          : std::min(parts.height - 1, ((lastRow + 1) << kTileShift) - 1 + margin));
@@ -88,6 +91,11 @@ void RadialBand::run(float low, float high) {
                     continue;
                 }
                 for (std::size_t place = first; place < end; ++place) {
+                    // Now and then, so that the other thread seldom waits
+                    // long for these rows.
+                    if (alone && place % kSitesBetweenLooks == 0) {
+                        alone = claims.stillAlone(thread);
+                    }
                     bandSite(static_cast<std::size_t>(parts.groups.sites[place]), place,
                              grouped ? &groupRays : nullptr, bandReach, low, high, alone, scratch);
                 }

@@ -12,9 +12,17 @@ std::uint64_t announcement(std::int32_t top, std::int32_t bottom, bool alone) {
            (alone ? 1u : 0u);
 }
 
+std::int32_t topOf(std::uint64_t announced) {
+    return static_cast<std::int32_t>(announced >> 32);
+}
+
+std::int32_t bottomOf(std::uint64_t announced) {
+    return static_cast<std::int32_t>((announced & 0xFFFFFFFFu) >> 1);
+}
+
 bool meets(std::uint64_t other, std::int32_t top, std::int32_t bottom) {
-    const auto otherTop = static_cast<std::int32_t>(other >> 32);
-    const auto otherBottom = static_cast<std::int32_t>((other & 0xFFFFFFFFu) >> 1);
+    const std::int32_t otherTop = topOf(other);
+    const std::int32_t otherBottom = bottomOf(other);
     return top <= bottom && otherTop <= otherBottom && otherTop <= bottom && top <= otherBottom;
 }
 
@@ -31,6 +39,16 @@ RowClaims::RowClaims() : announced{kNoRows, kNoRows} {}
 
 void RowClaims::release(int thread) {
     announced[thread].store(kNoRows);
+}
+
+bool RowClaims::stillAlone(int thread) {
+    const std::uint64_t mine = announced[thread].load(std::memory_order_relaxed);
+    // The other announces rows that meet these only to wait for them.
+    if (!meets(announced[1 - thread].load(), topOf(mine), bottomOf(mine))) {
+        return true;
+    }
+    announced[thread].store(mine & ~std::uint64_t{1});
+    return false;
 }
 
 bool RowClaims::claim(int thread, std::int32_t top, std::int32_t bottom) {

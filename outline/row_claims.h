@@ -7,7 +7,7 @@
 // works on next. A thread may write alone, with plain stores, while the
 // other works on none of its rows; where their rows meet, both compare and
 // swap. A thread that would meet rows the other writes alone to waits until
-// the other moves on.
+// the other moves on, or gives up writing alone there.
 class RowClaims {
 public:
     RowClaims();
@@ -17,6 +17,10 @@ public:
     // alone: then the other touches none of these rows until this thread
     // announces again.
     bool claim(int thread, std::int32_t top, std::int32_t bottom);
+    // Whether `thread`, which writes alone, may go on doing so: not once the
+    // other waits for its rows. It then writes as where their rows meet, and
+    // the other goes on at once rather than wait for its whole claim.
+    bool stillAlone(int thread);
     // Announces that `thread` works on no rows any more.
     void release(int thread);
 

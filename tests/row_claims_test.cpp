@@ -10,13 +10,15 @@
 namespace {
 
 // Two threads claim rows at random, many overlapping: while one writes
-// alone, the other holds none of its rows, alone or not.
+// alone, the other holds none of its rows, alone or not. A thread that
+// writes alone looks between its passes over the rows whether it still may.
 TEST(RowClaims, NeverLetAThreadWriteAloneWhereTheOtherWrites) {
     constexpr int kRows = 64;
     std::atomic<int> aloneOwner[kRows] = {};
     std::atomic<int> sharedUsers[kRows] = {};
     std::atomic<int> clashes{0};
     int aloneClaims[2] = {0, 0};
+    int givenUp[2] = {0, 0};
     RowClaims claims;
     std::atomic<int> ready{0};
     const auto work = [&](int thread) {
@@ -27,28 +29,34 @@ TEST(RowClaims, NeverLetAThreadWriteAloneWhereTheOtherWrites) {
         for (int round = 0; round < 20000; ++round) {
             const int top = static_cast<int>(random() % kRows);
             const int bottom = std::min(kRows - 1, top + static_cast<int>(random() % 12));
-            const bool alone = claims.claim(thread, top, bottom);
+            bool alone = claims.claim(thread, top, bottom);
             aloneClaims[thread] += alone;
-            for (int row = top; row <= bottom; ++row) {
-                if (alone) {
-                    clashes += aloneOwner[row].exchange(thread + 1) != 0;
-                } else {
-                    ++sharedUsers[row];
-                }
-            }
             // Held a while, as a run of walks would hold them.
-            for (int check = 0; check < 20; ++check) {
-                for (int row = top; row <= bottom; ++row) {
-                    clashes +=
-                        alone ? aloneOwner[row].load() != thread + 1 || sharedUsers[row].load() != 0
-                              : aloneOwner[row].load() != 0;
+            for (int pass = 0; pass < 4; ++pass) {
+                if (alone && pass > 0 && !claims.stillAlone(thread)) {
+                    alone = false;
+                    ++givenUp[thread];
                 }
-            }
-            for (int row = top; row <= bottom; ++row) {
-                if (alone) {
-                    aloneOwner[row].store(0);
-                } else {
-                    --sharedUsers[row];
+                for (int row = top; row <= bottom; ++row) {
+                    if (alone) {
+                        clashes += aloneOwner[row].exchange(thread + 1) != 0;
+                    } else {
+                        ++sharedUsers[row];
+                    }
+                }
+                for (int check = 0; check < 5; ++check) {
+                    for (int row = top; row <= bottom; ++row) {
+                        clashes += alone ? aloneOwner[row].load() != thread + 1 ||
+                                               sharedUsers[row].load() != 0
+                                         : aloneOwner[row].load() != 0;
+                    }
+                }
+                for (int row = top; row <= bottom; ++row) {
+                    if (alone) {
+                        aloneOwner[row].store(0);
+                    } else {
+                        --sharedUsers[row];
+                    }
                 }
             }
         }
@@ -60,6 +68,7 @@ TEST(RowClaims, NeverLetAThreadWriteAloneWhereTheOtherWrites) {
     EXPECT_EQ(clashes.load(), 0);
     EXPECT_GT(aloneClaims[0], 0);
     EXPECT_GT(aloneClaims[1], 0);
+    EXPECT_GT(givenUp[0] + givenUp[1], 0);
 }
 
 }  // namespace
