@@ -214,6 +214,7 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
         nearRows[ray] = rowsOf(sets[ray], nearStrided ? farReach : reach);
         farAheadRows[ray] = rowsOf(farAheadSets[ray], farStride == 1 ? reach : farReach);
     }
+    occupied.surrounded(farStride == 1 ? reach : std::max(reach, farStride * farReach), allAbout);
     sites = &siteList;
     ready = true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "cells/cone_geometry.h"
@@ -63,8 +64,17 @@ public:
     // The same by sites whose edges run on at least kFarAheadColumns past
     // the end of its own, where it ends at its rim.
     double fromFarAhead(Around& points, int ray) const;
+    // The same for a site every point about which holds a site.
+    double fromAllAbout(int ray) const { return firstOf(sets[ray]); }
+    double fromFarAheadAllAbout(int ray) const { return firstOf(farAheadSets[ray]); }
     // Whether any site can be covered.
     bool usable() const { return ready; }
+    // Whether every point that any set looks at about the site holds a
+    // site: then every set covers.
+    bool surrounded(std::size_t site) const {
+        return ready && allAbout.holds(static_cast<std::int64_t>((*sites)[site].x),
+                                       static_cast<std::int64_t>((*sites)[site].y));
+    }
 
 private:
     // A site ahead: its offset in raster steps (in strides, for the far
@@ -97,6 +107,10 @@ private:
     // Where the first of the sets whose members `rows` (reaching `steps`
     // each way) all hold covers from.
     static double firstCovering(const std::vector<Set>& list, const std::uint64_t* rows, int steps);
+    // Where the first of the sets covers from: the sets are in that order.
+    double firstOf(const std::vector<Set>& list) const {
+        return ready && !list.empty() ? list.front().from : std::numeric_limits<double>::infinity();
+    }
     // The candidates ahead along the ray, every stride-th point up to
     // `steps` of them each way, by their offsets in strides.
     static void aheadOf(const Geometry& geometry, int ray, int stride, int steps, double nearest,
@@ -123,4 +137,6 @@ private:
     std::uint64_t nearRows[kConeSlices] = {};
     std::uint64_t farAheadRows[kConeSlices] = {};
     WholePoints occupied;
+    // The points whose sets' points all hold sites.
+    WholePoints allAbout;
 };

@@ -156,8 +156,10 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
     // leave, may show. Only those rays' cover is summed up.
     const std::uint32_t asked = groupRays == nullptr ? ~std::uint32_t{0} : *groupRays;
     std::uint32_t candidates = asked;
+    RayCover::Lookup lookup;
     if (parts.cover.any()) {
-        const RayCover::Summary& summary = parts.cover.summary(place, site, asked);
+        lookup = parts.cover.lookupFor(site);
+        const RayCover::Summary& summary = parts.cover.summary(place, site, asked, lookup);
         if (low >= summary.nearEnd) {
             candidates &= summary.uncovered | (high > summary.tailStart ? summary.tails : 0);
             if (candidates == 0) {
@@ -176,13 +178,12 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
                                    : parts.keptEdges.keepsAll() ? 0
                                                                 : walked & ~alreadyKept;
     RayParts rayParts[kConeSlices];
-    RayCover::Lookup lookup;
     for (std::uint32_t rest = walked; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
         float coverLow = kNothingDrawn;
         float coverHigh = kNothingDrawn;
         if (parts.cover.any() &&
-            !((parts.cover.summary(place, site, asked).uncovered >> ray) & 1u)) {
+            !((parts.cover.summary(place, site, asked, lookup).uncovered >> ray) & 1u)) {
             parts.cover.coveredDepths(place, site, ray, lookup, coverLow, coverHigh);
         }
         const bool wholeBand = !(coverLow < high);

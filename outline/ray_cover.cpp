@@ -7,9 +7,21 @@
 #include "cells/large_arrays.h"
 #include "outline/fragment_key.h"
 
+namespace {
+
+// How far inside the window the sites ahead must stand.
+constexpr double kSide = 1.5;
+// Room along a ray for the snapping of its ends and the clipper's floats.
+constexpr double kMargin = 0.5;
+// Where the edges far ahead do not run on past a ray's end.
+constexpr double kNoFarCover = -1.0;
+
+}  // namespace
+
 void RayCover::prepare(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
                        const ApexLayout& apexes, const OutlineView& view, int width, int height) {
     this->apexes = &apexes;
+    steadyKnown = false;
     this->width = width;
     this->height = height;
     const double* rayX = apexes.rayX;
@@ -53,6 +65,58 @@ void RayCover::prepare(const std::vector<OutlineSite>& sites, const ConeOutlines
         ends.perX = 1.0 / rayX[ray];
         ends.perY = 1.0 / rayY[ray];
     }
+    prepareSteady();
+}
+
+void RayCover::prepareSteady() {
+    if (!covered.usable()) {
+        return;
+    }
+    // A steady ray leaves the window past its rim, and the edges ahead run on
+    // past their rims: what depthsAlong works out then depends only on the
+    // sets that cover, and about a surrounded site every set does. A ray
+    // runs at least as far to a border as its apex lies from it, across the
+    // ray's part of that axis; every apex must lie inside the window by the
+    // sites ahead and a little more.
+    steady = {0.0f, kNothingDrawn, 0, 0};
+    const int most = std::max(width, height) + 1;
+    for (std::vector<std::uint32_t>& rays : steadyFrom) {
+        rays.assign(static_cast<std::size_t>(most) + 1, 0);
+    }
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        const RayExits& ends = rayExits[ray];
+        const double rim = apexes->rayLength[ray];
+        const double runs =
+            rim + ends.clear + CoveredRays::kFarAheadColumns / ends.major + ends.sideSlack + 1.0;
+        const double along[2] = {apexes->rayX[ray], apexes->rayY[ray]};
+        const std::uint32_t bit = std::uint32_t{1} << ray;
+        for (int axis = 0; axis < 2; ++axis) {
+            const double part = std::fabs(along[axis]);
+            const double ahead =
+                std::max(runs * part, kSide + CoveredRays::kMostAhead * part) + 1.0;
+            const bool towardsHigh = (axis == 0 ? ends.perX : ends.perY) > 0.0;
+            for (int high = 0; high < 2; ++high) {
+                const double need = (high == 1) == towardsHigh ? ahead : kSide + 1.0;
+                if (!(need < most)) {
+                    continue;
+                }
+                std::vector<std::uint32_t>& rays = steadyFrom[2 * axis + high];
+                for (int distance = static_cast<int>(std::ceil(need)); distance <= most;
+                     ++distance) {
+                    rays[static_cast<std::size_t>(distance)] |= bit;
+                }
+            }
+        }
+        float coverLow = kNothingDrawn;
+        float coverHigh = kNothingDrawn;
+        coverFrom(
+            ray, covered.fromAllAbout(ray), false, rim,
+            [&] { return covered.fromFarAheadAllAbout(ray); }, coverLow, coverHigh);
+        steadyDepths[ray][0] = coverLow;
+        steadyDepths[ray][1] = coverHigh;
+        addRay(steady, ray, coverLow, coverHigh);
+    }
+    steadyKnown = true;
 }
 
 void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& coverLow,
@@ -64,7 +128,6 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
     // The sites ahead must stand inside the window too: an edge that enters
     // the window may leave out its first pixel there. They lie up to
     // kMostAhead along the ray and less than a pixel across it.
-    constexpr double kSide = 1.5;
     const double aheadX = CoveredRays::kMostAhead * apexes->rayX[ray];
     const double aheadY = CoveredRays::kMostAhead * apexes->rayY[ray];
     if (!(apexX + std::min(aheadX, 0.0) > kSide && apexX + std::max(aheadX, 0.0) < width - kSide &&
@@ -72,10 +135,7 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
           apexY + std::max(aheadY, 0.0) < height - kSide)) {
         return;
     }
-    double from = covered.from(points, ray);
-    if (!std::isfinite(from)) {
-        return;
-    }
+    const double from = covered.from(points, ray);
     const RayExits& ends = rayExits[ray];
     // How far the ray runs to the window's border across each axis.
     const double exitX = (ends.perX > 0.0 ? width - apexX : -apexX) * ends.perX;
@@ -85,13 +145,8 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
     // The edges ahead end in the same column where the ray leaves the
     // window across the major axis well away from the other border, and
     // after it where they end at their rims a few columns ahead well inside
-    // the window. Elsewhere an edge ahead may end first, up to a pixel
-    // across, so the ray's last columns stay: as many as it takes to move a
-    // pixel across, and a few.
+    // the window.
     const double rim = apexes->rayLength[ray];
-    constexpr double kMargin = 0.5;
-    from += kMargin;
-    double to = std::numeric_limits<double>::infinity();
     const bool leavesAcrossMajor = majorExit + ends.clear < std::min(minorExit, rim);
     // The edges far ahead lie less than a pixel across, so they leave across
     // the minor axis at most ends.sideSlack before the ray's line does. Short
@@ -101,15 +156,34 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
     const bool farEdgesRunOn =
         minorExit - ends.sideSlack >
         std::min(rim + CoveredRays::kFarAheadColumns / ends.major, majorExit);
+    coverFrom(
+        ray, from, leavesAcrossMajor, std::min({majorExit, minorExit, rim}),
+        [&] { return farEdgesRunOn ? covered.fromFarAhead(points, ray) : kNoFarCover; }, coverLow,
+        coverHigh);
+}
+
+template <typename FarFrom>
+void RayCover::coverFrom(int ray, double from, bool leavesAcrossMajor, double end, FarFrom farFrom,
+                         float& coverLow, float& coverHigh) const {
+    if (!std::isfinite(from)) {
+        return;
+    }
+    // Elsewhere than where the ray leaves across the major axis, an edge
+    // ahead may end first, up to a pixel across, so the ray's last columns
+    // stay: as many as it takes to move a pixel across, and a few.
+    const RayExits& ends = rayExits[ray];
+    from += kMargin;
+    double to = std::numeric_limits<double>::infinity();
     if (!leavesAcrossMajor) {
-        to = std::min({majorExit, minorExit, rim}) - ends.lastColumns / ends.major - kMargin;
-        const double farFrom = farEdgesRunOn ? covered.fromFarAhead(points, ray) + kMargin : to;
-        if (farFrom < to) {
+        to = end - ends.lastColumns / ends.major - kMargin;
+        const double farSets = farFrom();
+        const double farStart = farSets == kNoFarCover ? to : farSets + kMargin;
+        if (farStart < to) {
             to = std::numeric_limits<double>::infinity();
-        } else if (!(from < to) && std::isfinite(farFrom)) {
+        } else if (!(from < to) && std::isfinite(farStart)) {
             // A ray shorter than its last columns: the far sets alone cover
             // it, from where they start.
-            from = farFrom;
+            from = farStart;
             to = std::numeric_limits<double>::infinity();
         }
     }
@@ -120,6 +194,19 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
     // along the ray from the apex, to well within the margins.
     coverLow = static_cast<float>(apexes->depthAlong(ray, from));
     coverHigh = std::isfinite(to) ? static_cast<float>(apexes->depthAlong(ray, to)) : kNothingDrawn;
+}
+
+void RayCover::addRay(Summary& summary, int ray, float coverLow, float coverHigh) {
+    const std::uint32_t bit = std::uint32_t{1} << ray;
+    if (coverLow == kNothingDrawn) {
+        summary.uncovered |= bit;
+        return;
+    }
+    summary.nearEnd = std::max(summary.nearEnd, coverLow);
+    if (coverHigh < kNothingDrawn) {
+        summary.tails |= bit;
+        summary.tailStart = std::min(summary.tailStart, coverHigh);
+    }
 }
 
 void RayCover::startSummaries(std::size_t places, bool perRay) {
@@ -139,7 +226,8 @@ void RayCover::startSummaries(std::size_t places, bool perRay) {
     }
 }
 
-void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t rays) {
+void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t rays,
+                             std::uint32_t steadyRays) {
     CoveredRays::Around points;
     covered.around(site, points);
     Summary& summary = summaries[place];
@@ -148,29 +236,27 @@ void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t 
     }
     for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
-        float coverLow = kNothingDrawn;
-        float coverHigh = kNothingDrawn;
-        depthsAlong(site, ray, points, coverLow, coverHigh);
+        float coverLow = steadyDepths[ray][0];
+        float coverHigh = steadyDepths[ray][1];
+        if (!((steadyRays >> ray) & 1u)) {
+            depthsAlong(site, ray, points, coverLow, coverHigh);
+        }
         if (perRay) {
             rayDepths[(place * kConeSlices + ray) * 2] = coverLow;
             rayDepths[(place * kConeSlices + ray) * 2 + 1] = coverHigh;
         }
-        const std::uint32_t bit = std::uint32_t{1} << ray;
-        if (coverLow == kNothingDrawn) {
-            summary.uncovered |= bit;
-            continue;
-        }
-        summary.nearEnd = std::max(summary.nearEnd, coverLow);
-        if (coverHigh < kNothingDrawn) {
-            summary.tails |= bit;
-            summary.tailStart = std::min(summary.tailStart, coverHigh);
-        }
+        addRay(summary, ray, coverLow, coverHigh);
     }
     summedRays[place] |= rays;
 }
 
 void RayCover::coveredDepths(std::size_t place, std::size_t site, int ray, Lookup& lookup,
                              float& low, float& high) const {
+    if ((lookup.steadyRays >> ray) & 1u) {
+        low = steadyDepths[ray][0];
+        high = steadyDepths[ray][1];
+        return;
+    }
     if (perRay) {
         low = rayDepths[(place * kConeSlices + ray) * 2];
         high = rayDepths[(place * kConeSlices + ray) * 2 + 1];

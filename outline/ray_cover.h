@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -36,31 +37,64 @@ public:
     void startSummaries(std::size_t places, bool perRay);
 
     bool any() const { return !summaries.empty(); }
+
+    // What a site's rays' depths are read from, read once for all its rays.
+    // Where every point about a site holds a site, a ray that ends at its
+    // rim well inside the window is steady: its cover is that of any other
+    // site's steady ray alike, worked out once.
+    struct Lookup {
+        CoveredRays::Around points;
+        bool read = false;
+        std::uint32_t steadyRays = 0;
+    };
+    // The lookup of a site, its rows yet to be read.
+    Lookup lookupFor(std::size_t site) const {
+        Lookup lookup;
+        if (steadyKnown && covered.surrounded(site)) {
+            lookup.steadyRays = steadyAt(0, apexes->x[site]) &
+                                steadyAt(1, width - static_cast<double>(apexes->x[site])) &
+                                steadyAt(2, apexes->y[site]) &
+                                steadyAt(3, height - static_cast<double>(apexes->y[site]));
+        }
+        return lookup;
+    }
+
     // The cover of site `site` at `place` summed up over `rays` (a bit each)
     // at least, one thread at a time for a place. Its bits of other rays
-    // are clear, and its depths are those of the rays summed up so far.
-    const Summary& summary(std::size_t place, std::size_t site, std::uint32_t rays) {
+    // are clear, and its depths are those of the rays summed up so far. Where
+    // all of `rays` are steady, the summary of every steady ray: the bands
+    // take it as they would the site's own.
+    const Summary& summary(std::size_t place, std::size_t site, std::uint32_t rays,
+                           const Lookup& lookup) {
+        if (lookup.steadyRays != 0 && (rays & ~lookup.steadyRays) == 0) {
+            return steady;
+        }
         const std::uint32_t missing = rays & ~summedRays[place];
         if (missing != 0) {
-            summariseRays(place, site, missing);
+            summariseRays(place, site, missing, lookup.steadyRays);
         }
         return summaries[place];
     }
 
-    // What a site's rays' depths are read from, read once for all its rays.
-    struct Lookup {
-        CoveredRays::Around points;
-        bool read = false;
-    };
     // The depths [low, high) at which sites ahead cover the edges along ray
     // `ray` of site `site` at `place`; both kNothingDrawn where they do not.
     void coveredDepths(std::size_t place, std::size_t site, int ray, Lookup& lookup, float& low,
                        float& high) const;
 
 private:
-    void summariseRays(std::size_t place, std::size_t site, std::uint32_t rays);
+    void summariseRays(std::size_t place, std::size_t site, std::uint32_t rays,
+                       std::uint32_t steadyRays);
+    // Adds a ray's covered depths to a summary.
+    static void addRay(Summary& summary, int ray, float coverLow, float coverHigh);
     void depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& low,
                      float& high) const;
+    // The depths covered along the ray from distance `from` (of the near
+    // sets) on, where the ray runs to distance `end` in the window, the far
+    // sets taken from `farFrom` (or kNoFarCover where their edges do not run
+    // on past the ray's end).
+    template <typename FarFrom>
+    void coverFrom(int ray, double from, bool leavesAcrossMajor, double end, FarFrom farFrom,
+                   float& low, float& high) const;
 
     CoveredRays covered;
     const ApexLayout* apexes = nullptr;
@@ -70,6 +104,19 @@ private:
     std::vector<std::uint32_t> summedRays;
     std::vector<float> rayDepths;
     bool perRay = false;
+    // The cover of each ray where it is steady, and their summary. By whole
+    // pixels an apex lies from the window's left, right, lower and upper
+    // border, the rays steady that far from it.
+    void prepareSteady();
+    std::uint32_t steadyAt(int side, double distance) const {
+        const std::vector<std::uint32_t>& rays = steadyFrom[side];
+        const auto last = static_cast<double>(rays.size() - 1);
+        return distance >= 0.0 ? rays[static_cast<std::size_t>(std::min(distance, last))] : 0;
+    }
+    bool steadyKnown = false;
+    Summary steady = {};
+    float steadyDepths[kConeSlices][2] = {};
+    std::vector<std::uint32_t> steadyFrom[4];
     // What the cover of each ray's edges depends on but the site, worked
     // out once: the ray's axes, the columns that stay near its ends, and the
     // reciprocals of its direction (infinite along an axis it does not move).

@@ -19,7 +19,83 @@ bool wholeMagnitude(float magnitude) {
            (magnitude >= kWholeFrom || (magnitude + kWholeFrom) - kWholeFrom == magnitude);
 }
 
+// Each bit of `bits` (all but the last word, which only runs read) made
+// the and of itself and the bit `shift` places on; bits past the last word
+// count as clear.
+void andShifted(std::vector<std::uint64_t>& bits, std::int64_t shift) {
+    const std::size_t words = bits.size() - 1;
+    const auto wordShift = static_cast<std::size_t>(shift / 64);
+    const auto bitShift = static_cast<unsigned>(shift % 64);
+    for (std::size_t word = 0; word < words; ++word) {
+        const std::size_t from = word + wordShift;
+        std::uint64_t shifted = from < words ? bits[from] >> bitShift : 0;
+        if (bitShift != 0 && from + 1 < words) {
+            shifted |= bits[from + 1] << (64 - bitShift);
+        }
+        bits[word] &= shifted;
+    }
+}
+
+// Clears bits `from` to `to` - 1.
+void clearBits(std::vector<std::uint64_t>& bits, std::int64_t from, std::int64_t to) {
+    for (std::int64_t bit = from; bit < to;) {
+        const auto word = static_cast<std::size_t>(bit / 64);
+        const auto first = static_cast<unsigned>(bit % 64);
+        const std::int64_t count = std::min<std::int64_t>(64 - first, to - bit);
+        const std::uint64_t mask =
+            count == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << count) - 1) << first;
+        bits[word] &= ~mask;
+        bit += count;
+    }
+}
+
+// Each bit made the and of `length` bits from it on, `stride` places apart.
+void andOfRuns(std::vector<std::uint64_t>& bits, std::int64_t length, std::int64_t stride) {
+    for (std::int64_t covered = 1; covered < length;) {
+        const std::int64_t more = std::min(covered, length - covered);
+        andShifted(bits, more * stride);
+        covered += more;
+    }
+}
+
 }  // namespace
+
+void WholePoints::surrounded(std::int64_t steps, WholePoints& inner) const {
+    inner = *this;
+    if (columns <= 2 * steps || rows <= 2 * steps) {
+        std::fill(inner.bits.begin(), inner.bits.end(), 0);
+        return;
+    }
+    // The bit of the point `steps` along x and y on from the square's first
+    // corner ends up the and of the square. Along x a square's row may run
+    // into the next row of the box; only the squares wholly inside it are
+    // read below.
+    andOfRuns(inner.bits, 2 * steps + 1, 1);
+    andOfRuns(inner.bits, 2 * steps + 1, columns);
+    // Then each bit moved on to the square's centre, and those whose square
+    // leaves the box cleared.
+    const std::int64_t shift = steps * columns + steps;
+    const auto wordShift = static_cast<std::size_t>(shift / 64);
+    const auto bitShift = static_cast<unsigned>(shift % 64);
+    std::vector<std::uint64_t>& moved = inner.bits;
+    for (std::size_t word = moved.size(); word-- > 0;) {
+        std::uint64_t value = 0;
+        if (word >= wordShift) {
+            const std::size_t from = word - wordShift;
+            value = moved[from] << bitShift;
+            if (bitShift != 0 && from > 0) {
+                value |= moved[from - 1] >> (64 - bitShift);
+            }
+        }
+        moved[word] = value;
+    }
+    clearBits(moved, 0, steps * columns + steps);
+    for (std::int64_t row = steps; row < rows - steps; ++row) {
+        clearBits(moved, (row + 1) * columns - steps, (row + 1) * columns + steps);
+    }
+    clearBits(moved, (rows - steps) * columns - steps,
+              static_cast<std::int64_t>(moved.size()) * 64);
+}
 
 bool WholePoints::fit(const std::vector<OutlineSite>& sites, std::int64_t margin) {
     columns = 0;

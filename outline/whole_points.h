@@ -40,6 +40,16 @@ public:
         return was;
     }
 
+    // Whether the point lies in the box and its bit is set.
+    bool holds(std::int64_t x, std::int64_t y) const {
+        const std::int64_t point = pointOf(x, y);
+        return point >= 0 && ((bits[static_cast<std::size_t>(point / 64)] >> (point % 64)) & 1u);
+    }
+    // Into `inner`, the same box with a point's bit set where every point
+    // within `steps` of it, along x and y each, is set (those beyond the box
+    // are not).
+    void surrounded(std::int64_t steps, WholePoints& inner) const;
+
 private:
     // The point's index, or -1 outside the box.
     std::int64_t pointOf(std::int64_t x, std::int64_t y) const {
