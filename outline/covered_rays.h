@@ -107,7 +107,7 @@ private:
     // Where the first of the sets whose members `rows` (reaching `steps`
     // each way) all hold covers from.
     static double firstCovering(const std::vector<Set>& list, const std::uint64_t* rows, int steps);
-    // Where the first of the sets covers from: the sets are in that order.
+    // Where the first set of the list covers from: the list is in that order.
     double firstOf(const std::vector<Set>& list) const {
         return ready && !list.empty() ? list.front().from : std::numeric_limits<double>::infinity();
     }
