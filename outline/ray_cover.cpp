@@ -21,7 +21,6 @@ constexpr double kNoFarCover = -1.0;
 void RayCover::prepare(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
                        const ApexLayout& apexes, const OutlineView& view, int width, int height) {
     this->apexes = &apexes;
-    steadyKnown = false;
     this->width = width;
     this->height = height;
     const double* rayX = apexes.rayX;
@@ -116,7 +115,6 @@ void RayCover::prepareSteady() {
         steadyDepths[ray][1] = coverHigh;
         addRay(steady, ray, coverLow, coverHigh);
     }
-    steadyKnown = true;
 }
 
 void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& coverLow,

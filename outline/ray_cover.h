@@ -50,7 +50,8 @@ public:
     // The lookup of a site, its rows yet to be read.
     Lookup lookupFor(std::size_t site) const {
         Lookup lookup;
-        if (steadyKnown && covered.surrounded(site)) {
+        // No site is surrounded where the cover is not usable.
+        if (covered.surrounded(site)) {
             lookup.steadyRays = steadyAt(0, apexes->x[site]) &
                                 steadyAt(1, width - static_cast<double>(apexes->x[site])) &
                                 steadyAt(2, apexes->y[site]) &
@@ -113,7 +114,6 @@ private:
         const auto last = static_cast<double>(rays.size() - 1);
         return distance >= 0.0 ? rays[static_cast<std::size_t>(std::min(distance, last))] : 0;
     }
-    bool steadyKnown = false;
     Summary steady = {};
     float steadyDepths[kConeSlices][2] = {};
     std::vector<std::uint32_t> steadyFrom[4];
