@@ -200,6 +200,24 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
                 ++spans.count;
             }
         }
+        // An edge yet to be worked out is left where every pixel its parts
+        // can light is settled already, which the tiles' deepest values,
+        // from before the band, do not tell.
+        if (spans.count > 0 && !((alreadyKept >> ray) & 1u) && scratch.settledWorthTesting()) {
+            bool settled = true;
+            for (int part = 0; part < spans.count && settled; ++part) {
+                settled = parts.walker.settledAlong(
+                    x, y, parts.apexes.rayX[ray], parts.apexes.rayY[ray],
+                    parts.apexes.distanceAlong(ray, spans.bounds[2 * part]),
+                    parts.apexes.distanceAlong(ray, spans.bounds[2 * part + 1]),
+                    parts.apexes.rayLength[ray], spans.bounds[2 * part]);
+            }
+            ++scratch.settledTests;
+            if (settled) {
+                ++scratch.settledFound;
+                spans.count = 0;
+            }
+        }
         if (spans.count == 0) {
             walked &= ~(std::uint32_t{1} << ray);
         }

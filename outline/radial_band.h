@@ -57,11 +57,19 @@ private:
     // band.
     bool rayMatters(double left, double top, double right, double bottom, int ray, float low,
                     float high) const;
-    // What is worked out again for each site whose edges are not kept.
+    // A thread's own: what is worked out again for each site whose edges are
+    // not kept, and how often the pixels along a ray were found settled.
     struct RayEdges {
         ConeOutlines::Cone cone;
         OutlineEdgePixels inward;
         OutlineEdgePixels outward;
+        std::size_t settledTests = 0;
+        std::size_t settledFound = 0;
+        // In a band where pixels are seldom settled before its own walks
+        // reach them, the test costs more than it spares.
+        bool settledWorthTesting() const {
+            return settledTests < 64 || settledFound * 16 > settledTests;
+        }
     };
     // A ray's depths to walk in the band: up to two parts, low and high each.
     struct RayParts {
