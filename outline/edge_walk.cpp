@@ -55,12 +55,6 @@ constexpr double kMostColumns = 24.0;
 bool EdgeWalk::settledAlong(double apexX, double apexY, double rayX, double rayY,
                             double nearDistance, double farDistance, double endDistance,
                             float low) const {
-    const bool xMajor = std::fabs(rayX) >= std::fabs(rayY);
-    const double alongMajor = xMajor ? rayX : rayY;
-    const double alongMinor = xMajor ? rayY : rayX;
-    if (!(std::fabs(alongMajor) - std::fabs(alongMinor) > 1e-3)) {
-        return false;
-    }
     const double endX = apexX + rayX * endDistance;
     const double endY = apexY + rayY * endDistance;
     const auto nearWindow = [](double coordinate, int size) {
@@ -70,53 +64,70 @@ bool EdgeWalk::settledAlong(double apexX, double apexY, double rayX, double rayY
           nearWindow(endY, height))) {
         return false;
     }
-    // Column centres by their distance from the apex along the major axis: a
-    // depth's column within a column and a half, and a centre lit only within
-    // half a pixel (the diamond rule) of the line's end.
-    const double perMajor = std::fabs(alongMajor);
-    const double nearest = nearDistance * perMajor - 1.5;
-    const double farthest = std::min(farDistance * perMajor + 1.5, endDistance * perMajor + 0.51);
-    if (!(nearest <= farthest)) {
-        return true;
-    }
-    if (farthest - nearest > kMostColumns) {
-        return false;
-    }
-    const double apexMajor = xMajor ? apexX : apexY;
-    const double apexMinor = xMajor ? apexY : apexX;
-    const double direction = alongMajor > 0.0 ? 1.0 : -1.0;
-    const double centreFrom = apexMajor + direction * (direction > 0.0 ? nearest : farthest);
-    const double centreTo = apexMajor + direction * (direction > 0.0 ? farthest : nearest);
-    const std::int64_t majorSize = xMajor ? width : height;
-    const std::int64_t minorSize = xMajor ? height : width;
-    const auto first =
-        std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(centreFrom - 0.5)));
-    const auto last = std::min<std::int64_t>(majorSize - 1,
-                                             static_cast<std::int64_t>(std::floor(centreTo - 0.5)));
-    const double slope = alongMinor / alongMajor;
-    // A pixel is lit where its centre lies within half a pixel across of the
-    // line; the margin covers the snapping of the ends and the clipper's floats.
-    constexpr double kAcross = 0.05;
     std::uint32_t lowBits = 0;
     std::memcpy(&lowBits, &low, sizeof lowBits);
     const FragmentKey settled = static_cast<FragmentKey>(lowBits) << 32;
-    const std::int64_t majorPixels = xMajor ? 1 : width;
-    const std::int64_t minorPixels = xMajor ? width : 1;
-    // From the far end, where an unsettled pixel is likelier.
-    for (std::int64_t major = last; major >= first; --major) {
-        const double minor = apexMinor + (static_cast<double>(major) + 0.5 - apexMajor) * slope;
-        const auto lowest =
-            std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(minor - 1.0 - kAcross)));
-        const auto highest = std::min<std::int64_t>(
-            minorSize - 1, static_cast<std::int64_t>(std::floor(minor + kAcross)));
-        for (std::int64_t row = lowest; row <= highest; ++row) {
-            if (!(__atomic_load_n(&pixels[row * minorPixels + major * majorPixels],
-                                  __ATOMIC_RELAXED) < settled)) {
-                return false;
+    // The pixels the line lights taking x, or y, for its major axis.
+    const auto settledTaking = [&](bool xMajor) {
+        const double alongMajor = xMajor ? rayX : rayY;
+        const double alongMinor = xMajor ? rayY : rayX;
+        // Column centres by their distance from the apex along the major
+        // axis: a depth's column within a column and a half, and a centre
+        // lit only within half a pixel (the diamond rule) of the line's end.
+        const double perMajor = std::fabs(alongMajor);
+        const double nearest = nearDistance * perMajor - 1.5;
+        const double farthest =
+            std::min(farDistance * perMajor + 1.5, endDistance * perMajor + 0.51);
+        if (!(nearest <= farthest)) {
+            return true;
+        }
+        if (farthest - nearest > kMostColumns) {
+            return false;
+        }
+        const double apexMajor = xMajor ? apexX : apexY;
+        const double apexMinor = xMajor ? apexY : apexX;
+        const double direction = alongMajor > 0.0 ? 1.0 : -1.0;
+        const double centreFrom = apexMajor + direction * (direction > 0.0 ? nearest : farthest);
+        const double centreTo = apexMajor + direction * (direction > 0.0 ? farthest : nearest);
+        const std::int64_t majorSize = xMajor ? width : height;
+        const std::int64_t minorSize = xMajor ? height : width;
+        const auto first =
+            std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(centreFrom - 0.5)));
+        const auto last = std::min<std::int64_t>(
+            majorSize - 1, static_cast<std::int64_t>(std::floor(centreTo - 0.5)));
+        const double slope = alongMinor / alongMajor;
+        // A pixel is lit where its centre lies within half a pixel across of
+        // the line; the margin covers the snapping of the ends and the
+        // clipper's floats.
+        constexpr double kAcross = 0.05;
+        const std::int64_t majorPixels = xMajor ? 1 : width;
+        const std::int64_t minorPixels = xMajor ? width : 1;
+        // From the far end, where an unsettled pixel is likelier.
+        for (std::int64_t major = last; major >= first; --major) {
+            const double minor = apexMinor + (static_cast<double>(major) + 0.5 - apexMajor) * slope;
+            const auto lowest = std::max<std::int64_t>(
+                0, static_cast<std::int64_t>(std::ceil(minor - 1.0 - kAcross)));
+            const auto highest = std::min<std::int64_t>(
+                minorSize - 1, static_cast<std::int64_t>(std::floor(minor + kAcross)));
+            for (std::int64_t row = lowest; row <= highest; ++row) {
+                if (!(__atomic_load_n(&pixels[row * minorPixels + major * majorPixels],
+                                      __ATOMIC_RELAXED) < settled)) {
+                    return false;
+                }
             }
         }
+        return true;
+    };
+    // Near a diagonal the rounding of the line's ends decides its major
+    // axis: the pixels of either are looked at.
+    const double lead = std::fabs(rayX) - std::fabs(rayY);
+    if (lead > 1e-3) {
+        return settledTaking(true);
     }
-    return true;
+    if (lead < -1e-3) {
+        return settledTaking(false);
+    }
+    return settledTaking(true) && settledTaking(false);
 }
 
 std::int64_t EdgeWalk::bandStart(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin,

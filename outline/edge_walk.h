@@ -40,9 +40,8 @@ public:
     // the unit direction (rayX, rayY) to its end `endDistance` from the apex,
     // can light between `nearDistance` and `farDistance` from it holds less
     // than depth `low`: then none of its fragments there can show. False
-    // where that cannot be told from the line's direction alone: a diagonal,
-    // whose major axis the rounding decides, or ends far outside the window,
-    // which the clipper moves by more than the margins.
+    // where its ends lie far outside the window, which the clipper moves by
+    // more than the margins.
     bool settledAlong(double apexX, double apexY, double rayX, double rayY, double nearDistance,
                       double farDistance, double endDistance, float low) const;
 
