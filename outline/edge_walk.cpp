@@ -47,21 +47,39 @@ void EdgeWalk::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin
 }
 
 namespace {
-// Longer parts are seldom settled all along: testing them costs about what
+// Longer lines are seldom settled all along: testing them costs about what
 // walking them does.
 constexpr double kMostColumns = 24.0;
+
+bool nearWindow(double coordinate, int size) {
+    return coordinate > -2.0 * size && coordinate < 3.0 * size;
+}
+
 }  // namespace
 
 bool EdgeWalk::settledAlong(double apexX, double apexY, double rayX, double rayY,
                             double nearDistance, double farDistance, double endDistance,
                             float low) const {
-    const double endX = apexX + rayX * endDistance;
-    const double endY = apexY + rayY * endDistance;
-    const auto nearWindow = [](double coordinate, int size) {
-        return coordinate > -2.0 * size && coordinate < 3.0 * size;
-    };
-    if (!(nearWindow(apexX, width) && nearWindow(endX, width) && nearWindow(apexY, height) &&
-          nearWindow(endY, height))) {
+    if (!(nearWindow(apexX + rayX * endDistance, width) &&
+          nearWindow(apexY + rayY * endDistance, height))) {
+        return false;
+    }
+    // A depth's column lies within a column of its distance, and nothing
+    // lies past the edge's end.
+    const double column = 1.0 / std::max(std::fabs(rayX), std::fabs(rayY));
+    const double from = std::max(nearDistance - column, 0.0);
+    const double to = std::min(farDistance + column, endDistance);
+    if (!(from <= to)) {
+        return true;
+    }
+    return nearWindow(apexX, width) && nearWindow(apexY, height) &&
+           settledBetween(apexX + rayX * from, apexY + rayY * from, apexX + rayX * to,
+                          apexY + rayY * to, low);
+}
+
+bool EdgeWalk::settledBetween(double fromX, double fromY, double toX, double toY, float low) const {
+    if (!(nearWindow(fromX, width) && nearWindow(toX, width) && nearWindow(fromY, height) &&
+          nearWindow(toY, height))) {
         return false;
     }
     std::uint32_t lowBits = 0;
@@ -69,46 +87,48 @@ bool EdgeWalk::settledAlong(double apexX, double apexY, double rayX, double rayY
     const FragmentKey settled = static_cast<FragmentKey>(lowBits) << 32;
     // The pixels the line lights taking x, or y, for its major axis.
     const auto settledTaking = [&](bool xMajor) {
-        const double alongMajor = xMajor ? rayX : rayY;
-        const double alongMinor = xMajor ? rayY : rayX;
-        // Column centres by their distance from the apex along the major
-        // axis: a depth's column within a column and a half, and a centre
-        // lit only within half a pixel (the diamond rule) of the line's end.
-        const double perMajor = std::fabs(alongMajor);
-        const double nearest = nearDistance * perMajor - 1.5;
-        const double farthest =
-            std::min(farDistance * perMajor + 1.5, endDistance * perMajor + 0.51);
-        if (!(nearest <= farthest)) {
-            return true;
-        }
-        if (farthest - nearest > kMostColumns) {
+        const double fromMajor = xMajor ? fromX : fromY;
+        const double toMajor = xMajor ? toX : toY;
+        const double fromMinor = xMajor ? fromY : fromX;
+        const double span = toMajor - fromMajor;
+        if (!(std::fabs(span) > 1e-9)) {
             return false;
         }
-        const double apexMajor = xMajor ? apexX : apexY;
-        const double apexMinor = xMajor ? apexY : apexX;
-        const double direction = alongMajor > 0.0 ? 1.0 : -1.0;
-        const double centreFrom = apexMajor + direction * (direction > 0.0 ? nearest : farthest);
-        const double centreTo = apexMajor + direction * (direction > 0.0 ? farthest : nearest);
+        // Column centres lit only within half a pixel (the diamond rule) of
+        // the line's ends.
+        const double lowCentre = std::min(fromMajor, toMajor) - 0.51;
+        const double highCentre = std::max(fromMajor, toMajor) + 0.51;
+        if (highCentre - lowCentre > kMostColumns) {
+            return false;
+        }
         const std::int64_t majorSize = xMajor ? width : height;
         const std::int64_t minorSize = xMajor ? height : width;
         const auto first =
-            std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(centreFrom - 0.5)));
+            std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(lowCentre - 0.5)));
         const auto last = std::min<std::int64_t>(
-            majorSize - 1, static_cast<std::int64_t>(std::floor(centreTo - 0.5)));
-        const double slope = alongMinor / alongMajor;
+            majorSize - 1, static_cast<std::int64_t>(std::floor(highCentre - 0.5)));
+        const double slope = ((xMajor ? toY : toX) - fromMinor) / span;
         // A pixel is lit where its centre lies within half a pixel across of
         // the line; the margin covers the snapping of the ends and the
         // clipper's floats.
         constexpr double kAcross = 0.05;
         const std::int64_t majorPixels = xMajor ? 1 : width;
         const std::int64_t minorPixels = xMajor ? width : 1;
-        // From the far end, where an unsettled pixel is likelier.
-        for (std::int64_t major = last; major >= first; --major) {
-            const double minor = apexMinor + (static_cast<double>(major) + 0.5 - apexMajor) * slope;
-            const auto lowest = std::max<std::int64_t>(
-                0, static_cast<std::int64_t>(std::ceil(minor - 1.0 - kAcross)));
-            const auto highest = std::min<std::int64_t>(
-                minorSize - 1, static_cast<std::int64_t>(std::floor(minor + kAcross)));
+        // The rows whose centres lie within half a pixel and the margin of
+        // the line, rounded down by truncation: every coordinate lies above
+        // -bias.
+        const auto bias = static_cast<std::int64_t>(2 * (width + height) + 2);
+        const double biased = fromMinor + static_cast<double>(bias);
+        // From the `to` end: a ray's far end, where an unsettled pixel is
+        // likelier.
+        const std::int64_t step = span > 0.0 ? -1 : 1;
+        for (std::int64_t major = span > 0.0 ? last : first; major >= first && major <= last;
+             major += step) {
+            const double minor = biased + (static_cast<double>(major) + 0.5 - fromMajor) * slope;
+            const std::int64_t lowest = std::max<std::int64_t>(
+                0, static_cast<std::int64_t>(minor - 1.0 - kAcross) + 1 - bias);
+            const std::int64_t highest = std::min<std::int64_t>(
+                minorSize - 1, static_cast<std::int64_t>(minor + kAcross) - bias);
             for (std::int64_t row = lowest; row <= highest; ++row) {
                 if (!(__atomic_load_n(&pixels[row * minorPixels + major * majorPixels],
                                       __ATOMIC_RELAXED) < settled)) {
@@ -120,11 +140,12 @@ bool EdgeWalk::settledAlong(double apexX, double apexY, double rayX, double rayY
     };
     // Near a diagonal the rounding of the line's ends decides its major
     // axis: the pixels of either are looked at.
-    const double lead = std::fabs(rayX) - std::fabs(rayY);
-    if (lead > 1e-3) {
+    const double lead = std::fabs(toX - fromX) - std::fabs(toY - fromY);
+    const double tie = 1e-3 * (std::fabs(toX - fromX) + std::fabs(toY - fromY));
+    if (lead > tie) {
         return settledTaking(true);
     }
-    if (lead < -1e-3) {
+    if (lead < -tie) {
         return settledTaking(false);
     }
     return settledTaking(true) && settledTaking(false);

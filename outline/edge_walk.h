@@ -44,6 +44,8 @@ public:
     // more than the margins.
     bool settledAlong(double apexX, double apexY, double rayX, double rayY, double nearDistance,
                       double farDistance, double endDistance, float low) const;
+    // The same for the whole of an edge from (fromX, fromY) to (toX, toY).
+    bool settledBetween(double fromX, double fromY, double toX, double toY, float low) const;
 
 private:
     // The pixel nearest the apex whose depth is `low` or more, from `first`

@@ -251,6 +251,15 @@ void PictureBuilder::walkSiteRims(std::size_t site, std::uint32_t facets) {
     bool coneReady = false;
     for (std::uint32_t rest = rimFacets(x, y, x, y, facets); rest != 0; rest &= rest - 1) {
         const int facet = __builtin_ctz(rest);
+        // The tiles' test passes where radial edges settled most of a tile:
+        // the rim edge's own pixels tell more.
+        const int next = (facet + 1) % kConeSlices;
+        if (walker.settledBetween(x + apexes.rayX[next] * apexes.rayLength[next],
+                                  y + apexes.rayY[next] * apexes.rayLength[next],
+                                  x + apexes.rayX[facet] * apexes.rayLength[facet],
+                                  y + apexes.rayY[facet] * apexes.rayLength[facet], kRimDepth)) {
+            continue;
+        }
         if (!coneReady) {
             outlines.cone(sites[site].x, sites[site].y, cone);
             coneReady = true;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "outline/apex_layout.h"
@@ -52,16 +53,35 @@ void addLitPixels(const OutlineEdgePixels& edge, int width, int height, float lo
     }
 }
 
+// Every pixel of the picture holds `settled`, but for each of `lit` in
+// turn, which holds `deeper`: `isSettled` must see every one. The count of
+// lines passed over with none left deeper.
+template <typename IsSettled>
+int expectEveryPixelSeen(std::vector<FragmentKey>& pixels, const std::vector<std::size_t>& lit,
+                         FragmentKey settled, FragmentKey deeper, IsSettled isSettled,
+                         const std::string& what) {
+    std::fill(pixels.begin(), pixels.end(), settled);
+    const bool passedOver = isSettled();
+    for (const std::size_t pixel : lit) {
+        pixels[pixel] = deeper;
+        EXPECT_FALSE(isSettled()) << what << ", pixel " << pixel << " left deeper";
+        pixels[pixel] = settled;
+    }
+    return passedOver ? 1 : 0;
+}
+
 // Random sites and bands in views from far below to far above zoom 1, in
-// windows of both proportions. A ray's part may be passed over only where
-// every pixel its two edges light there holds less than the part's least
-// depth: one such pixel left deeper must always be seen. And with every
-// pixel settled, a short part of a site in the window is passed over.
-TEST(EdgeWalk, APartIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
+// windows of both proportions. A ray's part, or a rim edge, may be passed
+// over only where every pixel its edges light there holds less than the
+// least depth they offer: one such pixel left deeper must always be seen.
+// And with every pixel settled, a short part of a site in the window is
+// passed over.
+TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
     std::mt19937 random(23);
     const float zooms[] = {0.07f, 0.3f, 1.0f, 2.7f, -0.6f};
     const int windows[][2] = {{240, 240}, {300, 170}, {90, 260}};
-    int passedOver = 0;
+    int partsPassedOver = 0;
+    int rimsPassedOver = 0;
     for (const auto& window : windows) {
         const int width = window[0];
         const int height = window[1];
@@ -83,47 +103,66 @@ TEST(EdgeWalk, APartIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
             tiles.reset(width, height);
             const EdgeWalk walker(pixels, tiles, width, height);
             std::uniform_real_distribution<float> depth(0.0f, 0.55f);
-            // Every third part long, the others short.
             for (std::size_t site = 0; site < sites.size(); ++site) {
+                const double apexX = apexes.x[site];
+                const double apexY = apexes.y[site];
                 ConeOutlines::Cone cone;
                 outlines.cone(sites[site].x, sites[site].y, cone);
                 for (int ray = 0; ray < kConeSlices; ++ray) {
+                    // Every third part long, the others short.
                     const float low = depth(random);
                     const float high = low + depth(random) * (ray % 3 == 0 ? 1.0f : 0.05f);
+                    const std::string what = "zoom " + std::to_string(zoom) + ", site " +
+                                             std::to_string(site) + ", ray " + std::to_string(ray);
                     OutlineEdgePixels inward;
                     OutlineEdgePixels outward;
                     rayEdges(outlines, cone, site, ray, inward, outward);
                     std::vector<std::size_t> lit;
                     addLitPixels(inward, width, height, low, high, lit);
                     addLitPixels(outward, width, height, low, high, lit);
-                    std::fill(pixels.begin(), pixels.end(),
-                              fragmentKey(std::nextafter(low, 0.0f), 7));
-                    const auto settled = [&] {
-                        return walker.settledAlong(apexes.x[site], apexes.y[site], apexes.rayX[ray],
-                                                   apexes.rayY[ray], apexes.distanceAlong(ray, low),
+                    const auto partSettled = [&] {
+                        return walker.settledAlong(apexX, apexY, apexes.rayX[ray], apexes.rayY[ray],
+                                                   apexes.distanceAlong(ray, low),
                                                    apexes.distanceAlong(ray, high),
                                                    apexes.rayLength[ray], low);
                     };
-                    const bool inside = apexes.x[site] >= 0.0f && apexes.x[site] < width &&
-                                        apexes.y[site] >= 0.0f && apexes.y[site] < height;
-                    if (inside && ray % 3 != 0) {
-                        EXPECT_TRUE(settled()) << "zoom " << zoom << ", site " << site << ", ray "
-                                               << ray << ", depths " << low << " to " << high;
+                    const int passed =
+                        expectEveryPixelSeen(pixels, lit, fragmentKey(std::nextafter(low, 0.0f), 7),
+                                             fragmentKey(low, 9), partSettled, what);
+                    const bool inside =
+                        apexX >= 0.0 && apexX < width && apexY >= 0.0 && apexY < height;
+                    EXPECT_TRUE(passed == 1 || !inside || ray % 3 == 0)
+                        << what << ", depths " << low << " to " << high;
+                    partsPassedOver += passed;
+
+                    // The facet's rim edge, from rim vertex ray + 1 to rim vertex ray.
+                    OutlinePoint from;
+                    OutlinePoint to;
+                    OutlineEdgePixels rim;
+                    if (!outlines.edge(cone, ray, OutlineEdge::Rim, from, to) ||
+                        !rim.set(from, to)) {
+                        continue;
                     }
-                    passedOver += settled() ? 1 : 0;
-                    for (const std::size_t pixel : lit) {
-                        pixels[pixel] = fragmentKey(low, 9);
-                        ASSERT_FALSE(settled())
-                            << "zoom " << zoom << ", site " << site << ", ray " << ray
-                            << ", depths " << low << " to " << high << ", pixel " << pixel % width
-                            << ", " << pixel / width << " left deeper";
-                        pixels[pixel] = fragmentKey(std::nextafter(low, 0.0f), 7);
-                    }
+                    rim.site = static_cast<std::int32_t>(site);
+                    std::vector<std::size_t> rimLit;
+                    addLitPixels(rim, width, height, kRimDepth, kNothingDrawn, rimLit);
+                    const int next = (ray + 1) % kConeSlices;
+                    const auto rimSettled = [&] {
+                        return walker.settledBetween(
+                            apexX + apexes.rayX[next] * apexes.rayLength[next],
+                            apexY + apexes.rayY[next] * apexes.rayLength[next],
+                            apexX + apexes.rayX[ray] * apexes.rayLength[ray],
+                            apexY + apexes.rayY[ray] * apexes.rayLength[ray], kRimDepth);
+                    };
+                    rimsPassedOver += expectEveryPixelSeen(
+                        pixels, rimLit, fragmentKey(std::nextafter(kRimDepth, 0.0f), 7),
+                        fragmentKey(kRimDepth, 9), rimSettled, what + ", rim");
                 }
             }
         }
     }
-    EXPECT_GT(passedOver, 1000);
+    EXPECT_GT(partsPassedOver, 1000);
+    EXPECT_GT(rimsPassedOver, 100);
 }
 
 }  // namespace
