@@ -72,21 +72,32 @@ bool EdgeWalk::settledAlong(double apexX, double apexY, double rayX, double rayY
     if (!(from <= to)) {
         return true;
     }
+    // The depth grows from the apex's 0 to the end's 0.5.
+    const double perDistance = 0.5 / endDistance;
     return nearWindow(apexX, width) && nearWindow(apexY, height) &&
-           settledBetween(apexX + rayX * from, apexY + rayY * from, apexX + rayX * to,
-                          apexY + rayY * to, low);
+           settledBetween({apexX + rayX * from, apexY + rayY * from, from * perDistance},
+                          {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low);
 }
 
-bool EdgeWalk::settledBetween(double fromX, double fromY, double toX, double toY, float low) const {
+bool EdgeWalk::settledBetween(const LinePoint& start, const LinePoint& end, float low) const {
+    const double fromX = start.x;
+    const double fromY = start.y;
+    const double toX = end.x;
+    const double toY = end.y;
     if (!(nearWindow(fromX, width) && nearWindow(toX, width) && nearWindow(fromY, height) &&
           nearWindow(toY, height))) {
         return false;
     }
-    std::uint32_t lowBits = 0;
-    std::memcpy(&lowBits, &low, sizeof lowBits);
-    const FragmentKey settled = static_cast<FragmentKey>(lowBits) << 32;
+    // Below this a pixel keeps what it holds against the line's fragment of
+    // depth `depth` or more.
+    const auto settledBelow = [low](double depth) {
+        const float least = std::max(low, static_cast<float>(depth));
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &least, sizeof bits);
+        return static_cast<FragmentKey>(bits) << 32;
+    };
     // The pixels the line lights taking x, or y, for its major axis.
-    const auto settledTaking = [&](bool xMajor) {
+    const auto settledTaking = [&](bool xMajor, bool alongDepth) {
         const double fromMajor = xMajor ? fromX : fromY;
         const double toMajor = xMajor ? toX : toY;
         const double fromMinor = xMajor ? fromY : fromX;
@@ -108,6 +119,12 @@ bool EdgeWalk::settledBetween(double fromX, double fromY, double toX, double toY
         const auto last = std::min<std::int64_t>(
             majorSize - 1, static_cast<std::int64_t>(std::floor(highCentre - 0.5)));
         const double slope = ((xMajor ? toY : toX) - fromMinor) / span;
+        // The line's depth at a column centre, less a hundredth of a column's
+        // worth and a float's rounding.
+        const double depthPerColumn = alongDepth ? (end.depth - start.depth) / span : 0.0;
+        const double depthFrom = alongDepth ? start.depth - 0.01 * std::fabs(depthPerColumn) -
+                                                  1e-6 - fromMajor * depthPerColumn
+                                            : 0.0;
         // A pixel is lit where its centre lies within half a pixel across of
         // the line; the margin covers the snapping of the ends and the
         // clipper's floats.
@@ -129,6 +146,8 @@ bool EdgeWalk::settledBetween(double fromX, double fromY, double toX, double toY
                 0, static_cast<std::int64_t>(minor - 1.0 - kAcross) + 1 - bias);
             const std::int64_t highest = std::min<std::int64_t>(
                 minorSize - 1, static_cast<std::int64_t>(minor + kAcross) - bias);
+            const FragmentKey settled =
+                settledBelow(depthFrom + (static_cast<double>(major) + 0.5) * depthPerColumn);
             for (std::int64_t row = lowest; row <= highest; ++row) {
                 if (!(__atomic_load_n(&pixels[row * minorPixels + major * majorPixels],
                                       __ATOMIC_RELAXED) < settled)) {
@@ -139,16 +158,17 @@ bool EdgeWalk::settledBetween(double fromX, double fromY, double toX, double toY
         return true;
     };
     // Near a diagonal the rounding of the line's ends decides its major
-    // axis: the pixels of either are looked at.
+    // axis: the pixels of either are looked at, against `low` alone, as the
+    // depth at a pixel goes by the column or the row.
     const double lead = std::fabs(toX - fromX) - std::fabs(toY - fromY);
     const double tie = 1e-3 * (std::fabs(toX - fromX) + std::fabs(toY - fromY));
     if (lead > tie) {
-        return settledTaking(true);
+        return settledTaking(true, true);
     }
     if (lead < -tie) {
-        return settledTaking(false);
+        return settledTaking(false, true);
     }
-    return settledTaking(true) && settledTaking(false);
+    return settledTaking(true, false) && settledTaking(false, false);
 }
 
 std::int64_t EdgeWalk::bandStart(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin,

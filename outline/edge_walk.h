@@ -39,13 +39,21 @@ public:
     // Whether every pixel that an edge from the apex at (apexX, apexY), along
     // the unit direction (rayX, rayY) to its end `endDistance` from the apex,
     // can light between `nearDistance` and `farDistance` from it holds less
-    // than depth `low`: then none of its fragments there can show. False
+    // than depth `low`, or than the edge's fragment there: then none of its
+    // fragments there can show. False
     // where its ends lie far outside the window, which the clipper moves by
     // more than the margins.
     bool settledAlong(double apexX, double apexY, double rayX, double rayY, double nearDistance,
                       double farDistance, double endDistance, float low) const;
-    // The same for the whole of an edge from (fromX, fromY) to (toX, toY).
-    bool settledBetween(double fromX, double fromY, double toX, double toY, float low) const;
+    // The same for an edge from `start` to `end`, whose depth goes linearly
+    // along its major axis between theirs: every pixel it can light holds
+    // less than `low`, or than its fragment there.
+    struct LinePoint {
+        double x;
+        double y;
+        double depth;
+    };
+    bool settledBetween(const LinePoint& start, const LinePoint& end, float low) const;
 
 private:
     // The pixel nearest the apex whose depth is `low` or more, from `first`

@@ -254,10 +254,11 @@ void PictureBuilder::walkSiteRims(std::size_t site, std::uint32_t facets) {
         // The tiles' test passes where radial edges settled most of a tile:
         // the rim edge's own pixels tell more.
         const int next = (facet + 1) % kConeSlices;
-        if (walker.settledBetween(x + apexes.rayX[next] * apexes.rayLength[next],
-                                  y + apexes.rayY[next] * apexes.rayLength[next],
-                                  x + apexes.rayX[facet] * apexes.rayLength[facet],
-                                  y + apexes.rayY[facet] * apexes.rayLength[facet], kRimDepth)) {
+        if (walker.settledBetween({x + apexes.rayX[next] * apexes.rayLength[next],
+                                   y + apexes.rayY[next] * apexes.rayLength[next], kRimDepth},
+                                  {x + apexes.rayX[facet] * apexes.rayLength[facet],
+                                   y + apexes.rayY[facet] * apexes.rayLength[facet], kRimDepth},
+                                  kRimDepth)) {
             continue;
         }
         if (!coneReady) {

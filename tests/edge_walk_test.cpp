@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -36,9 +37,11 @@ OutlineView viewOf(int width, int height, float zoom, float panX, float panY) {
     return view;
 }
 
-// The pixels of the window that an edge lights with depths in [low, high).
-void addLitPixels(const OutlineEdgePixels& edge, int width, int height, float low, float high,
-                  std::vector<std::size_t>& lit) {
+// The fragments an edge offers the window's pixels with depths in
+// [low, high), the least where two edges light a pixel: pixel to key.
+using Offers = std::map<std::size_t, FragmentKey>;
+void addOffers(const OutlineEdgePixels& edge, int width, int height, float low, float high,
+               Offers& offers) {
     if (edge.site < 0) {
         return;
     }
@@ -48,34 +51,42 @@ void addLitPixels(const OutlineEdgePixels& edge, int width, int height, float lo
         const std::int64_t y = edge.line.xMajor ? minor : major;
         const float depth = clampedDepth(edge.depthAt(major));
         if (x >= 0 && x < width && y >= 0 && y < height && depth >= low && depth < high) {
-            lit.push_back(static_cast<std::size_t>(y * width + x));
+            const auto pixel = static_cast<std::size_t>(y * width + x);
+            const FragmentKey offered = fragmentKey(depth, edge.site);
+            const auto found = offers.find(pixel);
+            offers[pixel] = found == offers.end() ? offered : std::min(found->second, offered);
         }
     }
 }
 
-// Every pixel of the picture holds `settled`, but for each of `lit` in
-// turn, which holds `deeper`: `isSettled` must see every one. The count of
-// lines passed over with none left deeper.
-template <typename IsSettled>
-int expectEveryPixelSeen(std::vector<FragmentKey>& pixels, const std::vector<std::size_t>& lit,
-                         FragmentKey settled, FragmentKey deeper, IsSettled isSettled,
+// Every pixel holds `settled` but those offered a fragment, which hold what
+// `held` makes of it. With one of them left just deeper than its fragment
+// in turn, `isSettled` must say no; the count of lines passed over with
+// none left so.
+template <typename Held, typename IsSettled>
+int expectEveryOfferSeen(std::vector<FragmentKey>& pixels, const Offers& offers,
+                         FragmentKey settled, Held held, IsSettled isSettled,
                          const std::string& what) {
     std::fill(pixels.begin(), pixels.end(), settled);
+    for (const auto& [pixel, offered] : offers) {
+        pixels[pixel] = held(offered);
+    }
     const bool passedOver = isSettled();
-    for (const std::size_t pixel : lit) {
-        pixels[pixel] = deeper;
+    for (const auto& [pixel, offered] : offers) {
+        pixels[pixel] = offered + 1;
         EXPECT_FALSE(isSettled()) << what << ", pixel " << pixel << " left deeper";
-        pixels[pixel] = settled;
+        pixels[pixel] = held(offered);
     }
     return passedOver ? 1 : 0;
 }
 
 // Random sites and bands in views from far below to far above zoom 1, in
 // windows of both proportions. A ray's part, or a rim edge, may be passed
-// over only where every pixel its edges light there holds less than the
-// least depth they offer: one such pixel left deeper must always be seen.
-// And with every pixel settled, a short part of a site in the window is
-// passed over.
+// over only where every pixel its edges light there holds less than their
+// fragment: one such pixel left just deeper must always be seen. And a
+// short part of a site in the window, off the diagonals, is passed over
+// where its pixels hold less than its fragments by a tenth of a column's
+// depth, or less than the part's least depth where it runs on a diagonal.
 TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
     std::mt19937 random(23);
     const float zooms[] = {0.07f, 0.3f, 1.0f, 2.7f, -0.6f};
@@ -117,18 +128,27 @@ TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                     OutlineEdgePixels inward;
                     OutlineEdgePixels outward;
                     rayEdges(outlines, cone, site, ray, inward, outward);
-                    std::vector<std::size_t> lit;
-                    addLitPixels(inward, width, height, low, high, lit);
-                    addLitPixels(outward, width, height, low, high, lit);
-                    const auto partSettled = [&] {
-                        return walker.settledAlong(apexX, apexY, apexes.rayX[ray], apexes.rayY[ray],
-                                                   apexes.distanceAlong(ray, low),
-                                                   apexes.distanceAlong(ray, high),
-                                                   apexes.rayLength[ray], low);
+                    Offers offers;
+                    addOffers(inward, width, height, low, high, offers);
+                    addOffers(outward, width, height, low, high, offers);
+                    const double rayX = apexes.rayX[ray];
+                    const double rayY = apexes.rayY[ray];
+                    const bool diagonal = std::fabs(std::fabs(rayX) - std::fabs(rayY)) < 1e-2;
+                    const float lessThanLow = std::nextafter(low, 0.0f);
+                    const double columnDepth =
+                        0.5 / (apexes.rayLength[ray] * std::max(std::fabs(rayX), std::fabs(rayY)));
+                    const auto held = [&](FragmentKey offered) {
+                        const double less = keyDepth(offered) - 0.1 * columnDepth;
+                        return fragmentKey(
+                            diagonal ? lessThanLow : std::max(0.0f, static_cast<float>(less)), 7);
                     };
-                    const int passed =
-                        expectEveryPixelSeen(pixels, lit, fragmentKey(std::nextafter(low, 0.0f), 7),
-                                             fragmentKey(low, 9), partSettled, what);
+                    const auto partSettled = [&] {
+                        return walker.settledAlong(
+                            apexX, apexY, rayX, rayY, apexes.distanceAlong(ray, low),
+                            apexes.distanceAlong(ray, high), apexes.rayLength[ray], low);
+                    };
+                    const int passed = expectEveryOfferSeen(
+                        pixels, offers, fragmentKey(lessThanLow, 7), held, partSettled, what);
                     const bool inside =
                         apexX >= 0.0 && apexX < width && apexY >= 0.0 && apexY < height;
                     EXPECT_TRUE(passed == 1 || !inside || ray % 3 == 0)
@@ -144,19 +164,23 @@ TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                         continue;
                     }
                     rim.site = static_cast<std::int32_t>(site);
-                    std::vector<std::size_t> rimLit;
-                    addLitPixels(rim, width, height, kRimDepth, kNothingDrawn, rimLit);
+                    Offers rimOffers;
+                    addOffers(rim, width, height, kRimDepth, kNothingDrawn, rimOffers);
                     const int next = (ray + 1) % kConeSlices;
                     const auto rimSettled = [&] {
                         return walker.settledBetween(
-                            apexX + apexes.rayX[next] * apexes.rayLength[next],
-                            apexY + apexes.rayY[next] * apexes.rayLength[next],
-                            apexX + apexes.rayX[ray] * apexes.rayLength[ray],
-                            apexY + apexes.rayY[ray] * apexes.rayLength[ray], kRimDepth);
+                            {apexX + apexes.rayX[next] * apexes.rayLength[next],
+                             apexY + apexes.rayY[next] * apexes.rayLength[next], kRimDepth},
+                            {apexX + rayX * apexes.rayLength[ray],
+                             apexY + rayY * apexes.rayLength[ray], kRimDepth},
+                            kRimDepth);
                     };
-                    rimsPassedOver += expectEveryPixelSeen(
-                        pixels, rimLit, fragmentKey(std::nextafter(kRimDepth, 0.0f), 7),
-                        fragmentKey(kRimDepth, 9), rimSettled, what + ", rim");
+                    const FragmentKey lessThanRims =
+                        fragmentKey(std::nextafter(kRimDepth, 0.0f), 7);
+                    rimsPassedOver += expectEveryOfferSeen(
+                        pixels, rimOffers, lessThanRims,
+                        [lessThanRims](FragmentKey) { return lessThanRims; }, rimSettled,
+                        what + ", rim");
                 }
             }
         }
