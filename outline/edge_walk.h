@@ -37,17 +37,17 @@ public:
                  float low, float high, bool alone, EdgeProgress* inwardProgress,
                  EdgeProgress* outwardProgress);
     // Whether every pixel that an edge from the apex at (apexX, apexY), along
-    // the unit direction (rayX, rayY) to its end `endDistance` from the apex,
-    // can light between `nearDistance` and `farDistance` from it holds less
-    // than depth `low`, or than the edge's fragment there: then none of its
-    // fragments there can show. False
-    // where its ends lie far outside the window, which the clipper moves by
-    // more than the margins.
+    // the unit direction (rayX, rayY) to its end `endDistance` from the apex
+    // (its depth growing from 0 there to 0.5), can light between
+    // `nearDistance` and `farDistance` from it holds less than depth `low`,
+    // or than the edge's fragment there: then none of its fragments there
+    // can show. False where its ends lie far outside the window, which the
+    // clipper moves by more than the margins, and for a part too long to be
+    // worth the reading.
     bool settledAlong(double apexX, double apexY, double rayX, double rayY, double nearDistance,
                       double farDistance, double endDistance, float low) const;
-    // The same for an edge from `start` to `end`, whose depth goes linearly
-    // along its major axis between theirs: every pixel it can light holds
-    // less than `low`, or than its fragment there.
+    // The same for a line from `start` to `end` (an edge or a part of one),
+    // whose depth goes linearly along its major axis between theirs.
     struct LinePoint {
         double x;
         double y;
