@@ -14,28 +14,9 @@
 #include "outline/kept_edges.h"
 #include "outline/rasterizer_rules.h"
 #include "outline/tile_pyramid.h"
+#include "tests/support/sweep_cases.h"
 
 namespace {
-
-OutlineView viewOf(int width, int height, float zoom, float panX, float panY) {
-    OutlineView view{};
-    view.projection[0] = 2.0f / width;
-    view.projection[5] = 2.0f / height;
-    view.projection[10] = -1.0f;
-    view.projection[12] = -1.0f;
-    view.projection[13] = -1.0f;
-    view.projection[15] = 1.0f;
-    view.modelview[0] = zoom;
-    view.modelview[5] = zoom;
-    view.modelview[10] = 1.0f;
-    view.modelview[12] = zoom * panX;
-    view.modelview[13] = zoom * panY;
-    view.modelview[15] = 1.0f;
-    view.viewport[2] = width;
-    view.viewport[3] = height;
-    view.bufferHeight = height;
-    return view;
-}
 
 // The fragments an edge offers the window's pixels with depths in
 // [low, high), the least where two edges light a pixel: pixel to key.
@@ -97,12 +78,14 @@ TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
         const int width = window[0];
         const int height = window[1];
         for (const float zoom : zooms) {
-            const float radius = 0.5f * static_cast<float>(std::min(width, height));
-            std::uniform_real_distribution<float> place(-0.3f * width / std::fabs(zoom),
-                                                        1.3f * width / std::fabs(zoom));
-            const OutlineView view =
-                viewOf(width, height, zoom, zoom < 0 ? -width : 0.0f, zoom < 0 ? -height : 0.0f);
-            const ConeOutlines outlines(view, radius);
+            // Turned back into the window at a negative zoom.
+            const float pan = zoom < 0 ? -static_cast<float>(kSweepEdge) : 0.0f;
+            const SweepCase view{"random", zoom, pan, pan, width, height};
+            const ConeOutlines outlines(view.outlineView(), kSweepEdge / 2.0f);
+            // Apexes from 0.3 of the window before it to 0.3 past it.
+            const float centre = (zoom > 0 ? 0.0f : kSweepEdge) + kSweepEdge / (2.0f * zoom);
+            const float spread = 0.8f * kSweepEdge / std::fabs(zoom);
+            std::uniform_real_distribution<float> place(centre - spread, centre + spread);
             std::vector<OutlineSite> sites;
             for (int site = 0; site < 24; ++site) {
                 sites.push_back({std::round(place(random)), std::round(place(random)), 0});
@@ -122,7 +105,7 @@ TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                 for (int ray = 0; ray < kConeSlices; ++ray) {
                     // Every third part long, the others short.
                     const float low = depth(random);
-                    const float high = low + depth(random) * (ray % 3 == 0 ? 1.0f : 0.05f);
+                    const float high = low + depth(random) * (ray % 3 == 0 ? 1.0f : 0.02f);
                     const std::string what = "zoom " + std::to_string(zoom) + ", site " +
                                              std::to_string(site) + ", ray " + std::to_string(ray);
                     OutlineEdgePixels inward;
