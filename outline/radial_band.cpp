@@ -64,7 +64,7 @@ void RadialBand::run(float low, float high) {
             int thread;
             ~Release() { claims.release(thread); }
         } release{claims, thread};
-        RayEdges scratch;
+        ThreadScratch scratch;
         // A band of a million sites takes a second.
         const auto wanted = [this] {
             return !parts.cancel || !parts.cancel->load(std::memory_order_relaxed);
@@ -143,7 +143,8 @@ bool RadialBand::rayMatters(double left, double top, double right, double bottom
 }
 
 void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32_t* groupRays,
-                          double bandReach, float low, float high, bool alone, RayEdges& scratch) {
+                          double bandReach, float low, float high, bool alone,
+                          ThreadScratch& scratch) {
     const double x = parts.apexes.x[site];
     const double y = parts.apexes.y[site];
     // A site of its own is first tested as its group would be.

@@ -59,7 +59,7 @@ private:
                     float high) const;
     // A thread's own: what is worked out again for each site whose edges are
     // not kept, and how often the pixels along a ray were found settled.
-    struct RayEdges {
+    struct ThreadScratch {
         ConeOutlines::Cone cone;
         OutlineEdgePixels inward;
         OutlineEdgePixels outward;
@@ -80,7 +80,7 @@ private:
     // (only among `groupRays` where its group tested them, else among all);
     // `place` is its place in the groups' order.
     void bandSite(std::size_t site, std::size_t place, const std::uint32_t* groupRays,
-                  double bandReach, float low, float high, bool alone, RayEdges& scratch);
+                  double bandReach, float low, float high, bool alone, ThreadScratch& scratch);
 
     Parts parts;
 };
