@@ -20,6 +20,9 @@ struct ApexLayout {
     double rimReach = 0.0;
 
     void locate(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines);
+    // Where rim vertex j lies from the apex.
+    double rimX(int vertex) const { return rayX[vertex] * rayLength[vertex]; }
+    double rimY(int vertex) const { return rayY[vertex] * rayLength[vertex]; }
     // No more than the depth of a radial fragment `distance` window pixels
     // from its apex along any ray.
     double depthAt(double distance) const { return distance / (2.0 * rimReach); }

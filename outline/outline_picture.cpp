@@ -229,10 +229,10 @@ std::uint32_t PictureBuilder::rimFacets(double left, double top, double right, d
         // facet.
         const int facet = __builtin_ctz(rest);
         const int next = (facet + 1) % kConeSlices;
-        const double fromX = apexes.rayX[next] * apexes.rayLength[next];
-        const double fromY = apexes.rayY[next] * apexes.rayLength[next];
-        const double toX = apexes.rayX[facet] * apexes.rayLength[facet];
-        const double toY = apexes.rayY[facet] * apexes.rayLength[facet];
+        const double fromX = apexes.rimX(next);
+        const double fromY = apexes.rimY(next);
+        const double toX = apexes.rimX(facet);
+        const double toY = apexes.rimY(facet);
         constexpr double kAround = 2.0;
         if (tiles.blockMaximum(left + std::min(fromX, toX) - kAround,
                                top + std::min(fromY, toY) - kAround,
@@ -254,10 +254,8 @@ void PictureBuilder::walkSiteRims(std::size_t site, std::uint32_t facets) {
         // The tiles' test passes where radial edges settled most of a tile:
         // the rim edge's own pixels tell more.
         const int next = (facet + 1) % kConeSlices;
-        if (walker.settledBetween({x + apexes.rayX[next] * apexes.rayLength[next],
-                                   y + apexes.rayY[next] * apexes.rayLength[next], kRimDepth},
-                                  {x + apexes.rayX[facet] * apexes.rayLength[facet],
-                                   y + apexes.rayY[facet] * apexes.rayLength[facet], kRimDepth},
+        if (walker.settledBetween({x + apexes.rimX(next), y + apexes.rimY(next), kRimDepth},
+                                  {x + apexes.rimX(facet), y + apexes.rimY(facet), kRimDepth},
                                   kRimDepth)) {
             continue;
         }

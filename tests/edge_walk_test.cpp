@@ -152,10 +152,8 @@ TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                     const int next = (ray + 1) % kConeSlices;
                     const auto rimSettled = [&] {
                         return walker.settledBetween(
-                            {apexX + apexes.rayX[next] * apexes.rayLength[next],
-                             apexY + apexes.rayY[next] * apexes.rayLength[next], kRimDepth},
-                            {apexX + rayX * apexes.rayLength[ray],
-                             apexY + rayY * apexes.rayLength[ray], kRimDepth},
+                            {apexX + apexes.rimX(next), apexY + apexes.rimY(next), kRimDepth},
+                            {apexX + apexes.rimX(ray), apexY + apexes.rimY(ray), kRimDepth},
                             kRimDepth);
                     };
                     const FragmentKey lessThanRims =
