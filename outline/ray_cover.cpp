@@ -13,8 +13,9 @@ namespace {
 constexpr double kSide = 1.5;
 // Room along a ray for the snapping of its ends and the clipper's floats.
 constexpr double kMargin = 0.5;
-// Where the edges far ahead do not run on past a ray's end.
-constexpr double kNoFarCover = -1.0;
+// Where the edges far ahead do not run on past a ray's end: they cover
+// nothing of it.
+constexpr double kNoFarCover = std::numeric_limits<double>::infinity();
 
 }  // namespace
 
@@ -175,7 +176,7 @@ void RayCover::coverFrom(int ray, double from, bool leavesAcrossMajor, double en
     if (!leavesAcrossMajor) {
         to = end - ends.lastColumns / ends.major - kMargin;
         const double farSets = farFrom();
-        const double farStart = farSets == kNoFarCover ? to : farSets + kMargin;
+        const double farStart = farSets + kMargin;
         if (farStart < to) {
             to = std::numeric_limits<double>::infinity();
         } else if (!(from < to) && std::isfinite(farStart)) {
