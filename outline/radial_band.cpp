@@ -159,7 +159,7 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
     std::uint32_t candidates = asked;
     RayCover::Lookup lookup;
     if (parts.cover.any()) {
-        lookup = parts.cover.lookupFor(site);
+        parts.cover.startLookup(site, lookup);
         const RayCover::Summary& summary = parts.cover.summary(place, site, asked, lookup);
         if (low >= summary.nearEnd) {
             candidates &= summary.uncovered | (high > summary.tailStart ? summary.tails : 0);

@@ -226,9 +226,11 @@ void RayCover::startSummaries(std::size_t places, bool perRay) {
 }
 
 void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t rays,
-                             std::uint32_t steadyRays) {
-    CoveredRays::Around points;
-    covered.around(site, points);
+                             Lookup& lookup) {
+    if (!lookup.read) {
+        covered.around(site, lookup.points);
+        lookup.read = true;
+    }
     Summary& summary = summaries[place];
     if (summedRays[place] == 0) {
         summary = {0.0f, kNothingDrawn, 0, 0};
@@ -237,9 +239,12 @@ void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t 
         const int ray = __builtin_ctz(rest);
         float coverLow = steadyDepths[ray][0];
         float coverHigh = steadyDepths[ray][1];
-        if (!((steadyRays >> ray) & 1u)) {
-            depthsAlong(site, ray, points, coverLow, coverHigh);
+        if (!((lookup.steadyRays >> ray) & 1u)) {
+            depthsAlong(site, ray, lookup.points, coverLow, coverHigh);
         }
+        lookup.depths[ray][0] = coverLow;
+        lookup.depths[ray][1] = coverHigh;
+        lookup.known |= std::uint32_t{1} << ray;
         if (perRay) {
             rayDepths[(place * kConeSlices + ray) * 2] = coverLow;
             rayDepths[(place * kConeSlices + ray) * 2 + 1] = coverHigh;
@@ -259,6 +264,11 @@ void RayCover::coveredDepths(std::size_t place, std::size_t site, int ray, Looku
     if (perRay) {
         low = rayDepths[(place * kConeSlices + ray) * 2];
         high = rayDepths[(place * kConeSlices + ray) * 2 + 1];
+        return;
+    }
+    if ((lookup.known >> ray) & 1u) {
+        low = lookup.depths[ray][0];
+        high = lookup.depths[ray][1];
         return;
     }
     if (!lookup.read) {

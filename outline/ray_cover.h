@@ -46,10 +46,13 @@ public:
         CoveredRays::Around points;
         bool read = false;
         std::uint32_t steadyRays = 0;
+        // The rays whose depths were worked out through this lookup, and
+        // those depths, low and high.
+        std::uint32_t known = 0;
+        float depths[kConeSlices][2];
     };
-    // The lookup of a site, its rows yet to be read.
-    Lookup lookupFor(std::size_t site) const {
-        Lookup lookup;
+    // Sets a fresh lookup up for a site, its rows yet to be read.
+    void startLookup(std::size_t site, Lookup& lookup) const {
         // No site is surrounded where the cover is not usable.
         if (covered.surrounded(site)) {
             lookup.steadyRays = steadyAt(0, apexes->x[site]) &
@@ -57,7 +60,6 @@ public:
                                 steadyAt(2, apexes->y[site]) &
                                 steadyAt(3, height - static_cast<double>(apexes->y[site]));
         }
-        return lookup;
     }
 
     // The cover of site `site` at `place` summed up over `rays` (a bit each)
@@ -66,13 +68,13 @@ public:
     // all of `rays` are steady, the summary of every steady ray: the bands
     // take it as they would the site's own.
     const Summary& summary(std::size_t place, std::size_t site, std::uint32_t rays,
-                           const Lookup& lookup) {
+                           Lookup& lookup) {
         if (lookup.steadyRays != 0 && (rays & ~lookup.steadyRays) == 0) {
             return steady;
         }
         const std::uint32_t missing = rays & ~summedRays[place];
         if (missing != 0) {
-            summariseRays(place, site, missing, lookup.steadyRays);
+            summariseRays(place, site, missing, lookup);
         }
         return summaries[place];
     }
@@ -83,8 +85,7 @@ public:
                        float& high) const;
 
 private:
-    void summariseRays(std::size_t place, std::size_t site, std::uint32_t rays,
-                       std::uint32_t steadyRays);
+    void summariseRays(std::size_t place, std::size_t site, std::uint32_t rays, Lookup& lookup);
     // Adds a ray's covered depths to a summary.
     static void addRay(Summary& summary, int ray, float coverLow, float coverHigh);
     void depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& low,
