@@ -214,6 +214,14 @@ std::int64_t EdgeWalk::bandStart(const OutlineEdgePixels& edge, const OutlineEdg
     return major;
 }
 
+namespace {
+// A thread's tile columns that walks could not pass, counted across walks:
+// every this many, the tile is read again.
+thread_local std::uint32_t openColumnsOfThread = 0;
+constexpr std::uint32_t kOpenColumnsPerRescan = 64;
+constexpr std::size_t kNoTile = ~std::size_t{0};
+}  // namespace
+
 template <int kDirection, bool kTwinned>
 std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
                                    std::int64_t major, std::int64_t end, float high, bool alone) {
@@ -260,6 +268,21 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
     constexpr int kTileShift = TilePyramid::kTileShift;
     constexpr std::int64_t kTileSide = TilePyramid::kTileSide;
     RasterLineWalk step(line, major);
+    const bool rescanning = this->rescanning;
+    // Now and then a tile column the walk could not pass: its tile is read
+    // again once the walk ends, out of the loop, for the walks after it.
+    struct LaterRescan {
+        TilePyramid& tiles;
+        const FragmentKey* pixels;
+        std::uint32_t openColumns = openColumnsOfThread;
+        std::size_t tile = kNoTile;
+        ~LaterRescan() {
+            openColumnsOfThread = openColumns;
+            if (tile != kNoTile) {
+                tiles.rescan(tile, pixels);
+            }
+        }
+    } rescans{tiles, pixels};
     static_assert(RasterLineWalk::kLeapSteps == kTileSide, "a leap crosses one tile column");
     const auto move = [&step](std::int64_t count) {
         if (count == kTileSide) {
@@ -293,10 +316,21 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
         const std::int64_t rowTo = std::clamp<std::int64_t>(
             std::max(minorFrom, minorTo) >> kTileShift, 0, minorTileCount - 1);
         const std::size_t column = static_cast<std::size_t>((major >> kTileShift) * majorTiles);
-        const float bound =
-            std::max(bounds[column + rowFrom * minorTiles], bounds[column + rowTo * minorTiles]);
+        const std::size_t tileFrom = column + rowFrom * minorTiles;
+        const std::size_t tileTo = column + rowTo * minorTiles;
+        // Other walks rescan tiles meanwhile.
+        const auto boundOf = [bounds](std::size_t tile) {
+            float value = 0.0f;
+            __atomic_load(&bounds[tile], &value, __ATOMIC_RELAXED);
+            return value;
+        };
         // Depth grows along the walk: the column's least is its first.
         const float least = depthAt(major);
+        const float bound = std::max(boundOf(tileFrom), boundOf(tileTo));
+        if (rescanning && bound >= least &&
+            ++rescans.openColumns % kOpenColumnsPerRescan == 0) {
+            rescans.tile = tileFrom;
+        }
         if (!(bound >= least)) {
             move(count);
             major += count * kDirection;

@@ -55,6 +55,11 @@ public:
     };
     bool settledBetween(const LinePoint& start, const LinePoint& end, float low) const;
 
+    // Whether the walks read a tile again now and then where they cannot
+    // pass it: among crowded sites a band's walks settle most pixels in
+    // tiles whose deepest values, from before the band, do not tell.
+    void rescanOpenTiles(bool rescan) { rescanning = rescan; }
+
 private:
     // The pixel nearest the apex whose depth is `low` or more, from `first`
     // to `last`; one past the far end where none is.
@@ -70,4 +75,5 @@ private:
     TilePyramid& tiles;
     int width;
     int height;
+    bool rescanning = false;
 };

@@ -26,6 +26,10 @@ constexpr float kNoPixel = TilePyramid::kNoPixel;
 constexpr double kFirstBand = 8.0;
 constexpr double kFirstBandSpacings = 3.0;
 constexpr double kBandGrowth = 1.41421356;
+// Sites closer than this many pixels apart, on average over the window, are
+// a crowd, where the walks read tiles again: elsewhere that costs more than
+// it spares.
+constexpr std::size_t kCrowdSpacing = 4;
 
 }  // namespace
 
@@ -158,6 +162,7 @@ void PictureBuilder::drawEdges() {
         apexesInWindow += apexes.x[site] >= 0.0f && apexes.x[site] < width &&
                           apexes.y[site] >= 0.0f && apexes.y[site] < height;
     }
+    walker.rescanOpenTiles(apexesInWindow * kCrowdSpacing * kCrowdSpacing >= unmarkedPixels);
     float low = 0.0f;
     if (unmarkedPixels * 8 < apexesInWindow * 2 * kConeSlices) {
         nearSearch.run(sites, outlines, apexes, width, height, marker, pixels, cancel);

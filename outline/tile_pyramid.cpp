@@ -22,6 +22,28 @@ void TilePyramid::reset(int width, int height) {
     touched.assign(tileMax.size(), 1);
 }
 
+void TilePyramid::rescan(std::size_t tile, const FragmentKey* pixels) {
+    const int left = static_cast<int>(tile % static_cast<std::size_t>(columns)) << kTileShift;
+    const int top = static_cast<int>(tile / static_cast<std::size_t>(columns)) << kTileShift;
+    const int right = std::min(width, left + kTileSide);
+    const int bottom = std::min(height, top + kTileSide);
+    // Keys order as depths do; a marker's is the least of all.
+    FragmentKey deepest = kMarkedKey;
+    for (int y = top; y < bottom; ++y) {
+        const FragmentKey* row = pixels + static_cast<std::size_t>(y) * width;
+        for (int x = left; x < right; ++x) {
+            deepest = std::max(deepest, __atomic_load_n(&row[x], __ATOMIC_RELAXED));
+        }
+    }
+    const float value = deepest == kMarkedKey ? kNoPixel : keyDepth(deepest);
+    // Stored only where it fell: the other thread reads the tiles all along.
+    float before = 0.0f;
+    __atomic_load(&tileMax[tile], &before, __ATOMIC_RELAXED);
+    if (value < before) {
+        __atomic_store(&tileMax[tile], &value, __ATOMIC_RELAXED);
+    }
+}
+
 void TilePyramid::refresh(const std::vector<FragmentKey>& pixels,
                           const std::vector<std::uint8_t>& marker, float settledBelow) {
     // A pixel's depth bits order as its depth does; one more than them, so

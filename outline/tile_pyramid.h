@@ -34,8 +34,12 @@ public:
     int tilesY() const { return rows; }
     // Per tile, rows of tiles from the top: the deepest pixel, and a mark
     // that a walk sets when it offers fragments to the tile's pixels.
+    // Other walks read them while a rescan lowers one.
     const float* deepestPerTile() const { return tileMax.data(); }
     std::uint8_t* touchedMarks() { return touched.data(); }
+    // Works the tile's deepest value out again from `pixels` as they are now,
+    // while walks lower them, and keeps it where it is less.
+    void rescan(std::size_t tile, const FragmentKey* pixels);
 
 private:
     void buildLevels();
