@@ -327,8 +327,7 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
         // Depth grows along the walk: the column's least is its first.
         const float least = depthAt(major);
         const float bound = std::max(boundOf(tileFrom), boundOf(tileTo));
-        if (rescanning && bound >= least &&
-            ++rescans.openColumns % kOpenColumnsPerRescan == 0) {
+        if (rescanning && bound >= least && ++rescans.openColumns % kOpenColumnsPerRescan == 0) {
             rescans.tile = tileFrom;
         }
         if (!(bound >= least)) {
