@@ -71,4 +71,43 @@ TEST(TilePyramid, TellsTheDeepestPixelOfTheTilesARectangleTouches) {
     }
 }
 
+// Walks lower pixels while a band runs; a tile read again must tell its
+// deepest pixel as it is now, markers left out, a fragment at depth 0 (at
+// an apex) counted, and a tile of markers only no pixel at all.
+TEST(TilePyramid, ATileReadAgainTellsItsDeepestPixelNow) {
+    std::mt19937 random(23);
+    const int width = 21;
+    const int height = 19;  // tiles cut short at the right and the bottom
+    std::vector<FragmentKey> pixels(static_cast<std::size_t>(width) * height);
+    std::vector<std::uint8_t> marker(pixels.size());
+    std::uniform_real_distribution<float> depth(0.0f, 1.0f);
+    for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
+        pixels[pixel] = fragmentKey(0.5f + depth(random), 3);
+    }
+    TilePyramid tiles;
+    tiles.reset(width, height);
+    tiles.refresh(pixels, marker, TilePyramid::kNoPixel);
+    for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
+        const int x = static_cast<int>(pixel % width);
+        const int y = static_cast<int>(pixel / width);
+        const int tile = y / 8 * 3 + x / 8;
+        if (tile == 4 || random() % 4 == 0) {
+            marker[pixel] = 1;
+            pixels[pixel] = kMarkedKey;
+        } else {
+            pixels[pixel] = fragmentKey(tile == 2 ? 0.0f : 0.4f * depth(random), 5);
+        }
+    }
+    for (std::size_t tile = 0; tile < 9; ++tile) {
+        tiles.rescan(tile, pixels.data());
+        const double left = tile % 3 * 8.0;
+        const double top = tile / 3 * 8.0;
+        EXPECT_EQ(tiles.deepestPerTile()[tile],
+                  deepestTouched(pixels, marker, width, height, left, top, left, top))
+            << "tile " << tile;
+    }
+    EXPECT_EQ(tiles.deepestPerTile()[2], 0.0f);
+    EXPECT_EQ(tiles.deepestPerTile()[4], TilePyramid::kNoPixel);
+}
+
 }  // namespace
