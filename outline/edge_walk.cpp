@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 void EdgeWalk::walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward,
                        bool twinned, float low, float high, bool alone,
@@ -44,131 +43,6 @@ void EdgeWalk::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin
         progress->major = static_cast<std::int32_t>(major);
         progress->resumeLow = high;
     }
-}
-
-namespace {
-// Longer lines are seldom settled all along: testing them costs about what
-// walking them does.
-constexpr double kMostColumns = 24.0;
-
-bool nearWindow(double coordinate, int size) {
-    return coordinate > -2.0 * size && coordinate < 3.0 * size;
-}
-
-}  // namespace
-
-bool EdgeWalk::settledAlong(double apexX, double apexY, double rayX, double rayY,
-                            double nearDistance, double farDistance, double endDistance,
-                            float low) const {
-    if (!(nearWindow(apexX + rayX * endDistance, width) &&
-          nearWindow(apexY + rayY * endDistance, height))) {
-        return false;
-    }
-    // A depth's column lies within a column of its distance, and nothing
-    // lies past the edge's end.
-    const double column = 1.0 / std::max(std::fabs(rayX), std::fabs(rayY));
-    const double from = std::max(nearDistance - column, 0.0);
-    const double to = std::min(farDistance + column, endDistance);
-    if (!(from <= to)) {
-        return true;
-    }
-    // The depth grows from the apex's 0 to the end's 0.5.
-    const double perDistance = 0.5 / endDistance;
-    return nearWindow(apexX, width) && nearWindow(apexY, height) &&
-           settledBetween({apexX + rayX * from, apexY + rayY * from, from * perDistance},
-                          {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low);
-}
-
-bool EdgeWalk::settledBetween(const LinePoint& start, const LinePoint& end, float low) const {
-    const double fromX = start.x;
-    const double fromY = start.y;
-    const double toX = end.x;
-    const double toY = end.y;
-    if (!(nearWindow(fromX, width) && nearWindow(toX, width) && nearWindow(fromY, height) &&
-          nearWindow(toY, height))) {
-        return false;
-    }
-    // Below this a pixel keeps what it holds against the line's fragment of
-    // depth `depth` or more.
-    const auto settledBelow = [low](double depth) {
-        const float least = std::max(low, static_cast<float>(depth));
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &least, sizeof bits);
-        return static_cast<FragmentKey>(bits) << 32;
-    };
-    // The pixels the line lights taking x, or y, for its major axis.
-    const auto settledTaking = [&](bool xMajor, bool alongDepth) {
-        const double fromMajor = xMajor ? fromX : fromY;
-        const double toMajor = xMajor ? toX : toY;
-        const double fromMinor = xMajor ? fromY : fromX;
-        const double span = toMajor - fromMajor;
-        if (!(std::fabs(span) > 1e-9)) {
-            return false;
-        }
-        // Column centres lit only within half a pixel (the diamond rule) of
-        // the line's ends.
-        const double lowCentre = std::min(fromMajor, toMajor) - 0.51;
-        const double highCentre = std::max(fromMajor, toMajor) + 0.51;
-        if (highCentre - lowCentre > kMostColumns) {
-            return false;
-        }
-        const std::int64_t majorSize = xMajor ? width : height;
-        const std::int64_t minorSize = xMajor ? height : width;
-        const auto first =
-            std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(lowCentre - 0.5)));
-        const auto last = std::min<std::int64_t>(
-            majorSize - 1, static_cast<std::int64_t>(std::floor(highCentre - 0.5)));
-        const double slope = ((xMajor ? toY : toX) - fromMinor) / span;
-        // The line's depth at a column centre, less a hundredth of a column's
-        // worth and a float's rounding.
-        const double depthPerColumn = alongDepth ? (end.depth - start.depth) / span : 0.0;
-        const double depthFrom = alongDepth ? start.depth - 0.01 * std::fabs(depthPerColumn) -
-                                                  1e-6 - fromMajor * depthPerColumn
-                                            : 0.0;
-        // A pixel is lit where its centre lies within half a pixel across of
-        // the line; the margin covers the snapping of the ends and the
-        // clipper's floats.
-        constexpr double kAcross = 0.05;
-        const std::int64_t majorPixels = xMajor ? 1 : width;
-        const std::int64_t minorPixels = xMajor ? width : 1;
-        // The rows whose centres lie within half a pixel and the margin of
-        // the line, rounded down by truncation: every coordinate lies above
-        // -bias.
-        const auto bias = static_cast<std::int64_t>(2 * (width + height) + 2);
-        const double biased = fromMinor + static_cast<double>(bias);
-        // From the `to` end: a ray's far end, where an unsettled pixel is
-        // likelier.
-        const std::int64_t step = span > 0.0 ? -1 : 1;
-        for (std::int64_t major = span > 0.0 ? last : first; major >= first && major <= last;
-             major += step) {
-            const double minor = biased + (static_cast<double>(major) + 0.5 - fromMajor) * slope;
-            const std::int64_t lowest = std::max<std::int64_t>(
-                0, static_cast<std::int64_t>(minor - 1.0 - kAcross) + 1 - bias);
-            const std::int64_t highest = std::min<std::int64_t>(
-                minorSize - 1, static_cast<std::int64_t>(minor + kAcross) - bias);
-            const FragmentKey settled =
-                settledBelow(depthFrom + (static_cast<double>(major) + 0.5) * depthPerColumn);
-            for (std::int64_t row = lowest; row <= highest; ++row) {
-                if (!(__atomic_load_n(&pixels[row * minorPixels + major * majorPixels],
-                                      __ATOMIC_RELAXED) < settled)) {
-                    return false;
-                }
-            }
-        }
-        return true;
-    };
-    // Near a diagonal the rounding of the line's ends decides its major
-    // axis: the pixels of either are looked at, against `low` alone, as the
-    // depth at a pixel goes by the column or the row.
-    const double lead = std::fabs(toX - fromX) - std::fabs(toY - fromY);
-    const double tie = 1e-3 * (std::fabs(toX - fromX) + std::fabs(toY - fromY));
-    if (lead > tie) {
-        return settledTaking(true, true);
-    }
-    if (lead < -tie) {
-        return settledTaking(false, true);
-    }
-    return settledTaking(true, false) && settledTaking(false, false);
 }
 
 std::int64_t EdgeWalk::bandStart(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin,

@@ -36,25 +36,6 @@ public:
     void walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward, bool twinned,
                  float low, float high, bool alone, EdgeProgress* inwardProgress,
                  EdgeProgress* outwardProgress);
-    // Whether every pixel that an edge from the apex at (apexX, apexY), along
-    // the unit direction (rayX, rayY) to its end `endDistance` from the apex
-    // (its depth growing from 0 there to 0.5), can light between
-    // `nearDistance` and `farDistance` from it holds less than depth `low`,
-    // or than the edge's fragment there: then none of its fragments there
-    // can show. False where its ends lie far outside the window, which the
-    // clipper moves by more than the margins, and for a part too long to be
-    // worth the reading.
-    bool settledAlong(double apexX, double apexY, double rayX, double rayY, double nearDistance,
-                      double farDistance, double endDistance, float low) const;
-    // The same for a line from `start` to `end` (an edge or a part of one),
-    // whose depth goes linearly along its major axis between theirs.
-    struct LinePoint {
-        double x;
-        double y;
-        double depth;
-    };
-    bool settledBetween(const LinePoint& start, const LinePoint& end, float low) const;
-
     // Whether the walks read a tile again now and then where they cannot
     // pass it: among crowded sites a band's walks settle most pixels in
     // tiles whose deepest values, from before the band, do not tell.

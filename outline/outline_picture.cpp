@@ -13,6 +13,7 @@
 #include "outline/near_search.h"
 #include "outline/radial_band.h"
 #include "outline/ray_cover.h"
+#include "outline/settled_pixels.h"
 #include "outline/site_copies.h"
 #include "outline/tile_pyramid.h"
 
@@ -72,6 +73,7 @@ public:
           keptEdges(parts.keptEdges),
           cover(parts.cover),
           walker(parts.pixels, parts.tiles, width, height),
+          settled(parts.pixels, width, height),
           mostKeptEdges(mostKeptEdges),
           cancel(cancel) {}
 
@@ -107,6 +109,7 @@ private:
     KeptEdges& keptEdges;
     RayCover& cover;
     EdgeWalk walker;
+    SettledPixels settled;
     // Whether `groups` holds this picture's groups.
     bool grouped = false;
     std::size_t mostKeptEdges;
@@ -259,9 +262,9 @@ void PictureBuilder::walkSiteRims(std::size_t site, std::uint32_t facets) {
         // The tiles' test passes where radial edges settled most of a tile:
         // the rim edge's own pixels tell more.
         const int next = (facet + 1) % kConeSlices;
-        if (walker.settledBetween({x + apexes.rimX(next), y + apexes.rimY(next), kRimDepth},
-                                  {x + apexes.rimX(facet), y + apexes.rimY(facet), kRimDepth},
-                                  kRimDepth)) {
+        if (settled.between({x + apexes.rimX(next), y + apexes.rimY(next), kRimDepth},
+                            {x + apexes.rimX(facet), y + apexes.rimY(facet), kRimDepth},
+                            kRimDepth)) {
             continue;
         }
         if (!coneReady) {
@@ -294,8 +297,8 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels) {
         if (high >= kRimDepth) {
             high = kNothingDrawn;  // the last band takes what lies past the rims too
         }
-        RadialBand(
-            {sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, height, cancel})
+        RadialBand({sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, settled,
+                    height, cancel})
             .run(low, high);
         tiles.refresh(pixels, marker, std::min(high, kRimDepth));
         low = high;

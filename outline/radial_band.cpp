@@ -207,11 +207,11 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         if (spans.count > 0 && !((alreadyKept >> ray) & 1u) && scratch.settledWorthTesting()) {
             bool settled = true;
             for (int part = 0; part < spans.count && settled; ++part) {
-                settled = parts.walker.settledAlong(
-                    x, y, parts.apexes.rayX[ray], parts.apexes.rayY[ray],
-                    parts.apexes.distanceAlong(ray, spans.bounds[2 * part]),
-                    parts.apexes.distanceAlong(ray, spans.bounds[2 * part + 1]),
-                    parts.apexes.rayLength[ray], spans.bounds[2 * part]);
+                settled =
+                    parts.settled.along(x, y, parts.apexes.rayX[ray], parts.apexes.rayY[ray],
+                                        parts.apexes.distanceAlong(ray, spans.bounds[2 * part]),
+                                        parts.apexes.distanceAlong(ray, spans.bounds[2 * part + 1]),
+                                        parts.apexes.rayLength[ray], spans.bounds[2 * part]);
             }
             ++scratch.settledTests;
             if (settled) {

@@ -11,6 +11,7 @@
 #include "outline/kept_edges.h"
 #include "outline/outline_edge.h"
 #include "outline/ray_cover.h"
+#include "outline/settled_pixels.h"
 #include "outline/tile_pyramid.h"
 
 // The sites by the tile their apex lies in, those outside the window in a
@@ -39,6 +40,7 @@ public:
         KeptEdges& keptEdges;
         RayCover& cover;
         EdgeWalk& walker;
+        const SettledPixels& settled;
         int height;
         // Once set, the band stops after the runs of groups under way.
         const std::atomic<bool>* cancel;

@@ -1,4 +1,4 @@
-#include "outline/edge_walk.h"
+#include "outline/settled_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@
 #include "outline/fragment_key.h"
 #include "outline/kept_edges.h"
 #include "outline/rasterizer_rules.h"
-#include "outline/tile_pyramid.h"
 #include "tests/support/sweep_cases.h"
 
 namespace {
@@ -68,7 +67,7 @@ int expectEveryOfferSeen(std::vector<FragmentKey>& pixels, const Offers& offers,
 // short part of a site in the window, off the diagonals, is passed over
 // where its pixels hold less than its fragments by a tenth of a column's
 // depth, or less than the part's least depth where it runs on a diagonal.
-TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
+TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
     std::mt19937 random(23);
     const float zooms[] = {0.07f, 0.3f, 1.0f, 2.7f, -0.6f};
     const int windows[][2] = {{240, 240}, {300, 170}, {90, 260}};
@@ -93,9 +92,7 @@ TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
             ApexLayout apexes;
             apexes.locate(sites, outlines);
             std::vector<FragmentKey> pixels(static_cast<std::size_t>(width) * height);
-            TilePyramid tiles;
-            tiles.reset(width, height);
-            const EdgeWalk walker(pixels, tiles, width, height);
+            const SettledPixels settled(pixels, width, height);
             std::uniform_real_distribution<float> depth(0.0f, 0.55f);
             for (std::size_t site = 0; site < sites.size(); ++site) {
                 const double apexX = apexes.x[site];
@@ -126,7 +123,7 @@ TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                             diagonal ? lessThanLow : std::max(0.0f, static_cast<float>(less)), 7);
                     };
                     const auto partSettled = [&] {
-                        return walker.settledAlong(
+                        return settled.along(
                             apexX, apexY, rayX, rayY, apexes.distanceAlong(ray, low),
                             apexes.distanceAlong(ray, high), apexes.rayLength[ray], low);
                     };
@@ -151,7 +148,7 @@ TEST(EdgeWalk, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                     addOffers(rim, width, height, kRimDepth, kNothingDrawn, rimOffers);
                     const int next = (ray + 1) % kConeSlices;
                     const auto rimSettled = [&] {
-                        return walker.settledBetween(
+                        return settled.between(
                             {apexX + apexes.rimX(next), apexY + apexes.rimY(next), kRimDepth},
                             {apexX + apexes.rimX(ray), apexY + apexes.rimY(ray), kRimDepth},
                             kRimDepth);

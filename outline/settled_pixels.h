@@ -1,0 +1,38 @@
+#pragma once
+
+#include <vector>
+
+#include "outline/fragment_key.h"
+
+// Reads the picture's pixels as they are now, where the tiles' deepest
+// values, from before a band, do not tell: whether a line's fragments can
+// still show anywhere along it.
+class SettledPixels {
+public:
+    SettledPixels(const std::vector<FragmentKey>& pixels, int width, int height)
+        : pixels(pixels), width(width), height(height) {}
+
+    // Whether every pixel that an edge from the apex at (apexX, apexY), along
+    // the unit direction (rayX, rayY) to its end `endDistance` from the apex
+    // (its depth growing from 0 there to 0.5), can light between
+    // `nearDistance` and `farDistance` from it holds less than depth `low`,
+    // or than the edge's fragment there: then none of its fragments there
+    // can show. False where its ends lie far outside the window, which the
+    // clipper moves by more than the margins, and for a part too long to be
+    // worth the reading.
+    bool along(double apexX, double apexY, double rayX, double rayY, double nearDistance,
+               double farDistance, double endDistance, float low) const;
+    // The same for a line from `start` to `end` (an edge or a part of one),
+    // whose depth goes linearly along its major axis between theirs.
+    struct LinePoint {
+        double x;
+        double y;
+        double depth;
+    };
+    bool between(const LinePoint& start, const LinePoint& end, float low) const;
+
+private:
+    const std::vector<FragmentKey>& pixels;
+    int width;
+    int height;
+};
