@@ -8,12 +8,15 @@
 
 namespace {
 
-// The sites looked at lie at least this far ahead of the covered one along
-// the ray, in window pixels: their fragments are then clearly the nearer.
-constexpr double kLeastAhead = 0.5;
+// The sites looked at lie at least this far ahead of the covered one, in
+// window pixels along the ray, both by their apexes and by their apexes'
+// columns, where depths along parallel edges part: their fragments are then
+// clearly the nearer, ten times what the snapping of the ends and the
+// clipper's floats move an edge.
+constexpr double kLeastAhead = 0.1;
 // The near sets look at every point where kMostSteps raster steps reach this
 // much past kLeastAhead, for choice of sites across.
-constexpr double kNearSlack = 0.25;
+constexpr double kNearSlack = 0.65;
 // How far two parallel edges may lie across from where their apexes and the
 // ray's direction put them: the ends snapped to 1/256 pixel and the clipper's
 // floats come to about a hundredth of a pixel between two edges.
@@ -65,13 +68,16 @@ void CoveredRays::coveringSets(const std::vector<Ahead>& ahead, double afterApex
             const Ahead& b = ahead[second];
             // The farther one ahead is the later in the list.
             if (covers({a.across, b.across})) {
-                found.push_back({{{a.x, a.y}, {b.x, b.y}}, 2, b.along + afterApex});
+                found.push_back(
+                    {{{a.x, a.y}, {b.x, b.y}}, 2, std::max(a.passedAt, b.passedAt) + afterApex});
                 continue;
             }
             for (std::size_t third = second + 1; third < count; ++third) {
                 const Ahead& c = ahead[third];
                 if (covers({a.across, b.across, c.across})) {
-                    found.push_back({{{a.x, a.y}, {b.x, b.y}, {c.x, c.y}}, 3, c.along + afterApex});
+                    found.push_back({{{a.x, a.y}, {b.x, b.y}, {c.x, c.y}},
+                                     3,
+                                     std::max({a.passedAt, b.passedAt, c.passedAt}) + afterApex});
                 }
             }
         }
@@ -101,14 +107,17 @@ void CoveredRays::aheadOf(const Geometry& geometry, int ray, int stride, int ste
             const double offsetY = x * geometry.stepX[1] + y * geometry.stepY[1];
             const double along = offsetX * rayX + offsetY * rayY;
             const double across = xMajor ? offsetY - offsetX * slope : offsetX - offsetY * slope;
-            if (along >= nearest && along <= CoveredRays::kMostAhead &&
-                std::fabs(across) < 1.0 - kAcrossSlack) {
-                ahead.push_back({stepsX, stepsY, along, across});
+            // Where the covered edge reaches the site's column: a fragment's
+            // depth follows the major axis, so parallel edges compare there.
+            const double columnAlong = along - across * (xMajor ? rayY : rayX);
+            if (along >= nearest && columnAlong >= kLeastAhead &&
+                along <= CoveredRays::kMostAhead && std::fabs(across) < 1.0 - kAcrossSlack) {
+                ahead.push_back({stepsX, stepsY, along, across, std::max(along, columnAlong)});
             }
         }
     }
     std::sort(ahead.begin(), ahead.end(),
-              [](const Ahead& a, const Ahead& b) { return a.along < b.along; });
+              [](const Ahead& a, const Ahead& b) { return a.passedAt < b.passedAt; });
     if (ahead.size() > kMostCandidates) {
         ahead.resize(kMostCandidates);
     }

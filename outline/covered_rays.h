@@ -79,12 +79,14 @@ public:
 private:
     // A site ahead: its offset in raster steps (in strides, for the far
     // sets), how far ahead along the ray and how far across the ray's line
-    // its edge lies, in window pixels.
+    // its edge lies, in window pixels, and how far along the ray the covered
+    // edge has passed both its apex and its apex's column.
     struct Ahead {
         int x;
         int y;
         double along;
         double across;
+        double passedAt;
     };
     // Two or three sites ahead that cover, by offset, and the distance along
     // the ray from which they do.
