@@ -118,7 +118,7 @@ void RayCover::prepareSteady() {
     }
 }
 
-void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& coverLow,
+void RayCover::depthsAlong(std::size_t site, int ray, Lookup& lookup, float& coverLow,
                            float& coverHigh) const {
     coverLow = kNothingDrawn;
     coverHigh = kNothingDrawn;
@@ -134,7 +134,8 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
           apexY + std::max(aheadY, 0.0) < height - kSide)) {
         return;
     }
-    const double from = covered.from(points, ray);
+    const double from =
+        lookup.surrounded ? covered.fromAllAbout(ray) : covered.from(lookup.points, ray);
     const RayExits& ends = rayExits[ray];
     // How far the ray runs to the window's border across each axis.
     const double exitX = (ends.perX > 0.0 ? width - apexX : -apexX) * ends.perX;
@@ -157,8 +158,14 @@ void RayCover::depthsAlong(std::size_t site, int ray, CoveredRays::Around& point
         std::min(rim + CoveredRays::kFarAheadColumns / ends.major, majorExit);
     coverFrom(
         ray, from, leavesAcrossMajor, std::min({majorExit, minorExit, rim}),
-        [&] { return farEdgesRunOn ? covered.fromFarAhead(points, ray) : kNoFarCover; }, coverLow,
-        coverHigh);
+        [&] {
+            if (!farEdgesRunOn) {
+                return kNoFarCover;
+            }
+            return lookup.surrounded ? covered.fromFarAheadAllAbout(ray)
+                                     : covered.fromFarAhead(lookup.points, ray);
+        },
+        coverLow, coverHigh);
 }
 
 template <typename FarFrom>
@@ -240,7 +247,7 @@ void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t 
         float coverLow = steadyDepths[ray][0];
         float coverHigh = steadyDepths[ray][1];
         if (!((lookup.steadyRays >> ray) & 1u)) {
-            depthsAlong(site, ray, lookup.points, coverLow, coverHigh);
+            depthsAlong(site, ray, lookup, coverLow, coverHigh);
         }
         lookup.depths[ray][0] = coverLow;
         lookup.depths[ray][1] = coverHigh;
@@ -275,5 +282,5 @@ void RayCover::coveredDepths(std::size_t place, std::size_t site, int ray, Looku
         covered.around(site, lookup.points);
         lookup.read = true;
     }
-    depthsAlong(site, ray, lookup.points, low, high);
+    depthsAlong(site, ray, lookup, low, high);
 }

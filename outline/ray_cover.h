@@ -45,6 +45,9 @@ public:
     struct Lookup {
         CoveredRays::Around points;
         bool read = false;
+        // Every point about the site holds a site: the first of every list
+        // of sets covers, whatever the rows.
+        bool surrounded = false;
         std::uint32_t steadyRays = 0;
         // The rays whose depths were worked out through this lookup, and
         // those depths, low and high.
@@ -54,7 +57,8 @@ public:
     // Sets a fresh lookup up for a site, its rows yet to be read.
     void startLookup(std::size_t site, Lookup& lookup) const {
         // No site is surrounded where the cover is not usable.
-        if (covered.surrounded(site)) {
+        lookup.surrounded = covered.surrounded(site);
+        if (lookup.surrounded) {
             lookup.steadyRays = steadyAt(0, apexes->x[site]) &
                                 steadyAt(1, width - static_cast<double>(apexes->x[site])) &
                                 steadyAt(2, apexes->y[site]) &
@@ -88,8 +92,7 @@ private:
     void summariseRays(std::size_t place, std::size_t site, std::uint32_t rays, Lookup& lookup);
     // Adds a ray's covered depths to a summary.
     static void addRay(Summary& summary, int ray, float coverLow, float coverHigh);
-    void depthsAlong(std::size_t site, int ray, CoveredRays::Around& points, float& low,
-                     float& high) const;
+    void depthsAlong(std::size_t site, int ray, Lookup& lookup, float& low, float& high) const;
     // The depths covered along the ray from distance `from` (of the near
     // sets) on, where the ray runs to distance `end` in the window, the far
     // sets taken from `farFrom` (or kNoFarCover where their edges do not run
