@@ -33,6 +33,7 @@ void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles, int w
                    (static_cast<std::size_t>(x) >> kTileShift);
         },
         kThreads, start, sites);
+    steadyRays.assign(start.size() - 1, kUnknownRays);
 }
 
 void RadialBand::run(float low, float high) {
@@ -87,7 +88,7 @@ void RadialBand::run(float low, float high) {
                 const bool grouped = group != outside && end - first > 1;
                 const std::uint32_t groupRays =
                     grouped ? tileRaysMatter(group, bandReach, low, high) : 0;
-                if (grouped && groupRays == 0) {
+                if (grouped && (groupRays == 0 || groupCovered(group, groupRays, low, high))) {
                     continue;
                 }
                 for (std::size_t place = first; place < end; ++place) {
@@ -120,6 +121,26 @@ std::uint32_t RadialBand::tileRaysMatter(std::size_t group, double bandReach, fl
         rays |= (rayMatters(left, top, right, bottom, ray, low, high) ? 1u : 0u) << ray;
     }
     return rays;
+}
+
+bool RadialBand::groupCovered(std::size_t group, std::uint32_t rays, float low, float high) {
+    if (!parts.cover.any()) {
+        return false;
+    }
+    // A group is taken by one thread in a band, and the bands follow each other.
+    std::uint64_t& steady = parts.groups.steadyRays[group];
+    if (steady == TileGroups::kUnknownRays) {
+        std::uint32_t everywhere = ~std::uint32_t{0};
+        const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
+        for (auto place = static_cast<std::size_t>(parts.groups.start[group]);
+             place < end && everywhere != 0; ++place) {
+            everywhere &=
+                parts.cover.steadyRays(static_cast<std::size_t>(parts.groups.sites[place]));
+        }
+        steady = everywhere;
+    }
+    return (rays & ~static_cast<std::uint32_t>(steady)) == 0 &&
+           parts.cover.steadyLeavesNone(rays, low, high);
 }
 
 bool RadialBand::rayMatters(double left, double top, double right, double bottom, int ray,

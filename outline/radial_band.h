@@ -19,6 +19,10 @@
 struct TileGroups {
     std::vector<std::int32_t> start;
     std::vector<std::int32_t> sites;
+    // For each group, the rays steady at every site of it (RayCover), worked
+    // out when a band first asks: kUnknownRays until then.
+    static constexpr std::uint64_t kUnknownRays = ~std::uint64_t{0};
+    std::vector<std::uint64_t> steadyRays;
 
     void group(const ApexLayout& apexes, const TilePyramid& tiles, int width, int height);
 };
@@ -36,7 +40,7 @@ public:
         const ConeOutlines& outlines;
         const ApexLayout& apexes;
         const TilePyramid& tiles;
-        const TileGroups& groups;
+        TileGroups& groups;
         KeptEdges& keptEdges;
         RayCover& cover;
         EdgeWalk& walker;
@@ -53,6 +57,9 @@ private:
     // The rays of a site whose apex lies in the group's tile that can change
     // the picture in the band, a bit each.
     std::uint32_t tileRaysMatter(std::size_t group, double bandReach, float low, float high) const;
+    // Whether the cover leaves none of `rays` of the group's sites a part in
+    // the band: in a crowd most groups' rays are steady at every site.
+    bool groupCovered(std::size_t group, std::uint32_t rays, float low, float high);
     // Whether any pixel near ray `ray` of a site whose apex lies in the box,
     // at the distances of the band's depths, holds more than `low`: where
     // none does, neither edge along the ray can change the picture in the

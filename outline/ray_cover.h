@@ -59,11 +59,18 @@ public:
         // No site is surrounded where the cover is not usable.
         lookup.surrounded = covered.surrounded(site);
         if (lookup.surrounded) {
-            lookup.steadyRays = steadyAt(0, apexes->x[site]) &
-                                steadyAt(1, width - static_cast<double>(apexes->x[site])) &
-                                steadyAt(2, apexes->y[site]) &
-                                steadyAt(3, height - static_cast<double>(apexes->y[site]));
+            lookup.steadyRays = steadyRaysAt(site);
         }
+    }
+    // The rays of a site that are steady: none where it is not surrounded.
+    std::uint32_t steadyRays(std::size_t site) const {
+        return covered.surrounded(site) ? steadyRaysAt(site) : 0;
+    }
+    // Whether the cover of steady rays leaves none of `rays` (all steady) a
+    // part in the band of depths from `low` to `high`.
+    bool steadyLeavesNone(std::uint32_t rays, float low, float high) const {
+        return low >= steady.nearEnd &&
+               (rays & (steady.uncovered | (high > steady.tailStart ? steady.tails : 0))) == 0;
     }
 
     // The cover of site `site` at `place` summed up over `rays` (a bit each)
@@ -113,6 +120,12 @@ private:
     // pixels an apex lies from the window's left, right, lower and upper
     // border, the rays steady that far from it.
     void prepareSteady();
+    std::uint32_t steadyRaysAt(std::size_t site) const {
+        return steadyAt(0, apexes->x[site]) &
+               steadyAt(1, width - static_cast<double>(apexes->x[site])) &
+               steadyAt(2, apexes->y[site]) &
+               steadyAt(3, height - static_cast<double>(apexes->y[site]));
+    }
     std::uint32_t steadyAt(int side, double distance) const {
         const std::vector<std::uint32_t>& rays = steadyFrom[side];
         const auto last = static_cast<double>(rays.size() - 1);
