@@ -140,7 +140,7 @@ bool RadialBand::groupCovered(std::size_t group, std::uint32_t rays, float low, 
         steady = everywhere;
     }
     return (rays & ~static_cast<std::uint32_t>(steady)) == 0 &&
-           parts.cover.steadyLeavesNone(rays, low, high);
+           parts.cover.steadySummary().openIn(rays, low, high) == 0;
 }
 
 bool RadialBand::rayMatters(double left, double top, double right, double bottom, int ray,
@@ -181,12 +181,9 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
     RayCover::Lookup lookup;
     if (parts.cover.any()) {
         parts.cover.startLookup(site, lookup);
-        const RayCover::Summary& summary = parts.cover.summary(place, site, asked, lookup);
-        if (low >= summary.nearEnd) {
-            candidates &= summary.uncovered | (high > summary.tailStart ? summary.tails : 0);
-            if (candidates == 0) {
-                return;
-            }
+        candidates = parts.cover.summary(place, site, asked, lookup).openIn(asked, low, high);
+        if (candidates == 0) {
+            return;
         }
     }
     // The band's parts of each ray outside the depths that sites ahead

@@ -24,6 +24,12 @@ public:
         float tailStart;
         std::uint32_t uncovered;
         std::uint32_t tails;
+
+        // Of `rays`, those that keep a part in the band of depths from
+        // `low` to `high` beyond their near parts.
+        std::uint32_t openIn(std::uint32_t rays, float low, float high) const {
+            return low >= nearEnd ? rays & (uncovered | (high > tailStart ? tails : 0)) : rays;
+        }
     };
 
     // Nothing is covered unless the sites stand on whole raster points and
@@ -66,12 +72,8 @@ public:
     std::uint32_t steadyRays(std::size_t site) const {
         return covered.surrounded(site) ? steadyRaysAt(site) : 0;
     }
-    // Whether the cover of steady rays leaves none of `rays` (all steady) a
-    // part in the band of depths from `low` to `high`.
-    bool steadyLeavesNone(std::uint32_t rays, float low, float high) const {
-        return low >= steady.nearEnd &&
-               (rays & (steady.uncovered | (high > steady.tailStart ? steady.tails : 0))) == 0;
-    }
+    // The summary of every steady ray.
+    const Summary& steadySummary() const { return steady; }
 
     // The cover of site `site` at `place` summed up over `rays` (a bit each)
     // at least, one thread at a time for a place. Its bits of other rays
