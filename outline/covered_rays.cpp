@@ -15,7 +15,8 @@ namespace {
 // clipper's floats move an edge.
 constexpr double kLeastAhead = 0.1;
 // The near sets look at every point where kMostSteps raster steps reach this
-// much past kLeastAhead, for choice of sites across.
+// much past kLeastAhead (three quarters of a pixel), for choice of sites
+// across.
 constexpr double kNearSlack = 0.65;
 // How far two parallel edges may lie across from where their apexes and the
 // ray's direction put them: the ends snapped to 1/256 pixel and the clipper's
