@@ -22,6 +22,10 @@ constexpr double kNearSlack = 0.65;
 // ray's direction put them: the ends snapped to 1/256 pixel and the clipper's
 // floats come to about a hundredth of a pixel between two edges.
 constexpr double kAcrossSlack = 0.04;
+// Where a ray's span along x and along y differ by less than this, in
+// pixels, the snapping of its ends decides which is its major axis, site by
+// site.
+constexpr double kEitherAxisSpan = 0.05;
 // A site's edge lights a pixel a column or two from its apex less surely.
 constexpr double kAfterApexColumns = 2.5;
 // Of the sites ahead, the nearest this many are tried in twos and threes,
@@ -99,7 +103,18 @@ void CoveredRays::aheadOf(const Geometry& geometry, int ray, int stride, int ste
     // line's pixel in each column (or row) of the major one.
     const bool xMajor = std::fabs(rayX) >= std::fabs(rayY);
     const double major = xMajor ? rayX : rayY;
-    const double slope = (xMajor ? rayY : rayX) / major;
+    const double minor = xMajor ? rayY : rayX;
+    const double slope = minor / major;
+    // A fragment's depth follows its line's major axis, so parallel edges
+    // compare where the covered one reaches a site's column. Where the lines
+    // may take either axis, a pixel that the covered edge lights up to half
+    // a pixel across from its line lies up to that much over the minor
+    // component further along by one axis than by the other: a site ahead
+    // must lead by that much more by both.
+    const bool eitherAxis =
+        std::fabs(std::fabs(rayX) - std::fabs(rayY)) * geometry.rayLength[ray] < kEitherAxisSpan;
+    const double leastColumns =
+        eitherAxis ? kLeastAhead + (0.5 + kAcrossSlack) / std::fabs(minor) : kLeastAhead;
     for (int stepsY = -steps; stepsY <= steps; ++stepsY) {
         for (int stepsX = -steps; stepsX <= steps; ++stepsX) {
             const double x = static_cast<double>(stepsX) * stride;
@@ -108,12 +123,16 @@ void CoveredRays::aheadOf(const Geometry& geometry, int ray, int stride, int ste
             const double offsetY = x * geometry.stepX[1] + y * geometry.stepY[1];
             const double along = offsetX * rayX + offsetY * rayY;
             const double across = xMajor ? offsetY - offsetX * slope : offsetX - offsetY * slope;
-            // Where the covered edge reaches the site's column: a fragment's
-            // depth follows the major axis, so parallel edges compare there.
-            const double columnAlong = along - across * (xMajor ? rayY : rayX);
-            if (along >= nearest && columnAlong >= kLeastAhead &&
-                along <= CoveredRays::kMostAhead && std::fabs(across) < 1.0 - kAcrossSlack) {
-                ahead.push_back({stepsX, stepsY, along, across, std::max(along, columnAlong)});
+            const double columnAlong = along - across * minor;
+            // The same by the other axis, where lines may take it.
+            const double rowAlong = !eitherAxis ? columnAlong
+                                    : xMajor    ? offsetY / rayY
+                                                : offsetX / rayX;
+            const double least = std::min(columnAlong, rowAlong);
+            const double most = std::max(columnAlong, rowAlong);
+            if (along >= nearest && least >= leastColumns && along <= CoveredRays::kMostAhead &&
+                std::fabs(across) < 1.0 - kAcrossSlack) {
+                ahead.push_back({stepsX, stepsY, along, across, std::max(along, most)});
             }
         }
     }

@@ -32,12 +32,13 @@ public:
     static constexpr int kMostSteps = 16;
 
     // The window offsets that one raster step along x and along y make, and
-    // each ray's direction in the window, as unit vectors.
+    // each ray's direction in the window, as unit vectors, and its length.
     struct Geometry {
         double stepX[2];
         double stepY[2];
         double rayX[kConeSlices];
         double rayY[kConeSlices];
+        double rayLength[kConeSlices];
     };
 
     // Looks at `sites` under `geometry`; nothing is covered where they do not

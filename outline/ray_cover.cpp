@@ -51,6 +51,7 @@ void RayCover::prepare(const std::vector<OutlineSite>& sites, const ConeOutlines
     geometry.stepY[1] = static_cast<double>(besideY.y) - apex.y;
     std::copy(rayX, rayX + kConeSlices, geometry.rayX);
     std::copy(rayY, rayY + kConeSlices, geometry.rayY);
+    std::copy(apexes.rayLength, apexes.rayLength + kConeSlices, geometry.rayLength);
     covered.prepare(sites, geometry);
     for (int ray = 0; ray < kConeSlices; ++ray) {
         RayExits& ends = rayExits[ray];

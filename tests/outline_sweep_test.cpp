@@ -21,6 +21,45 @@ std::vector<OutlineSite> outlineSites(const std::vector<SweepSite>& scene) {
     return sites;
 }
 
+// At every pixel no marker covers, each picture holds what the exhaustive
+// walk leaves: every fragment of every edge of every cone, the least depth
+// kept and, of equal depths, the cone drawn later.
+void expectEveryFragmentHeld(const std::vector<OutlineSite>& sites, const OutlineView& view,
+                             float radius, int width, int height,
+                             const std::vector<OutlinePicture*>& pictures,
+                             const std::string& description) {
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    MarkerCover markers;
+    markers.compute(sites, view, width, height);
+    std::vector<std::uint8_t> covered;
+    markers.litPixels(covered);
+    std::vector<float> depth(pixels, 2.0f);
+    std::vector<std::int32_t> winner(pixels, -1);
+    forEachOutlineFragment(
+        sites, view, radius, width, height, [&](int x, int y, float at, std::int32_t site) {
+            const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
+            if (at < depth[pixel] || (at == depth[pixel] && site > winner[pixel])) {
+                depth[pixel] = at;
+                winner[pixel] = site;
+            }
+        });
+    for (std::size_t index = 0; index < pictures.size(); ++index) {
+        OutlinePicture& picture = *pictures[index];
+        picture.compute(sites, view, radius, width, height, covered);
+        long long wrong = 0;
+        long long reached = 0;
+        for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
+            if (!covered[pixel]) {
+                reached += winner[pixel] >= 0;
+                wrong += picture.winners()[pixel] != winner[pixel] ||
+                         picture.depths()[pixel] != depth[pixel];
+            }
+        }
+        EXPECT_EQ(wrong, 0) << description << ", picture " << index << ": of " << reached
+                            << " pixels an edge reaches";
+    }
+}
+
 class OutlineSweep : public ::testing::TestWithParam<float> {};
 
 // At every pixel no marker covers, the wire-frame picture holds what the
@@ -32,50 +71,43 @@ class OutlineSweep : public ::testing::TestWithParam<float> {};
 // does, with its edges kept from band to band, kept until their room runs
 // out, and worked out again in every band.
 TEST_P(OutlineSweep, HoldsWhatEveryFragmentOfEveryEdgeLeaves) {
-    const float radius = kSweepEdge / 2;
     OutlinePicture kept(std::size_t{1} << 20);
     OutlinePicture fewKept(4096);
     OutlinePicture workedAgain(0);
     for (const SweepCase& sweep : sweepCases(GetParam())) {
-        const std::vector<OutlineSite> sites = outlineSites(sweepScene(sweep.scene));
-        const OutlineView view = sweep.outlineView();
-        const int width = sweep.width;
-        const int height = sweep.height;
-        const std::size_t pixels = static_cast<std::size_t>(width) * height;
-        MarkerCover markers;
-        markers.compute(sites, view, width, height);
-        std::vector<std::uint8_t> covered;
-        markers.litPixels(covered);
-        std::vector<float> depth(pixels, 2.0f);
-        std::vector<std::int32_t> winner(pixels, -1);
-        forEachOutlineFragment(
-            sites, view, radius, width, height, [&](int x, int y, float at, std::int32_t site) {
-                const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
-                if (at < depth[pixel] || (at == depth[pixel] && site > winner[pixel])) {
-                    depth[pixel] = at;
-                    winner[pixel] = site;
-                }
-            });
-        for (OutlinePicture* picture : {&kept, &fewKept, &workedAgain}) {
-            picture->compute(sites, view, radius, width, height, covered);
-            long long wrong = 0;
-            long long reached = 0;
-            for (std::size_t pixel = 0; pixel < pixels; ++pixel) {
-                if (!covered[pixel]) {
-                    reached += winner[pixel] >= 0;
-                    wrong += picture->winners()[pixel] != winner[pixel] ||
-                             picture->depths()[pixel] != depth[pixel];
-                }
-            }
-            EXPECT_EQ(wrong, 0) << sweep.describe()
-                                << (picture == &kept      ? ", edges kept"
-                                    : picture == &fewKept ? ", some edges kept"
-                                                          : ", edges worked again")
-                                << ": of " << reached << " pixels an edge reaches";
-        }
+        expectEveryFragmentHeld(outlineSites(sweepScene(sweep.scene)), sweep.outlineView(),
+                                kSweepEdge / 2, sweep.width, sweep.height,
+                                {&kept, &fewKept, &workedAgain},
+                                sweep.describe() + " (edges kept, some kept, worked again)");
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Zooms, OutlineSweep, ::testing::ValuesIn(kSweepZooms), sweepZoomName);
+
+// The program's own raster, whose cones are ten times the sweep's: at small
+// zooms a crowd's raster steps are a twentieth of a pixel and its rays a few
+// dozen pixels long, which the sweep's raster cannot give together. Sites
+// just ahead along a diagonal ray cover it only if they lead by both axes,
+// as the snapping of each line's ends picks its major axis.
+TEST(OutlineSweepLargeRaster, CrowdedCornersAtSmallZooms) {
+    constexpr int kEdge = 996;
+    constexpr int kSide = 40;
+    std::vector<SweepSite> block;
+    for (int x = kEdge - kSide; x < kEdge; ++x) {
+        for (int y = kEdge - kSide; y < kEdge; ++y) {
+            const auto number = static_cast<std::uint32_t>(block.size() + 1);
+            block.push_back({static_cast<float>(x), static_cast<float>(y),
+                             static_cast<std::uint8_t>(number >> 16),
+                             static_cast<std::uint8_t>(number >> 8),
+                             static_cast<std::uint8_t>(number)});
+        }
+    }
+    const std::vector<OutlineSite> sites = outlineSites(block);
+    OutlinePicture picture;
+    for (const float zoom : {0.2f, 0.25f, 0.3f, 0.35f}) {
+        expectEveryFragmentHeld(sites, orthoView(kEdge, zoom, 0.0f, 0.0f, 160, 160), kEdge / 2, 160,
+                                160, {&picture}, "zoom " + std::to_string(zoom));
+    }
+}
 
 }  // namespace

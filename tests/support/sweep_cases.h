@@ -95,6 +95,29 @@ inline std::vector<SweepSite> sweepScene(const std::string& name) {
     return sites;
 }
 
+// The view as GL holds it after gluOrtho2D(0, edge, 0, edge), glScalef and
+// glTranslatef, with the viewport on the whole window.
+inline OutlineView orthoView(float edge, float zoom, float panX, float panY, int width,
+                             int height) {
+    OutlineView view{};
+    view.projection[0] = 2.0f / edge;
+    view.projection[5] = 2.0f / edge;
+    view.projection[10] = -1.0f;
+    view.projection[12] = -1.0f;
+    view.projection[13] = -1.0f;
+    view.projection[15] = 1.0f;
+    view.modelview[0] = zoom;
+    view.modelview[5] = zoom;
+    view.modelview[10] = 1.0f;
+    view.modelview[12] = zoom * panX;
+    view.modelview[13] = zoom * panY;
+    view.modelview[15] = 1.0f;
+    view.viewport[2] = width;
+    view.viewport[3] = height;
+    view.bufferHeight = height;
+    return view;
+}
+
 struct SweepCase {
     std::string scene;
     float zoom;
@@ -114,26 +137,8 @@ struct SweepCase {
     double windowX(double x) const { return zoom * (x + panX) * width / kSweepEdge; }
     double windowY(double y) const { return zoom * (y + panY) * height / kSweepEdge; }
 
-    // The view as GL holds it after gluOrtho2D, glScalef and glTranslatef,
-    // with the viewport on the whole window.
     OutlineView outlineView() const {
-        OutlineView view{};
-        view.projection[0] = 2.0f / kSweepEdge;
-        view.projection[5] = 2.0f / kSweepEdge;
-        view.projection[10] = -1.0f;
-        view.projection[12] = -1.0f;
-        view.projection[13] = -1.0f;
-        view.projection[15] = 1.0f;
-        view.modelview[0] = zoom;
-        view.modelview[5] = zoom;
-        view.modelview[10] = 1.0f;
-        view.modelview[12] = zoom * panX;
-        view.modelview[13] = zoom * panY;
-        view.modelview[15] = 1.0f;
-        view.viewport[2] = width;
-        view.viewport[3] = height;
-        view.bufferHeight = height;
-        return view;
+        return orthoView(kSweepEdge, zoom, panX, panY, width, height);
     }
 };
 
