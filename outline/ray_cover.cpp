@@ -13,6 +13,8 @@ namespace {
 constexpr double kSide = 1.5;
 // Room along a ray for the snapping of its ends and the clipper's floats.
 constexpr double kMargin = 0.5;
+// The columns a ray keeps where it and the edges ahead end at their rims.
+constexpr double kRimLastColumns = 3.0;
 // Where the edges far ahead do not run on past a ray's end: they cover
 // nothing of it.
 constexpr double kNoFarCover = std::numeric_limits<double>::infinity();
@@ -111,7 +113,7 @@ void RayCover::prepareSteady() {
         float coverLow = kNothingDrawn;
         float coverHigh = kNothingDrawn;
         coverFrom(
-            ray, covered.fromAllAbout(ray), false, rim,
+            ray, covered.fromAllAbout(ray), RayEnd::Elsewhere, rim,
             [&] { return covered.fromFarAheadAllAbout(ray); }, coverLow, coverHigh);
         steadyDepths[ray][0] = coverLow;
         steadyDepths[ray][1] = coverHigh;
@@ -149,6 +151,10 @@ void RayCover::depthsAlong(std::size_t site, int ray, Lookup& lookup, float& cov
     // the window.
     const double rim = apexes->rayLength[ray];
     const bool leavesAcrossMajor = majorExit + ends.clear < std::min(minorExit, rim);
+    // The sites ahead lie up to kMostAhead along the ray and a pixel across
+    // it, and so do their rims from the ray's.
+    const bool endsAtRims = rim + CoveredRays::kMostAhead + ends.clear <
+                            std::min(majorExit, minorExit - ends.sideSlack);
     // The edges far ahead lie less than a pixel across, so they leave across
     // the minor axis at most ends.sideSlack before the ray's line does. Short
     // of that they run on past the rim to their own rims, or to the border
@@ -158,7 +164,11 @@ void RayCover::depthsAlong(std::size_t site, int ray, Lookup& lookup, float& cov
         minorExit - ends.sideSlack >
         std::min(rim + CoveredRays::kFarAheadColumns / ends.major, majorExit);
     coverFrom(
-        ray, from, leavesAcrossMajor, std::min({majorExit, minorExit, rim}),
+        ray, from,
+        leavesAcrossMajor ? RayEnd::AcrossMajor
+        : endsAtRims      ? RayEnd::AtRims
+                          : RayEnd::Elsewhere,
+        std::min({majorExit, minorExit, rim}),
         [&] {
             if (!farEdgesRunOn) {
                 return kNoFarCover;
@@ -170,19 +180,24 @@ void RayCover::depthsAlong(std::size_t site, int ray, Lookup& lookup, float& cov
 }
 
 template <typename FarFrom>
-void RayCover::coverFrom(int ray, double from, bool leavesAcrossMajor, double end, FarFrom farFrom,
+void RayCover::coverFrom(int ray, double from, RayEnd rayEnd, double end, FarFrom farFrom,
                          float& coverLow, float& coverHigh) const {
     if (!std::isfinite(from)) {
         return;
     }
-    // Elsewhere than where the ray leaves across the major axis, an edge
-    // ahead may end first, up to a pixel across, so the ray's last columns
-    // stay: as many as it takes to move a pixel across, and a few.
+    // Where the ray leaves the window across the minor axis, an edge ahead
+    // may leave first, up to a pixel across, so the ray's last columns stay:
+    // as many as it takes to move a pixel across, and a few. Where all end
+    // at their rims, the edges ahead end in the ray's last column or after
+    // it, their apexes and rims a tenth of a column ahead at least, and light
+    // every column but the two before their ends: the ray's last two stay,
+    // and one more for the snapping.
     const RayExits& ends = rayExits[ray];
     from += kMargin;
     double to = std::numeric_limits<double>::infinity();
-    if (!leavesAcrossMajor) {
-        to = end - ends.lastColumns / ends.major - kMargin;
+    if (rayEnd != RayEnd::AcrossMajor) {
+        const double lastColumns = rayEnd == RayEnd::AtRims ? kRimLastColumns : ends.lastColumns;
+        to = end - lastColumns / ends.major - kMargin;
         const double farSets = farFrom();
         const double farStart = farSets + kMargin;
         if (farStart < to) {

@@ -102,13 +102,18 @@ private:
     // Adds a ray's covered depths to a summary.
     static void addRay(Summary& summary, int ray, float coverLow, float coverHigh);
     void depthsAlong(std::size_t site, int ray, Lookup& lookup, float& low, float& high) const;
+    // How a ray's edges and those of the sites just ahead end: where the
+    // ray leaves the window across its major axis, in the same column; at
+    // their rims well inside the window, the edges ahead in the ray's last
+    // column or after it; elsewhere up to a pixel across apart.
+    enum class RayEnd { AcrossMajor, AtRims, Elsewhere };
     // The depths covered along the ray from distance `from` (of the near
     // sets) on, where the ray runs to distance `end` in the window, the far
     // sets taken from `farFrom` (or kNoFarCover where their edges do not run
     // on past the ray's end).
     template <typename FarFrom>
-    void coverFrom(int ray, double from, bool leavesAcrossMajor, double end, FarFrom farFrom,
-                   float& low, float& high) const;
+    void coverFrom(int ray, double from, RayEnd rayEnd, double end, FarFrom farFrom, float& low,
+                   float& high) const;
 
     CoveredRays covered;
     const ApexLayout* apexes = nullptr;
