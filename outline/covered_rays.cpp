@@ -109,11 +109,12 @@ void CoveredRays::aheadOf(const Geometry& geometry, int ray, int stride, int ste
     // compare where the covered one reaches a site's column. Where the lines
     // may take either axis, a pixel that the covered edge lights up to half
     // a pixel across from its line lies up to that much over the minor
-    // component further along by one axis than by the other: a site ahead
-    // must lead by that much more by both.
+    // component further along by one axis than by the other, the farther by
+    // the side of the line a site ahead lies on: it must lead by a tenth of
+    // a pixel by both axes, and by that much more by the one that leads.
     const bool eitherAxis =
         std::fabs(std::fabs(rayX) - std::fabs(rayY)) * geometry.rayLength[ray] < kEitherAxisSpan;
-    const double leastColumns =
+    const double leadingColumns =
         eitherAxis ? kLeastAhead + (0.5 + kAcrossSlack) / std::fabs(minor) : kLeastAhead;
     for (int stepsY = -steps; stepsY <= steps; ++stepsY) {
         for (int stepsX = -steps; stepsX <= steps; ++stepsX) {
@@ -130,8 +131,8 @@ void CoveredRays::aheadOf(const Geometry& geometry, int ray, int stride, int ste
                                                 : offsetX / rayX;
             const double least = std::min(columnAlong, rowAlong);
             const double most = std::max(columnAlong, rowAlong);
-            if (along >= nearest && least >= leastColumns && along <= CoveredRays::kMostAhead &&
-                std::fabs(across) < 1.0 - kAcrossSlack) {
+            if (along >= nearest && least >= kLeastAhead && most >= leadingColumns &&
+                along <= CoveredRays::kMostAhead && std::fabs(across) < 1.0 - kAcrossSlack) {
                 ahead.push_back({stepsX, stepsY, along, across, std::max(along, most)});
             }
         }
