@@ -21,9 +21,7 @@ std::vector<OutlineSite> outlineSites(const std::vector<SweepSite>& scene) {
     return sites;
 }
 
-// At every pixel no marker covers, each picture holds what the exhaustive
-// walk leaves: every fragment of every edge of every cone, the least depth
-// kept and, of equal depths, the cone drawn later.
+// Each picture, at every pixel no marker covers, against the exhaustive walk.
 void expectEveryFragmentHeld(const std::vector<OutlineSite>& sites, const OutlineView& view,
                              float radius, int width, int height,
                              const std::vector<OutlinePicture*>& pictures,
