@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "cells/thread_sharing.h"
 #include "outline/bucketed_sites.h"
@@ -19,6 +20,15 @@ static_assert(kMargin > NearSearch::kReach, "the margin holds every cell within 
 // apex's pixel.
 constexpr double kAcrossRay = 0.55;
 constexpr double kAcrossApex = 0.75;
+// How far an axis may fall short of the other along a ray and still be its
+// lines' major one, as their ends are clipped in floats; and how far a
+// fragment's depth may come before where the pixel centre's offset along
+// that axis puts it: in pixels, for the floats of the ends, relatively, and
+// in depth, for the floats of theirs. Ten times what the floats come to.
+constexpr double kEitherAxis = 0.01;
+constexpr double kAlongSlack = 0.01;
+constexpr double kRelativeSlack = 1e-4;
+constexpr double kDepthSlack = 1e-6;
 
 // The cells about a pixel's own, nearest first: how far each lies from the
 // pixel's centre, up to the reach.
@@ -68,6 +78,13 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
         },
         kThreads, cellStart, cellSites);
     markBlocksNearApexes(width, height);
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        const double partX = std::fabs(apexes.rayX[ray]);
+        const double partY = std::fabs(apexes.rayY[ray]);
+        alongPerX[ray] = partX >= partY - kEitherAxis ? 1.0 / apexes.rayX[ray] : 0.0;
+        alongPerY[ray] = partY >= partX - kEitherAxis ? 1.0 / apexes.rayY[ray] : 0.0;
+        depthPerAlong[ray] = apexes.depthAlong(ray, 1.0) * (1.0 - kRelativeSlack);
+    }
     keptRays.resize(kThreads * kKeptRays);
     for (KeptRay& kept : keptRays) {
         kept.key = ~std::uint64_t{0};
@@ -123,6 +140,19 @@ void NearSearch::markBlocksNearApexes(int width, int height) {
     }
 }
 
+double NearSearch::leastDepth(int ray, double offsetX, double offsetY) const {
+    const double perX = alongPerX[ray];
+    const double perY = alongPerY[ray];
+    double along = std::numeric_limits<double>::infinity();
+    if (perX != 0.0) {
+        along = offsetX * perX - kAlongSlack * std::fabs(perX);
+    }
+    if (perY != 0.0) {
+        along = std::min(along, offsetY * perY - kAlongSlack * std::fabs(perY));
+    }
+    return std::max(along, 0.0) * depthPerAlong[ray] - kDepthSlack;
+}
+
 // The cells are taken nearest first, up to where no edge of their sites can
 // be shallower than what was found.
 FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
@@ -153,6 +183,11 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
                 const double across =
                     std::fabs(offsetX * apexes.rayY[vertex] - offsetY * apexes.rayX[vertex]);
                 if (along < -kAcrossApex || across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
+                    continue;
+                }
+                // Most rays that pass are deeper there than what was found:
+                // their edges need not be worked out.
+                if (leastDepth(vertex, offsetX, offsetY) > best) {
                     continue;
                 }
                 const std::uint64_t key =

@@ -64,4 +64,13 @@ private:
     int blocksX = 0;
     std::vector<std::uint8_t> apexNear;
     std::vector<KeptRay> keptRays;
+    // A fragment's depth follows its line's major axis: how far along the
+    // ray a pixel centre lies by each axis that may be a ray's major one,
+    // per pixel of offset (0 for the other), and the depth per pixel along.
+    double alongPerX[kConeSlices] = {};
+    double alongPerY[kConeSlices] = {};
+    double depthPerAlong[kConeSlices] = {};
+    // The least depth that ray `ray`'s edges can have at a pixel centre
+    // (offsetX, offsetY) from the apex.
+    double leastDepth(int ray, double offsetX, double offsetY) const;
 };
