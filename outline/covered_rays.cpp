@@ -11,13 +11,14 @@ namespace {
 // The sites looked at lie at least this far ahead of the covered one, in
 // window pixels along the ray, both by their apexes and by their apexes'
 // columns, where depths along parallel edges part: their fragments are then
-// clearly the nearer, ten times what the snapping of the ends and the
-// clipper's floats move an edge.
-constexpr double kLeastAhead = 0.1;
+// clearly the nearer. A fragment's depth goes by its line's ends as floats,
+// not as snapped, and two apexes' floats in a window of a few thousand
+// pixels part by less than a thousandth of a pixel.
+constexpr double kLeastAhead = 0.05;
 // The near sets look at every point where kMostSteps raster steps reach this
 // much past kLeastAhead (three quarters of a pixel), for choice of sites
 // across.
-constexpr double kNearSlack = 0.65;
+constexpr double kNearSlack = 0.7;
 // How far two parallel edges may lie across from where their apexes and the
 // ray's direction put them: the ends snapped to 1/256 pixel and the clipper's
 // floats come to about a hundredth of a pixel between two edges.
@@ -110,8 +111,8 @@ void CoveredRays::aheadOf(const Geometry& geometry, int ray, int stride, int ste
     // may take either axis, a pixel that the covered edge lights up to half
     // a pixel across from its line lies up to that much over the minor
     // component further along by one axis than by the other, the farther by
-    // the side of the line a site ahead lies on: it must lead by a tenth of
-    // a pixel by both axes, and by that much more by the one that leads.
+    // the side of the line a site ahead lies on: it must lead by the least
+    // lead by both axes, and by that much more by the one that leads.
     const bool eitherAxis =
         std::fabs(std::fabs(rayX) - std::fabs(rayY)) * geometry.rayLength[ray] < kEitherAxisSpan;
     const double leadingColumns =

@@ -189,7 +189,7 @@ void RayCover::coverFrom(int ray, double from, RayEnd rayEnd, double end, FarFro
     // may leave first, up to a pixel across, so the ray's last columns stay:
     // as many as it takes to move a pixel across, and a few. Where all end
     // at their rims, the edges ahead end in the ray's last column or after
-    // it, their apexes and rims a tenth of a column ahead at least, and an
+    // it, their apexes and rims a twentieth of a column ahead at least, and an
     // edge's last column is one of the two before its end: the ray's last
     // two stay, and one more for the snapping.
     const RayExits& ends = rayExits[ray];
