@@ -31,6 +31,10 @@ constexpr double kBandGrowth = 1.41421356;
 // a crowd, where the walks read tiles again: elsewhere that costs more than
 // it spares.
 constexpr std::size_t kCrowdSpacing = 4;
+// A tile's group of at least this many sites has the pixels about each of
+// its rim edges read once for all of them: at small zooms thousands share a
+// tile.
+constexpr std::size_t kCrowdedGroup = 16;
 
 }  // namespace
 
@@ -91,6 +95,9 @@ private:
     // has a pixel about it that holds more than a rim.
     std::uint32_t rimFacets(double left, double top, double right, double bottom,
                             std::uint32_t facets) const;
+    // Of `facets`, those whose rim edge, for an apex anywhere in the tile at
+    // (left, top), has a pixel about it that holds a rim or more now.
+    std::uint32_t unsettledFacets(double left, double top, std::uint32_t facets) const;
     // The site's rim edges among `facets`, where a pixel about them holds
     // more than a rim.
     void walkSiteRims(std::size_t site, std::uint32_t facets);
@@ -216,6 +223,9 @@ void PictureBuilder::walkRims() {
                 const auto top = static_cast<double>((group / tilesX) << TilePyramid::kTileShift);
                 facets = rimFacets(left, top, left + TilePyramid::kTileSide,
                                    top + TilePyramid::kTileSide, kEveryFacet);
+                if (end - first >= kCrowdedGroup) {
+                    facets = unsettledFacets(left, top, facets);
+                }
             }
             for (std::size_t place = first; place < end && facets != 0; ++place) {
                 walkSiteRims(static_cast<std::size_t>(groups.sites[place]), facets);
@@ -250,6 +260,29 @@ std::uint32_t PictureBuilder::rimFacets(double left, double top, double right, d
         }
     }
     return found;
+}
+
+std::uint32_t PictureBuilder::unsettledFacets(double left, double top, std::uint32_t facets) const {
+    // A rim edge lights pixels whose centres lie within a pixel of it, and
+    // the group's apexes lie in the tile.
+    constexpr double kAround = 1.0;
+    const double right = left + TilePyramid::kTileSide;
+    const double bottom = top + TilePyramid::kTileSide;
+    for (std::uint32_t rest = facets; rest != 0; rest &= rest - 1) {
+        const int facet = __builtin_ctz(rest);
+        const int next = (facet + 1) % kConeSlices;
+        const double fromX = apexes.rimX(next);
+        const double fromY = apexes.rimY(next);
+        const double toX = apexes.rimX(facet);
+        const double toY = apexes.rimY(facet);
+        if (settled.within(left + std::min(fromX, toX) - kAround,
+                           top + std::min(fromY, toY) - kAround,
+                           right + std::max(fromX, toX) + kAround,
+                           bottom + std::max(fromY, toY) + kAround, kRimDepth)) {
+            facets &= ~(std::uint32_t{1} << facet);
+        }
+    }
+    return facets;
 }
 
 void PictureBuilder::walkSiteRims(std::size_t site, std::uint32_t facets) {

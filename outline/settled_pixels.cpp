@@ -8,6 +8,8 @@ namespace {
 // Longer lines are seldom settled all along: testing them costs about what
 // walking them does.
 constexpr double kMostColumns = 24.0;
+// A rectangle of more pixels is seldom settled all over.
+constexpr double kMostBoxPixels = 1024.0;
 
 bool nearWindow(double coordinate, int size) {
     return coordinate > -2.0 * size && coordinate < 3.0 * size;
@@ -126,4 +128,28 @@ bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float 
         return settledTaking(false, true);
     }
     return settledTaking(true, false) && settledTaking(false, false);
+}
+
+bool SettledPixels::within(double left, double top, double right, double bottom, float low) const {
+    if (!((right - left + 1.0) * (bottom - top + 1.0) <= kMostBoxPixels)) {
+        return false;
+    }
+    // Clamped before they are cast: the rectangle may lie far outside.
+    const auto firstColumn = static_cast<int>(std::clamp(std::ceil(left - 0.5), 0.0, width + 0.0));
+    const auto lastColumn =
+        static_cast<int>(std::clamp(std::floor(right - 0.5), -1.0, width - 1.0));
+    const auto firstRow = static_cast<int>(std::clamp(std::ceil(top - 0.5), 0.0, height + 0.0));
+    const auto lastRow = static_cast<int>(std::clamp(std::floor(bottom - 0.5), -1.0, height - 1.0));
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &low, sizeof bits);
+    const FragmentKey settled = static_cast<FragmentKey>(bits) << 32;
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const FragmentKey* line = &pixels[static_cast<std::size_t>(row) * width];
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            if (!(__atomic_load_n(&line[column], __ATOMIC_RELAXED) < settled)) {
+                return false;
+            }
+        }
+    }
+    return true;
 }

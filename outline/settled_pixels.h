@@ -30,6 +30,9 @@ public:
         double depth;
     };
     bool between(const LinePoint& start, const LinePoint& end, float low) const;
+    // Whether every pixel whose centre lies in the rectangle holds less than
+    // depth `low`; false for a rectangle too large to be worth the reading.
+    bool within(double left, double top, double right, double bottom, float low) const;
 
 private:
     const std::vector<FragmentKey>& pixels;
