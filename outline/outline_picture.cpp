@@ -36,6 +36,23 @@ constexpr std::size_t kCrowdSpacing = 4;
 // tile.
 constexpr std::size_t kCrowdedGroup = 16;
 
+// The box about a facet's rim edge, which runs from rim vertex facet + 1 to
+// rim vertex facet, for an apex anywhere in the box given, `around` wider.
+struct RimEdgeBox {
+    double left;
+    double top;
+    double right;
+    double bottom;
+};
+RimEdgeBox rimEdgeBox(const ApexLayout& apexes, int facet, double left, double top, double right,
+                      double bottom, double around) {
+    const int next = (facet + 1) % kConeSlices;
+    return {left + std::min(apexes.rimX(next), apexes.rimX(facet)) - around,
+            top + std::min(apexes.rimY(next), apexes.rimY(facet)) - around,
+            right + std::max(apexes.rimX(next), apexes.rimX(facet)) + around,
+            bottom + std::max(apexes.rimY(next), apexes.rimY(facet)) + around};
+}
+
 }  // namespace
 
 struct OutlinePicture::Workspace {
@@ -243,19 +260,9 @@ std::uint32_t PictureBuilder::rimFacets(double left, double top, double right, d
     }
     std::uint32_t found = 0;
     for (std::uint32_t rest = facets; rest != 0; rest &= rest - 1) {
-        // The facet's rim edge runs from rim vertex facet + 1 to rim vertex
-        // facet.
         const int facet = __builtin_ctz(rest);
-        const int next = (facet + 1) % kConeSlices;
-        const double fromX = apexes.rimX(next);
-        const double fromY = apexes.rimY(next);
-        const double toX = apexes.rimX(facet);
-        const double toY = apexes.rimY(facet);
-        constexpr double kAround = 2.0;
-        if (tiles.blockMaximum(left + std::min(fromX, toX) - kAround,
-                               top + std::min(fromY, toY) - kAround,
-                               right + std::max(fromX, toX) + kAround,
-                               bottom + std::max(fromY, toY) + kAround) >= kRimDepth) {
+        const RimEdgeBox box = rimEdgeBox(apexes, facet, left, top, right, bottom, 2.0);
+        if (tiles.blockMaximum(box.left, box.top, box.right, box.bottom) >= kRimDepth) {
             found |= std::uint32_t{1} << facet;
         }
     }
@@ -265,20 +272,11 @@ std::uint32_t PictureBuilder::rimFacets(double left, double top, double right, d
 std::uint32_t PictureBuilder::unsettledFacets(double left, double top, std::uint32_t facets) const {
     // A rim edge lights pixels whose centres lie within a pixel of it, and
     // the group's apexes lie in the tile.
-    constexpr double kAround = 1.0;
-    const double right = left + TilePyramid::kTileSide;
-    const double bottom = top + TilePyramid::kTileSide;
     for (std::uint32_t rest = facets; rest != 0; rest &= rest - 1) {
         const int facet = __builtin_ctz(rest);
-        const int next = (facet + 1) % kConeSlices;
-        const double fromX = apexes.rimX(next);
-        const double fromY = apexes.rimY(next);
-        const double toX = apexes.rimX(facet);
-        const double toY = apexes.rimY(facet);
-        if (settled.within(left + std::min(fromX, toX) - kAround,
-                           top + std::min(fromY, toY) - kAround,
-                           right + std::max(fromX, toX) + kAround,
-                           bottom + std::max(fromY, toY) + kAround, kRimDepth)) {
+        const RimEdgeBox box = rimEdgeBox(apexes, facet, left, top, left + TilePyramid::kTileSide,
+                                          top + TilePyramid::kTileSide, 1.0);
+        if (settled.within(box.left, box.top, box.right, box.bottom, kRimDepth)) {
             facets &= ~(std::uint32_t{1} << facet);
         }
     }
