@@ -111,8 +111,8 @@ void CoveredRays::aheadOf(const Geometry& geometry, int ray, int stride, int ste
     // may take either axis, a pixel that the covered edge lights up to half
     // a pixel across from its line lies up to that much over the minor
     // component further along by one axis than by the other, the farther by
-    // the side of the line a site ahead lies on: it must lead by the least
-    // lead by both axes, and by that much more by the one that leads.
+    // the side of the line a site ahead lies on: it must lead by kLeastAhead
+    // by both axes, and by that much more by the one that leads.
     const bool eitherAxis =
         std::fabs(std::fabs(rayX) - std::fabs(rayY)) * geometry.rayLength[ray] < kEitherAxisSpan;
     const double leadingColumns =
