@@ -11,6 +11,13 @@ constexpr double kMostColumns = 24.0;
 // A rectangle of more pixels is seldom settled all over.
 constexpr double kMostBoxPixels = 1024.0;
 
+// Every key below this holds less than `depth`.
+FragmentKey keyBelow(float depth) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &depth, sizeof bits);
+    return static_cast<FragmentKey>(bits) << 32;
+}
+
 bool nearWindow(double coordinate, int size) {
     return coordinate > -2.0 * size && coordinate < 3.0 * size;
 }
@@ -50,10 +57,7 @@ bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float 
     // Below this a pixel keeps what it holds against the line's fragment of
     // depth `depth` or more.
     const auto settledBelow = [low](double depth) {
-        const float least = std::max(low, static_cast<float>(depth));
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &least, sizeof bits);
-        return static_cast<FragmentKey>(bits) << 32;
+        return keyBelow(std::max(low, static_cast<float>(depth)));
     };
     // The pixels the line lights taking x, or y, for its major axis.
     const auto settledTaking = [&](bool xMajor, bool alongDepth) {
@@ -140,9 +144,7 @@ bool SettledPixels::within(double left, double top, double right, double bottom,
         static_cast<int>(std::clamp(std::floor(right - 0.5), -1.0, width - 1.0));
     const auto firstRow = static_cast<int>(std::clamp(std::ceil(top - 0.5), 0.0, height + 0.0));
     const auto lastRow = static_cast<int>(std::clamp(std::floor(bottom - 0.5), -1.0, height - 1.0));
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &low, sizeof bits);
-    const FragmentKey settled = static_cast<FragmentKey>(bits) << 32;
+    const FragmentKey settled = keyBelow(low);
     for (int row = firstRow; row <= lastRow; ++row) {
         const FragmentKey* line = &pixels[static_cast<std::size_t>(row) * width];
         for (int column = firstColumn; column <= lastColumn; ++column) {
