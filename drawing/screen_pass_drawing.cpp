@@ -90,7 +90,7 @@ bool versionAtLeast(GLenum name, int major, int minor) {
 constexpr std::size_t kFewMarkers = 4;
 
 // GL keeps a copy, which must leave the headroom free too. Leaves the buffer
-// bound to the storage buffer target.
+// bound to the texture buffer target.
 template <typename Item>
 void upload(GLuint buffer, const std::vector<Item>& items) {
     // An empty buffer cannot be bound for the shader.
@@ -100,20 +100,19 @@ void upload(GLuint buffer, const std::vector<Item>& items) {
     if (!roomFor(bytes)) {
         throw std::bad_alloc();
     }
-    glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffer);
-    glBufferData(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STATIC_DRAW);
-    void* mapped = glMapBufferRange(GL_SHADER_STORAGE_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
+    glBindBuffer(GL_TEXTURE_BUFFER, buffer);
+    glBufferData(GL_TEXTURE_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STATIC_DRAW);
+    void* mapped = glMapBufferRange(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
                                     GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
     if (!mapped) {
-        glBufferData(GL_SHADER_STORAGE_BUFFER, static_cast<GLsizeiptr>(bytes), data,
-                     GL_STATIC_DRAW);
+        glBufferData(GL_TEXTURE_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STATIC_DRAW);
         return;
     }
     // A software renderer keeps buffers in ordinary memory, where tens of
     // megabytes cost thousands of page faults; elsewhere the advice is ignored.
     adviseHugePages(mapped, bytes);
     std::memcpy(mapped, data, bytes);
-    glUnmapBuffer(GL_SHADER_STORAGE_BUFFER);
+    glUnmapBuffer(GL_TEXTURE_BUFFER);
 }
 
 // Drains GL's errors; true if one was a buffer GL could not make room for.
@@ -135,6 +134,7 @@ ScreenPassDrawing::~ScreenPassDrawing() {
     }
     if (buffers[0] != 0) {
         glDeleteBuffers(5, buffers);
+        glDeleteTextures(kBufferTextures, textures);
     }
 }
 
@@ -169,9 +169,10 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     built = false;
     const auto start = std::chrono::steady_clock::now();
     // Kept also where memory runs out on the way.
-    const BufferBinding bindingKept(GL_SHADER_STORAGE_BUFFER);
+    const BufferBinding bindingKept(GL_TEXTURE_BUFFER);
     if (buffers[0] == 0) {
         glGenBuffers(5, buffers);
+        glGenTextures(kBufferTextures, textures);
     }
     // Sites off the integer points are found on the way in, before much
     // work; their candidates and sorted marker points are then worked out
@@ -192,8 +193,11 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     rimStrips.clear();
     if (onLattice) {
         upload(buffers[0], lattice.innerCells);
+        viewAsTexture(0, GL_RGBA32UI);
         upload(buffers[1], lattice.farCells);
+        viewAsTexture(1, GL_RGBA32UI);
         upload(buffers[2], lattice.more);
+        viewAsTexture(2, GL_RG32UI);
         // Where the markers cannot be lit from their cover, they are drawn
         // from the sorted points, uploaded then.
         markerPointsUploaded = false;
@@ -216,8 +220,11 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         }
     } else {
         upload(buffers[0], grid.sites);
+        viewAsTexture(0, GL_RGBA32UI);
         upload(buffers[1], grid.nodes);
+        viewAsTexture(1, GL_RG32UI);
         upload(buffers[2], grid.candidates);
+        viewAsTexture(2, GL_R32UI);
         gridOrigin[0] = static_cast<float>(grid.originX);
         gridOrigin[1] = static_cast<float>(grid.originY);
         cellSize = static_cast<float>(grid.cellSize);
@@ -292,12 +299,20 @@ void ScreenPassDrawing::uploadMarkerCover() {
     markerCover.compute(markerPoints, view, bufferWidth, view.bufferHeight);
     coverColumnWords = markerCover.wordsPerColumn();
     coverBufferHeight = view.bufferHeight;
-    const BufferBinding bindingKept(GL_SHADER_STORAGE_BUFFER, buffers[3]);
+    const BufferBinding bindingKept(GL_TEXTURE_BUFFER, buffers[3]);
     const std::vector<std::uint32_t>& words = markerCover.words();
     const std::uint32_t none = 0;
-    glBufferData(GL_SHADER_STORAGE_BUFFER,
+    glBufferData(GL_TEXTURE_BUFFER,
                  static_cast<GLsizeiptr>(std::max<std::size_t>(words.size(), 1) * sizeof none),
                  words.empty() ? &none : words.data(), GL_STREAM_DRAW);
+    viewAsTexture(3, GL_R32UI);
+}
+
+void ScreenPassDrawing::viewAsTexture(int index, unsigned int format) {
+    const BufferTextureUnits unitKept(1);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_BUFFER, textures[index]);
+    glTexBuffer(GL_TEXTURE_BUFFER, format, buffers[index]);
 }
 
 void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, CellPass pass) {
@@ -328,8 +343,7 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, Cel
 void ScreenPassDrawing::drawQuad(unsigned int program, bool depthKept,
                                  const std::function<void()>& setUniforms) {
     const ProgramBinding programKept;
-    const BufferBinding bindingKept(GL_SHADER_STORAGE_BUFFER);
-    const StorageBufferBases basesKept(kStorageBindings);
+    const BufferTextureUnits texturesKept(kBufferTextures);
     const AttribGroups depthStateKept(GL_DEPTH_BUFFER_BIT);
     if (depthKept) {
         // The markers' depth is at most 0.5, the cleared depth 1; the quad's
@@ -344,8 +358,9 @@ void ScreenPassDrawing::drawQuad(unsigned int program, bool depthKept,
     glUniform1i(glGetUniformLocation(program, "markerColumnWords"), coverColumnWords);
     glUniform1i(glGetUniformLocation(program, "bufferHeight"), coverBufferHeight);
     setUniforms();
-    for (GLuint index = 0; index < kStorageBindings; ++index) {
-        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index, buffers[index]);
+    for (int index = 0; index < kBufferTextures; ++index) {
+        glActiveTexture(GL_TEXTURE0 + index);
+        glBindTexture(GL_TEXTURE_BUFFER, textures[index]);
     }
     // Counter-clockwise in normalized device coordinates, so that neither
     // culling nor a mirroring view drops it.
@@ -362,7 +377,7 @@ void ScreenPassDrawing::drawMarkers() {
         return;
     }
     if (onLattice && !markerPointsUploaded) {
-        const BufferBinding bindingKept(GL_SHADER_STORAGE_BUFFER);
+        const BufferBinding bindingKept(GL_TEXTURE_BUFFER);
         upload(buffers[4], markerPoints);
         markerPointsUploaded = true;
     }

@@ -24,7 +24,7 @@ enum class CellPass { Plain, CoveringMarkers, BehindMarkers, LightingMarkers };
 // looks its raster point up in the site candidates and takes the nearest of
 // the few listed there, with that cone's colour and depth. The cost follows
 // the pixels, not the sites. Right at the rims, strips of the cones draw.
-// Needs GL 4.3 and GLSL 4.30 (storage buffers).
+// Needs GL 4.3 and GLSL 4.30.
 class ScreenPassDrawing {
 public:
     ScreenPassDrawing() = default;
@@ -50,22 +50,26 @@ public:
 
 private:
     void drawCells(const WindowToRaster& mapping, int radius, CellPass pass);
-    // The window-sized quad under `program`, with the storage buffers bound
+    // The window-sized quad under `program`, with the buffer textures bound
     // and the markers' cover's uniforms set, after setUniforms; with
     // depthKept, it neither writes depth nor passes where markers drawn
     // before it did.
     void drawQuad(unsigned int program, bool depthKept, const std::function<void()>& setUniforms);
-    // The markers' cover under the current view, into its storage buffer.
+    // The markers' cover under the current view, into its buffer.
     void uploadMarkerCover();
+    // Attaches buffer `index`, as uploaded, to its texture in `format`.
+    void viewAsTexture(int index, unsigned int format);
     // Every marker as a GL point, where the context lights them otherwise
     // than their cover says.
     void drawMarkers();
 
     // The candidates are worked out on both cores.
     static constexpr int kThreads = 2;
-    // Storage buffers the pass reads: the three of the candidates and the
-    // markers' cover.
-    static constexpr unsigned int kStorageBindings = 4;
+    // Buffers the pass reads, as textures: the three of the candidates and
+    // the markers' cover. A software renderer fetches texels for a block of
+    // pixels at once, where it reads storage buffers lane by lane: the pass
+    // took twice as long so.
+    static constexpr int kBufferTextures = 4;
 
     bool triedCompile = false;
     // Each cell pass for the general candidate tree, then for sites on
@@ -76,6 +80,7 @@ private:
     // cells, far cells and longer lists), the markers' cover, the lattice's
     // marker points.
     unsigned int buffers[5] = {0, 0, 0, 0, 0};
+    unsigned int textures[kBufferTextures] = {};
     // Whether the context's points light what their cover says.
     ContextCheck markerCheck = ContextCheck::Pending;
     MarkerCover markerCover;

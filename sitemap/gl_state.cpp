@@ -10,6 +10,7 @@ GLenum bindingOf(GLenum target) {
         case GL_ARRAY_BUFFER: return GL_ARRAY_BUFFER_BINDING;
         case GL_ELEMENT_ARRAY_BUFFER: return GL_ELEMENT_ARRAY_BUFFER_BINDING;
         case GL_SHADER_STORAGE_BUFFER: return GL_SHADER_STORAGE_BUFFER_BINDING;
+        case GL_TEXTURE_BUFFER: return GL_TEXTURE_BUFFER_BINDING;
         case GL_PIXEL_PACK_BUFFER: return GL_PIXEL_PACK_BUFFER_BINDING;
         default: return GL_PIXEL_UNPACK_BUFFER_BINDING;
     }
@@ -37,16 +38,21 @@ BufferBinding::~BufferBinding() {
     glBindBuffer(target, static_cast<GLuint>(saved));
 }
 
-StorageBufferBases::StorageBufferBases(GLuint count) : count(count) {
-    for (GLuint index = 0; index < count; ++index) {
-        glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &saved[index]);
+BufferTextureUnits::BufferTextureUnits(GLuint count) : count(count) {
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &savedActive);
+    for (GLuint unit = 0; unit < count; ++unit) {
+        glActiveTexture(GL_TEXTURE0 + unit);
+        glGetIntegerv(GL_TEXTURE_BINDING_BUFFER, &saved[unit]);
     }
+    glActiveTexture(static_cast<GLenum>(savedActive));
 }
 
-StorageBufferBases::~StorageBufferBases() {
-    for (GLuint index = 0; index < count; ++index) {
-        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index, static_cast<GLuint>(saved[index]));
+BufferTextureUnits::~BufferTextureUnits() {
+    for (GLuint unit = 0; unit < count; ++unit) {
+        glActiveTexture(GL_TEXTURE0 + unit);
+        glBindTexture(GL_TEXTURE_BUFFER, static_cast<GLuint>(saved[unit]));
     }
+    glActiveTexture(static_cast<GLenum>(savedActive));
 }
 
 RenderbufferBinding::RenderbufferBinding() {

@@ -26,7 +26,7 @@ private:
 };
 
 // The buffer bound to one target (array, element array, shader storage,
-// pixel pack or unpack); `bound` is bound meanwhile.
+// texture, pixel pack or unpack); `bound` is bound meanwhile.
 class BufferBinding : StateGuard {
 public:
     explicit BufferBinding(GLenum target);
@@ -38,16 +38,16 @@ private:
     GLint saved = 0;
 };
 
-// The storage buffers bound to the first `count` (at most 8) indexed
-// bindings. Binding one binds the generic target too: keep that with a
-// BufferBinding made before this.
-class StorageBufferBases : StateGuard {
+// The buffer textures bound to the first `count` (at most 8) texture
+// units, and the active unit.
+class BufferTextureUnits : StateGuard {
 public:
-    explicit StorageBufferBases(GLuint count);
-    ~StorageBufferBases();
+    explicit BufferTextureUnits(GLuint count);
+    ~BufferTextureUnits();
 
 private:
     GLuint count;
+    GLint savedActive = 0;
     GLint saved[8] = {};
 };
 

@@ -17,6 +17,8 @@
 namespace {
 
 constexpr int kSize = 160;
+// The drawings read their buffers through the first four texture units.
+constexpr GLuint kTextureUnits = 4;
 
 // The GL state a drawing may touch, by name.
 using GlState = std::map<std::string, std::vector<double>>;
@@ -41,11 +43,15 @@ GlState currentState() {
     integers("program", GL_CURRENT_PROGRAM, 1);
     integers("array buffer", GL_ARRAY_BUFFER_BINDING, 1);
     integers("element buffer", GL_ELEMENT_ARRAY_BUFFER_BINDING, 1);
-    integers("storage buffer", GL_SHADER_STORAGE_BUFFER_BINDING, 1);
-    for (GLuint index = 0; index < 4; ++index) {
-        GLint buffer = 0;
-        glGetIntegeri_v(GL_SHADER_STORAGE_BUFFER_BINDING, index, &buffer);
-        state["storage buffer " + std::to_string(index)] = {static_cast<double>(buffer)};
+    integers("texture buffer", GL_TEXTURE_BUFFER_BINDING, 1);
+    {
+        const BufferTextureUnits unitsKept(kTextureUnits);
+        for (GLuint unit = 0; unit < kTextureUnits; ++unit) {
+            glActiveTexture(GL_TEXTURE0 + unit);
+            GLint texture = 0;
+            glGetIntegerv(GL_TEXTURE_BINDING_BUFFER, &texture);
+            state["buffer texture " + std::to_string(unit)] = {static_cast<double>(texture)};
+        }
     }
     integers("pack buffer", GL_PIXEL_PACK_BUFFER_BINDING, 1);
     integers("unpack buffer", GL_PIXEL_UNPACK_BUFFER_BINDING, 1);
@@ -108,10 +114,13 @@ public:
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, buffers[2]);
         glBindBuffer(GL_PIXEL_UNPACK_BUFFER, buffers[3]);
-        for (GLuint index = 0; index < 4; ++index) {
-            glBindBufferBase(GL_SHADER_STORAGE_BUFFER, index, buffers[4 + index]);
+        glGenTextures(kTextureUnits, textures);
+        for (GLuint unit = 0; unit < kTextureUnits; ++unit) {
+            glActiveTexture(GL_TEXTURE0 + unit);
+            glBindTexture(GL_TEXTURE_BUFFER, textures[unit]);
+            glTexBuffer(GL_TEXTURE_BUFFER, GL_R32UI, buffers[4 + unit]);
         }
-        glBindBuffer(GL_SHADER_STORAGE_BUFFER, buffers[8]);
+        glBindBuffer(GL_TEXTURE_BUFFER, buffers[8]);
         program = linkProgram("#version 120\nvoid main() { gl_Position = ftransform(); }\n",
                               "#version 120\nvoid main() { gl_FragColor = vec4(1.0); }\n");
         glUseProgram(program);
@@ -142,6 +151,7 @@ public:
     ~OddState() {
         glUseProgram(0);
         glDeleteProgram(program);
+        glDeleteTextures(kTextureUnits, textures);
         glDeleteBuffers(kBuffers, buffers);
     }
 
@@ -152,13 +162,14 @@ private:
     MatrixStack projection{GL_PROJECTION};
     MatrixStack modelview{GL_MODELVIEW};
     ProgramBinding programKept;
-    BufferBinding storageKept{GL_SHADER_STORAGE_BUFFER};
-    StorageBufferBases basesKept{4};
+    BufferBinding textureBufferKept{GL_TEXTURE_BUFFER};
+    BufferTextureUnits texturesKept{kTextureUnits};
     BufferBinding packKept{GL_PIXEL_PACK_BUFFER};
     BufferBinding unpackKept{GL_PIXEL_UNPACK_BUFFER};
     PixelStore packAlignment{GL_PACK_ALIGNMENT, 2};
     PixelStore unpackAlignment{GL_UNPACK_ALIGNMENT, 8};
     GLuint buffers[kBuffers] = {};
+    GLuint textures[kTextureUnits] = {};
     GLuint program = 0;
 };
 

@@ -1,6 +1,6 @@
-layout(std430, binding = 0) readonly buffer Sites { uvec4 sites[]; };
-layout(std430, binding = 1) readonly buffer Nodes { uvec2 nodes[]; };
-layout(std430, binding = 2) readonly buffer Candidates { uint candidates[]; };
+layout(binding = 0) uniform usamplerBuffer sites;
+layout(binding = 1) uniform usamplerBuffer nodes;
+layout(binding = 2) uniform usamplerBuffer candidates;
 uniform mat2 windowToRaster;
 uniform vec2 rasterOrigin;
 uniform vec2 depthAtDistance;
@@ -21,18 +21,18 @@ void main() {
     }
     ivec2 column = ivec2(cell);
     vec2 inside = cell - vec2(column);
-    uvec2 node = nodes[column.y * gridSize.x + column.x];
+    uvec2 node = texelFetch(nodes, column.y * gridSize.x + column.x).xy;
     while (node.y == 0xFFFFFFFFu) {
         inside *= 2.0;
         ivec2 quarter = ivec2(greaterThanEqual(inside, vec2(1.0)));
         inside -= vec2(quarter);
-        node = nodes[node.x + uint(quarter.x + 2 * quarter.y)];
+        node = texelFetch(nodes, int(node.x) + quarter.x + 2 * quarter.y).xy;
     }
     float nearest = radius + 1.0;
-    uint winner = 0u;
-    for (uint index = node.x; index < node.x + node.y; ++index) {
-        uint site = candidates[index];
-        float distance = facetDistance(point - uintBitsToFloat(sites[site].xy));
+    int winner = 0;
+    for (int index = int(node.x); index < int(node.x + node.y); ++index) {
+        int site = int(texelFetch(candidates, index).x);
+        float distance = facetDistance(point - uintBitsToFloat(texelFetch(sites, site).xy));
         if (distance < nearest) {
             nearest = distance;
             winner = site;
@@ -42,7 +42,7 @@ void main() {
     if (nearest > radius - rimBand) {
         discard;
     }
-    gl_FragColor = unpackUnorm4x8(sites[winner].z);
+    gl_FragColor = unpackUnorm4x8(texelFetch(sites, winner).z);
 #ifndef DEPTH_KEPT
     gl_FragDepth = depthAtDistance.x + depthAtDistance.y * nearest;
 #endif

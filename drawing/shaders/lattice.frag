@@ -1,6 +1,6 @@
-layout(std430, binding = 0) readonly buffer InnerCells { uvec4 innerCells[]; };
-layout(std430, binding = 1) readonly buffer FarCells { uvec4 farCells[]; };
-layout(std430, binding = 2) readonly buffer More { uvec2 more[]; };
+layout(binding = 0) uniform usamplerBuffer innerCells;
+layout(binding = 1) uniform usamplerBuffer farCells;
+layout(binding = 2) uniform usamplerBuffer more;
 uniform mat2 windowToRaster;
 uniform vec2 rasterOrigin;
 uniform vec2 depthAtDistance;
@@ -41,10 +41,10 @@ void main() {
     uvec4 record;
     if (all(greaterThanEqual(unit, inner.xy)) && all(lessThan(unit, inner.zw))) {
         unit = (unit - inner.xy) >> cellShift;
-        record = innerCells[unit.y * innerColumns + unit.x];
+        record = texelFetch(innerCells, unit.y * innerColumns + unit.x);
     } else {
         unit >>= farCellShift;
-        record = farCells[unit.y * farColumns + unit.x];
+        record = texelFetch(farCells, unit.y * farColumns + unit.x);
     }
     uint count = record.y >> 24;
     nearest = radius + 1.0;
@@ -54,8 +54,8 @@ void main() {
             offer(point, record.zw);
         }
     } else {
-        for (uint index = record.x; index < record.x + count; ++index) {
-            offer(point, more[index]);
+        for (int index = int(record.x); index < int(record.x + count); ++index) {
+            offer(point, texelFetch(more, index).xy);
         }
     }
     // The rim strips draw the band; empty cells lie beyond every cone.
