@@ -89,30 +89,52 @@ bool versionAtLeast(GLenum name, int major, int minor) {
 // pass itself.
 constexpr std::size_t kFewMarkers = 4;
 
-// GL keeps a copy, which must leave the headroom free too. Leaves the buffer
-// bound to the texture buffer target.
+// The items, then those following, into one buffer. GL keeps a copy, which
+// must leave the headroom free too. Leaves the buffer bound to the texture
+// buffer target.
 template <typename Item>
-void upload(GLuint buffer, const std::vector<Item>& items) {
-    // An empty buffer cannot be bound for the shader.
+void upload(GLuint buffer, const std::vector<Item>& items,
+            const std::vector<Item>& following = {}) {
+    // An empty buffer cannot be bound for the shader: it holds one item then.
     const Item none{};
-    const Item* data = items.empty() ? &none : items.data();
-    const std::size_t bytes = std::max<std::size_t>(items.size(), 1) * sizeof(Item);
+    const std::vector<Item>* const parts[] = {&items, &following};
+    const std::size_t count = items.size() + following.size();
+    const std::size_t bytes = std::max<std::size_t>(count, 1) * sizeof(Item);
     if (!roomFor(bytes)) {
         throw std::bad_alloc();
     }
     glBindBuffer(GL_TEXTURE_BUFFER, buffer);
-    glBufferData(GL_TEXTURE_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STATIC_DRAW);
-    void* mapped = glMapBufferRange(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
-                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
-    if (!mapped) {
-        glBufferData(GL_TEXTURE_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STATIC_DRAW);
+    glBufferData(GL_TEXTURE_BUFFER, static_cast<GLsizeiptr>(bytes), count == 0 ? &none : nullptr,
+                 GL_STATIC_DRAW);
+    if (count == 0) {
         return;
     }
-    // A software renderer keeps buffers in ordinary memory, where tens of
-    // megabytes cost thousands of page faults; elsewhere the advice is ignored.
-    adviseHugePages(mapped, bytes);
-    std::memcpy(mapped, data, bytes);
-    glUnmapBuffer(GL_TEXTURE_BUFFER);
+    auto* mapped = static_cast<unsigned char*>(
+        glMapBufferRange(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
+                         GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT));
+    if (mapped) {
+        // A software renderer keeps buffers in ordinary memory, where tens of
+        // megabytes cost thousands of page faults; elsewhere the advice is
+        // ignored.
+        adviseHugePages(mapped, bytes);
+    }
+    std::size_t offset = 0;
+    for (const std::vector<Item>* part : parts) {
+        const std::size_t partBytes = part->size() * sizeof(Item);
+        if (partBytes == 0) {
+            continue;
+        }
+        if (mapped) {
+            std::memcpy(mapped + offset, part->data(), partBytes);
+        } else {
+            glBufferSubData(GL_TEXTURE_BUFFER, static_cast<GLintptr>(offset),
+                            static_cast<GLsizeiptr>(partBytes), part->data());
+        }
+        offset += partBytes;
+    }
+    if (mapped) {
+        glUnmapBuffer(GL_TEXTURE_BUFFER);
+    }
 }
 
 // Drains GL's errors; true if one was a buffer GL could not make room for.
@@ -192,12 +214,10 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     }
     rimStrips.clear();
     if (onLattice) {
-        upload(buffers[0], lattice.innerCells);
+        upload(buffers[0], lattice.innerCells, lattice.farCells);
         viewAsTexture(0, GL_RGBA32UI);
-        upload(buffers[1], lattice.farCells);
-        viewAsTexture(1, GL_RGBA32UI);
-        upload(buffers[2], lattice.more);
-        viewAsTexture(2, GL_RG32UI);
+        upload(buffers[1], lattice.more);
+        viewAsTexture(1, GL_RG32UI);
         // Where the markers cannot be lit from their cover, they are drawn
         // from the sorted points, uploaded then.
         markerPointsUploaded = false;
@@ -210,6 +230,7 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
         innerCells[2] = lattice.innerRight;
         innerCells[3] = lattice.innerTop;
         latticeCellSize = lattice.cellSize;
+        farStart = static_cast<int>(lattice.innerCells.size());
         latticeFarCellSize = lattice.farCellSize;
         markerBuffer = buffers[4];
         markerStride = sizeof(MarkerPoint);
@@ -331,6 +352,7 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, Cel
                         (innerCells[2] - innerCells[0]) / latticeCellSize);
             glUniform1i(glGetUniformLocation(program, "farColumns"),
                         gridSize[0] / latticeFarCellSize);
+            glUniform1i(glGetUniformLocation(program, "farStart"), farStart);
         } else {
             glUniform1f(glGetUniformLocation(program, "cellSize"), cellSize);
         }

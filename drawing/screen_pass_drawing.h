@@ -76,8 +76,8 @@ private:
     // integer points, then the markers' cover alone.
     static constexpr int kCellPasses = 4;
     unsigned int programs[2 * kCellPasses + 1] = {};
-    // Sites, nodes and candidates of the general tree (the lattice's unit
-    // cells, far cells and longer lists), the markers' cover, the lattice's
+    // Sites, nodes and candidates of the general tree (the lattice's cells,
+    // inner then far, and longer lists), the markers' cover, the lattice's
     // marker points.
     unsigned int buffers[5] = {0, 0, 0, 0, 0};
     unsigned int textures[kBufferTextures] = {};
@@ -97,6 +97,8 @@ private:
     // The lattice's unit cells: left, bottom, right and top (one past).
     int innerCells[4] = {0, 0, 0, 0};
     int latticeCellSize = 1;
+    // Where the far cells follow the inner ones in their buffer.
+    int farStart = 0;
     int latticeFarCellSize = 1;
     // The buffer of marker positions for drawing them as points; the
     // lattice's sorted points go into it only when they are drawn so.

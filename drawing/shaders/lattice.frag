@@ -1,6 +1,6 @@
-layout(binding = 0) uniform usamplerBuffer innerCells;
-layout(binding = 1) uniform usamplerBuffer farCells;
-layout(binding = 2) uniform usamplerBuffer more;
+// The inner cells, then from farStart on the far ones.
+layout(binding = 0) uniform usamplerBuffer cells;
+layout(binding = 1) uniform usamplerBuffer more;
 uniform mat2 windowToRaster;
 uniform vec2 rasterOrigin;
 uniform vec2 depthAtDistance;
@@ -13,6 +13,7 @@ uniform int cellShift;
 uniform int farCellShift;
 uniform int innerColumns;
 uniform int farColumns;
+uniform int farStart;
 uniform float radius;
 uniform float rimBand;
 
@@ -37,15 +38,14 @@ void main() {
     if (any(lessThan(cell, vec2(0.0))) || any(greaterThanEqual(cell, vec2(gridSize)))) {
         discard;
     }
+    // A software renderer runs both sides of a branch: one fetch, not two.
     ivec2 unit = ivec2(cell);
-    uvec4 record;
-    if (all(greaterThanEqual(unit, inner.xy)) && all(lessThan(unit, inner.zw))) {
-        unit = (unit - inner.xy) >> cellShift;
-        record = texelFetch(innerCells, unit.y * innerColumns + unit.x);
-    } else {
-        unit >>= farCellShift;
-        record = texelFetch(farCells, unit.y * farColumns + unit.x);
-    }
+    ivec2 innerUnit = (unit - inner.xy) >> cellShift;
+    ivec2 farUnit = unit >> farCellShift;
+    int index = all(greaterThanEqual(unit, inner.xy)) && all(lessThan(unit, inner.zw))
+                    ? innerUnit.y * innerColumns + innerUnit.x
+                    : farStart + farUnit.y * farColumns + farUnit.x;
+    uvec4 record = texelFetch(cells, index);
     uint count = record.y >> 24;
     nearest = radius + 1.0;
     if (count <= 2u) {
