@@ -23,10 +23,11 @@ constexpr int kThreads = 2;
 constexpr float kNoPixel = TilePyramid::kNoPixel;
 // The radial bands, by how far from the apexes they reach in window pixels:
 // the first at least kFirstBand and kFirstBandSpacings times the sites'
-// spacing, each further one kBandGrowth times the one before.
+// spacing, each further one kBandGrowth times the one before: three to a
+// doubling, where two walked more of the rays that deeper bands then drop.
 constexpr double kFirstBand = 8.0;
 constexpr double kFirstBandSpacings = 3.0;
-constexpr double kBandGrowth = 1.41421356;
+constexpr double kBandGrowth = 1.25992105;
 // Sites closer than this many pixels apart, on average over the window, are
 // a crowd, where the walks read tiles again: elsewhere that costs more than
 // it spares.
