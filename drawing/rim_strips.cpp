@@ -53,6 +53,24 @@ bool boxesMeet(const float* a, const float* b) {
     return a[0] <= b[2] && b[0] <= a[2] && a[1] <= b[3] && b[1] <= a[3];
 }
 
+// The viewport's box in the raster plane (left, bottom, right, top).
+void viewportBox(const WindowToRaster& mapping, float* window) {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    window[0] = window[1] = std::numeric_limits<float>::max();
+    window[2] = window[3] = std::numeric_limits<float>::lowest();
+    for (int corner = 0; corner < 4; ++corner) {
+        const float windowX = static_cast<float>(viewport[0] + (corner & 1) * viewport[2]);
+        const float windowY = static_cast<float>(viewport[1] + (corner >> 1) * viewport[3]);
+        for (int axis = 0; axis < 2; ++axis) {
+            const float raster = mapping.matrix[axis] * windowX +
+                                 mapping.matrix[2 + axis] * windowY + mapping.origin[axis];
+            window[axis] = std::min(window[axis], raster);
+            window[2 + axis] = std::max(window[2 + axis], raster);
+        }
+    }
+}
+
 }  // namespace
 
 void RimStrips::add(float x, float y, std::uint32_t colour, std::uint32_t facets,
@@ -68,42 +86,23 @@ bool RimStrips::inWindow(const WindowToRaster& mapping, int radius) const {
     if (strips.empty()) {
         return false;
     }
-    GLint viewport[4] = {0, 0, 0, 0};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    float window[4] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
-                       std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
-    for (int corner = 0; corner < 4; ++corner) {
-        const float windowX = static_cast<float>(viewport[0] + (corner & 1) * viewport[2]);
-        const float windowY = static_cast<float>(viewport[1] + (corner >> 1) * viewport[3]);
-        for (int axis = 0; axis < 2; ++axis) {
-            const float raster = mapping.matrix[axis] * windowX +
-                                 mapping.matrix[2 + axis] * windowY + mapping.origin[axis];
-            window[axis] = std::min(window[axis], raster);
-            window[2 + axis] = std::max(window[2 + axis], raster);
-        }
-    }
+    float window[4];
+    viewportBox(mapping, window);
     const float spare = rasterSpare(mapping);
     const std::vector<float> rim = rimOffsets(radius);
-    for (const Strip& strip : strips) {
-        const std::uint32_t facets = facetsShown(strip, rim, spare);
-        for (int facet = 0; facet < kConeSlices; ++facet) {
-            float box[4];
-            facetBox(strip.x, strip.y, rim, facet, spare, box);
-            if ((facets >> facet & 1u) != 0 && boxesMeet(box, window)) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return std::any_of(strips.begin(), strips.end(), [&](const Strip& strip) {
+        return facetsShown(strip, rim, spare, window) != 0;
+    });
 }
 
-std::uint32_t RimStrips::facetsShown(const Strip& strip, const std::vector<float>& rim,
-                                     float spare) {
+std::uint32_t RimStrips::facetsShown(const Strip& strip, const std::vector<float>& rim, float spare,
+                                     const float* window) {
     std::uint32_t shown = 0;
     for (int facet = 0; facet < kConeSlices; ++facet) {
         float box[4];
         facetBox(strip.x, strip.y, rim, facet, spare, box);
-        if ((strip.facets >> facet & 1u) != 0 && boxesMeet(box, strip.reach)) {
+        if ((strip.facets >> facet & 1u) != 0 && boxesMeet(box, strip.reach) &&
+            boxesMeet(box, window)) {
             shown |= 1u << facet;
         }
     }
@@ -121,6 +120,8 @@ void RimStrips::draw(const WindowToRaster& mapping, int radius) {
     const std::vector<float> rim = rimOffsets(radius);
     const float inner = static_cast<float>((radius - kRimStrip) / radius);
     const float spare = rasterSpare(mapping);
+    float window[4];
+    viewportBox(mapping, window);
     // Each strip's vertices go to GL in clip space, as the matrices with the
     // site's translation would put them, under identity matrices, which keep
     // them as they are: all the strips are then one draw, where a matrix
@@ -133,7 +134,7 @@ void RimStrips::draw(const WindowToRaster& mapping, int radius) {
     glLoadIdentity();
     glBegin(GL_QUADS);
     for (const Strip& strip : strips) {
-        const std::uint32_t facets = facetsShown(strip, rim, spare);
+        const std::uint32_t facets = facetsShown(strip, rim, spare, window);
         if (facets == 0) {
             continue;
         }

@@ -38,10 +38,12 @@ private:
         std::uint32_t facets;
         float reach[4];
     };
-    // The strip's facets that reach into its reach: a long, thin facet
-    // crosses many pixels where other sites are nearer.
-    static std::uint32_t facetsShown(const Strip& strip, const std::vector<float>& rim,
-                                     float spare);
+    // The strip's facets that reach into its reach and into `window`, the
+    // viewport's box in the raster plane: a long, thin facet crosses many
+    // pixels where other sites are nearer, and at small zooms half the
+    // strips lie past the window's edges.
+    static std::uint32_t facetsShown(const Strip& strip, const std::vector<float>& rim, float spare,
+                                     const float* window);
 
     std::vector<Strip> strips;
     ConeDepthProgram depth;
