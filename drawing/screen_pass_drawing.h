@@ -65,10 +65,10 @@ private:
 
     // The candidates are worked out on both cores.
     static constexpr int kThreads = 2;
-    // Buffers the pass reads, as textures: the three of the candidates and
-    // the markers' cover. A software renderer fetches texels for a block of
-    // pixels at once, where it reads storage buffers lane by lane: the pass
-    // took twice as long so.
+    // Buffers the pass reads, as textures: the candidates' (three for the
+    // tree, two for the lattice) and the markers' cover. A software
+    // renderer fetches texels for a block of pixels at once, where it reads
+    // storage buffers lane by lane: the pass took twice as long so.
     static constexpr int kBufferTextures = 4;
 
     bool triedCompile = false;
