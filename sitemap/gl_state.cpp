@@ -9,7 +9,6 @@ GLenum bindingOf(GLenum target) {
     switch (target) {
         case GL_ARRAY_BUFFER: return GL_ARRAY_BUFFER_BINDING;
         case GL_ELEMENT_ARRAY_BUFFER: return GL_ELEMENT_ARRAY_BUFFER_BINDING;
-        case GL_SHADER_STORAGE_BUFFER: return GL_SHADER_STORAGE_BUFFER_BINDING;
         case GL_TEXTURE_BUFFER: return GL_TEXTURE_BUFFER_BINDING;
         case GL_PIXEL_PACK_BUFFER: return GL_PIXEL_PACK_BUFFER_BINDING;
         default: return GL_PIXEL_UNPACK_BUFFER_BINDING;

@@ -25,8 +25,8 @@ private:
     GLint saved = 0;
 };
 
-// The buffer bound to one target (array, element array, shader storage,
-// texture, pixel pack or unpack); `bound` is bound meanwhile.
+// The buffer bound to one target (array, element array, texture, pixel
+// pack or unpack); `bound` is bound meanwhile.
 class BufferBinding : StateGuard {
 public:
     explicit BufferBinding(GLenum target);
