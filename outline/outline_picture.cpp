@@ -13,6 +13,7 @@
 #include "outline/near_search.h"
 #include "outline/radial_band.h"
 #include "outline/ray_cover.h"
+#include "outline/rim_edges.h"
 #include "outline/settled_pixels.h"
 #include "outline/site_copies.h"
 #include "outline/tile_pyramid.h"
@@ -32,28 +33,6 @@ constexpr double kBandGrowth = 1.25992105;
 // a crowd, where the walks read tiles again: elsewhere that costs more than
 // it spares.
 constexpr std::size_t kCrowdSpacing = 4;
-// A tile's group of at least this many sites has the pixels about each of
-// its rim edges read once for all of them: at small zooms thousands share a
-// tile.
-constexpr std::size_t kCrowdedGroup = 16;
-
-// The box about a facet's rim edge, which runs from rim vertex facet + 1 to
-// rim vertex facet, for an apex anywhere in the box given, `around` wider.
-struct RimEdgeBox {
-    double left;
-    double top;
-    double right;
-    double bottom;
-};
-RimEdgeBox rimEdgeBox(const ApexLayout& apexes, int facet, double left, double top, double right,
-                      double bottom, double around) {
-    const int next = (facet + 1) % kConeSlices;
-    return {left + std::min(apexes.rimX(next), apexes.rimX(facet)) - around,
-            top + std::min(apexes.rimY(next), apexes.rimY(facet)) - around,
-            right + std::max(apexes.rimX(next), apexes.rimX(facet)) + around,
-            bottom + std::max(apexes.rimY(next), apexes.rimY(facet)) + around};
-}
-
 }  // namespace
 
 struct OutlinePicture::Workspace {
@@ -107,19 +86,6 @@ private:
     // The radial edges band by band, from depth `low` on, with `unmarkedPixels`
     // pixels left to them.
     void radialBands(float low, double unmarkedPixels);
-    // The rim edges of every site, by the tile groups the bands take.
-    void walkRims();
-    // Of `facets`, those whose rim edge, for an apex anywhere in the box,
-    // has a pixel about it that holds more than a rim.
-    std::uint32_t rimFacets(double left, double top, double right, double bottom,
-                            std::uint32_t facets) const;
-    // Of `facets`, those whose rim edge, for an apex anywhere in the tile at
-    // (left, top), has a pixel about it that holds a rim or more now.
-    std::uint32_t unsettledFacets(double left, double top, std::uint32_t facets) const;
-    // The site's rim edges among `facets`, where a pixel about them holds
-    // more than a rim.
-    void walkSiteRims(std::size_t site, std::uint32_t facets);
-
     const std::vector<OutlineSite>& sites;
     const OutlineView& view;
     ConeOutlines outlines;
@@ -214,102 +180,12 @@ void PictureBuilder::drawEdges() {
     // The rims lie at depth 0.5, behind every radial edge: they show only
     // where none reaches.
     if (tiles.deepest() >= kRimDepth && !cancelled()) {
-        walkRims();
-    }
-}
-
-void PictureBuilder::walkRims() {
-    // The groups are those of the bands, made here where no band ran.
-    if (!grouped) {
-        groups.group(apexes, tiles, width, height);
-        grouped = true;
-    }
-    const std::size_t groupCount = groups.start.size() - 1;
-    const std::size_t outside = groupCount - 1;
-    const auto tilesX = static_cast<std::size_t>(tiles.tilesX());
-    constexpr std::uint32_t kEveryFacet = ~std::uint32_t{0};
-    // A group's facets are tested once for all its sites: in a crowd, most
-    // sites' rims lie where every pixel holds a radial edge.
-    std::atomic<std::size_t> taken{0};
-    onThreads(kThreads, [&](int) {
-        for (std::size_t group = taken++; group < groupCount; group = taken++) {
-            const auto first = static_cast<std::size_t>(groups.start[group]);
-            const auto end = static_cast<std::size_t>(groups.start[group + 1]);
-            std::uint32_t facets = kEveryFacet;
-            if (group != outside && end - first > 1) {
-                const auto left = static_cast<double>((group % tilesX) << TilePyramid::kTileShift);
-                const auto top = static_cast<double>((group / tilesX) << TilePyramid::kTileShift);
-                facets = rimFacets(left, top, left + TilePyramid::kTileSide,
-                                   top + TilePyramid::kTileSide, kEveryFacet);
-                if (end - first >= kCrowdedGroup) {
-                    facets = unsettledFacets(left, top, facets);
-                }
-            }
-            for (std::size_t place = first; place < end && facets != 0; ++place) {
-                walkSiteRims(static_cast<std::size_t>(groups.sites[place]), facets);
-            }
+        // The groups are those of the bands, made here where no band ran.
+        if (!grouped) {
+            groups.group(apexes, tiles, width, height);
+            grouped = true;
         }
-    });
-}
-
-std::uint32_t PictureBuilder::rimFacets(double left, double top, double right, double bottom,
-                                        std::uint32_t facets) const {
-    const double around = apexes.rimReach + 2.0;
-    if (!(tiles.blockMaximum(left - around, top - around, right + around, bottom + around) >=
-          kRimDepth)) {
-        return 0;
-    }
-    std::uint32_t found = 0;
-    for (std::uint32_t rest = facets; rest != 0; rest &= rest - 1) {
-        const int facet = __builtin_ctz(rest);
-        const RimEdgeBox box = rimEdgeBox(apexes, facet, left, top, right, bottom, 2.0);
-        if (tiles.blockMaximum(box.left, box.top, box.right, box.bottom) >= kRimDepth) {
-            found |= std::uint32_t{1} << facet;
-        }
-    }
-    return found;
-}
-
-std::uint32_t PictureBuilder::unsettledFacets(double left, double top, std::uint32_t facets) const {
-    // A rim edge lights pixels whose centres lie within a pixel of it, and
-    // the group's apexes lie in the tile.
-    for (std::uint32_t rest = facets; rest != 0; rest &= rest - 1) {
-        const int facet = __builtin_ctz(rest);
-        const RimEdgeBox box = rimEdgeBox(apexes, facet, left, top, left + TilePyramid::kTileSide,
-                                          top + TilePyramid::kTileSide, 1.0);
-        if (settled.within(box.left, box.top, box.right, box.bottom, kRimDepth)) {
-            facets &= ~(std::uint32_t{1} << facet);
-        }
-    }
-    return facets;
-}
-
-void PictureBuilder::walkSiteRims(std::size_t site, std::uint32_t facets) {
-    const double x = apexes.x[site];
-    const double y = apexes.y[site];
-    ConeOutlines::Cone cone;
-    bool coneReady = false;
-    for (std::uint32_t rest = rimFacets(x, y, x, y, facets); rest != 0; rest &= rest - 1) {
-        const int facet = __builtin_ctz(rest);
-        // The tiles' test passes where radial edges settled most of a tile:
-        // the rim edge's own pixels tell more.
-        const int next = (facet + 1) % kConeSlices;
-        if (settled.between({x + apexes.rimX(next), y + apexes.rimY(next), kRimDepth},
-                            {x + apexes.rimX(facet), y + apexes.rimY(facet), kRimDepth},
-                            kRimDepth)) {
-            continue;
-        }
-        if (!coneReady) {
-            outlines.cone(sites[site].x, sites[site].y, cone);
-            coneReady = true;
-        }
-        OutlinePoint from;
-        OutlinePoint to;
-        OutlineEdgePixels edge;
-        if (outlines.edge(cone, facet, OutlineEdge::Rim, from, to) && edge.set(from, to)) {
-            edge.site = static_cast<std::int32_t>(site);
-            walker.walk(edge, nullptr, kRimDepth, kNothingDrawn, false, nullptr);
-        }
+        RimEdges({sites, outlines, apexes, tiles, groups, walker, settled}).walk();
     }
 }
 

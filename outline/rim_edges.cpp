@@ -1,0 +1,174 @@
+#include "outline/rim_edges.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "cells/thread_sharing.h"
+#include "outline/fragment_key.h"
+
+namespace {
+
+constexpr int kThreads = 2;
+// A tile's group of at least this many sites has the pixels about each of
+// its rim edges read once for all of them: at small zooms thousands share a
+// tile.
+constexpr std::size_t kCrowdedGroup = 16;
+// A group of at least this many sites whose tile leaves some rim edges
+// unsettled has them tested again for the apexes in each pixel of the tile:
+// at small zooms a tile holds thousands of sites, and only those in the
+// pixels at the crowd's border keep rim edges that can show.
+constexpr std::size_t kSplitGroup = 256;
+
+// The box about a facet's rim edge, which runs from rim vertex facet + 1 to
+// rim vertex facet, for an apex anywhere in the box given, `around` wider.
+struct RimEdgeBox {
+    double left;
+    double top;
+    double right;
+    double bottom;
+};
+RimEdgeBox rimEdgeBox(const ApexLayout& apexes, int facet, double left, double top, double right,
+                      double bottom, double around) {
+    const int next = (facet + 1) % kConeSlices;
+    return {left + std::min(apexes.rimX(next), apexes.rimX(facet)) - around,
+            top + std::min(apexes.rimY(next), apexes.rimY(facet)) - around,
+            right + std::max(apexes.rimX(next), apexes.rimX(facet)) + around,
+            bottom + std::max(apexes.rimY(next), apexes.rimY(facet)) + around};
+}
+
+}  // namespace
+
+void RimEdges::walk() {
+    const std::size_t groupCount = parts.groups.start.size() - 1;
+    const std::size_t outside = groupCount - 1;
+    const auto tilesX = static_cast<std::size_t>(parts.tiles.tilesX());
+    constexpr std::uint32_t kEveryFacet = ~std::uint32_t{0};
+    // A group's facets are tested once for all its sites: in a crowd, most
+    // sites' rims lie where every pixel holds a radial edge.
+    std::atomic<std::size_t> taken{0};
+    onThreads(kThreads, [&](int) {
+        std::vector<std::uint32_t> pixelStart;
+        std::vector<std::int32_t> byPixel;
+        for (std::size_t group = taken++; group < groupCount; group = taken++) {
+            const auto first = static_cast<std::size_t>(parts.groups.start[group]);
+            const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
+            std::uint32_t facets = kEveryFacet;
+            if (group != outside && end - first > 1) {
+                const auto left = static_cast<double>((group % tilesX) << TilePyramid::kTileShift);
+                const auto top = static_cast<double>((group / tilesX) << TilePyramid::kTileShift);
+                facets = rimFacets(left, top, left + TilePyramid::kTileSide,
+                                   top + TilePyramid::kTileSide, kEveryFacet);
+                if (end - first >= kCrowdedGroup) {
+                    facets = unsettledFacets(left, top, TilePyramid::kTileSide, facets);
+                }
+                if (facets != 0 && end - first >= kSplitGroup) {
+                    walkPixelRims(first, end, left, top, facets, pixelStart, byPixel);
+                    continue;
+                }
+            }
+            for (std::size_t place = first; place < end && facets != 0; ++place) {
+                walkSiteRims(static_cast<std::size_t>(parts.groups.sites[place]), facets);
+            }
+        }
+    });
+}
+
+std::uint32_t RimEdges::rimFacets(double left, double top, double right, double bottom,
+                                  std::uint32_t facets) const {
+    const double around = parts.apexes.rimReach + 2.0;
+    if (!(parts.tiles.blockMaximum(left - around, top - around, right + around, bottom + around) >=
+          kRimDepth)) {
+        return 0;
+    }
+    std::uint32_t found = 0;
+    for (std::uint32_t rest = facets; rest != 0; rest &= rest - 1) {
+        const int facet = __builtin_ctz(rest);
+        const RimEdgeBox box = rimEdgeBox(parts.apexes, facet, left, top, right, bottom, 2.0);
+        if (parts.tiles.blockMaximum(box.left, box.top, box.right, box.bottom) >= kRimDepth) {
+            found |= std::uint32_t{1} << facet;
+        }
+    }
+    return found;
+}
+
+std::uint32_t RimEdges::unsettledFacets(double left, double top, double side,
+                                        std::uint32_t facets) const {
+    // A rim edge lights pixels whose centres lie within a pixel of it, and
+    // the apexes lie in the square.
+    for (std::uint32_t rest = facets; rest != 0; rest &= rest - 1) {
+        const int facet = __builtin_ctz(rest);
+        const RimEdgeBox box =
+            rimEdgeBox(parts.apexes, facet, left, top, left + side, top + side, 1.0);
+        if (parts.settled.within(box.left, box.top, box.right, box.bottom, kRimDepth)) {
+            facets &= ~(std::uint32_t{1} << facet);
+        }
+    }
+    return facets;
+}
+
+void RimEdges::walkPixelRims(std::size_t first, std::size_t end, double left, double top,
+                             std::uint32_t facets, std::vector<std::uint32_t>& pixelStart,
+                             std::vector<std::int32_t>& byPixel) {
+    constexpr int kSide = TilePyramid::kTileSide;
+    const auto pixelOf = [&](std::int32_t site) {
+        const auto place = static_cast<std::size_t>(site);
+        const int column = std::clamp(static_cast<int>(parts.apexes.x[place] - left), 0, kSide - 1);
+        const int row = std::clamp(static_cast<int>(parts.apexes.y[place] - top), 0, kSide - 1);
+        return static_cast<std::size_t>(row * kSide + column);
+    };
+    pixelStart.assign(kSide * kSide + 1, 0);
+    for (std::size_t place = first; place < end; ++place) {
+        ++pixelStart[pixelOf(parts.groups.sites[place]) + 1];
+    }
+    for (int pixel = 0; pixel < kSide * kSide; ++pixel) {
+        pixelStart[pixel + 1] += pixelStart[pixel];
+    }
+    byPixel.resize(end - first);
+    for (std::size_t place = first; place < end; ++place) {
+        const std::int32_t site = parts.groups.sites[place];
+        byPixel[pixelStart[pixelOf(site)]++] = site;
+    }
+    // Each pixel's start has moved on to its end.
+    std::uint32_t pixelFirst = 0;
+    for (int pixel = 0; pixel < kSide * kSide; ++pixel) {
+        const std::uint32_t pixelEnd = pixelStart[pixel];
+        const std::uint32_t pixelFacets =
+            pixelFirst == pixelEnd
+                ? 0
+                : unsettledFacets(left + pixel % kSide, top + pixel / kSide, 1.0, facets);
+        for (std::uint32_t place = pixelFirst; place < pixelEnd && pixelFacets != 0; ++place) {
+            walkSiteRims(static_cast<std::size_t>(byPixel[place]), pixelFacets);
+        }
+        pixelFirst = pixelEnd;
+    }
+}
+
+void RimEdges::walkSiteRims(std::size_t site, std::uint32_t facets) {
+    const double x = parts.apexes.x[site];
+    const double y = parts.apexes.y[site];
+    ConeOutlines::Cone cone;
+    bool coneReady = false;
+    for (std::uint32_t rest = rimFacets(x, y, x, y, facets); rest != 0; rest &= rest - 1) {
+        const int facet = __builtin_ctz(rest);
+        // The tiles' test passes where radial edges settled most of a tile:
+        // the rim edge's own pixels tell more.
+        const int next = (facet + 1) % kConeSlices;
+        if (parts.settled.between(
+                {x + parts.apexes.rimX(next), y + parts.apexes.rimY(next), kRimDepth},
+                {x + parts.apexes.rimX(facet), y + parts.apexes.rimY(facet), kRimDepth},
+                kRimDepth)) {
+            continue;
+        }
+        if (!coneReady) {
+            parts.outlines.cone(parts.sites[site].x, parts.sites[site].y, cone);
+            coneReady = true;
+        }
+        OutlinePoint from;
+        OutlinePoint to;
+        OutlineEdgePixels edge;
+        if (parts.outlines.edge(cone, facet, OutlineEdge::Rim, from, to) && edge.set(from, to)) {
+            edge.site = static_cast<std::int32_t>(site);
+            parts.walker.walk(edge, nullptr, kRimDepth, kNothingDrawn, false, nullptr);
+        }
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "outline/apex_layout.h"
+#include "outline/cone_outline.h"
+#include "outline/edge_walk.h"
+#include "outline/radial_band.h"
+#include "outline/settled_pixels.h"
+#include "outline/tile_pyramid.h"
+
+// The cones' rim edges, at depth 0.5 behind every radial edge, followed
+// last and only where a pixel about a facet's rim edge still holds
+// something deeper: tested for a tile's group of sites at once, then for
+// the apexes in each pixel of a crowded tile, then site by site.
+class RimEdges {
+public:
+    struct Parts {
+        const std::vector<OutlineSite>& sites;
+        const ConeOutlines& outlines;
+        const ApexLayout& apexes;
+        const TilePyramid& tiles;
+        const TileGroups& groups;
+        EdgeWalk& walker;
+        const SettledPixels& settled;
+    };
+
+    explicit RimEdges(const Parts& parts) : parts(parts) {}
+    // Every site's, on both threads.
+    void walk();
+
+private:
+    // Of `facets`, those whose rim edge, for an apex anywhere in the box,
+    // has a pixel about it that holds more than a rim, by the tiles.
+    std::uint32_t rimFacets(double left, double top, double right, double bottom,
+                            std::uint32_t facets) const;
+    // Of `facets`, those whose rim edge, for an apex anywhere in the square
+    // `side` pixels wide at (left, top), has a pixel about it that holds a
+    // rim or more now.
+    std::uint32_t unsettledFacets(double left, double top, double side, std::uint32_t facets) const;
+    // The rims among `facets` of a crowded group's sites, from `first` to
+    // `end` in the groups' order, pixel by pixel of its tile at (left, top);
+    // the other two hold the sites ordered by pixel.
+    void walkPixelRims(std::size_t first, std::size_t end, double left, double top,
+                       std::uint32_t facets, std::vector<std::uint32_t>& pixelStart,
+                       std::vector<std::int32_t>& byPixel);
+    // The site's rim edges among `facets`, where a pixel about them holds
+    // more than a rim.
+    void walkSiteRims(std::size_t site, std::uint32_t facets);
+
+    Parts parts;
+};
