@@ -81,7 +81,7 @@ void RayCover::prepareSteady() {
     // runs at least as far to a border as its apex lies from it, across the
     // ray's part of that axis; every apex must lie inside the window by the
     // sites ahead and a little more.
-    steady = {0.0f, kNothingDrawn, 0, 0};
+    steady = {0.0f, kNothingDrawn, 0, 0, kNoTailSlot};
     const int most = std::max(width, height) + 1;
     for (std::vector<std::uint32_t>& rays : steadyFrom) {
         rays.assign(static_cast<std::size_t>(most) + 1, 0);
@@ -231,8 +231,30 @@ void RayCover::addRay(Summary& summary, int ray, float coverLow, float coverHigh
     }
 }
 
+void RayCover::keepTailStart(Summary& summary, int ray, float start) {
+    if (summary.tailSlot == kNoTailSlot) {
+        if (tailSlotsTaken.load(std::memory_order_relaxed) >= kMostTailSlots) {
+            return;
+        }
+        const std::uint32_t slot = tailSlotsTaken.fetch_add(1, std::memory_order_relaxed);
+        if (slot >= kMostTailSlots) {
+            return;
+        }
+        summary.tailSlot = slot;
+    }
+    // Depths of a ray's fragments lie below 0.5: the steps fit 16 bits.
+    tailStarts[static_cast<std::size_t>(summary.tailSlot) * kConeSlices +
+               static_cast<std::size_t>(ray)] =
+        static_cast<std::uint16_t>(std::min(start * kTailSteps, 65535.0f));
+}
+
 void RayCover::startSummaries(std::size_t places, bool perRay) {
     this->perRay = perRay;
+    tailSlotsTaken.store(0, std::memory_order_relaxed);
+    if (!perRay && !tailStarts) {
+        // Not touched until used: most pictures take few slots.
+        tailStarts.reset(new std::uint16_t[static_cast<std::size_t>(kMostTailSlots) * kConeSlices]);
+    }
     if (!covered.usable()) {
         summaries.clear();
         summedRays.clear();
@@ -256,7 +278,7 @@ void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t 
     }
     Summary& summary = summaries[place];
     if (summedRays[place] == 0) {
-        summary = {0.0f, kNothingDrawn, 0, 0};
+        summary = {0.0f, kNothingDrawn, 0, 0, kNoTailSlot};
     }
     for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
@@ -271,6 +293,8 @@ void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t 
         if (perRay) {
             rayDepths[(place * kConeSlices + ray) * 2] = coverLow;
             rayDepths[(place * kConeSlices + ray) * 2 + 1] = coverHigh;
+        } else if (coverLow < kNothingDrawn && coverHigh < kNothingDrawn) {
+            keepTailStart(summary, ray, coverHigh);
         }
         addRay(summary, ray, coverLow, coverHigh);
     }
@@ -292,6 +316,14 @@ void RayCover::coveredDepths(std::size_t place, std::size_t site, int ray, Looku
     if ((lookup.known >> ray) & 1u) {
         low = lookup.depths[ray][0];
         high = lookup.depths[ray][1];
+        return;
+    }
+    const Summary& summary = summaries[place];
+    if (summary.tailSlot != kNoTailSlot && ((summary.tails >> ray) & 1u)) {
+        low = summary.nearEnd;
+        high = tailStarts[static_cast<std::size_t>(summary.tailSlot) * kConeSlices +
+                          static_cast<std::size_t>(ray)] /
+               kTailSteps;
         return;
     }
     if (!lookup.read) {

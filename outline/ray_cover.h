@@ -1,8 +1,10 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "cells/cone_geometry.h"
@@ -24,6 +26,8 @@ public:
         float tailStart;
         std::uint32_t uncovered;
         std::uint32_t tails;
+        // Where its tails' starts are kept, or kNoTailSlot.
+        std::uint32_t tailSlot;
 
         // Of `rays`, those that keep a part in the band of depths from
         // `low` to `high` beyond their near parts.
@@ -94,6 +98,9 @@ public:
 
     // The depths [low, high) at which sites ahead cover the edges along ray
     // `ray` of site `site` at `place`; both kNothingDrawn where they do not.
+    // A tail summed up in an earlier band is read back from where it was
+    // kept: from the site's nearEnd to its start rounded down, a little
+    // less than the ray's own.
     void coveredDepths(std::size_t place, std::size_t site, int ray, Lookup& lookup, float& low,
                        float& high) const;
 
@@ -123,6 +130,16 @@ private:
     std::vector<std::uint32_t> summedRays;
     std::vector<float> rayDepths;
     bool perRay = false;
+    // Where each ray's depths are not kept, the bands after the one that
+    // sums a ray up ask for its tail's start again, band after band: the
+    // starts are kept for up to kMostTailSlots sites, in steps of
+    // 1 / kTailSteps rounded down, 32 to a site.
+    static constexpr std::uint32_t kNoTailSlot = ~std::uint32_t{0};
+    static constexpr std::uint32_t kMostTailSlots = 1u << 18;
+    static constexpr float kTailSteps = 131072.0f;
+    void keepTailStart(Summary& summary, int ray, float start);
+    std::unique_ptr<std::uint16_t[]> tailStarts;
+    std::atomic<std::uint32_t> tailSlotsTaken{0};
     // The cover of each ray where it is steady, and their summary. By whole
     // pixels an apex lies from the window's left, right, lower and upper
     // border, the rays steady that far from it.
