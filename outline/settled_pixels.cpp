@@ -102,20 +102,29 @@ bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float 
         // From the `to` end: a ray's far end, where an unsettled pixel is
         // likelier.
         const std::int64_t step = span > 0.0 ? -1 : 1;
-        for (std::int64_t major = span > 0.0 ? last : first; major >= first && major <= last;
-             major += step) {
-            const double minor = biased + (static_cast<double>(major) + 0.5 - fromMajor) * slope;
+        const std::int64_t firstMajor = span > 0.0 ? last : first;
+        // Stepped along from column to column: the rounding that gathers
+        // over 24 columns is far below the margins.
+        double minor = biased + (static_cast<double>(firstMajor) + 0.5 - fromMajor) * slope;
+        double depth = depthFrom + (static_cast<double>(firstMajor) + 0.5) * depthPerColumn;
+        const double minorStep = static_cast<double>(step) * slope;
+        const double depthStep = static_cast<double>(step) * depthPerColumn;
+        for (std::int64_t major = firstMajor; major >= first && major <= last;
+             major += step, minor += minorStep, depth += depthStep) {
+            // The rows lie within 1.1 pixels: one or two of them.
             const std::int64_t lowest = std::max<std::int64_t>(
                 0, static_cast<std::int64_t>(minor - 1.0 - kAcross) + 1 - bias);
             const std::int64_t highest = std::min<std::int64_t>(
                 minorSize - 1, static_cast<std::int64_t>(minor + kAcross) - bias);
-            const FragmentKey settled =
-                settledBelow(depthFrom + (static_cast<double>(major) + 0.5) * depthPerColumn);
-            for (std::int64_t row = lowest; row <= highest; ++row) {
-                if (!(__atomic_load_n(&pixels[row * minorPixels + major * majorPixels],
-                                      __ATOMIC_RELAXED) < settled)) {
-                    return false;
-                }
+            const FragmentKey settled = settledBelow(depth);
+            const FragmentKey* column = &pixels[static_cast<std::size_t>(major * majorPixels)];
+            if (lowest <= highest &&
+                !(__atomic_load_n(&column[lowest * minorPixels], __ATOMIC_RELAXED) < settled)) {
+                return false;
+            }
+            if (highest > lowest &&
+                !(__atomic_load_n(&column[highest * minorPixels], __ATOMIC_RELAXED) < settled)) {
+                return false;
             }
         }
         return true;
