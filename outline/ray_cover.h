@@ -99,8 +99,8 @@ public:
     // The depths [low, high) at which sites ahead cover the edges along ray
     // `ray` of site `site` at `place`; both kNothingDrawn where they do not.
     // A tail summed up in an earlier band is read back from where it was
-    // kept: from the site's nearEnd to its start rounded down, a little
-    // less than the ray's own.
+    // kept, as a little less than the ray's own: from the site's nearEnd to
+    // the tail's start rounded down.
     void coveredDepths(std::size_t place, std::size_t site, int ray, Lookup& lookup, float& low,
                        float& high) const;
 
