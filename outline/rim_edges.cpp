@@ -111,9 +111,9 @@ void RimEdges::walkPixelRims(std::size_t first, std::size_t end, double left, do
                              std::vector<std::int32_t>& byPixel) {
     constexpr int kSide = TilePyramid::kTileSide;
     const auto pixelOf = [&](std::int32_t site) {
-        const auto place = static_cast<std::size_t>(site);
-        const int column = std::clamp(static_cast<int>(parts.apexes.x[place] - left), 0, kSide - 1);
-        const int row = std::clamp(static_cast<int>(parts.apexes.y[place] - top), 0, kSide - 1);
+        const auto index = static_cast<std::size_t>(site);
+        const int column = std::clamp(static_cast<int>(parts.apexes.x[index] - left), 0, kSide - 1);
+        const int row = std::clamp(static_cast<int>(parts.apexes.y[index] - top), 0, kSide - 1);
         return static_cast<std::size_t>(row * kSide + column);
     };
     pixelStart.assign(kSide * kSide + 1, 0);
