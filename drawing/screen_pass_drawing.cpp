@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <new>
 #include <string>
 #include <vector>
@@ -275,7 +276,7 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
         return false;
     }
     update(map, radius);
-    if (gridSize[0] == 0) {
+    if (gridSize[0] == 0 || !quadOverGrid(mapping)) {
         return true;
     }
     const CurrentColour colourKept;
@@ -310,6 +311,44 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     rimStrips.draw(mapping, radius);
     if (markSites && !coverMarkers) {
         drawMarkers();
+    }
+    return true;
+}
+
+bool ScreenPassDrawing::quadOverGrid(const WindowToRaster& mapping) {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[2] <= 0 || viewport[3] <= 0) {
+        return false;
+    }
+    const float size = onLattice ? 1.0f : cellSize;
+    float box[4] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
+                    std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest()};
+    for (int corner = 0; corner < 4; ++corner) {
+        const float rasterX = gridOrigin[0] + static_cast<float>((corner & 1) * gridSize[0]) * size;
+        const float rasterY =
+            gridOrigin[1] + static_cast<float>((corner >> 1) * gridSize[1]) * size;
+        for (int axis = 0; axis < 2; ++axis) {
+            const float window = mapping.toWindow[axis] * rasterX +
+                                 mapping.toWindow[2 + axis] * rasterY + mapping.windowOrigin[axis];
+            box[axis] = std::min(box[axis], window);
+            box[2 + axis] = std::max(box[2 + axis], window);
+        }
+    }
+    // A marker reaches a little past its site, and a site a little past the
+    // grid where the cone radius is a pixel or two.
+    constexpr float kSpare = 4.0f;
+    for (int axis = 0; axis < 2; ++axis) {
+        const float first = static_cast<float>(viewport[axis]);
+        const float last = first + static_cast<float>(viewport[2 + axis]);
+        const float low = std::max(box[axis] - kSpare, first);
+        const float high = std::min(box[2 + axis] + kSpare, last);
+        if (!(low < high)) {
+            return false;
+        }
+        quadCorners[axis] = 2.0f * (low - first) / static_cast<float>(viewport[2 + axis]) - 1.0f;
+        quadCorners[2 + axis] =
+            2.0f * (high - first) / static_cast<float>(viewport[2 + axis]) - 1.0f;
     }
     return true;
 }
@@ -387,10 +426,10 @@ void ScreenPassDrawing::drawQuad(unsigned int program, bool depthKept,
     // Counter-clockwise in normalized device coordinates, so that neither
     // culling nor a mirroring view drops it.
     glBegin(GL_QUADS);
-    glVertex3f(-1.0f, -1.0f, 0.5f);
-    glVertex3f(1.0f, -1.0f, 0.5f);
-    glVertex3f(1.0f, 1.0f, 0.5f);
-    glVertex3f(-1.0f, 1.0f, 0.5f);
+    glVertex3f(quadCorners[0], quadCorners[1], 0.5f);
+    glVertex3f(quadCorners[2], quadCorners[1], 0.5f);
+    glVertex3f(quadCorners[2], quadCorners[3], 0.5f);
+    glVertex3f(quadCorners[0], quadCorners[3], 0.5f);
     glEnd();
 }
 

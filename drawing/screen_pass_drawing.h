@@ -20,11 +20,10 @@ struct WindowToRaster;
 // it, leaving the depth as it finds it.
 enum class CellPass { Plain, CoveringMarkers, BehindMarkers, LightingMarkers };
 
-// Draws the cells of the full cones with one window-sized quad: each pixel
-// looks its raster point up in the site candidates and takes the nearest of
-// the few listed there, with that cone's colour and depth. The cost follows
-// the pixels, not the sites. Right at the rims, strips of the cones draw.
-// Needs GL 4.3 and GLSL 4.30.
+// Draws the cells of the full cones with one quad over the part of the
+// window their grid covers: each pixel looks its raster point up in the site candidates and takes
+// the nearest of the few listed there, with that cone's colour and depth. The cost follows the
+// pixels, not the sites. Right at the rims, strips of the cones draw. Needs GL 4.3 and GLSL 4.30.
 class ScreenPassDrawing {
 public:
     ScreenPassDrawing() = default;
@@ -49,8 +48,11 @@ public:
     double lastRebuildMilliseconds() const { return rebuildMilliseconds; }
 
 private:
+    // The quad's corners over the grid's part of the viewport; false where
+    // the grid lies outside it, and then nothing shows.
+    bool quadOverGrid(const WindowToRaster& mapping);
     void drawCells(const WindowToRaster& mapping, int radius, CellPass pass);
-    // The window-sized quad under `program`, with the buffer textures bound
+    // The quad over the grid under `program`, with the buffer textures bound
     // and the markers' cover's uniforms set, after setUniforms; with
     // depthKept, it neither writes depth nor passes where markers drawn
     // before it did.
@@ -92,6 +94,8 @@ private:
     int builtRadius = 0;
     double rebuildMilliseconds = 0.0;
     float gridOrigin[2] = {0.0f, 0.0f};
+    // Normalized device coordinates: left, bottom, right, top.
+    float quadCorners[4] = {-1.0f, -1.0f, 1.0f, 1.0f};
     float cellSize = 1.0f;
     int gridSize[2] = {0, 0};
     // The lattice's unit cells: left, bottom, right and top (one past).

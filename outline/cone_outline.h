@@ -63,6 +63,11 @@ public:
     // Under such a view, point()'s window coordinate on one axis (0 for x, 1
     // for y); false when the point lies outside the view volume on that axis.
     bool pointOnAxis(int axis, float value, float& window) const;
+    // Under such a view, window pixels per unit along an axis; negative
+    // where the view mirrors it.
+    float pixelsPerUnit(int axis) const {
+        return viewMatrix[5 * axis] / viewMatrix[15] * scale[axis];
+    }
 
 private:
     float viewMatrix[16];  // projection times modelview

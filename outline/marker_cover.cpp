@@ -14,6 +14,9 @@ namespace {
 constexpr int kCachedHeights = 1 << 14;
 // Fewer points are not worth a second thread.
 constexpr std::size_t kPointsForTwoThreads = 1 << 16;
+// The most points taken at once as a run up a column: a run that leaves
+// the view volume is looked at point by point, after this many compares.
+constexpr std::ptrdiff_t kLongestRun = 64;
 
 // The rows at which the markers of points at integer heights start: a
 // site's height is mostly a pixel's row, and many sites share each.
@@ -83,6 +86,10 @@ template <typename Point>
 void coverPoints(const Point* first, const Point* end, const ConeOutlines& outlines,
                  const CoverBits& bits) {
     const bool separable = outlines.separable();
+    // Where a unit up the raster moves a marker by at most three rows, the
+    // markers of points a unit apart up a column overlap or touch, so the
+    // run lights every row between its ends' markers.
+    const bool runsJoin = separable && std::fabs(outlines.pixelsPerUnit(1)) <= 3.0f;
     RowsOfHeights rows(outlines, kCachedHeights);
     // The column of the last x, under a separable view.
     float columnX = std::numeric_limits<float>::quiet_NaN();
@@ -95,7 +102,9 @@ void coverPoints(const Point* first, const Point* end, const ConeOutlines& outli
     int runLast = 0;
     for (const Point* point = first; point != end; ++point) {
         int column = 0;
+        // The first rows of the markers taken: one point's, or a run's.
         int row = 0;
+        int lastRow = 0;
         if (separable) {
             if (!(point->x == columnX)) {
                 float window = 0.0f;
@@ -107,6 +116,23 @@ void coverPoints(const Point* first, const Point* end, const ConeOutlines& outli
                 continue;
             }
             column = columnOfX;
+            lastRow = row;
+            if (runsJoin) {
+                const Point* runLastPoint = point;
+                while (runLastPoint + 1 != end && runLastPoint - point < kLongestRun &&
+                       runLastPoint[1].x == point->x &&
+                       runLastPoint[1].y ==
+                           point->y + static_cast<float>(runLastPoint + 1 - point)) {
+                    ++runLastPoint;
+                }
+                // Both ends within the view volume hold every point between.
+                int endRow = 0;
+                if (runLastPoint != point && rows.firstRowOf(runLastPoint->y, endRow)) {
+                    row = std::min(row, endRow);
+                    lastRow = std::max(lastRow, endRow);
+                    point = runLastPoint;
+                }
+            }
         } else {
             OutlinePoint window;
             if (!outlines.point(point->x, point->y, window)) {
@@ -114,8 +140,9 @@ void coverPoints(const Point* first, const Point* end, const ConeOutlines& outli
             }
             column = pointFirstColumn(snappedPoint(window.x));
             row = pointFirstRow(snappedPoint(window.y));
+            lastRow = row;
         }
-        const int last = row + kPointPixels - 1;
+        const int last = lastRow + kPointPixels - 1;
         if (open && column == runColumn && row <= runLast + 1 && last >= runFirst - 1) {
             runFirst = std::min(runFirst, row);
             runLast = std::max(runLast, last);

@@ -104,7 +104,8 @@ int coverDiffering(const ViewState& view, std::vector<MarkerPoint> points) {
 // Points on the rasterizer's ties and beside them, where a rounding rule
 // decides which four rows or columns a marker lights, in views that scale
 // and mirror the raster; also points outside the view, which light nothing.
-// Then enough points anywhere for the cover to take two threads.
+// Then enough points anywhere for the cover to take two threads, and long
+// columns of them.
 TEST(MarkerCoverTest, DecidesTiesAsTheRasterizerDoes) {
     openTestWindow(kSize, kSize);
     const float fractions[] = {0.0f,
@@ -133,7 +134,14 @@ TEST(MarkerCoverTest, DecidesTiesAsTheRasterizerDoes) {
     for (MarkerPoint& point : many) {
         point = {place(random) / 512.0f, place(random) / 512.0f};
     }
+    // Columns of points a unit apart, which run out of the window.
+    for (int column = -3; column < kSize + 3; column += 7) {
+        for (int up = -300; up < 300; ++up) {
+            many.push_back({static_cast<float>(column), static_cast<float>(up)});
+        }
+    }
     EXPECT_EQ(coverDiffering({1.3f, -7.0f, 2.5f}, many), 0);
+    EXPECT_EQ(coverDiffering({-2.9f, -kSize / 2.0f, -kSize / 3.0f}, many), 0);
 }
 
 // How many primitives the screen pass's filled frame with markers sends.
