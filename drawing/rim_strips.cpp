@@ -53,6 +53,65 @@ bool boxesMeet(const float* a, const float* b) {
     return a[0] <= b[2] && b[0] <= a[2] && a[1] <= b[3] && b[1] <= a[3];
 }
 
+// Where along the rim edge from `from` to `to` (0 at from, 1 at to) it lies
+// within `box`: false where it misses it.
+bool edgeWithin(const float* from, const float* to, const float* box, float& first, float& last) {
+    first = 0.0f;
+    last = 1.0f;
+    for (int axis = 0; axis < 2; ++axis) {
+        const float step = to[axis] - from[axis];
+        const float low = box[axis] - from[axis];
+        const float high = box[2 + axis] - from[axis];
+        if (step == 0.0f) {
+            if (low > 0.0f || high < 0.0f) {
+                return false;
+            }
+            continue;
+        }
+        const float enter = std::min(low / step, high / step);
+        const float leave = std::max(low / step, high / step);
+        first = std::max(first, enter);
+        last = std::min(last, leave);
+    }
+    return first <= last;
+}
+
+// A strip facet drawn as one triangle: the rim edge, and an inner corner
+// (x, y from the site) placed so that the triangle is at least the strip
+// wide along the part of the edge that can show. Within a facet, the line
+// from the site through either end leans towards the other, so a corner
+// straight in from an end holds the facet's own pixels there. False where
+// the part reaches both ends, or the triangle would be about as large as the
+// facet's quad: then the quad draws.
+bool taperedCorner(const float* from, const float* to, float first, float last, float* corner) {
+    const float alongX = to[0] - from[0];
+    const float alongY = to[1] - from[1];
+    const float length = std::hypot(alongX, alongY);
+    const float width = static_cast<float>(kRimStrip);
+    float cornerAlong = 0.0f;
+    float height = 0.0f;
+    if (first <= 0.0f && last >= 1.0f) {
+        return false;
+    }
+    if (first <= 0.0f) {
+        height = width / (1.0f - last);
+    } else if (last >= 1.0f) {
+        cornerAlong = length;
+        height = width / first;
+    } else {
+        cornerAlong = 0.5f * (first + last) * length;
+        height = width * std::max(0.5f * (first + last) / first,
+                                  (1.0f - 0.5f * (first + last)) / (1.0f - last));
+    }
+    if (!(height < 1.8f * width)) {
+        return false;
+    }
+    // Inwards is to the left of the rim edge, which runs counter-clockwise.
+    corner[0] = from[0] + (alongX * cornerAlong - alongY * height) / length;
+    corner[1] = from[1] + (alongY * cornerAlong + alongX * height) / length;
+    return true;
+}
+
 // The viewport's box in the raster plane (left, bottom, right, top).
 void viewportBox(const WindowToRaster& mapping, float* window) {
     GLint viewport[4] = {0, 0, 0, 0};
@@ -132,7 +191,12 @@ void RimStrips::draw(const WindowToRaster& mapping, int radius) {
     glLoadIdentity();
     const MatrixStack modelviewKept(GL_MODELVIEW);
     glLoadIdentity();
-    glBegin(GL_QUADS);
+    const auto vertex = [](const ConeOutlines::Cone& cone, const float* corner) {
+        float clip[4];
+        ConeOutlines::clipOf(cone, corner[0], corner[1], 0.0f, clip);
+        glVertex4fv(clip);
+    };
+    glBegin(GL_TRIANGLES);
     for (const Strip& strip : strips) {
         const std::uint32_t facets = facetsShown(strip, rim, spare, window);
         if (facets == 0) {
@@ -142,20 +206,39 @@ void RimStrips::draw(const WindowToRaster& mapping, int radius) {
         cones.cone(strip.x, strip.y, cone);
         glColor4ubv(reinterpret_cast<const GLubyte*>(&strip.colour));
         glTexCoord2f(strip.x, strip.y);
+        // Where its rim can show, from the site, with room for the strip's
+        // width and the pixels' own.
+        const float shows[4] = {std::max(strip.reach[0], window[0]) - strip.x - spare - 1.0f,
+                                std::max(strip.reach[1], window[1]) - strip.y - spare - 1.0f,
+                                std::min(strip.reach[2], window[2]) - strip.x + spare + 1.0f,
+                                std::min(strip.reach[3], window[3]) - strip.y + spare + 1.0f};
         for (int facet = 0; facet < kConeSlices; ++facet) {
             if ((facets >> facet & 1u) == 0) {
                 continue;
             }
             const int next = (facet + 1) % kConeSlices;
-            const float corners[4][2] = {{rim[2 * facet], rim[2 * facet + 1]},
-                                         {rim[2 * next], rim[2 * next + 1]},
-                                         {inner * rim[2 * next], inner * rim[2 * next + 1]},
-                                         {inner * rim[2 * facet], inner * rim[2 * facet + 1]}};
-            for (const auto& corner : corners) {
-                float clip[4];
-                ConeOutlines::clipOf(cone, corner[0], corner[1], 0.0f, clip);
-                glVertex4fv(clip);
+            const float* from = &rim[2 * facet];
+            const float* to = &rim[2 * next];
+            float first = 0.0f;
+            float last = 0.0f;
+            if (!edgeWithin(from, to, shows, first, last)) {
+                continue;
             }
+            // The rim edge first, from and to as the full cone has it, so
+            // that the rasterizer rounds it alike.
+            vertex(cone, from);
+            vertex(cone, to);
+            float corner[2];
+            if (taperedCorner(from, to, first, last, corner)) {
+                vertex(cone, corner);
+                continue;
+            }
+            const float innerTo[2] = {inner * to[0], inner * to[1]};
+            const float innerFrom[2] = {inner * from[0], inner * from[1]};
+            vertex(cone, innerTo);
+            vertex(cone, from);
+            vertex(cone, innerTo);
+            vertex(cone, innerFrom);
         }
     }
     glEnd();

@@ -11,7 +11,8 @@ struct WindowToRaster;
 // leaves the band to them. Each runs along facets of one cone's rim, with
 // the very vertices the full cone has there, so that the rasterizer rounds
 // its outer edge alike; it draws only the facets that reach into the box
-// where its site's rim can show. All strips are one draw.
+// where its site's rim can show, and where only part of a facet does, a
+// triangle that narrows away from that part. All strips are one draw.
 class RimStrips {
 public:
     void clear() { strips.clear(); }

@@ -13,16 +13,17 @@ namespace {
 
 constexpr int kSize = 160;
 
-// One cone's rim, zoomed until the last bits of its vertices move its
-// outline across pixel centres, the window's middle on each rim vertex in
-// turn: the screen pass's rim strips light the pixels the full cone lights.
+// One cone's rim, zoomed until the rim band is many pixels deep, and until
+// the last bits of its vertices move its outline across pixel centres, the
+// window's middle on each rim vertex in turn: the screen pass's rim strips
+// light the pixels the full cone lights.
 TEST(RimStripTest, OutlineTheFullConesRimPixelForPixel) {
     openTestWindow(kSize, kSize);
     HeightMap map;
     map.size = kSize;
     SceneBuilder(map, 1).add(71.25, 83.5);
     const double radius = kSize / 2;
-    for (const float zoom : {3000.0f, 20000.0f}) {
+    for (const float zoom : {40.0f, 3000.0f, 20000.0f}) {
         for (int vertex = 0; vertex < 32; ++vertex) {
             const double angle = 2.0 * 3.14159265358979323846 * vertex / 32;
             const ViewState view{
