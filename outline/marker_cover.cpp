@@ -87,8 +87,8 @@ void coverPoints(const Point* first, const Point* end, const ConeOutlines& outli
                  const CoverBits& bits) {
     const bool separable = outlines.separable();
     // Where a unit up the raster moves a marker by at most three rows, the
-    // markers of points a unit apart up a column overlap or touch, so the
-    // run lights every row between its ends' markers.
+    // markers of points a unit apart along a column overlap or touch, so a
+    // run of them lights every row between its ends' markers.
     const bool runsJoin = separable && std::fabs(outlines.pixelsPerUnit(1)) <= 3.0f;
     RowsOfHeights rows(outlines, kCachedHeights);
     // The column of the last x, under a separable view.
@@ -117,12 +117,14 @@ void coverPoints(const Point* first, const Point* end, const ConeOutlines& outli
             }
             column = columnOfX;
             lastRow = row;
-            if (runsJoin) {
+            if (runsJoin && point + 1 != end && point[1].x == point->x) {
+                // Up or down the column: extractions list their sites either way.
+                const float step = point[1].y > point->y ? 1.0f : -1.0f;
                 const Point* runLastPoint = point;
                 while (runLastPoint + 1 != end && runLastPoint - point < kLongestRun &&
                        runLastPoint[1].x == point->x &&
                        runLastPoint[1].y ==
-                           point->y + static_cast<float>(runLastPoint + 1 - point)) {
+                           point->y + step * static_cast<float>(runLastPoint + 1 - point)) {
                     ++runLastPoint;
                 }
                 // Both ends within the view volume hold every point between.

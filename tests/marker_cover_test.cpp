@@ -69,7 +69,7 @@ TEST(MarkerCoverTest, LightsWhatTheSitesPointsLight) {
 }
 
 // The pixels the context's own points light against the cover of the same
-// points, under the view.
+// points, under the view, in either order; each pixel counts for each.
 int coverDiffering(const ViewState& view, std::vector<MarkerPoint> points) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     OutlineView outlineView{};
@@ -88,14 +88,19 @@ int coverDiffering(const ViewState& view, std::vector<MarkerPoint> points) {
     std::sort(points.begin(), points.end(), [](const MarkerPoint& a, const MarkerPoint& b) {
         return a.x != b.x ? a.x < b.x : a.y < b.y;
     });
+    // Sorted both ways: the sites' lists run down the columns.
     MarkerCover cover;
     cover.compute(points, outlineView, kSize, kSize);
+    std::reverse(points.begin(), points.end());
+    MarkerCover reversed;
+    reversed.compute(points, outlineView, kSize, kSize);
     const PixelGrid drawn = PixelGrid::readBack(kSize, kSize);
     int differing = 0;
     for (int row = 0; row < kSize; ++row) {
         for (int column = 0; column < kSize; ++column) {
-            differing +=
-                (drawn.at(column, row) == Rgb{255, 0, 0}) != cover.lit(column, kSize - 1 - row);
+            const bool red = drawn.at(column, row) == Rgb{255, 0, 0};
+            differing += (red != cover.lit(column, kSize - 1 - row)) +
+                         (red != reversed.lit(column, kSize - 1 - row));
         }
     }
     return differing;
@@ -104,8 +109,8 @@ int coverDiffering(const ViewState& view, std::vector<MarkerPoint> points) {
 // Points on the rasterizer's ties and beside them, where a rounding rule
 // decides which four rows or columns a marker lights, in views that scale
 // and mirror the raster; also points outside the view, which light nothing.
-// Then enough points anywhere for the cover to take two threads, and long
-// columns of them.
+// Then enough points anywhere for the cover to take two threads, and columns
+// of points a unit apart.
 TEST(MarkerCoverTest, DecidesTiesAsTheRasterizerDoes) {
     openTestWindow(kSize, kSize);
     const float fractions[] = {0.0f,
@@ -134,14 +139,17 @@ TEST(MarkerCoverTest, DecidesTiesAsTheRasterizerDoes) {
     for (MarkerPoint& point : many) {
         point = {place(random) / 512.0f, place(random) / 512.0f};
     }
-    // Columns of points a unit apart, which run out of the window.
+    EXPECT_EQ(coverDiffering({1.3f, -7.0f, 2.5f}, many), 0);
+    // Columns of points a unit apart, which run out of the window or end in it.
+    std::vector<MarkerPoint> columns;
     for (int column = -3; column < kSize + 3; column += 7) {
-        for (int up = -300; up < 300; ++up) {
-            many.push_back({static_cast<float>(column), static_cast<float>(up)});
+        const int bottom = column % 2 == 0 ? -300 : 20;
+        for (int up = bottom; up < -bottom + 80; ++up) {
+            columns.push_back({static_cast<float>(column), static_cast<float>(up)});
         }
     }
-    EXPECT_EQ(coverDiffering({1.3f, -7.0f, 2.5f}, many), 0);
-    EXPECT_EQ(coverDiffering({-2.9f, -kSize / 2.0f, -kSize / 3.0f}, many), 0);
+    EXPECT_EQ(coverDiffering({1.3f, -7.0f, 2.5f}, columns), 0);
+    EXPECT_EQ(coverDiffering({-2.9f, -kSize / 2.0f, -kSize / 3.0f}, columns), 0);
 }
 
 // How many primitives the screen pass's filled frame with markers sends.
