@@ -138,6 +138,15 @@ void PictureBuilder::build(std::vector<std::int32_t>& winner, std::vector<float>
 }
 
 void PictureBuilder::drawEdges() {
+    std::size_t unmarkedPixels = 0;
+    for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
+        unmarkedPixels += unmarked(pixel);
+    }
+    // Where the markers cover the window, as a crowd of sites can at zoom 1
+    // and up, no edge shows.
+    if (unmarkedPixels == 0) {
+        return;
+    }
     apexes.locate(sites, outlines);
     if (!(apexes.rimReach > 0.0) || !std::isfinite(apexes.rimReach)) {
         return;
@@ -147,10 +156,6 @@ void PictureBuilder::drawEdges() {
     // pixel looks for its nearest edges itself; elsewhere the edges are
     // followed outward from their apexes, which settles the near pixels of
     // sparse sites at less cost.
-    std::size_t unmarkedPixels = 0;
-    for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
-        unmarkedPixels += unmarked(pixel);
-    }
     std::size_t apexesInWindow = 0;
     for (std::size_t site = 0; site < sites.size(); ++site) {
         apexesInWindow += apexes.x[site] >= 0.0f && apexes.x[site] < width &&
