@@ -335,8 +335,8 @@ bool ScreenPassDrawing::quadOverGrid(const WindowToRaster& mapping) {
             box[2 + axis] = std::max(box[2 + axis], window);
         }
     }
-    // A marker reaches a little past its site, and a site a little past the
-    // grid where the cone radius is a pixel or two.
+    // A marker reaches two pixels past its site, which may lie only the cone
+    // radius inside the grid's edge: a pixel or less at the smallest zooms.
     constexpr float kSpare = 4.0f;
     for (int axis = 0; axis < 2; ++axis) {
         const float first = static_cast<float>(viewport[axis]);

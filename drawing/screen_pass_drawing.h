@@ -21,9 +21,10 @@ struct WindowToRaster;
 enum class CellPass { Plain, CoveringMarkers, BehindMarkers, LightingMarkers };
 
 // Draws the cells of the full cones with one quad over the part of the
-// window their grid covers: each pixel looks its raster point up in the site candidates and takes
-// the nearest of the few listed there, with that cone's colour and depth. The cost follows the
-// pixels, not the sites. Right at the rims, strips of the cones draw. Needs GL 4.3 and GLSL 4.30.
+// window their grid covers: each pixel looks its raster point up in the site
+// candidates and takes the nearest of the few listed there, with that cone's
+// colour and depth. The cost follows the pixels, not the sites. Right at the
+// rims, strips of the cones draw. Needs GL 4.3 and GLSL 4.30.
 class ScreenPassDrawing {
 public:
     ScreenPassDrawing() = default;

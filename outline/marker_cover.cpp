@@ -14,7 +14,7 @@ namespace {
 constexpr int kCachedHeights = 1 << 14;
 // Fewer points are not worth a second thread.
 constexpr std::size_t kPointsForTwoThreads = 1 << 16;
-// The most points taken at once as a run up a column: a run that leaves
+// The most points taken at once as a run along a column: a run that leaves
 // the view volume is looked at point by point, after this many compares.
 constexpr std::ptrdiff_t kLongestRun = 64;
 
