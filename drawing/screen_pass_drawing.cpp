@@ -276,7 +276,8 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
         return false;
     }
     update(map, radius);
-    if (gridSize[0] == 0 || !quadOverGrid(mapping)) {
+    float corners[4];
+    if (gridSize[0] == 0 || !quadOverGrid(mapping, corners)) {
         return true;
     }
     const CurrentColour colourKept;
@@ -296,18 +297,18 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     // more than the pixels it spares.
     if (markSites && !rimStrips.inWindow(mapping, radius)) {
         if (coverMarkers && markerCover.litCount() * kFewMarkers < markerCover.pixelCount()) {
-            drawCells(mapping, radius, CellPass::LightingMarkers);
+            drawCells(mapping, corners, radius, CellPass::LightingMarkers);
             return true;
         }
         if (coverMarkers) {
-            drawQuad(programs[2 * kCellPasses], false, [] {});
+            drawQuad(programs[2 * kCellPasses], corners, false, [] {});
         } else {
             drawMarkers();
         }
-        drawCells(mapping, radius, CellPass::BehindMarkers);
+        drawCells(mapping, corners, radius, CellPass::BehindMarkers);
         return true;
     }
-    drawCells(mapping, radius, coverMarkers ? CellPass::CoveringMarkers : CellPass::Plain);
+    drawCells(mapping, corners, radius, coverMarkers ? CellPass::CoveringMarkers : CellPass::Plain);
     rimStrips.draw(mapping, radius);
     if (markSites && !coverMarkers) {
         drawMarkers();
@@ -315,7 +316,7 @@ bool ScreenPassDrawing::draw(const HeightMap& map, int radius, bool markSites) {
     return true;
 }
 
-bool ScreenPassDrawing::quadOverGrid(const WindowToRaster& mapping) {
+bool ScreenPassDrawing::quadOverGrid(const WindowToRaster& mapping, float* corners) const {
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     if (viewport[2] <= 0 || viewport[3] <= 0) {
@@ -346,9 +347,8 @@ bool ScreenPassDrawing::quadOverGrid(const WindowToRaster& mapping) {
         if (!(low < high)) {
             return false;
         }
-        quadCorners[axis] = 2.0f * (low - first) / static_cast<float>(viewport[2 + axis]) - 1.0f;
-        quadCorners[2 + axis] =
-            2.0f * (high - first) / static_cast<float>(viewport[2 + axis]) - 1.0f;
+        corners[axis] = 2.0f * (low - first) / static_cast<float>(viewport[2 + axis]) - 1.0f;
+        corners[2 + axis] = 2.0f * (high - first) / static_cast<float>(viewport[2 + axis]) - 1.0f;
     }
     return true;
 }
@@ -375,9 +375,11 @@ void ScreenPassDrawing::viewAsTexture(int index, unsigned int format) {
     glTexBuffer(GL_TEXTURE_BUFFER, format, buffers[index]);
 }
 
-void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, CellPass pass) {
+void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, const float* corners, int radius,
+                                  CellPass pass) {
     const GLuint program = programs[(onLattice ? kCellPasses : 0) + static_cast<int>(pass)];
-    drawQuad(program, pass == CellPass::BehindMarkers || pass == CellPass::LightingMarkers, [&] {
+    const bool depthKept = pass == CellPass::BehindMarkers || pass == CellPass::LightingMarkers;
+    drawQuad(program, corners, depthKept, [&] {
         glUniformMatrix2fv(glGetUniformLocation(program, "windowToRaster"), 1, GL_FALSE,
                            mapping.matrix);
         glUniform2fv(glGetUniformLocation(program, "rasterOrigin"), 1, mapping.origin);
@@ -401,7 +403,7 @@ void ScreenPassDrawing::drawCells(const WindowToRaster& mapping, int radius, Cel
     });
 }
 
-void ScreenPassDrawing::drawQuad(unsigned int program, bool depthKept,
+void ScreenPassDrawing::drawQuad(unsigned int program, const float* corners, bool depthKept,
                                  const std::function<void()>& setUniforms) {
     const ProgramBinding programKept;
     const BufferTextureUnits texturesKept(kBufferTextures);
@@ -426,10 +428,10 @@ void ScreenPassDrawing::drawQuad(unsigned int program, bool depthKept,
     // Counter-clockwise in normalized device coordinates, so that neither
     // culling nor a mirroring view drops it.
     glBegin(GL_QUADS);
-    glVertex3f(quadCorners[0], quadCorners[1], 0.5f);
-    glVertex3f(quadCorners[2], quadCorners[1], 0.5f);
-    glVertex3f(quadCorners[2], quadCorners[3], 0.5f);
-    glVertex3f(quadCorners[0], quadCorners[3], 0.5f);
+    glVertex3f(corners[0], corners[1], 0.5f);
+    glVertex3f(corners[2], corners[1], 0.5f);
+    glVertex3f(corners[2], corners[3], 0.5f);
+    glVertex3f(corners[0], corners[3], 0.5f);
     glEnd();
 }
 

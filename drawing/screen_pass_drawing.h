@@ -49,15 +49,17 @@ public:
     double lastRebuildMilliseconds() const { return rebuildMilliseconds; }
 
 private:
-    // The quad's corners over the grid's part of the viewport; false where
-    // the grid lies outside it, and then nothing shows.
-    bool quadOverGrid(const WindowToRaster& mapping);
-    void drawCells(const WindowToRaster& mapping, int radius, CellPass pass);
-    // The quad over the grid under `program`, with the buffer textures bound
+    // Into `corners`, in normalized device coordinates (left, bottom, right,
+    // top), the quad over the grid's part of the viewport; false where the
+    // grid lies outside it, and then nothing shows.
+    bool quadOverGrid(const WindowToRaster& mapping, float* corners) const;
+    void drawCells(const WindowToRaster& mapping, const float* corners, int radius, CellPass pass);
+    // The quad with those corners under `program`, with the buffer textures bound
     // and the markers' cover's uniforms set, after setUniforms; with
     // depthKept, it neither writes depth nor passes where markers drawn
     // before it did.
-    void drawQuad(unsigned int program, bool depthKept, const std::function<void()>& setUniforms);
+    void drawQuad(unsigned int program, const float* corners, bool depthKept,
+                  const std::function<void()>& setUniforms);
     // The markers' cover under the current view, into its buffer.
     void uploadMarkerCover();
     // Attaches buffer `index`, as uploaded, to its texture in `format`.
@@ -95,8 +97,6 @@ private:
     int builtRadius = 0;
     double rebuildMilliseconds = 0.0;
     float gridOrigin[2] = {0.0f, 0.0f};
-    // Normalized device coordinates: left, bottom, right, top.
-    float quadCorners[4] = {-1.0f, -1.0f, 1.0f, 1.0f};
     float cellSize = 1.0f;
     int gridSize[2] = {0, 0};
     // The lattice's unit cells: left, bottom, right and top (one past).
