@@ -166,6 +166,10 @@ bool RadialBand::rayMatters(double left, double top, double right, double bottom
 void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32_t* groupRays,
                           double bandReach, float low, float high, bool alone,
                           ThreadScratch& scratch) {
+    const std::uint32_t asked = groupRays == nullptr ? ~std::uint32_t{0} : *groupRays;
+    if (parts.cover.any() && parts.cover.quietIn(place, asked, low, high)) {
+        return;
+    }
     const double x = parts.apexes.x[site];
     const double y = parts.apexes.y[site];
     // A site of its own is first tested as its group would be.
@@ -176,13 +180,15 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
     // Of the rays its group's test left, beyond their near parts, only those
     // that sites ahead do not cover, and those whose last columns they
     // leave, may show. Only those rays' cover is summed up.
-    const std::uint32_t asked = groupRays == nullptr ? ~std::uint32_t{0} : *groupRays;
     std::uint32_t candidates = asked;
     RayCover::Lookup lookup;
     if (parts.cover.any()) {
         parts.cover.startLookup(site, lookup);
         candidates = parts.cover.summary(place, site, asked, lookup).openIn(asked, low, high);
         if (candidates == 0) {
+            if (lookup.steadyRays != 0 && (asked & ~lookup.steadyRays) == 0) {
+                parts.cover.noteSteady(place, lookup.steadyRays);
+            }
             return;
         }
     }

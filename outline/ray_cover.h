@@ -96,6 +96,22 @@ public:
         return summaries[place];
     }
 
+    // Whether a band from `low` to `high` has nothing of `rays` to draw at
+    // `place` by what is summed up there already: told from the place's own
+    // records, without the site's, which lie in no order in memory.
+    bool quietIn(std::size_t place, std::uint32_t rays, float low, float high) const {
+        return (rays & ~summedRays[place]) == 0 && summaries[place].openIn(rays, low, high) == 0;
+    }
+    // Records at `place` the summary of every steady ray for the site's
+    // `steadyRays`, where nothing is summed up there yet: a band that finds
+    // them all it asks for can then tell without the site's records.
+    void noteSteady(std::size_t place, std::uint32_t steadyRays) {
+        if (summedRays[place] == 0) {
+            summaries[place] = steady;
+            summedRays[place] = steadyRays;
+        }
+    }
+
     // The depths [low, high) at which sites ahead cover the edges along ray
     // `ray` of site `site` at `place`; both kNothingDrawn where they do not.
     // A tail summed up in an earlier band is read back from where it was
