@@ -301,6 +301,21 @@ void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t 
     summedRays[place] |= rays;
 }
 
+void RayCover::noteSteady(std::size_t place, std::uint32_t steadyRays) {
+    if (summedRays[place] != 0) {
+        return;
+    }
+    // Only these rays: the summary of every steady ray would mark others as
+    // this site's too, and their tails as kept where they are not.
+    Summary& summary = summaries[place];
+    summary = {0.0f, kNothingDrawn, 0, 0, kNoTailSlot};
+    for (std::uint32_t rest = steadyRays; rest != 0; rest &= rest - 1) {
+        const int ray = __builtin_ctz(rest);
+        addRay(summary, ray, steadyDepths[ray][0], steadyDepths[ray][1]);
+    }
+    summedRays[place] = steadyRays;
+}
+
 void RayCover::coveredDepths(std::size_t place, std::size_t site, int ray, Lookup& lookup,
                              float& low, float& high) const {
     if ((lookup.steadyRays >> ray) & 1u) {

@@ -102,15 +102,10 @@ public:
     bool quietIn(std::size_t place, std::uint32_t rays, float low, float high) const {
         return (rays & ~summedRays[place]) == 0 && summaries[place].openIn(rays, low, high) == 0;
     }
-    // Records at `place` the summary of every steady ray for the site's
-    // `steadyRays`, where nothing is summed up there yet: a band that finds
-    // them all it asks for can then tell without the site's records.
-    void noteSteady(std::size_t place, std::uint32_t steadyRays) {
-        if (summedRays[place] == 0) {
-            summaries[place] = steady;
-            summedRays[place] = steadyRays;
-        }
-    }
+    // Sums the site's `steadyRays` up at `place` as they are steady, where
+    // nothing is summed up there yet: a band that finds them all it asks
+    // for can then tell without the site's records.
+    void noteSteady(std::size_t place, std::uint32_t steadyRays);
 
     // The depths [low, high) at which sites ahead cover the edges along ray
     // `ray` of site `site` at `place`; both kNothingDrawn where they do not.
