@@ -211,32 +211,36 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
             __atomic_store_n(&marks[column + rowFrom * minorTiles], 1, __ATOMIC_RELAXED);
             __atomic_store_n(&marks[column + rowTo * minorTiles], 1, __ATOMIC_RELAXED);
             const std::int64_t stop = major + count * kDirection;
-            // The pixel at `major`, the line stepped on past it; none where
-            // the line lies outside the window across.
-            const auto pixelHere = [&]() -> FragmentKey* {
-                const std::int64_t minor = step.minor();
-                kDirection > 0 ? step.next() : step.previous();
-                return static_cast<std::uint64_t>(minor) < static_cast<std::uint64_t>(minorSize)
-                           ? &pixels[minor * minorPixels + major * majorPixels]
-                           : nullptr;
-            };
+            // The loops step copies of their own, and keep the site and the
+            // sizes in locals: a store to a pixel could reach anything whose
+            // address a lambda took, which was then written back to memory
+            // at every pixel. A line outside the window across lights none.
+            const std::int32_t site = ours.site;
+            const std::int64_t rowPixels = minorPixels;
+            const std::int64_t rows = minorSize;
             if (alone) {
                 // The lesser, stored either way: no branch to mispredict.
                 const auto lightColumn = [&](auto stored) {
-                    double centre = static_cast<double>(major) + 0.5;
-                    for (; major != stop; major += kDirection, centre += kDirection) {
-                        FragmentKey* const pixel = pixelHere();
-                        if (pixel == nullptr) {
+                    RasterLineWalk walk = step;
+                    std::int64_t at = major;
+                    double centre = static_cast<double>(at) + 0.5;
+                    for (; at != stop; at += kDirection, centre += kDirection) {
+                        const std::int64_t minor = walk.minor();
+                        kDirection > 0 ? walk.next() : walk.previous();
+                        if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(rows)) {
                             continue;
                         }
+                        FragmentKey* const pixel = &pixels[minor * rowPixels + at * majorPixels];
                         const FragmentKey current = __atomic_load_n(pixel, __ATOMIC_RELAXED);
                         float depth = stored(ours.depthAtCentre(centre));
                         if constexpr (kTwinned) {
                             depth = std::min(depth, stored(other.depthAtCentre(centre)));
                         }
-                        const FragmentKey offered = fragmentKey(depth, ours.site);
+                        const FragmentKey offered = fragmentKey(depth, site);
                         __atomic_store_n(pixel, std::min(offered, current), __ATOMIC_RELAXED);
                     }
+                    major = at;
+                    step = walk;
                 };
                 if (inRange) {
                     lightColumn([](double depth) { return static_cast<float>(depth); });
@@ -246,20 +250,26 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
             } else {
                 // A pixel holding less than the column's least keeps what it holds.
                 const FragmentKey settled = fragmentKey(least, -1) & ~FragmentKey{0xFFFFFFFFu};
-                for (; major != stop; major += kDirection) {
-                    FragmentKey* const pixel = pixelHere();
-                    if (pixel == nullptr) {
+                RasterLineWalk walk = step;
+                std::int64_t at = major;
+                for (; at != stop; at += kDirection) {
+                    const std::int64_t minor = walk.minor();
+                    kDirection > 0 ? walk.next() : walk.previous();
+                    if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(rows)) {
                         continue;
                     }
+                    FragmentKey* const pixel = &pixels[minor * rowPixels + at * majorPixels];
                     const FragmentKey current = __atomic_load_n(pixel, __ATOMIC_RELAXED);
                     if (current < settled) {
                         continue;
                     }
-                    const FragmentKey offered = fragmentKey(depthAt(major), ours.site);
+                    const FragmentKey offered = fragmentKey(depthAt(at), site);
                     if (offered < current) {
                         keepLesser(*pixel, offered);
                     }
                 }
+                major = at;
+                step = walk;
             }
         }
         if (bandEnds) {
