@@ -94,6 +94,9 @@ bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float 
         constexpr double kAcross = 0.05;
         const std::int64_t majorPixels = xMajor ? 1 : width;
         const std::int64_t minorPixels = xMajor ? width : 1;
+        // Taken out of the vector once: the atomic loads below would have it
+        // read again at every column.
+        const FragmentKey* const picture = pixels.data();
         // The rows whose centres lie within half a pixel and the margin of
         // the line, rounded down by truncation: every coordinate lies above
         // -bias.
@@ -117,7 +120,7 @@ bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float 
             const std::int64_t highest = std::min<std::int64_t>(
                 minorSize - 1, static_cast<std::int64_t>(minor + kAcross) - bias);
             const FragmentKey settled = settledBelow(depth);
-            const FragmentKey* column = &pixels[static_cast<std::size_t>(major * majorPixels)];
+            const FragmentKey* column = &picture[static_cast<std::size_t>(major * majorPixels)];
             if (lowest <= highest &&
                 !(__atomic_load_n(&column[lowest * minorPixels], __ATOMIC_RELAXED) < settled)) {
                 return false;
