@@ -81,8 +81,8 @@ public:
     void build(std::vector<std::int32_t>& winner, std::vector<float>& depth);
 
 private:
-    bool unmarked(std::size_t pixel) const { return marker.empty() || !marker[pixel]; }
-    void drawEdges();
+    // The edges, where `unmarkedPixels` pixels are left to them.
+    void drawEdges(std::size_t unmarkedPixels);
     // The radial edges band by band, from depth `low` on, with `unmarkedPixels`
     // pixels left to them.
     void radialBands(float low, double unmarkedPixels);
@@ -115,13 +115,15 @@ void PictureBuilder::build(std::vector<std::int32_t>& winner, std::vector<float>
         static_cast<std::size_t>(std::max(width, 0)) * std::max(height, 0);
     reserveLarge(pixels, pixelCount);
     pixels.assign(pixelCount, emptyKey());
+    std::size_t markedPixels = 0;
     for (std::size_t pixel = 0; pixel < marker.size(); ++pixel) {
         if (marker[pixel]) {
             pixels[pixel] = kMarkedKey;
+            ++markedPixels;
         }
     }
     if (pixelCount > 0 && !sites.empty()) {
-        drawEdges();
+        drawEdges(pixelCount - markedPixels);
     }
     reserveLarge(winner, pixelCount);
     reserveLarge(depth, pixelCount);
@@ -137,11 +139,7 @@ void PictureBuilder::build(std::vector<std::int32_t>& winner, std::vector<float>
     });
 }
 
-void PictureBuilder::drawEdges() {
-    std::size_t unmarkedPixels = 0;
-    for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
-        unmarkedPixels += unmarked(pixel);
-    }
+void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     // Where the markers cover the window, as a crowd of sites can at zoom 1
     // and up, no edge shows.
     if (unmarkedPixels == 0) {
