@@ -163,6 +163,15 @@ float TilePyramid::blockMaximum(double left, double top, double right, double bo
     const float* level = &levels[(static_cast<std::size_t>(levelY) * levelsX + levelX) * tiles];
     const int blockWide = 1 << levelX;
     const int blockHigh = 1 << levelY;
+    // Nearly every rectangle the walks ask about fits the largest level:
+    // the four blocks at its corners, without a loop.
+    if (lastX - firstX < 2 * blockWide && lastY - firstY < 2 * blockHigh) {
+        const float* upper = level + static_cast<std::size_t>(firstY) * columns;
+        const float* lower = level + static_cast<std::size_t>(lastY - blockHigh + 1) * columns;
+        const int rightBlock = lastX - blockWide + 1;
+        return std::max(std::max(upper[firstX], upper[rightBlock]),
+                        std::max(lower[firstX], lower[rightBlock]));
+    }
     float maximum = kNoPixel;
     for (int y = firstY;; y = std::min(y + blockHigh, lastY - blockHigh + 1)) {
         const float* row = &level[static_cast<std::size_t>(y) * columns];
