@@ -109,8 +109,8 @@ bool computeLatticeCandidates(const Site* head, int radius, int threads,
     shares.push_back({boxTop, farRows});
     const int shareCount = static_cast<int>(shares.size());
     std::vector<LatticeRowWorker> workers(
-        shareCount, LatticeRowWorker(lattice, horizontal, vertical, radius, candidates.innerCells,
-                                     candidates.farCells));
+        shareCount, LatticeRowWorker(lattice, horizontal, verticalGroups, vertical, radius,
+                                     candidates.innerCells, candidates.farCells));
     std::vector<LineSweep> sweeps(threads,
                                   LineSweep(lattice, horizontal, LineDirection::Horizontal));
     onTasks(threads, shareCount, [&](int thread, int task) {

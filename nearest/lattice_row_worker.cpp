@@ -120,13 +120,13 @@ void LatticeRowWorker::innerRow(int row, SegmentWinners& bottom, SegmentWinners&
     for (int step = 0; step < size; ++step) {
         nextSite[step] = lattice.rowStart[row + step];
     }
+    const std::int32_t* columns = byRow.across.data();
     for (int column = lattice.innerLeft; column < lattice.innerRight; column += size) {
         listed.clear();
         for (int step = 0; step < size; ++step) {
             std::uint32_t& next = nextSite[step];
-            while (next < lattice.rowStart[row + step + 1] &&
-                   lattice.sites[lattice.byRow[next]].column < column + size) {
-                listed.push_back(static_cast<std::int32_t>(lattice.byRow[next++]));
+            while (next < lattice.rowStart[row + step + 1] && columns[next] < column + size) {
+                listed.push_back(byRow.site[next++]);
             }
         }
         addEdges(bottom.at(column, size, runs), top.at(column, size, runs),
@@ -147,8 +147,8 @@ void LatticeRowWorker::unitRow(int row, SegmentWinners& bottom, SegmentWinners& 
         // No other site is strictly nearer anywhere in the unit cell of
         // a site at its centre: the lattice's bisectors run along the
         // cells' borders or further out. Its cone reaches all of it.
-        if (next < end && lattice.sites[lattice.byRow[next]].column == column) {
-            cell = PackedCell(packed(lattice.sites[lattice.byRow[next++]]), {0, 0});
+        if (next < end && byRow.across[next] == column) {
+            cell = PackedCell(packed(lattice.sites[byRow.site[next++]]), {0, 0});
             cell.first.colour |= 1u << 24;
             continue;
         }

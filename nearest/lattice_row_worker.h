@@ -22,12 +22,14 @@ struct RimFacets {
 class LatticeRowWorker {
 public:
     // The cells go to `innerCells` and `farCells`, sized for the lattice's
-    // grid, row by row.
+    // grid, row by row. `byRow` holds the sites row by row, as the vertical
+    // lines group them: their columns in a row's order, read in turn.
     LatticeRowWorker(const LatticeSites& lattice, const LineGroups& horizontal,
-                     const VerticalWinners& vertical, double radius,
+                     const LineGroups& byRow, const VerticalWinners& vertical, double radius,
                      std::vector<PackedCell>& innerCells, std::vector<PackedCell>& farCells)
         : lattice(lattice),
           horizontal(horizontal),
+          byRow(byRow),
           vertical(vertical),
           radius(radius),
           innerCells(innerCells),
@@ -79,6 +81,7 @@ private:
 
     const LatticeSites& lattice;
     const LineGroups& horizontal;
+    const LineGroups& byRow;
     const VerticalWinners& vertical;
     double radius;
     std::vector<PackedCell>& innerCells;
