@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 
 #include "cells/large_arrays.h"
 #include "cells/thread_sharing.h"
@@ -30,8 +31,10 @@ constexpr double kFirstBand = 8.0;
 constexpr double kFirstBandSpacings = 3.0;
 constexpr double kBandGrowth = 1.25992105;
 // Sites closer than this many pixels apart, on average over the window, are
-// a crowd, where the walks read tiles again: elsewhere that costs more than
-// it spares.
+// a crowd, where the walks read tiles again and a ray's part of any length
+// is tested as settled: its pixels are mostly settled by the crowd's other
+// edges first. Elsewhere each edge mostly wins pixels of its own, and both
+// cost more than they spare.
 constexpr std::size_t kCrowdSpacing = 4;
 }  // namespace
 
@@ -84,8 +87,8 @@ private:
     // The edges, where `unmarkedPixels` pixels are left to them.
     void drawEdges(std::size_t unmarkedPixels);
     // The radial edges band by band, from depth `low` on, with `unmarkedPixels`
-    // pixels left to them.
-    void radialBands(float low, double unmarkedPixels);
+    // pixels left to them; `crowd` as kCrowdSpacing tells.
+    void radialBands(float low, double unmarkedPixels, bool crowd);
     const std::vector<OutlineSite>& sites;
     const OutlineView& view;
     ConeOutlines outlines;
@@ -159,7 +162,8 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
         apexesInWindow += apexes.x[site] >= 0.0f && apexes.x[site] < width &&
                           apexes.y[site] >= 0.0f && apexes.y[site] < height;
     }
-    walker.rescanOpenTiles(apexesInWindow * kCrowdSpacing * kCrowdSpacing >= unmarkedPixels);
+    const bool crowd = apexesInWindow * kCrowdSpacing * kCrowdSpacing >= unmarkedPixels;
+    walker.rescanOpenTiles(crowd);
     float low = 0.0f;
     if (unmarkedPixels * 8 < apexesInWindow * 2 * kConeSlices) {
         nearSearch.run(sites, outlines, apexes, width, height, marker, pixels, cancel);
@@ -177,7 +181,7 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
         // Each ray's cover is kept too where every ray's edges are.
         cover.startSummaries(groups.sites.size(), keptEdges.keepsAll());
         if (!cancelled()) {
-            radialBands(low, static_cast<double>(unmarkedPixels));
+            radialBands(low, static_cast<double>(unmarkedPixels), crowd);
         }
     }
     // The rims lie at depth 0.5, behind every radial edge: they show only
@@ -192,7 +196,7 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     }
 }
 
-void PictureBuilder::radialBands(float low, double unmarkedPixels) {
+void PictureBuilder::radialBands(float low, double unmarkedPixels, bool crowd) {
     // Bands of depth, each reaching further than the one before: the near
     // ones settle most pixels, so that the far ones skip most of every edge.
     // The sites' spacing is that of a square lattice of as many sites as the
@@ -209,6 +213,7 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels) {
             high = kNothingDrawn;  // the last band takes what lies past the rims too
         }
         RadialBand({sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, settled,
+                    crowd ? std::numeric_limits<double>::infinity() : SettledPixels::kMostColumns,
                     height, cancel})
             .run(low, high);
         tiles.refresh(pixels, marker, std::min(high, kRimDepth));

@@ -45,6 +45,8 @@ public:
         RayCover& cover;
         EdgeWalk& walker;
         const SettledPixels& settled;
+        // The most columns of a ray's part that is tested as settled.
+        double longestTested;
         int height;
         // Once set, the band stops after the runs of groups under way.
         const std::atomic<bool>* cancel;
@@ -72,12 +74,19 @@ private:
         ConeOutlines::Cone cone;
         OutlineEdgePixels inward;
         OutlineEdgePixels outward;
-        std::size_t settledTests = 0;
-        std::size_t settledFound = 0;
+        // The columns the settled tests read, and of them those of the
+        // parts found settled, which were not walked.
+        std::size_t columnsTested = 0;
+        std::size_t columnsSpared = 0;
         // In a band where pixels are seldom settled before its own walks
-        // reach them, the test costs more than it spares.
+        // reach them, the test costs more than it spares: a part found
+        // settled spares its walk and the working out of its edges, worth
+        // reading about four times its columns.
         bool settledWorthTesting() const {
-            return settledTests < 64 || settledFound * 16 > settledTests;
+            constexpr std::size_t kTestedBeforeJudging = 1024;
+            constexpr std::size_t kReadPerSparedColumn = 4;
+            return columnsTested < kTestedBeforeJudging ||
+                   columnsSpared * kReadPerSparedColumn > columnsTested;
         }
     };
     // A ray's depths to walk in the band: up to two parts, low and high each.

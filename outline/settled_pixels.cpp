@@ -5,9 +5,6 @@
 #include <cstring>
 
 namespace {
-// Longer lines are seldom settled all along: testing them costs about what
-// walking them does.
-constexpr double kMostColumns = 24.0;
 // A rectangle of more pixels is seldom settled all over.
 constexpr double kMostBoxPixels = 1024.0;
 
@@ -25,7 +22,8 @@ bool nearWindow(double coordinate, int size) {
 }  // namespace
 
 bool SettledPixels::along(double apexX, double apexY, double rayX, double rayY, double nearDistance,
-                          double farDistance, double endDistance, float low) const {
+                          double farDistance, double endDistance, float low, double mostColumns,
+                          std::size_t& columnsRead) const {
     if (!(nearWindow(apexX + rayX * endDistance, width) &&
           nearWindow(apexY + rayY * endDistance, height))) {
         return false;
@@ -41,11 +39,18 @@ bool SettledPixels::along(double apexX, double apexY, double rayX, double rayY, 
     // The depth grows from the apex's 0 to the end's 0.5.
     const double perDistance = 0.5 / endDistance;
     return nearWindow(apexX, width) && nearWindow(apexY, height) &&
-           between({apexX + rayX * from, apexY + rayY * from, from * perDistance},
-                   {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low);
+           betweenWithin({apexX + rayX * from, apexY + rayY * from, from * perDistance},
+                         {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low, mostColumns,
+                         columnsRead);
 }
 
 bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float low) const {
+    std::size_t columnsRead = 0;
+    return betweenWithin(start, end, low, kMostColumns, columnsRead);
+}
+
+bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, float low,
+                                  double mostColumns, std::size_t& columnsRead) const {
     const double fromX = start.x;
     const double fromY = start.y;
     const double toX = end.x;
@@ -72,7 +77,7 @@ bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float 
         // the line's ends.
         const double lowCentre = std::min(fromMajor, toMajor) - 0.51;
         const double highCentre = std::max(fromMajor, toMajor) + 0.51;
-        if (highCentre - lowCentre > kMostColumns) {
+        if (highCentre - lowCentre > mostColumns) {
             return false;
         }
         const std::int64_t majorSize = xMajor ? width : height;
@@ -107,13 +112,13 @@ bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float 
         const std::int64_t step = span > 0.0 ? -1 : 1;
         const std::int64_t firstMajor = span > 0.0 ? last : first;
         // Stepped along from column to column: the rounding that gathers
-        // over 24 columns is far below the margins.
+        // over the window's width is far below the margins.
         double minor = biased + (static_cast<double>(firstMajor) + 0.5 - fromMajor) * slope;
         double depth = depthFrom + (static_cast<double>(firstMajor) + 0.5) * depthPerColumn;
         const double minorStep = static_cast<double>(step) * slope;
         const double depthStep = static_cast<double>(step) * depthPerColumn;
         for (std::int64_t major = firstMajor; major >= first && major <= last;
-             major += step, minor += minorStep, depth += depthStep) {
+             major += step, minor += minorStep, depth += depthStep, ++columnsRead) {
             // The rows lie within 1.1 pixels: one or two of them.
             const std::int64_t lowest = std::max<std::int64_t>(
                 0, static_cast<std::int64_t>(minor - 1.0 - kAcross) + 1 - bias);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "outline/fragment_key.h"
@@ -9,6 +10,10 @@
 // still show anywhere along it.
 class SettledPixels {
 public:
+    // Longer lines are seldom settled all along, but where sites crowd:
+    // elsewhere testing them costs about what walking them does.
+    static constexpr double kMostColumns = 24.0;
+
     SettledPixels(const std::vector<FragmentKey>& pixels, int width, int height)
         : pixels(pixels), width(width), height(height) {}
 
@@ -18,10 +23,11 @@ public:
     // `nearDistance` and `farDistance` from it holds less than depth `low`,
     // or than the edge's fragment there: then none of its fragments there
     // can show. False where its ends lie far outside the window, which the
-    // clipper moves by more than the margins, and for a part too long to be
-    // worth the reading.
+    // clipper moves by more than the margins, and for a part of more than
+    // `mostColumns` columns. Adds the columns it read to `columnsRead`.
     bool along(double apexX, double apexY, double rayX, double rayY, double nearDistance,
-               double farDistance, double endDistance, float low) const;
+               double farDistance, double endDistance, float low, double mostColumns,
+               std::size_t& columnsRead) const;
     // The same for a line from `start` to `end` (an edge or a part of one),
     // whose depth goes linearly along its major axis between theirs.
     struct LinePoint {
@@ -35,6 +41,11 @@ public:
     bool within(double left, double top, double right, double bottom, float low) const;
 
 private:
+    // As between(), false where the line spans more than `mostColumns`
+    // columns of its major axis; the columns read added to `columnsRead`.
+    bool betweenWithin(const LinePoint& start, const LinePoint& end, float low, double mostColumns,
+                       std::size_t& columnsRead) const;
+
     const std::vector<FragmentKey>& pixels;
     int width;
     int height;
