@@ -25,11 +25,15 @@ constexpr int kThreads = 2;
 constexpr float kNoPixel = TilePyramid::kNoPixel;
 // The radial bands, by how far from the apexes they reach in window pixels:
 // the first at least kFirstBand and kFirstBandSpacings times the sites'
-// spacing, each further one kBandGrowth times the one before: three to a
-// doubling, where two walked more of the rays that deeper bands then drop.
+// spacing, each further one kBandGrowth times the one before. That is two
+// bands to a doubling, and three in a crowd (below), where two walked more
+// of the rays that deeper bands then drop; elsewhere most rays win pixels
+// of their own, and a third band costs more in passes over the sites than
+// it spares.
 constexpr double kFirstBand = 8.0;
 constexpr double kFirstBandSpacings = 3.0;
-constexpr double kBandGrowth = 1.25992105;
+constexpr double kBandGrowth = 1.41421356;
+constexpr double kCrowdBandGrowth = 1.25992105;
 // Sites closer than this many pixels apart, on average over the window, are
 // a crowd, where the walks read tiles again and a ray's part of any length
 // is tested as settled: its pixels are mostly settled by the crowd's other
@@ -204,7 +208,8 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels, bool crowd) {
     const auto inWindow = static_cast<double>(groups.start[groups.start.size() - 2]);
     const double spacing = std::sqrt(unmarkedPixels / std::max(inWindow, 1.0));
     for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
-         low < kRimDepth && tiles.deepest() >= low && !cancelled(); distance *= kBandGrowth) {
+         low < kRimDepth && tiles.deepest() >= low && !cancelled();
+         distance *= crowd ? kCrowdBandGrowth : kBandGrowth) {
         float high = static_cast<float>(apexes.depthAt(distance));
         if (high <= low) {
             continue;
