@@ -230,17 +230,17 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         // from before the band, do not tell.
         if (spans.count > 0 && !((alreadyKept >> ray) & 1u) && scratch.settledWorthTesting()) {
             bool settled = true;
-            const std::size_t before = scratch.columnsTested;
+            const std::size_t before = scratch.columnsPassed;
             for (int part = 0; part < spans.count && settled; ++part) {
                 settled =
                     parts.settled.along(x, y, parts.apexes.rayX[ray], parts.apexes.rayY[ray],
                                         parts.apexes.distanceAlong(ray, spans.bounds[2 * part]),
                                         parts.apexes.distanceAlong(ray, spans.bounds[2 * part + 1]),
                                         parts.apexes.rayLength[ray], spans.bounds[2 * part],
-                                        parts.longestTested, scratch.columnsTested);
+                                        parts.longestTested, scratch.columnsPassed);
             }
             if (settled) {
-                scratch.columnsSpared += scratch.columnsTested - before;
+                scratch.columnsSpared += scratch.columnsPassed - before;
                 spans.count = 0;
             }
         }

@@ -74,19 +74,20 @@ private:
         ConeOutlines::Cone cone;
         OutlineEdgePixels inward;
         OutlineEdgePixels outward;
-        // The columns the settled tests read, and of them those of the
-        // parts found settled, which were not walked.
-        std::size_t columnsTested = 0;
+        // The columns the settled tests found settled before they stopped,
+        // and of them those of the parts found settled all along, which
+        // were not walked.
+        std::size_t columnsPassed = 0;
         std::size_t columnsSpared = 0;
         // In a band where pixels are seldom settled before its own walks
         // reach them, the test costs more than it spares: a part found
         // settled spares its walk and the working out of its edges, worth
         // reading about four times its columns.
         bool settledWorthTesting() const {
-            constexpr std::size_t kTestedBeforeJudging = 1024;
+            constexpr std::size_t kPassedBeforeJudging = 1024;
             constexpr std::size_t kReadPerSparedColumn = 4;
-            return columnsTested < kTestedBeforeJudging ||
-                   columnsSpared * kReadPerSparedColumn > columnsTested;
+            return columnsPassed < kPassedBeforeJudging ||
+                   columnsSpared * kReadPerSparedColumn > columnsPassed;
         }
     };
     // A ray's depths to walk in the band: up to two parts, low and high each.

@@ -23,7 +23,7 @@ bool nearWindow(double coordinate, int size) {
 
 bool SettledPixels::along(double apexX, double apexY, double rayX, double rayY, double nearDistance,
                           double farDistance, double endDistance, float low, double mostColumns,
-                          std::size_t& columnsRead) const {
+                          std::size_t& columnsPassed) const {
     if (!(nearWindow(apexX + rayX * endDistance, width) &&
           nearWindow(apexY + rayY * endDistance, height))) {
         return false;
@@ -41,16 +41,16 @@ bool SettledPixels::along(double apexX, double apexY, double rayX, double rayY, 
     return nearWindow(apexX, width) && nearWindow(apexY, height) &&
            betweenWithin({apexX + rayX * from, apexY + rayY * from, from * perDistance},
                          {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low, mostColumns,
-                         columnsRead);
+                         columnsPassed);
 }
 
 bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float low) const {
-    std::size_t columnsRead = 0;
-    return betweenWithin(start, end, low, kMostColumns, columnsRead);
+    std::size_t columnsPassed = 0;
+    return betweenWithin(start, end, low, kMostColumns, columnsPassed);
 }
 
 bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, float low,
-                                  double mostColumns, std::size_t& columnsRead) const {
+                                  double mostColumns, std::size_t& columnsPassed) const {
     const double fromX = start.x;
     const double fromY = start.y;
     const double toX = end.x;
@@ -118,7 +118,7 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
         const double minorStep = static_cast<double>(step) * slope;
         const double depthStep = static_cast<double>(step) * depthPerColumn;
         for (std::int64_t major = firstMajor; major >= first && major <= last;
-             major += step, minor += minorStep, depth += depthStep, ++columnsRead) {
+             major += step, minor += minorStep, depth += depthStep, ++columnsPassed) {
             // The rows lie within 1.1 pixels: one or two of them.
             const std::int64_t lowest = std::max<std::int64_t>(
                 0, static_cast<std::int64_t>(minor - 1.0 - kAcross) + 1 - bias);

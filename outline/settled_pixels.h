@@ -10,8 +10,9 @@
 // still show anywhere along it.
 class SettledPixels {
 public:
-    // Longer lines are seldom settled all along, but where sites crowd:
-    // elsewhere testing them costs about what walking them does.
+    // The most columns a line is tested along, but where sites crowd: a
+    // longer one is seldom settled all along, and the test would cost about
+    // what walking it does.
     static constexpr double kMostColumns = 24.0;
 
     SettledPixels(const std::vector<FragmentKey>& pixels, int width, int height)
@@ -24,10 +25,11 @@ public:
     // or than the edge's fragment there: then none of its fragments there
     // can show. False where its ends lie far outside the window, which the
     // clipper moves by more than the margins, and for a part of more than
-    // `mostColumns` columns. Adds the columns it read to `columnsRead`.
+    // `mostColumns` columns. Adds the columns it found settled before it
+    // stopped to `columnsPassed`.
     bool along(double apexX, double apexY, double rayX, double rayY, double nearDistance,
                double farDistance, double endDistance, float low, double mostColumns,
-               std::size_t& columnsRead) const;
+               std::size_t& columnsPassed) const;
     // The same for a line from `start` to `end` (an edge or a part of one),
     // whose depth goes linearly along its major axis between theirs.
     struct LinePoint {
@@ -42,9 +44,10 @@ public:
 
 private:
     // As between(), false where the line spans more than `mostColumns`
-    // columns of its major axis; the columns read added to `columnsRead`.
+    // columns of its major axis; the columns found settled added to
+    // `columnsPassed`.
     bool betweenWithin(const LinePoint& start, const LinePoint& end, float low, double mostColumns,
-                       std::size_t& columnsRead) const;
+                       std::size_t& columnsPassed) const;
 
     const std::vector<FragmentKey>& pixels;
     int width;

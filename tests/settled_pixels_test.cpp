@@ -127,12 +127,12 @@ TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                     const double mostColumns = ray % 3 == 0
                                                    ? std::numeric_limits<double>::infinity()
                                                    : SettledPixels::kMostColumns;
-                    std::size_t columnsRead = 0;
+                    std::size_t columnsPassed = 0;
                     const auto partSettled = [&] {
                         return settled.along(apexX, apexY, rayX, rayY,
                                              apexes.distanceAlong(ray, low),
                                              apexes.distanceAlong(ray, high), apexes.rayLength[ray],
-                                             low, mostColumns, columnsRead);
+                                             low, mostColumns, columnsPassed);
                     };
                     const int passed = expectEveryOfferSeen(
                         pixels, offers, fragmentKey(lessThanLow, 7), held, partSettled, what);
