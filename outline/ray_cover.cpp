@@ -81,7 +81,7 @@ void RayCover::prepareSteady() {
     // runs at least as far to a border as its apex lies from it, across the
     // ray's part of that axis; every apex must lie inside the window by the
     // sites ahead and a little more.
-    steady = {0.0f, kNothingDrawn, 0, 0, kNoTailSlot};
+    steady = emptySummary();
     const int most = std::max(width, height) + 1;
     for (std::vector<std::uint32_t>& rays : steadyFrom) {
         rays.assign(static_cast<std::size_t>(most) + 1, 0);
@@ -218,6 +218,10 @@ void RayCover::coverFrom(int ray, double from, RayEnd rayEnd, double end, FarFro
     coverHigh = std::isfinite(to) ? static_cast<float>(apexes->depthAlong(ray, to)) : kNothingDrawn;
 }
 
+RayCover::Summary RayCover::emptySummary() {
+    return {0.0f, kNothingDrawn, 0, 0, kNoTailSlot};
+}
+
 void RayCover::addRay(Summary& summary, int ray, float coverLow, float coverHigh) {
     const std::uint32_t bit = std::uint32_t{1} << ray;
     if (coverLow == kNothingDrawn) {
@@ -278,7 +282,7 @@ void RayCover::summariseRays(std::size_t place, std::size_t site, std::uint32_t 
     }
     Summary& summary = summaries[place];
     if (summedRays[place] == 0) {
-        summary = {0.0f, kNothingDrawn, 0, 0, kNoTailSlot};
+        summary = emptySummary();
     }
     for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
@@ -308,7 +312,7 @@ void RayCover::noteSteady(std::size_t place, std::uint32_t steadyRays) {
     // Only these rays: the summary of every steady ray would mark others as
     // this site's too, and their tails as kept where they are not.
     Summary& summary = summaries[place];
-    summary = {0.0f, kNothingDrawn, 0, 0, kNoTailSlot};
+    summary = emptySummary();
     for (std::uint32_t rest = steadyRays; rest != 0; rest &= rest - 1) {
         const int ray = __builtin_ctz(rest);
         addRay(summary, ray, steadyDepths[ray][0], steadyDepths[ray][1]);

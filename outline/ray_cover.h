@@ -117,7 +117,8 @@ public:
 
 private:
     void summariseRays(std::size_t place, std::size_t site, std::uint32_t rays, Lookup& lookup);
-    // Adds a ray's covered depths to a summary.
+    // A summary of no ray yet, and a ray's covered depths added to one.
+    static Summary emptySummary();
     static void addRay(Summary& summary, int ray, float coverLow, float coverHigh);
     void depthsAlong(std::size_t site, int ray, Lookup& lookup, float& low, float& high) const;
     // How a ray's edges and those of the sites just ahead end: where the
