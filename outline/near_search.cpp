@@ -13,7 +13,7 @@ namespace {
 constexpr int kThreads = 2;
 // The cells, one window pixel each, that a pixel looks in: up to this many
 // from its own.
-constexpr int kMargin = 7;
+constexpr int kMargin = 14;
 static_assert(kMargin > NearSearch::kReach, "the margin holds every cell within reach");
 // A pixel that a radial edge draws lies within this much of the edge's ray
 // across it (half a pixel, and the snapping); near the apex, within the
@@ -107,7 +107,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
     });
 }
 
-// Pixel (x, y) lies in block ((x + 8) / 8, (y + 8) / 8), and every cell it
+// Pixel (x, y) lies in block ((x + 16) / 16, (y + 16) / 16), and every cell it
 // looks in lies in that block or one beside it.
 void NearSearch::markBlocksNearApexes(int width, int height) {
     static_assert(kMargin < kBlockSide, "a pixel's cells lie within the blocks beside its own");

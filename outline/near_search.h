@@ -14,8 +14,10 @@
 // cheaper there than following every edge outward from its apex.
 class NearSearch {
 public:
-    // How far from a pixel it looks, in window pixels.
-    static constexpr double kReach = 6.0;
+    // How far from a pixel it looks, in window pixels. Every pixel it
+    // settles spares the bands walking the crowd's rays there, and where
+    // many apexes share a pixel (small zooms) the rings it reads are few.
+    static constexpr double kReach = 13.0;
     // The depth of a radial fragment, scaled to window pixels, is at least
     // the pixel centre's distance from the apex less this.
     static constexpr double kPixelSlack = 0.75;
@@ -44,9 +46,9 @@ private:
     };
     static constexpr std::size_t kKeptRays = 2048;
 
-    // Pixels lie in blocks of 8 x 8, shifted by a block so that the cells
+    // Pixels lie in blocks of 16 x 16, shifted by a block so that the cells
     // about the window fall in blocks of their own.
-    static constexpr int kBlockShift = 3;
+    static constexpr int kBlockShift = 4;
     static constexpr int kBlockSide = 1 << kBlockShift;
 
     void markBlocksNearApexes(int width, int height);
