@@ -217,10 +217,20 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels, bool crowd) {
         if (high >= kRimDepth) {
             high = kNothingDrawn;  // the last band takes what lies past the rims too
         }
-        RadialBand({sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, settled,
-                    crowd ? std::numeric_limits<double>::infinity() : SettledPixels::kMostColumns,
-                    height, cancel})
-            .run(low, high);
+        RadialBand band(
+            {sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, settled,
+             crowd ? std::numeric_limits<double>::infinity() : SettledPixels::kMostColumns, height,
+             cancel});
+        if (crowd && high == kNothingDrawn && cover.any()) {
+            // The last band holds the tails that sites ahead leave near the
+            // rays' ends. In a crowd, walked after the rest, most are found
+            // settled by the edges that reach their pixels from nearer apexes;
+            // elsewhere few are, and the second pass over the sites costs more.
+            band.run(low, high, RadialBand::Tails::Left);
+            band.run(low, high, RadialBand::Tails::Only);
+        } else {
+            band.run(low, high);
+        }
         tiles.refresh(pixels, marker, std::min(high, kRimDepth));
         low = high;
     }

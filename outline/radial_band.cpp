@@ -36,7 +36,8 @@ void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles, int w
     steadyRays.assign(start.size() - 1, kUnknownRays);
 }
 
-void RadialBand::run(float low, float high) {
+void RadialBand::run(float low, float high, Tails tails) {
+    this->tails = tails;
     // Beyond this distance from its apex no fragment of an edge is shallower than `high`.
     const double bandReach =
         std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
@@ -184,7 +185,9 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
     RayCover::Lookup lookup;
     if (parts.cover.any()) {
         parts.cover.startLookup(site, lookup);
-        candidates = parts.cover.summary(place, site, asked, lookup).openIn(asked, low, high);
+        const RayCover::Summary& summary = parts.cover.summary(place, site, asked, lookup);
+        candidates =
+            summary.openIn(asked, low, high) & (tails == Tails::Only ? summary.tails : ~0u);
         if (candidates == 0) {
             if (lookup.steadyRays != 0 && (asked & ~lookup.steadyRays) == 0) {
                 parts.cover.noteSteady(place, lookup.steadyRays);
@@ -213,7 +216,13 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         }
         const bool wholeBand = !(coverLow < high);
         const bool tested = !wholeBand || ((ownTests >> ray) & 1u);
-        const float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};
+        float bounds[4] = {low, std::min(high, coverLow), std::max(low, coverHigh), high};
+        if (tails == Tails::Left && coverHigh < kNothingDrawn) {
+            bounds[2] = high;
+        }
+        if (tails == Tails::Only) {
+            bounds[1] = low;
+        }
         RayParts& spans = rayParts[ray];
         spans.count = 0;
         for (int part = 0; part < 2; ++part) {

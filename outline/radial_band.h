@@ -53,7 +53,10 @@ public:
     };
 
     explicit RadialBand(const Parts& parts) : parts(parts) {}
-    void run(float low, float high);
+    // Which parts of the rays a run walks: all, all but the tails that sites
+    // ahead leave near the rays' ends, or those tails alone.
+    enum class Tails { Walked, Left, Only };
+    void run(float low, float high, Tails tails = Tails::Walked);
 
 private:
     // The rays of a site whose apex lies in the group's tile that can change
@@ -102,4 +105,5 @@ private:
                   double bandReach, float low, float high, bool alone, ThreadScratch& scratch);
 
     Parts parts;
+    Tails tails = Tails::Walked;
 };
