@@ -52,6 +52,12 @@ private:
     static constexpr int kBlockSide = 1 << kBlockShift;
 
     void markBlocksNearApexes(int width, int height);
+    // Far enough from an apex, a pixel centre near a ray lies within a few
+    // degrees of its direction: by the direction of the centre from the
+    // apex, in kDirections sectors, the rays that can pass near it there.
+    static constexpr int kDirections = 512;
+    void sortRaysByDirection(const ApexLayout& apexes);
+    std::uint32_t raysToward[kDirections] = {};
     FragmentKey nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
                           const ConeOutlines& outlines, const ApexLayout& apexes,
                           KeptRay* keptRays) const;
