@@ -12,9 +12,10 @@ namespace {
 
 constexpr int kThreads = 2;
 // The cells, one window pixel each, that a pixel looks in: up to this many
-// from its own.
-constexpr int kMargin = 14;
-static_assert(kMargin > NearSearch::kReach, "the margin holds every cell within reach");
+// from its own at the furthest reach, which the cells about the window hold.
+constexpr int kMargin = static_cast<int>(NearSearch::kCrowdedReach) + 1;
+static_assert(kMargin > NearSearch::kCrowdedReach, "the margin holds every cell within reach");
+static_assert(NearSearch::kCrowdedReach >= NearSearch::kNearReach, "the margin holds both");
 // A pixel that a radial edge draws lies within this much of the edge's ray
 // across it (half a pixel, and the snapping); near the apex, within the
 // apex's pixel.
@@ -63,7 +64,7 @@ const std::vector<NearCell>& nearCells() {
             for (int dx = -kMargin; dx <= kMargin; ++dx) {
                 const double gap = std::hypot(std::max(std::abs(dx) - 0.5, 0.0),
                                               std::max(std::abs(dy) - 0.5, 0.0));
-                if (gap <= NearSearch::kReach) {
+                if (gap <= NearSearch::kCrowdedReach) {
                     found.push_back({gap, dx, dy});
                 }
             }
@@ -95,6 +96,17 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
             return static_cast<std::size_t>(y) * cellsX + static_cast<std::size_t>(x);
         },
         kThreads, cellStart, cellSites);
+    std::size_t heldCells = 0;
+    for (std::size_t cell = 0; cell < cells; ++cell) {
+        heldCells += cellStart[cell] != cellStart[cell + 1];
+    }
+    const auto gridded = static_cast<double>(cellStart[cells]);
+    reach = gridded >= kCrowdedApexesPerPixel * static_cast<double>(heldCells) ? kCrowdedReach
+                                                                               : kNearReach;
+    margin = static_cast<int>(reach) + 1;
+    for (blockShift = 1; (1 << blockShift) <= margin; ++blockShift) {
+    }
+    blockSide = 1 << blockShift;
     markBlocksNearApexes(width, height);
     for (int ray = 0; ray < kConeSlices; ++ray) {
         const double partX = std::fabs(apexes.rayX[ray]);
@@ -115,10 +127,10 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
                 return;
             }
             const std::uint8_t* near =
-                &apexNear[static_cast<std::size_t>((y + kBlockSide) >> kBlockShift) * blocksX];
+                &apexNear[static_cast<std::size_t>((y + blockSide) >> blockShift) * blocksX];
             for (int x = 0; x < width; ++x) {
                 const std::size_t pixel = static_cast<std::size_t>(y) * width + x;
-                if ((marker.empty() || !marker[pixel]) && near[(x + kBlockSide) >> kBlockShift]) {
+                if ((marker.empty() || !marker[pixel]) && near[(x + blockSide) >> blockShift]) {
                     pixels[pixel] = nearestAt(x, y, sites, outlines, apexes, ownRays);
                 }
             }
@@ -126,22 +138,23 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
     });
 }
 
-// Pixel (x, y) lies in block ((x + 16) / 16, (y + 16) / 16), and every cell it
-// looks in lies in that block or one beside it.
+// Pixel (x, y) lies in block ((x + side) / side, (y + side) / side), and
+// every cell it looks in lies in that block or one beside it.
 void NearSearch::markBlocksNearApexes(int width, int height) {
-    static_assert(kMargin < kBlockSide, "a pixel's cells lie within the blocks beside its own");
-    blocksX = ((width + kBlockSide) >> kBlockShift) + 2;
-    const int blocksY = ((height + kBlockSide) >> kBlockShift) + 2;
+    blocksX = ((width + blockSide) >> blockShift) + 2;
+    const int blocksY = ((height + blockSide) >> blockShift) + 2;
     std::vector<std::uint8_t> holding(static_cast<std::size_t>(blocksX) * blocksY, 0);
+    // Only the cells that some pixel looks in.
+    const int firstCell = kMargin - margin;
     const int cellsY = static_cast<int>((cellStart.size() - 1) / cellsX);
-    for (int cellY = 0; cellY < cellsY; ++cellY) {
+    for (int cellY = firstCell; cellY < cellsY - firstCell; ++cellY) {
         const std::int32_t* starts = &cellStart[static_cast<std::size_t>(cellY) * cellsX];
         std::uint8_t* row =
-            &holding[static_cast<std::size_t>((cellY - kMargin + kBlockSide) >> kBlockShift) *
+            &holding[static_cast<std::size_t>((cellY - kMargin + blockSide) >> blockShift) *
                      blocksX];
-        for (int cellX = 0; cellX < cellsX; ++cellX) {
+        for (int cellX = firstCell; cellX < cellsX - firstCell; ++cellX) {
             if (starts[cellX] != starts[cellX + 1]) {
-                row[(cellX - kMargin + kBlockSide) >> kBlockShift] = 1;
+                row[(cellX - kMargin + blockSide) >> blockShift] = 1;
             }
         }
     }
@@ -228,7 +241,7 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
     std::int32_t bestSite = -1;
     ConeOutlines::Cone cone;
     for (const NearCell& near : nearCells()) {
-        if (apexes.depthAt(near.gap - kPixelSlack) > best) {
+        if (near.gap > reach || apexes.depthAt(near.gap - kPixelSlack) > best) {
             break;
         }
         const std::size_t cell =
@@ -238,7 +251,7 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
             const double offsetX = centreX - apexes.x[site];
             const double offsetY = centreY - apexes.y[site];
             const double distance = std::sqrt(offsetX * offsetX + offsetY * offsetY);
-            if (distance > kReach || apexes.depthAt(distance - kPixelSlack) > best) {
+            if (distance > reach || apexes.depthAt(distance - kPixelSlack) > best) {
                 continue;
             }
             const std::uint32_t nearRays =

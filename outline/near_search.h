@@ -14,10 +14,14 @@
 // cheaper there than following every edge outward from its apex.
 class NearSearch {
 public:
-    // How far from a pixel it looks, in window pixels. Every pixel it
-    // settles spares the bands walking the crowd's rays there, and where
-    // many apexes share a pixel (small zooms) the rings it reads are few.
-    static constexpr double kReach = 13.0;
+    // How far from a pixel it looks, in window pixels: where apexes lie
+    // about a pixel apart, a few pixels; where many share a pixel (small
+    // zooms), further, as every pixel it settles spares the bands walking
+    // the crowd's rays there, and the rings it reads before it finds the
+    // nearest edge are few.
+    static constexpr double kNearReach = 6.0;
+    static constexpr double kCrowdedReach = 13.0;
+    static constexpr double kCrowdedApexesPerPixel = 2.0;
     // The depth of a radial fragment, scaled to window pixels, is at least
     // the pixel centre's distance from the apex less this.
     static constexpr double kPixelSlack = 0.75;
@@ -30,8 +34,9 @@ public:
              const ApexLayout& apexes, int width, int height,
              const std::vector<std::uint8_t>& marker, std::vector<FragmentKey>& pixels,
              const std::atomic<bool>* cancel);
-    static double settledDepth(const ApexLayout& apexes) {
-        return apexes.depthAt(kReach - kPixelSlack);
+    // Of the last run.
+    double settledDepth(const ApexLayout& apexes) const {
+        return apexes.depthAt(reach - kPixelSlack);
     }
 
 private:
@@ -46,11 +51,9 @@ private:
     };
     static constexpr std::size_t kKeptRays = 2048;
 
-    // Pixels lie in blocks of 16 x 16, shifted by a block so that the cells
-    // about the window fall in blocks of their own.
-    static constexpr int kBlockShift = 4;
-    static constexpr int kBlockSide = 1 << kBlockShift;
-
+    // Pixels lie in square blocks wider than the cells a pixel looks in
+    // reach out from it, shifted by a block so that the cells about the
+    // window fall in blocks of their own.
     void markBlocksNearApexes(int width, int height);
     // Far enough from an apex, a pixel centre near a ray lies within a few
     // degrees of its direction: by the direction of the centre from the
@@ -62,6 +65,10 @@ private:
                           const ConeOutlines& outlines, const ApexLayout& apexes,
                           KeptRay* keptRays) const;
 
+    double reach = kNearReach;
+    int margin = 0;  // the cells a pixel looks in lie up to this many from its own
+    int blockShift = 0;
+    int blockSide = 0;
     int cellsX = 0;
     // The apexes by the window pixel they lie in, with a margin about the
     // window.

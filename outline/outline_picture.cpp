@@ -171,7 +171,7 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     float low = 0.0f;
     if (unmarkedPixels * 8 < apexesInWindow * 2 * kConeSlices) {
         nearSearch.run(sites, outlines, apexes, width, height, marker, pixels, cancel);
-        low = static_cast<float>(NearSearch::settledDepth(apexes));
+        low = static_cast<float>(nearSearch.settledDepth(apexes));
     }
     if (cancelled()) {
         return;
