@@ -103,10 +103,8 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
     const auto gridded = static_cast<double>(cellStart[cells]);
     reach = gridded >= kCrowdedApexesPerPixel * static_cast<double>(heldCells) ? kCrowdedReach
                                                                                : kNearReach;
-    margin = static_cast<int>(reach) + 1;
-    for (blockShift = 1; (1 << blockShift) <= margin; ++blockShift) {
+    for (blockShift = 1; (1 << blockShift) <= cellsOut(); ++blockShift) {
     }
-    blockSide = 1 << blockShift;
     markBlocksNearApexes(width, height);
     for (int ray = 0; ray < kConeSlices; ++ray) {
         const double partX = std::fabs(apexes.rayX[ray]);
@@ -126,6 +124,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
             if (cancel && cancel->load(std::memory_order_relaxed)) {
                 return;
             }
+            const int blockSide = 1 << blockShift;
             const std::uint8_t* near =
                 &apexNear[static_cast<std::size_t>((y + blockSide) >> blockShift) * blocksX];
             for (int x = 0; x < width; ++x) {
@@ -141,11 +140,12 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
 // Pixel (x, y) lies in block ((x + side) / side, (y + side) / side), and
 // every cell it looks in lies in that block or one beside it.
 void NearSearch::markBlocksNearApexes(int width, int height) {
+    const int blockSide = 1 << blockShift;
     blocksX = ((width + blockSide) >> blockShift) + 2;
     const int blocksY = ((height + blockSide) >> blockShift) + 2;
     std::vector<std::uint8_t> holding(static_cast<std::size_t>(blocksX) * blocksY, 0);
     // Only the cells that some pixel looks in.
-    const int firstCell = kMargin - margin;
+    const int firstCell = kMargin - cellsOut();
     const int cellsY = static_cast<int>((cellStart.size() - 1) / cellsX);
     for (int cellY = firstCell; cellY < cellsY - firstCell; ++cellY) {
         const std::int32_t* starts = &cellStart[static_cast<std::size_t>(cellY) * cellsX];

@@ -66,9 +66,9 @@ private:
                           KeptRay* keptRays) const;
 
     double reach = kNearReach;
-    int margin = 0;  // the cells a pixel looks in lie up to this many from its own
+    // The cells a pixel looks in lie up to this many from its own.
+    int cellsOut() const { return static_cast<int>(reach) + 1; }
     int blockShift = 0;
-    int blockSide = 0;
     int cellsX = 0;
     // The apexes by the window pixel they lie in, with a margin about the
     // window.
