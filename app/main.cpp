@@ -16,7 +16,7 @@
 // About what the first extraction asks of the heap, with its preparation and
 // pictures: per site, and per pixel of a window as large as the raster.
 constexpr std::size_t kWarmBytesPerSite = 240;
-constexpr std::size_t kWarmBytesPerPixel = 96;
+constexpr std::size_t kWarmBytesPerPixel = 104;
 
 int main(int argc, char** argv) {
     try {

@@ -4,22 +4,22 @@
 #include <cmath>
 
 void EdgeWalk::walkRay(const OutlineEdgePixels& inward, const OutlineEdgePixels& outward,
-                       bool twinned, float low, float high, bool alone,
-                       EdgeProgress* inwardProgress, EdgeProgress* outwardProgress) {
+                       bool twinned, float low, float high, int layer, EdgeProgress* inwardProgress,
+                       EdgeProgress* outwardProgress) {
     if (twinned) {
-        walk(inward, &outward, low, high, alone, inwardProgress);
+        walk(inward, &outward, low, high, layer, inwardProgress);
         return;
     }
     if (inward.site >= 0) {
-        walk(inward, nullptr, low, high, alone, inwardProgress);
+        walk(inward, nullptr, low, high, layer, inwardProgress);
     }
     if (outward.site >= 0) {
-        walk(outward, nullptr, low, high, alone, outwardProgress);
+        walk(outward, nullptr, low, high, layer, outwardProgress);
     }
 }
 
 void EdgeWalk::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin, float low,
-                    float high, bool alone, EdgeProgress* progress) {
+                    float high, int layer, EdgeProgress* progress) {
     const RasterLine& line = edge.line;
     const std::int64_t first = std::max<std::int64_t>(line.first, 0);
     const std::int64_t last = std::min<std::int64_t>(line.last, (line.xMajor ? width : height) - 1);
@@ -33,11 +33,11 @@ void EdgeWalk::walk(const OutlineEdgePixels& edge, const OutlineEdgePixels* twin
                                   : bandStart(edge, twin, low, first, last, outwardUp);
     std::int64_t major = 0;
     if (twin != nullptr) {
-        major = outwardUp ? walkOutward<1, true>(edge, *twin, from, last, high, alone)
-                          : walkOutward<-1, true>(edge, *twin, from, first, high, alone);
+        major = outwardUp ? walkOutward<1, true>(edge, *twin, from, last, high, layer)
+                          : walkOutward<-1, true>(edge, *twin, from, first, high, layer);
     } else {
-        major = outwardUp ? walkOutward<1, false>(edge, edge, from, last, high, alone)
-                          : walkOutward<-1, false>(edge, edge, from, first, high, alone);
+        major = outwardUp ? walkOutward<1, false>(edge, edge, from, last, high, layer)
+                          : walkOutward<-1, false>(edge, edge, from, first, high, layer);
     }
     if (progress != nullptr) {
         progress->major = static_cast<std::int32_t>(major);
@@ -98,7 +98,7 @@ constexpr std::size_t kNoTile = ~std::size_t{0};
 
 template <int kDirection, bool kTwinned>
 std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineEdgePixels& twin,
-                                   std::int64_t major, std::int64_t end, float high, bool alone) {
+                                   std::int64_t major, std::int64_t end, float high, int layer) {
     if (kDirection > 0 ? major > end : major < end) {
         return major;
     }
@@ -138,7 +138,7 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
     // stores to pixels could change the vectors.
     const float* bounds = tiles.deepestPerTile();
     std::uint8_t* marks = tiles.touchedMarks();
-    FragmentKey* pixels = this->pixels.data();
+    FragmentKey* pixels = this->pixels.layer[layer].data();
     constexpr int kTileShift = TilePyramid::kTileShift;
     constexpr std::int64_t kTileSide = TilePyramid::kTileSide;
     RasterLineWalk step(line, major);
@@ -147,7 +147,7 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
     // again once the walk ends, out of the loop, for the walks after it.
     struct LaterRescan {
         TilePyramid& tiles;
-        const FragmentKey* pixels;
+        const PixelLayers& pixels;
         std::uint32_t openColumns = openColumnsOfThread;
         std::size_t tile = kNoTile;
         ~LaterRescan() {
@@ -156,7 +156,7 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
                 tiles.rescan(tile, pixels);
             }
         }
-    } rescans{tiles, pixels};
+    } rescans{tiles, this->pixels};
     static_assert(RasterLineWalk::kLeapSteps == kTileSide, "a leap crosses one tile column");
     const auto move = [&step](std::int64_t count) {
         if (count == kTileSide) {
@@ -218,41 +218,12 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
             const std::int32_t site = ours.site;
             const std::int64_t rowPixels = minorPixels;
             const std::int64_t rows = minorSize;
-            if (alone) {
-                // The lesser, stored either way: no branch to mispredict.
-                const auto lightColumn = [&](auto stored) {
-                    RasterLineWalk walk = step;
-                    std::int64_t at = major;
-                    double centre = static_cast<double>(at) + 0.5;
-                    for (; at != stop; at += kDirection, centre += kDirection) {
-                        const std::int64_t minor = walk.minor();
-                        kDirection > 0 ? walk.next() : walk.previous();
-                        if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(rows)) {
-                            continue;
-                        }
-                        FragmentKey* const pixel = &pixels[minor * rowPixels + at * majorPixels];
-                        const FragmentKey current = __atomic_load_n(pixel, __ATOMIC_RELAXED);
-                        float depth = stored(ours.depthAtCentre(centre));
-                        if constexpr (kTwinned) {
-                            depth = std::min(depth, stored(other.depthAtCentre(centre)));
-                        }
-                        const FragmentKey offered = fragmentKey(depth, site);
-                        __atomic_store_n(pixel, std::min(offered, current), __ATOMIC_RELAXED);
-                    }
-                    major = at;
-                    step = walk;
-                };
-                if (inRange) {
-                    lightColumn([](double depth) { return static_cast<float>(depth); });
-                } else {
-                    lightColumn(clampedDepth);
-                }
-            } else {
-                // A pixel holding less than the column's least keeps what it holds.
-                const FragmentKey settled = fragmentKey(least, -1) & ~FragmentKey{0xFFFFFFFFu};
+            // The lesser, stored either way: no branch to mispredict.
+            const auto lightColumn = [&](auto stored) {
                 RasterLineWalk walk = step;
                 std::int64_t at = major;
-                for (; at != stop; at += kDirection) {
+                double centre = static_cast<double>(at) + 0.5;
+                for (; at != stop; at += kDirection, centre += kDirection) {
                     const std::int64_t minor = walk.minor();
                     kDirection > 0 ? walk.next() : walk.previous();
                     if (static_cast<std::uint64_t>(minor) >= static_cast<std::uint64_t>(rows)) {
@@ -260,16 +231,20 @@ std::int64_t EdgeWalk::walkOutward(const OutlineEdgePixels& edge, const OutlineE
                     }
                     FragmentKey* const pixel = &pixels[minor * rowPixels + at * majorPixels];
                     const FragmentKey current = __atomic_load_n(pixel, __ATOMIC_RELAXED);
-                    if (current < settled) {
-                        continue;
+                    float depth = stored(ours.depthAtCentre(centre));
+                    if constexpr (kTwinned) {
+                        depth = std::min(depth, stored(other.depthAtCentre(centre)));
                     }
-                    const FragmentKey offered = fragmentKey(depthAt(at), site);
-                    if (offered < current) {
-                        keepLesser(*pixel, offered);
-                    }
+                    const FragmentKey offered = fragmentKey(depth, site);
+                    __atomic_store_n(pixel, std::min(offered, current), __ATOMIC_RELAXED);
                 }
                 major = at;
                 step = walk;
+            };
+            if (inRange) {
+                lightColumn([](double depth) { return static_cast<float>(depth); });
+            } else {
+                lightColumn(clampedDepth);
             }
         }
         if (bandEnds) {

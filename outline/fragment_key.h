@@ -38,12 +38,3 @@ constexpr FragmentKey kMarkedKey = 0;
 inline FragmentKey emptyKey() {
     return fragmentKey(kNothingDrawn, -1);
 }
-
-// Keeps the lesser of what the pixel holds and `offered`, against other
-// threads doing the same.
-inline void keepLesser(FragmentKey& pixel, FragmentKey offered) {
-    FragmentKey current = __atomic_load_n(&pixel, __ATOMIC_RELAXED);
-    while (offered < current && !__atomic_compare_exchange_n(&pixel, &current, offered, true,
-                                                             __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {
-    }
-}

@@ -134,8 +134,8 @@ void KeptEdges::prefetch(std::size_t place, std::uint32_t rays) const {
 }
 
 void KeptEdges::walkRay(EdgeWalk& walk, std::size_t place, int ray, float low, float high,
-                        bool alone) {
+                        int layer) {
     KeptRay& kept = keptRay(place, ray);
-    walk.walkRay(kept.inward, kept.outward, kept.twins, low, high, alone, &kept.inwardProgress,
+    walk.walkRay(kept.inward, kept.outward, kept.twins, low, high, layer, &kept.inwardProgress,
                  &kept.outwardProgress);
 }

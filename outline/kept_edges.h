@@ -46,8 +46,8 @@ public:
     std::uint32_t keptRays(std::size_t place) const { return keptRayBits[place]; }
 
     // Walks both edges along the kept ray in the band, resuming where the
-    // band before stopped.
-    void walkRay(EdgeWalk& walk, std::size_t place, int ray, float low, float high, bool alone);
+    // band before stopped, into the pixel layer `layer`.
+    void walkRay(EdgeWalk& walk, std::size_t place, int ray, float low, float high, int layer);
 
 private:
     struct KeptRay {

@@ -43,7 +43,7 @@ constexpr std::size_t kCrowdSpacing = 4;
 }  // namespace
 
 struct OutlinePicture::Workspace {
-    std::vector<FragmentKey> pixels;
+    PixelLayers pixels;
     ApexLayout apexes;
     TilePyramid tiles;
     NearSearch nearSearch;
@@ -99,7 +99,7 @@ private:
     int width;
     int height;
     const std::vector<std::uint8_t>& marker;
-    std::vector<FragmentKey>& pixels;
+    PixelLayers& pixels;
     ApexLayout& apexes;
     TilePyramid& tiles;
     NearSearch& nearSearch;
@@ -120,12 +120,11 @@ private:
 void PictureBuilder::build(std::vector<std::int32_t>& winner, std::vector<float>& depth) {
     const std::size_t pixelCount =
         static_cast<std::size_t>(std::max(width, 0)) * std::max(height, 0);
-    reserveLarge(pixels, pixelCount);
-    pixels.assign(pixelCount, emptyKey());
+    pixels.clear(pixelCount);
     std::size_t markedPixels = 0;
     for (std::size_t pixel = 0; pixel < marker.size(); ++pixel) {
         if (marker[pixel]) {
-            pixels[pixel] = kMarkedKey;
+            pixels.layer[0][pixel] = kMarkedKey;
             ++markedPixels;
         }
     }
@@ -139,7 +138,8 @@ void PictureBuilder::build(std::vector<std::int32_t>& winner, std::vector<float>
     onThreads(kThreads, [&](int thread) {
         const std::size_t end = pixelCount * (thread + 1) / kThreads;
         for (std::size_t pixel = pixelCount * thread / kThreads; pixel < end; ++pixel) {
-            const FragmentKey shown = pixels[pixel] == kMarkedKey ? emptyKey() : pixels[pixel];
+            const FragmentKey held = std::min(pixels.layer[0][pixel], pixels.layer[1][pixel]);
+            const FragmentKey shown = held == kMarkedKey ? emptyKey() : held;
             winner[pixel] = keySite(shown);
             depth[pixel] = keyDepth(shown);
         }
@@ -170,7 +170,7 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     walker.rescanOpenTiles(crowd);
     float low = 0.0f;
     if (unmarkedPixels * 8 < apexesInWindow * 2 * kConeSlices) {
-        nearSearch.run(sites, outlines, apexes, width, height, marker, pixels, cancel);
+        nearSearch.run(sites, outlines, apexes, width, height, marker, pixels.layer[0], cancel);
         low = static_cast<float>(nearSearch.settledDepth(apexes));
     }
     if (cancelled()) {
@@ -219,7 +219,7 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels, bool crowd) {
         }
         RadialBand band(
             {sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, settled,
-             crowd ? std::numeric_limits<double>::infinity() : SettledPixels::kMostColumns, height,
+             crowd ? std::numeric_limits<double>::infinity() : SettledPixels::kMostColumns,
              cancel});
         if (crowd && high == kNothingDrawn && cover.any()) {
             // The last band holds the tails that sites ahead leave near the

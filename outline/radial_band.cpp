@@ -7,15 +7,11 @@
 #include "cells/thread_sharing.h"
 #include "outline/bucketed_sites.h"
 #include "outline/fragment_key.h"
-#include "outline/row_claims.h"
 
 namespace {
 
 constexpr int kThreads = 2;
 constexpr int kTileShift = TilePyramid::kTileShift;
-// How many sites a thread that writes alone walks before it looks whether
-// the other waits for its rows.
-constexpr std::size_t kSitesBetweenLooks = 16;
 
 }  // namespace
 
@@ -43,29 +39,16 @@ void RadialBand::run(float low, float high, Tails tails) {
         std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
     const std::size_t groupCount = parts.groups.start.size() - 1;
     const std::size_t outside = groupCount - 1;
-    const std::size_t tilesX = static_cast<std::size_t>(parts.tiles.tilesX());
     // The threads take the groups of sites in small runs, one from the first
-    // run on and the other from the last back, so that they seldom write to
-    // the same pixels. Where their runs' rows lie apart, a thread writes its
-    // pixels alone; elsewhere each fragment is offered to its pixel by
-    // itself, which keeps the lesser. A group's rays are tested for all its
-    // sites at once, which spares most tests of crowded sites.
+    // run on and the other from the last back, each writing to its own layer
+    // of the pixels. A group's rays are tested for all its sites at once,
+    // which spares most tests of crowded sites.
     constexpr std::size_t kRun = 8;
     static_assert(kThreads == 2, "the runs are taken from both ends");
+    static_assert(kThreads <= PixelLayers::kLayers, "a layer for each thread");
     const std::size_t runs = (groupCount + kRun - 1) / kRun;
     std::atomic<std::size_t> taken{0};
-    RowClaims claims;
-    // The rows that the walks from a tile's apexes reach; past the window's
-    // height that is every row, which also keeps huge zooms from overflowing.
-    const auto margin =
-        static_cast<std::int32_t>(std::min(std::ceil(bandReach), parts.height + 0.0)) + 2;
     onThreads(kThreads, [&](int thread) {
-        // Whatever ends the thread's share, the other must not wait for it.
-        struct Release {
-            RowClaims& claims;
-            int thread;
-            ~Release() { claims.release(thread); }
-        } release{claims, thread};
         ThreadScratch scratch;
         // A band of a million sites takes a second.
         const auto wanted = [this] {
@@ -75,14 +58,6 @@ void RadialBand::run(float low, float high, Tails tails) {
              ++own) {
             const std::size_t start = (thread == 0 ? own : runs - 1 - own) * kRun;
             const std::size_t stop = std::min(groupCount, start + kRun);
-            // The sites outside the window reach anywhere.
-            const bool anywhere = stop > outside;
-            const auto firstRow = static_cast<std::int32_t>(start / tilesX);
-            const auto lastRow = static_cast<std::int32_t>((stop - 1) / tilesX);
-            bool alone = claims.claim(
-                thread, anywhere ? 0 : std::max(0, (firstRow << kTileShift) - margin),
-                anywhere ? parts.height - 1
-                         : std::min(parts.height - 1, ((lastRow + 1) << kTileShift) - 1 + margin));
             for (std::size_t group = start; group < stop; ++group) {
                 const auto first = static_cast<std::size_t>(parts.groups.start[group]);
                 const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
@@ -93,13 +68,8 @@ void RadialBand::run(float low, float high, Tails tails) {
                     continue;
                 }
                 for (std::size_t place = first; place < end; ++place) {
-                    // Now and then, so that the other thread seldom waits
-                    // long for these rows.
-                    if (alone && place % kSitesBetweenLooks == 0) {
-                        alone = claims.stillAlone(thread);
-                    }
                     bandSite(static_cast<std::size_t>(parts.groups.sites[place]), place,
-                             grouped ? &groupRays : nullptr, bandReach, low, high, alone, scratch);
+                             grouped ? &groupRays : nullptr, bandReach, low, high, thread, scratch);
                 }
             }
         }
@@ -165,7 +135,7 @@ bool RadialBand::rayMatters(double left, double top, double right, double bottom
 }
 
 void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32_t* groupRays,
-                          double bandReach, float low, float high, bool alone,
+                          double bandReach, float low, float high, int layer,
                           ThreadScratch& scratch) {
     const std::uint32_t asked = groupRays == nullptr ? ~std::uint32_t{0} : *groupRays;
     if (parts.cover.any() && parts.cover.quietIn(place, asked, low, high)) {
@@ -273,7 +243,7 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         if ((kept >> ray) & 1u) {
             for (int part = 0; part < spans.count; ++part) {
                 parts.keptEdges.walkRay(parts.walker, place, ray, spans.bounds[2 * part],
-                                        spans.bounds[2 * part + 1], alone);
+                                        spans.bounds[2 * part + 1], layer);
             }
             continue;
         }
@@ -285,7 +255,7 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
         const bool twin = twinned(scratch.inward, scratch.outward);
         for (int part = 0; part < spans.count; ++part) {
             parts.walker.walkRay(scratch.inward, scratch.outward, twin, spans.bounds[2 * part],
-                                 spans.bounds[2 * part + 1], alone, nullptr, nullptr);
+                                 spans.bounds[2 * part + 1], layer, nullptr, nullptr);
         }
     }
 }

@@ -47,7 +47,6 @@ public:
         const SettledPixels& settled;
         // The most columns of a ray's part that is tested as settled.
         double longestTested;
-        int height;
         // Once set, the band stops after the runs of groups under way.
         const std::atomic<bool>* cancel;
     };
@@ -102,7 +101,7 @@ private:
     // (only among `groupRays` where its group tested them, else among all);
     // `place` is its place in the groups' order.
     void bandSite(std::size_t site, std::size_t place, const std::uint32_t* groupRays,
-                  double bandReach, float low, float high, bool alone, ThreadScratch& scratch);
+                  double bandReach, float low, float high, int layer, ThreadScratch& scratch);
 
     Parts parts;
     Tails tails = Tails::Walked;

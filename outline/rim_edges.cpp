@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int kThreads = 2;
+static_assert(kThreads <= PixelLayers::kLayers, "a layer for each thread");
 // A tile's group of at least this many sites has the pixels about each of
 // its rim edges read once for all of them: at small zooms thousands share a
 // tile.
@@ -46,7 +47,7 @@ void RimEdges::walk() {
     // A group's facets are tested once for all its sites: in a crowd, most
     // sites' rims lie where every pixel holds a radial edge.
     std::atomic<std::size_t> taken{0};
-    onThreads(kThreads, [&](int) {
+    onThreads(kThreads, [&](int thread) {
         std::vector<std::uint32_t> pixelStart;
         std::vector<std::int32_t> byPixel;
         for (std::size_t group = taken++; group < groupCount; group = taken++) {
@@ -62,12 +63,12 @@ void RimEdges::walk() {
                     facets = unsettledFacets(left, top, TilePyramid::kTileSide, facets);
                 }
                 if (facets != 0 && end - first >= kSplitGroup) {
-                    walkPixelRims(first, end, left, top, facets, pixelStart, byPixel);
+                    walkPixelRims(first, end, left, top, facets, thread, pixelStart, byPixel);
                     continue;
                 }
             }
             for (std::size_t place = first; place < end && facets != 0; ++place) {
-                walkSiteRims(static_cast<std::size_t>(parts.groups.sites[place]), facets);
+                walkSiteRims(static_cast<std::size_t>(parts.groups.sites[place]), facets, thread);
             }
         }
     });
@@ -107,7 +108,8 @@ std::uint32_t RimEdges::unsettledFacets(double left, double top, double side,
 }
 
 void RimEdges::walkPixelRims(std::size_t first, std::size_t end, double left, double top,
-                             std::uint32_t facets, std::vector<std::uint32_t>& pixelStart,
+                             std::uint32_t facets, int layer,
+                             std::vector<std::uint32_t>& pixelStart,
                              std::vector<std::int32_t>& byPixel) {
     constexpr int kSide = TilePyramid::kTileSide;
     const auto pixelOf = [&](std::int32_t site) {
@@ -137,13 +139,13 @@ void RimEdges::walkPixelRims(std::size_t first, std::size_t end, double left, do
                 ? 0
                 : unsettledFacets(left + pixel % kSide, top + pixel / kSide, 1.0, facets);
         for (std::uint32_t place = pixelFirst; place < pixelEnd && pixelFacets != 0; ++place) {
-            walkSiteRims(static_cast<std::size_t>(byPixel[place]), pixelFacets);
+            walkSiteRims(static_cast<std::size_t>(byPixel[place]), pixelFacets, layer);
         }
         pixelFirst = pixelEnd;
     }
 }
 
-void RimEdges::walkSiteRims(std::size_t site, std::uint32_t facets) {
+void RimEdges::walkSiteRims(std::size_t site, std::uint32_t facets, int layer) {
     const double x = parts.apexes.x[site];
     const double y = parts.apexes.y[site];
     ConeOutlines::Cone cone;
@@ -168,7 +170,7 @@ void RimEdges::walkSiteRims(std::size_t site, std::uint32_t facets) {
         OutlineEdgePixels edge;
         if (parts.outlines.edge(cone, facet, OutlineEdge::Rim, from, to) && edge.set(from, to)) {
             edge.site = static_cast<std::int32_t>(site);
-            parts.walker.walk(edge, nullptr, kRimDepth, kNothingDrawn, false, nullptr);
+            parts.walker.walk(edge, nullptr, kRimDepth, kNothingDrawn, layer, nullptr);
         }
     }
 }

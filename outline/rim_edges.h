@@ -44,11 +44,11 @@ private:
     // `end` in the groups' order, pixel by pixel of its tile at (left, top);
     // the other two hold the sites ordered by pixel.
     void walkPixelRims(std::size_t first, std::size_t end, double left, double top,
-                       std::uint32_t facets, std::vector<std::uint32_t>& pixelStart,
+                       std::uint32_t facets, int layer, std::vector<std::uint32_t>& pixelStart,
                        std::vector<std::int32_t>& byPixel);
     // The site's rim edges among `facets`, where a pixel about them holds
-    // more than a rim.
-    void walkSiteRims(std::size_t site, std::uint32_t facets);
+    // more than a rim, into the calling thread's pixel layer.
+    void walkSiteRims(std::size_t site, std::uint32_t facets, int layer);
 
     Parts parts;
 };

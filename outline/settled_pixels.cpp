@@ -99,9 +99,10 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
         constexpr double kAcross = 0.05;
         const std::int64_t majorPixels = xMajor ? 1 : width;
         const std::int64_t minorPixels = xMajor ? width : 1;
-        // Taken out of the vector once: the atomic loads below would have it
-        // read again at every column.
-        const FragmentKey* const picture = pixels.data();
+        // Taken out of the vectors once: the atomic loads below would have
+        // them read again at every column.
+        const FragmentKey* const picture = pixels.layer[0].data();
+        const FragmentKey* const alsoPicture = pixels.layer[1].data();
         // The rows whose centres lie within half a pixel and the margin of
         // the line, rounded down by truncation: every coordinate lies above
         // -bias.
@@ -125,13 +126,17 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
             const std::int64_t highest = std::min<std::int64_t>(
                 minorSize - 1, static_cast<std::int64_t>(minor + kAcross) - bias);
             const FragmentKey settled = settledBelow(depth);
-            const FragmentKey* column = &picture[static_cast<std::size_t>(major * majorPixels)];
-            if (lowest <= highest &&
-                !(__atomic_load_n(&column[lowest * minorPixels], __ATOMIC_RELAXED) < settled)) {
+            const auto columnStart = static_cast<std::size_t>(major * majorPixels);
+            const FragmentKey* column = &picture[columnStart];
+            const FragmentKey* alsoColumn = &alsoPicture[columnStart];
+            const auto holds = [&](std::int64_t row) {
+                return std::min(__atomic_load_n(&column[row * minorPixels], __ATOMIC_RELAXED),
+                                __atomic_load_n(&alsoColumn[row * minorPixels], __ATOMIC_RELAXED));
+            };
+            if (lowest <= highest && !(holds(lowest) < settled)) {
                 return false;
             }
-            if (highest > lowest &&
-                !(__atomic_load_n(&column[highest * minorPixels], __ATOMIC_RELAXED) < settled)) {
+            if (highest > lowest && !(holds(highest) < settled)) {
                 return false;
             }
         }
@@ -163,9 +168,9 @@ bool SettledPixels::within(double left, double top, double right, double bottom,
     const auto lastRow = static_cast<int>(std::clamp(std::floor(bottom - 0.5), -1.0, height - 1.0));
     const FragmentKey settled = keyBelow(low);
     for (int row = firstRow; row <= lastRow; ++row) {
-        const FragmentKey* line = &pixels[static_cast<std::size_t>(row) * width];
+        const std::size_t line = static_cast<std::size_t>(row) * width;
         for (int column = firstColumn; column <= lastColumn; ++column) {
-            if (!(__atomic_load_n(&line[column], __ATOMIC_RELAXED) < settled)) {
+            if (!(pixels.at(line + column) < settled)) {
                 return false;
             }
         }

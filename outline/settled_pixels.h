@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "outline/fragment_key.h"
+#include "outline/pixel_layers.h"
 
 // Reads the picture's pixels as they are now, where the tiles' deepest
 // values, from before a band, do not tell: whether a line's fragments can
@@ -15,7 +16,7 @@ public:
     // what walking it does.
     static constexpr double kMostColumns = 24.0;
 
-    SettledPixels(const std::vector<FragmentKey>& pixels, int width, int height)
+    SettledPixels(const PixelLayers& pixels, int width, int height)
         : pixels(pixels), width(width), height(height) {}
 
     // Whether every pixel that an edge from the apex at (apexX, apexY), along
@@ -49,7 +50,7 @@ private:
     bool betweenWithin(const LinePoint& start, const LinePoint& end, float low, double mostColumns,
                        std::size_t& columnsPassed) const;
 
-    const std::vector<FragmentKey>& pixels;
+    const PixelLayers& pixels;
     int width;
     int height;
 };

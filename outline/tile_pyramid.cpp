@@ -22,7 +22,7 @@ void TilePyramid::reset(int width, int height) {
     touched.assign(tileMax.size(), 1);
 }
 
-void TilePyramid::rescan(std::size_t tile, const FragmentKey* pixels) {
+void TilePyramid::rescan(std::size_t tile, const PixelLayers& pixels) {
     const int left = static_cast<int>(tile % static_cast<std::size_t>(columns)) << kTileShift;
     const int top = static_cast<int>(tile / static_cast<std::size_t>(columns)) << kTileShift;
     const int right = std::min(width, left + kTileSide);
@@ -30,9 +30,9 @@ void TilePyramid::rescan(std::size_t tile, const FragmentKey* pixels) {
     // Keys order as depths do; a marker's is the least of all.
     FragmentKey deepest = kMarkedKey;
     for (int y = top; y < bottom; ++y) {
-        const FragmentKey* row = pixels + static_cast<std::size_t>(y) * width;
+        const std::size_t row = static_cast<std::size_t>(y) * width;
         for (int x = left; x < right; ++x) {
-            deepest = std::max(deepest, __atomic_load_n(&row[x], __ATOMIC_RELAXED));
+            deepest = std::max(deepest, pixels.at(row + x));
         }
     }
     const float value = deepest == kMarkedKey ? kNoPixel : keyDepth(deepest);
@@ -44,14 +44,15 @@ void TilePyramid::rescan(std::size_t tile, const FragmentKey* pixels) {
     }
 }
 
-void TilePyramid::refresh(const std::vector<FragmentKey>& pixels,
-                          const std::vector<std::uint8_t>& marker, float settledBelow) {
+void TilePyramid::refresh(const PixelLayers& pixels, const std::vector<std::uint8_t>& marker,
+                          float settledBelow) {
     // A pixel's depth bits order as its depth does; one more than them, so
     // that 0 stands for no pixel that counts. Plain integers, in a loop
     // without branches, for the compiler to do several pixels at once.
     const auto bitsOf = [](FragmentKey key) { return static_cast<std::int32_t>(key >> 32) + 1; };
     const std::uint8_t* covered = marker.empty() ? nullptr : marker.data();
-    const FragmentKey* held = pixels.data();
+    const FragmentKey* held = pixels.layer[0].data();
+    const FragmentKey* alsoHeld = pixels.layer[1].data();
     // Rows of tiles shared out between the threads.
     onThreads(kThreads, [&](int thread) {
         std::vector<std::int32_t> most(static_cast<std::size_t>(columns));
@@ -76,12 +77,15 @@ void TilePyramid::refresh(const std::vector<FragmentKey>& pixels,
                     std::int32_t deepest = most[tileColumn];
                     if (covered == nullptr) {
                         for (int x = from; x < to; ++x) {
-                            deepest = std::max(deepest, bitsOf(held[row + x]));
+                            deepest = std::max(deepest,
+                                               bitsOf(std::min(held[row + x], alsoHeld[row + x])));
                         }
                     } else {
                         for (int x = from; x < to; ++x) {
-                            deepest =
-                                std::max(deepest, covered[row + x] ? 0 : bitsOf(held[row + x]));
+                            deepest = std::max(
+                                deepest, covered[row + x]
+                                             ? 0
+                                             : bitsOf(std::min(held[row + x], alsoHeld[row + x])));
                         }
                     }
                     most[tileColumn] = deepest;

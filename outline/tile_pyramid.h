@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "outline/fragment_key.h"
+#include "outline/pixel_layers.h"
 
 // The deepest fragment per 8 x 8 tile of the picture being worked out, and
 // over every block of 2^i x 2^j tiles: an edge deeper than that across a
@@ -21,7 +22,7 @@ public:
     // Works the tiles out again from the pixels, where a walk has touched
     // them since the last refresh and their deepest pixel lies at
     // `settledBelow` or deeper: from there on nothing changes the rest.
-    void refresh(const std::vector<FragmentKey>& pixels, const std::vector<std::uint8_t>& marker,
+    void refresh(const PixelLayers& pixels, const std::vector<std::uint8_t>& marker,
                  float settledBelow);
 
     // The deepest pixel that counts within the tiles the rectangle (window
@@ -39,7 +40,7 @@ public:
     std::uint8_t* touchedMarks() { return touched.data(); }
     // Works the tile's deepest value out again from `pixels` as they are now,
     // while walks lower them, and keeps it where it is less.
-    void rescan(std::size_t tile, const FragmentKey* pixels);
+    void rescan(std::size_t tile, const PixelLayers& pixels);
 
 private:
     void buildLevels();

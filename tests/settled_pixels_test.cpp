@@ -40,23 +40,31 @@ void addOffers(const OutlineEdgePixels& edge, int width, int height, float low, 
     }
 }
 
+// Sets what the pixel holds, in one layer or the other by the pixel, the
+// other layer holding nothing drawn: a reader must take the lesser of both.
+void hold(PixelLayers& pixels, std::size_t pixel, FragmentKey key) {
+    pixels.layer[pixel % 2][pixel] = key;
+    pixels.layer[1 - pixel % 2][pixel] = emptyKey();
+}
+
 // Every pixel holds `settled` but those offered a fragment, which hold what
 // `held` makes of it. With one of them left just deeper than its fragment
 // in turn, `isSettled` must say no; the count of lines passed over with
 // none left so.
 template <typename Held, typename IsSettled>
-int expectEveryOfferSeen(std::vector<FragmentKey>& pixels, const Offers& offers,
-                         FragmentKey settled, Held held, IsSettled isSettled,
-                         const std::string& what) {
-    std::fill(pixels.begin(), pixels.end(), settled);
+int expectEveryOfferSeen(PixelLayers& pixels, const Offers& offers, FragmentKey settled, Held held,
+                         IsSettled isSettled, const std::string& what) {
+    for (std::size_t pixel = 0; pixel < pixels.layer[0].size(); ++pixel) {
+        hold(pixels, pixel, settled);
+    }
     for (const auto& [pixel, offered] : offers) {
-        pixels[pixel] = held(offered);
+        hold(pixels, pixel, held(offered));
     }
     const bool passedOver = isSettled();
     for (const auto& [pixel, offered] : offers) {
-        pixels[pixel] = offered + 1;
+        hold(pixels, pixel, offered + 1);
         EXPECT_FALSE(isSettled()) << what << ", pixel " << pixel << " left deeper";
-        pixels[pixel] = held(offered);
+        hold(pixels, pixel, held(offered));
     }
     return passedOver ? 1 : 0;
 }
@@ -92,7 +100,8 @@ TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
             }
             ApexLayout apexes;
             apexes.locate(sites, outlines);
-            std::vector<FragmentKey> pixels(static_cast<std::size_t>(width) * height);
+            PixelLayers pixels;
+            pixels.clear(static_cast<std::size_t>(width) * height);
             const SettledPixels settled(pixels, width, height);
             std::uniform_real_distribution<float> depth(0.0f, 0.55f);
             for (std::size_t site = 0; site < sites.size(); ++site) {

@@ -35,6 +35,17 @@ float deepestTouched(const std::vector<FragmentKey>& pixels,
     return deepest;
 }
 
+// The picture `pixels` as the threads leave it: each pixel's key in one
+// layer or the other at random, the other layer holding nothing drawn.
+PixelLayers inLayers(const std::vector<FragmentKey>& pixels, std::mt19937& random) {
+    PixelLayers layers;
+    layers.clear(pixels.size());
+    for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
+        layers.layer[random() % 2][pixel] = pixels[pixel];
+    }
+    return layers;
+}
+
 // Rectangles of every size, partly or wholly outside, in pictures whose
 // tiles make levels of every shape; the pyramid must never tell less than
 // the pixels hold, which would leave edges unwalked, nor more.
@@ -55,7 +66,7 @@ TEST(TilePyramid, TellsTheDeepestPixelOfTheTilesARectangleTouches) {
         }
         TilePyramid tiles;
         tiles.reset(width, height);
-        tiles.refresh(pixels, marker, TilePyramid::kNoPixel);
+        tiles.refresh(inLayers(pixels, random), marker, TilePyramid::kNoPixel);
         std::uniform_real_distribution<double> place(-80.0, std::max(width, height) + 80.0);
         std::uniform_real_distribution<double> reach(0.0, 600.0);
         for (int rectangle = 0; rectangle < 400; ++rectangle) {
@@ -86,7 +97,7 @@ TEST(TilePyramid, ATileReadAgainTellsItsDeepestPixelNow) {
     }
     TilePyramid tiles;
     tiles.reset(width, height);
-    tiles.refresh(pixels, marker, TilePyramid::kNoPixel);
+    tiles.refresh(inLayers(pixels, random), marker, TilePyramid::kNoPixel);
     for (std::size_t pixel = 0; pixel < pixels.size(); ++pixel) {
         const int x = static_cast<int>(pixel % width);
         const int y = static_cast<int>(pixel / width);
@@ -98,8 +109,9 @@ TEST(TilePyramid, ATileReadAgainTellsItsDeepestPixelNow) {
             pixels[pixel] = fragmentKey(tile == 2 ? 0.0f : 0.4f * depth(random), 5);
         }
     }
+    const PixelLayers layers = inLayers(pixels, random);
     for (std::size_t tile = 0; tile < 9; ++tile) {
-        tiles.rescan(tile, pixels.data());
+        tiles.rescan(tile, layers);
         const double left = tile % 3 * 8.0;
         const double top = tile / 3 * 8.0;
         EXPECT_EQ(tiles.deepestPerTile()[tile],

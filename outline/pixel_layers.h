@@ -1,0 +1,24 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "outline/fragment_key.h"
+
+// The picture being worked out, a layer per thread: a thread offers its
+// fragments to its own layer alone, with plain stores, and a pixel holds the
+// lesser of its layers' keys. Keys only fall, so a pixel read while the
+// threads write never holds less than it ends with.
+struct PixelLayers {
+    static constexpr int kLayers = 2;
+    std::vector<FragmentKey> layer[kLayers];
+
+    // Both layers of width x height pixels holding nothing drawn.
+    void clear(std::size_t pixelCount);
+    // What the pixel holds now, while the threads write.
+    FragmentKey at(std::size_t pixel) const {
+        return std::min(__atomic_load_n(&layer[0][pixel], __ATOMIC_RELAXED),
+                        __atomic_load_n(&layer[1][pixel], __ATOMIC_RELAXED));
+    }
+};
