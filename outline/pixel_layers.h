@@ -14,7 +14,7 @@ struct PixelLayers {
     static constexpr int kLayers = 2;
     std::vector<FragmentKey> layer[kLayers];
 
-    // Both layers of width x height pixels holding nothing drawn.
+    // Both layers `pixelCount` pixels long, every pixel holding nothing drawn.
     void clear(std::size_t pixelCount);
     // What the pixel holds now, while the threads write.
     FragmentKey at(std::size_t pixel) const {
