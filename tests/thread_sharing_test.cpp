@@ -16,10 +16,9 @@
 
 namespace {
 
-// Shares that each wait for all the others, as row claims make a thread wait
-// for the other to move on: they end only where they run side by side. A
-// generous bound turns a share left waiting for good into a failure rather
-// than a hang.
+// Shares that each wait for all the others: they end only where they run
+// side by side. A generous bound turns a share left waiting for good into a
+// failure rather than a hang.
 class Meeting {
 public:
     explicit Meeting(int count) : count(count) {}
