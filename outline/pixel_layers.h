@@ -16,9 +16,17 @@ struct PixelLayers {
 
     // Both layers `pixelCount` pixels long, every pixel holding nothing drawn.
     void clear(std::size_t pixelCount);
-    // What the pixel holds now, while the threads write.
-    FragmentKey at(std::size_t pixel) const {
-        return std::min(__atomic_load_n(&layer[0][pixel], __ATOMIC_RELAXED),
-                        __atomic_load_n(&layer[1][pixel], __ATOMIC_RELAXED));
-    }
+    // The layers read while the threads write, their keys' addresses taken
+    // out of the vectors once: the atomic loads would have them read again
+    // at every pixel of a loop.
+    struct Reader {
+        const FragmentKey* first;
+        const FragmentKey* second;
+        // What the pixel holds now.
+        FragmentKey at(std::size_t pixel) const {
+            return std::min(__atomic_load_n(&first[pixel], __ATOMIC_RELAXED),
+                            __atomic_load_n(&second[pixel], __ATOMIC_RELAXED));
+        }
+    };
+    Reader reader() const { return {layer[0].data(), layer[1].data()}; }
 };

@@ -99,10 +99,7 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
         constexpr double kAcross = 0.05;
         const std::int64_t majorPixels = xMajor ? 1 : width;
         const std::int64_t minorPixels = xMajor ? width : 1;
-        // Taken out of the vectors once: the atomic loads below would have
-        // them read again at every column.
-        const FragmentKey* const picture = pixels.layer[0].data();
-        const FragmentKey* const alsoPicture = pixels.layer[1].data();
+        const PixelLayers::Reader picture = pixels.reader();
         // The rows whose centres lie within half a pixel and the margin of
         // the line, rounded down by truncation: every coordinate lies above
         // -bias.
@@ -126,12 +123,9 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
             const std::int64_t highest = std::min<std::int64_t>(
                 minorSize - 1, static_cast<std::int64_t>(minor + kAcross) - bias);
             const FragmentKey settled = settledBelow(depth);
-            const auto columnStart = static_cast<std::size_t>(major * majorPixels);
-            const FragmentKey* column = &picture[columnStart];
-            const FragmentKey* alsoColumn = &alsoPicture[columnStart];
             const auto holds = [&](std::int64_t row) {
-                return std::min(__atomic_load_n(&column[row * minorPixels], __ATOMIC_RELAXED),
-                                __atomic_load_n(&alsoColumn[row * minorPixels], __ATOMIC_RELAXED));
+                return picture.at(
+                    static_cast<std::size_t>(major * majorPixels + row * minorPixels));
             };
             if (lowest <= highest && !(holds(lowest) < settled)) {
                 return false;
@@ -167,10 +161,11 @@ bool SettledPixels::within(double left, double top, double right, double bottom,
     const auto firstRow = static_cast<int>(std::clamp(std::ceil(top - 0.5), 0.0, height + 0.0));
     const auto lastRow = static_cast<int>(std::clamp(std::floor(bottom - 0.5), -1.0, height - 1.0));
     const FragmentKey settled = keyBelow(low);
+    const PixelLayers::Reader picture = pixels.reader();
     for (int row = firstRow; row <= lastRow; ++row) {
         const std::size_t line = static_cast<std::size_t>(row) * width;
         for (int column = firstColumn; column <= lastColumn; ++column) {
-            if (!(pixels.at(line + column) < settled)) {
+            if (!(picture.at(line + column) < settled)) {
                 return false;
             }
         }

@@ -29,10 +29,11 @@ void TilePyramid::rescan(std::size_t tile, const PixelLayers& pixels) {
     const int bottom = std::min(height, top + kTileSide);
     // Keys order as depths do; a marker's is the least of all.
     FragmentKey deepest = kMarkedKey;
+    const PixelLayers::Reader held = pixels.reader();
     for (int y = top; y < bottom; ++y) {
         const std::size_t row = static_cast<std::size_t>(y) * width;
         for (int x = left; x < right; ++x) {
-            deepest = std::max(deepest, pixels.at(row + x));
+            deepest = std::max(deepest, held.at(row + x));
         }
     }
     const float value = deepest == kMarkedKey ? kNoPixel : keyDepth(deepest);
