@@ -5,32 +5,19 @@
 #include <cmath>
 
 #include "cells/thread_sharing.h"
-#include "outline/bucketed_sites.h"
 #include "outline/fragment_key.h"
 
 namespace {
 
 constexpr int kThreads = 2;
 constexpr int kTileShift = TilePyramid::kTileShift;
+constexpr std::uint32_t kEveryRay = ~std::uint32_t{0};
+// A tile's group of at least this many sites, eight to a pixel on average,
+// is taken pixel by pixel: with fewer, the pixels' tests cost more than the
+// sites' tests they spare.
+constexpr std::size_t kPixelByPixel = 512;
 
 }  // namespace
-
-void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles, int width, int height) {
-    const std::size_t outside = static_cast<std::size_t>(tiles.tilesX()) * tiles.tilesY();
-    bucketSites(
-        apexes.x.size(), outside + 1,
-        [&](std::size_t site) {
-            const float x = apexes.x[site];
-            const float y = apexes.y[site];
-            if (!(x >= 0.0f && x < width && y >= 0.0f && y < height)) {
-                return outside;
-            }
-            return static_cast<std::size_t>(static_cast<int>(y) >> kTileShift) * tiles.tilesX() +
-                   (static_cast<std::size_t>(x) >> kTileShift);
-        },
-        kThreads, start, sites);
-    steadyRays.assign(start.size() - 1, kUnknownRays);
-}
 
 void RadialBand::run(float low, float high, Tails tails) {
     this->tails = tails;
@@ -39,6 +26,7 @@ void RadialBand::run(float low, float high, Tails tails) {
         std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
     const std::size_t groupCount = parts.groups.start.size() - 1;
     const std::size_t outside = groupCount - 1;
+    const auto tilesX = static_cast<std::size_t>(parts.tiles.tilesX());
     // The threads take the groups of sites in small runs, one from the first
     // run on and the other from the last back, each writing to its own layer
     // of the pixels. A group's rays are tested for all its sites at once,
@@ -62,9 +50,21 @@ void RadialBand::run(float low, float high, Tails tails) {
                 const auto first = static_cast<std::size_t>(parts.groups.start[group]);
                 const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
                 const bool grouped = group != outside && end - first > 1;
-                const std::uint32_t groupRays =
-                    grouped ? tileRaysMatter(group, bandReach, low, high) : 0;
-                if (grouped && (groupRays == 0 || groupCovered(group, groupRays, low, high))) {
+                const double left = static_cast<double>((group % tilesX) << kTileShift);
+                const double top = static_cast<double>((group / tilesX) << kTileShift);
+                const std::uint32_t groupRays = grouped
+                                                    ? raysMatter(left, top, TilePyramid::kTileSide,
+                                                                 kEveryRay, bandReach, low, high)
+                                                    : 0;
+                if (grouped &&
+                    (groupRays == 0 ||
+                     covered(first, end, parts.groups.steadyRays[group], groupRays, low, high))) {
+                    continue;
+                }
+                if (grouped && parts.groups.split[group] != TileGroups::kNotSplit &&
+                    end - first >= kPixelByPixel) {
+                    bandPixels(parts.groups.split[group], left, top, groupRays, bandReach, low,
+                               high, thread, scratch);
                     continue;
                 }
                 for (std::size_t place = first; place < end; ++place) {
@@ -76,35 +76,31 @@ void RadialBand::run(float low, float high, Tails tails) {
     });
 }
 
-std::uint32_t RadialBand::tileRaysMatter(std::size_t group, double bandReach, float low,
-                                         float high) const {
-    const std::size_t tilesX = static_cast<std::size_t>(parts.tiles.tilesX());
-    const double left = static_cast<double>((group % tilesX) << kTileShift);
-    const double top = static_cast<double>((group / tilesX) << kTileShift);
-    const double right = left + TilePyramid::kTileSide;
-    const double bottom = top + TilePyramid::kTileSide;
+std::uint32_t RadialBand::raysMatter(double left, double top, double side, std::uint32_t rays,
+                                     double bandReach, float low, float high) const {
+    const double right = left + side;
+    const double bottom = top + side;
     if (!(parts.tiles.blockMaximum(left - bandReach, top - bandReach, right + bandReach,
                                    bottom + bandReach) >= low)) {
         return 0;
     }
-    std::uint32_t rays = 0;
-    for (int ray = 0; ray < kConeSlices; ++ray) {
-        rays |= (rayMatters(left, top, right, bottom, ray, low, high) ? 1u : 0u) << ray;
+    std::uint32_t found = 0;
+    for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
+        const int ray = __builtin_ctz(rest);
+        found |= (rayMatters(left, top, right, bottom, ray, low, high) ? 1u : 0u) << ray;
     }
-    return rays;
+    return found;
 }
 
-bool RadialBand::groupCovered(std::size_t group, std::uint32_t rays, float low, float high) {
+bool RadialBand::covered(std::size_t first, std::size_t end, std::uint64_t& steady,
+                         std::uint32_t rays, float low, float high) {
     if (!parts.cover.any()) {
         return false;
     }
     // A group is taken by one thread in a band, and the bands follow each other.
-    std::uint64_t& steady = parts.groups.steadyRays[group];
     if (steady == TileGroups::kUnknownRays) {
         std::uint32_t everywhere = ~std::uint32_t{0};
-        const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
-        for (auto place = static_cast<std::size_t>(parts.groups.start[group]);
-             place < end && everywhere != 0; ++place) {
+        for (std::size_t place = first; place < end && everywhere != 0; ++place) {
             everywhere &=
                 parts.cover.steadyRays(static_cast<std::size_t>(parts.groups.sites[place]));
         }
@@ -112,6 +108,48 @@ bool RadialBand::groupCovered(std::size_t group, std::uint32_t rays, float low, 
     }
     return (rays & ~static_cast<std::uint32_t>(steady)) == 0 &&
            parts.cover.steadySummary().openIn(rays, low, high) == 0;
+}
+
+void RadialBand::bandPixels(std::int32_t splitGroup, double left, double top,
+                            std::uint32_t groupRays, double bandReach, float low, float high,
+                            int layer, ThreadScratch& scratch) {
+    // At small zooms a tile holds thousands of sites, and only those in the
+    // pixels at the crowd's border have rays that can show.
+    for (int pixel = 0; pixel < TileGroups::kTilePixels; ++pixel) {
+        const std::size_t first = parts.groups.pixelFirst(splitGroup, pixel);
+        const std::size_t end = parts.groups.pixelEnd(splitGroup, pixel);
+        if (first == end) {
+            continue;
+        }
+        const double pixelLeft = left + pixel % TilePyramid::kTileSide;
+        const double pixelTop = top + pixel / TilePyramid::kTileSide;
+        std::uint32_t pixelRays =
+            raysMatter(pixelLeft, pixelTop, 1.0, groupRays, bandReach, low, high);
+        if (pixelRays == 0 || covered(first, end, parts.groups.pixelSteady(splitGroup, pixel),
+                                      pixelRays, low, high)) {
+            continue;
+        }
+        // The band's parts of a ray from every apex in the pixel light
+        // pixels that the crowd's nearer edges mostly settled already.
+        for (std::uint32_t rest = pixelRays; rest != 0; rest &= rest - 1) {
+            const int ray = __builtin_ctz(rest);
+            std::size_t columnsPassed = 0;
+            if (parts.settled.along(pixelLeft + 0.5, pixelTop + 0.5, 0.5, parts.apexes.rayX[ray],
+                                    parts.apexes.rayY[ray], parts.apexes.distanceAlong(ray, low),
+                                    parts.apexes.distanceAlong(ray, high),
+                                    parts.apexes.rayLength[ray], low, parts.longestTested,
+                                    columnsPassed)) {
+                pixelRays &= ~(std::uint32_t{1} << ray);
+            }
+        }
+        if (pixelRays == 0) {
+            continue;
+        }
+        for (std::size_t place = first; place < end; ++place) {
+            bandSite(static_cast<std::size_t>(parts.groups.sites[place]), place, &pixelRays,
+                     bandReach, low, high, layer, scratch);
+        }
+    }
 }
 
 bool RadialBand::rayMatters(double left, double top, double right, double bottom, int ray,
@@ -212,7 +250,7 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
             const std::size_t before = scratch.columnsPassed;
             for (int part = 0; part < spans.count && settled; ++part) {
                 settled =
-                    parts.settled.along(x, y, parts.apexes.rayX[ray], parts.apexes.rayY[ray],
+                    parts.settled.along(x, y, 0.0, parts.apexes.rayX[ray], parts.apexes.rayY[ray],
                                         parts.apexes.distanceAlong(ray, spans.bounds[2 * part]),
                                         parts.apexes.distanceAlong(ray, spans.bounds[2 * part + 1]),
                                         parts.apexes.rayLength[ray], spans.bounds[2 * part],

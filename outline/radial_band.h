@@ -12,20 +12,8 @@
 #include "outline/outline_edge.h"
 #include "outline/ray_cover.h"
 #include "outline/settled_pixels.h"
+#include "outline/tile_groups.h"
 #include "outline/tile_pyramid.h"
-
-// The sites by the tile their apex lies in, those outside the window in a
-// last group: group g's sites are sites[start[g]] to sites[start[g + 1] - 1].
-struct TileGroups {
-    std::vector<std::int32_t> start;
-    std::vector<std::int32_t> sites;
-    // For each group, the rays steady at every site of it (RayCover), worked
-    // out when a band first asks: kUnknownRays until then.
-    static constexpr std::uint64_t kUnknownRays = ~std::uint64_t{0};
-    std::vector<std::uint64_t> steadyRays;
-
-    void group(const ApexLayout& apexes, const TilePyramid& tiles, int width, int height);
-};
 
 // One band of depths of the radial edges: every site's fragments from depth
 // `low` up to `high`, on both threads. A group of sites is taken only where
@@ -58,12 +46,15 @@ public:
     void run(float low, float high, Tails tails = Tails::Walked);
 
 private:
-    // The rays of a site whose apex lies in the group's tile that can change
+    // Of `rays`, those of a site whose apex lies in the box that can change
     // the picture in the band, a bit each.
-    std::uint32_t tileRaysMatter(std::size_t group, double bandReach, float low, float high) const;
-    // Whether the cover leaves none of `rays` of the group's sites a part in
-    // the band: in a crowd most groups' rays are steady at every site.
-    bool groupCovered(std::size_t group, std::uint32_t rays, float low, float high);
+    std::uint32_t raysMatter(double left, double top, double side, std::uint32_t rays,
+                             double bandReach, float low, float high) const;
+    // Whether the cover leaves none of `rays` a part in the band at the sites
+    // from `first` to `end` in the groups' order, whose steady rays `steady`
+    // keeps: in a crowd most groups' rays are steady at every site.
+    bool covered(std::size_t first, std::size_t end, std::uint64_t& steady, std::uint32_t rays,
+                 float low, float high);
     // Whether any pixel near ray `ray` of a site whose apex lies in the box,
     // at the distances of the band's depths, holds more than `low`: where
     // none does, neither edge along the ray can change the picture in the
@@ -97,6 +88,10 @@ private:
         float bounds[4];
         int count;
     };
+    // The band's fragments of a split group's sites, pixel by pixel of its
+    // tile at (left, top), among `groupRays`.
+    void bandPixels(std::int32_t splitGroup, double left, double top, std::uint32_t groupRays,
+                    double bandReach, float low, float high, int layer, ThreadScratch& scratch);
     // The band's fragments of the site's edges, along the rays that matter
     // (only among `groupRays` where its group tested them, else among all);
     // `place` is its place in the groups' order.

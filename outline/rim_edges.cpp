@@ -14,12 +14,6 @@ static_assert(kThreads <= PixelLayers::kLayers, "a layer for each thread");
 // its rim edges read once for all of them: at small zooms thousands share a
 // tile.
 constexpr std::size_t kCrowdedGroup = 16;
-// A group of at least this many sites whose tile leaves some rim edges
-// unsettled has them tested again for the apexes in each pixel of the tile:
-// at small zooms a tile holds thousands of sites, and only those in the
-// pixels at the crowd's border keep rim edges that can show.
-constexpr std::size_t kSplitGroup = 256;
-
 // The box about a facet's rim edge, which runs from rim vertex facet + 1 to
 // rim vertex facet, for an apex anywhere in the box given, `around` wider.
 struct RimEdgeBox {
@@ -48,8 +42,6 @@ void RimEdges::walk() {
     // sites' rims lie where every pixel holds a radial edge.
     std::atomic<std::size_t> taken{0};
     onThreads(kThreads, [&](int thread) {
-        std::vector<std::uint32_t> pixelStart;
-        std::vector<std::int32_t> byPixel;
         for (std::size_t group = taken++; group < groupCount; group = taken++) {
             const auto first = static_cast<std::size_t>(parts.groups.start[group]);
             const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
@@ -62,8 +54,10 @@ void RimEdges::walk() {
                 if (end - first >= kCrowdedGroup) {
                     facets = unsettledFacets(left, top, TilePyramid::kTileSide, facets);
                 }
-                if (facets != 0 && end - first >= kSplitGroup) {
-                    walkPixelRims(first, end, left, top, facets, thread, pixelStart, byPixel);
+                // At small zooms only the pixels at a crowd's border keep
+                // rim edges that can show.
+                if (facets != 0 && parts.groups.split[group] != TileGroups::kNotSplit) {
+                    walkPixelRims(parts.groups.split[group], left, top, facets, thread);
                     continue;
                 }
             }
@@ -107,41 +101,18 @@ std::uint32_t RimEdges::unsettledFacets(double left, double top, double side,
     return facets;
 }
 
-void RimEdges::walkPixelRims(std::size_t first, std::size_t end, double left, double top,
-                             std::uint32_t facets, int layer,
-                             std::vector<std::uint32_t>& pixelStart,
-                             std::vector<std::int32_t>& byPixel) {
-    constexpr int kSide = TilePyramid::kTileSide;
-    const auto pixelOf = [&](std::int32_t site) {
-        const auto index = static_cast<std::size_t>(site);
-        const int column = std::clamp(static_cast<int>(parts.apexes.x[index] - left), 0, kSide - 1);
-        const int row = std::clamp(static_cast<int>(parts.apexes.y[index] - top), 0, kSide - 1);
-        return static_cast<std::size_t>(row * kSide + column);
-    };
-    pixelStart.assign(kSide * kSide + 1, 0);
-    for (std::size_t place = first; place < end; ++place) {
-        ++pixelStart[pixelOf(parts.groups.sites[place]) + 1];
-    }
-    for (int pixel = 0; pixel < kSide * kSide; ++pixel) {
-        pixelStart[pixel + 1] += pixelStart[pixel];
-    }
-    byPixel.resize(end - first);
-    for (std::size_t place = first; place < end; ++place) {
-        const std::int32_t site = parts.groups.sites[place];
-        byPixel[pixelStart[pixelOf(site)]++] = site;
-    }
-    // Each pixel's start has moved on to its end.
-    std::uint32_t pixelFirst = 0;
-    for (int pixel = 0; pixel < kSide * kSide; ++pixel) {
-        const std::uint32_t pixelEnd = pixelStart[pixel];
+void RimEdges::walkPixelRims(std::int32_t splitGroup, double left, double top, std::uint32_t facets,
+                             int layer) {
+    for (int pixel = 0; pixel < TileGroups::kTilePixels; ++pixel) {
+        const std::size_t first = parts.groups.pixelFirst(splitGroup, pixel);
+        const std::size_t end = parts.groups.pixelEnd(splitGroup, pixel);
         const std::uint32_t pixelFacets =
-            pixelFirst == pixelEnd
-                ? 0
-                : unsettledFacets(left + pixel % kSide, top + pixel / kSide, 1.0, facets);
-        for (std::uint32_t place = pixelFirst; place < pixelEnd && pixelFacets != 0; ++place) {
-            walkSiteRims(static_cast<std::size_t>(byPixel[place]), pixelFacets, layer);
+            first == end ? 0
+                         : unsettledFacets(left + pixel % TilePyramid::kTileSide,
+                                           top + pixel / TilePyramid::kTileSide, 1.0, facets);
+        for (std::size_t place = first; place < end && pixelFacets != 0; ++place) {
+            walkSiteRims(static_cast<std::size_t>(parts.groups.sites[place]), pixelFacets, layer);
         }
-        pixelFirst = pixelEnd;
     }
 }
 

@@ -7,8 +7,8 @@
 #include "outline/apex_layout.h"
 #include "outline/cone_outline.h"
 #include "outline/edge_walk.h"
-#include "outline/radial_band.h"
 #include "outline/settled_pixels.h"
+#include "outline/tile_groups.h"
 #include "outline/tile_pyramid.h"
 
 // The cones' rim edges, at depth 0.5 behind every radial edge, followed
@@ -40,12 +40,10 @@ private:
     // `side` pixels wide at (left, top), has a pixel about it that holds a
     // rim or more now.
     std::uint32_t unsettledFacets(double left, double top, double side, std::uint32_t facets) const;
-    // The rims among `facets` of a crowded group's sites, from `first` to
-    // `end` in the groups' order, pixel by pixel of its tile at (left, top);
-    // the other two hold the sites ordered by pixel.
-    void walkPixelRims(std::size_t first, std::size_t end, double left, double top,
-                       std::uint32_t facets, int layer, std::vector<std::uint32_t>& pixelStart,
-                       std::vector<std::int32_t>& byPixel);
+    // The rims among `facets` of a split group's sites, pixel by pixel of
+    // its tile at (left, top).
+    void walkPixelRims(std::int32_t splitGroup, double left, double top, std::uint32_t facets,
+                       int layer);
     // The site's rim edges among `facets`, where a pixel about them holds
     // more than a rim, into the calling thread's pixel layer.
     void walkSiteRims(std::size_t site, std::uint32_t facets, int layer);

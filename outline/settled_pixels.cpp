@@ -21,9 +21,9 @@ bool nearWindow(double coordinate, int size) {
 
 }  // namespace
 
-bool SettledPixels::along(double apexX, double apexY, double rayX, double rayY, double nearDistance,
-                          double farDistance, double endDistance, float low, double mostColumns,
-                          std::size_t& columnsPassed) const {
+bool SettledPixels::along(double apexX, double apexY, double spread, double rayX, double rayY,
+                          double nearDistance, double farDistance, double endDistance, float low,
+                          double mostColumns, std::size_t& columnsPassed) const {
     if (!(nearWindow(apexX + rayX * endDistance, width) &&
           nearWindow(apexY + rayY * endDistance, height))) {
         return false;
@@ -40,17 +40,18 @@ bool SettledPixels::along(double apexX, double apexY, double rayX, double rayY, 
     const double perDistance = 0.5 / endDistance;
     return nearWindow(apexX, width) && nearWindow(apexY, height) &&
            betweenWithin({apexX + rayX * from, apexY + rayY * from, from * perDistance},
-                         {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low, mostColumns,
-                         columnsPassed);
+                         {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low, spread,
+                         mostColumns, columnsPassed);
 }
 
 bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float low) const {
     std::size_t columnsPassed = 0;
-    return betweenWithin(start, end, low, kMostColumns, columnsPassed);
+    return betweenWithin(start, end, low, 0.0, kMostColumns, columnsPassed);
 }
 
 bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, float low,
-                                  double mostColumns, std::size_t& columnsPassed) const {
+                                  double spread, double mostColumns,
+                                  std::size_t& columnsPassed) const {
     const double fromX = start.x;
     const double fromY = start.y;
     const double toX = end.x;
@@ -74,9 +75,9 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
             return false;
         }
         // Column centres lit only within half a pixel (the diamond rule) of
-        // the line's ends.
-        const double lowCentre = std::min(fromMajor, toMajor) - 0.51;
-        const double highCentre = std::max(fromMajor, toMajor) + 0.51;
+        // the lines' ends.
+        const double lowCentre = std::min(fromMajor, toMajor) - 0.51 - spread;
+        const double highCentre = std::max(fromMajor, toMajor) + 0.51 + spread;
         if (highCentre - lowCentre > mostColumns) {
             return false;
         }
@@ -88,15 +89,18 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
             majorSize - 1, static_cast<std::int64_t>(std::floor(highCentre - 0.5)));
         const double slope = ((xMajor ? toY : toX) - fromMinor) / span;
         // The line's depth at a column centre, less a hundredth of a column's
-        // worth and a float's rounding.
+        // worth and a float's rounding; a line `spread` further along it is
+        // shallower by that many columns' worth.
         const double depthPerColumn = alongDepth ? (end.depth - start.depth) / span : 0.0;
-        const double depthFrom = alongDepth ? start.depth - 0.01 * std::fabs(depthPerColumn) -
-                                                  1e-6 - fromMajor * depthPerColumn
-                                            : 0.0;
+        const double depthFrom = alongDepth
+                                     ? start.depth - (0.01 + spread) * std::fabs(depthPerColumn) -
+                                           1e-6 - fromMajor * depthPerColumn
+                                     : 0.0;
         // A pixel is lit where its centre lies within half a pixel across of
         // the line; the margin covers the snapping of the ends and the
-        // clipper's floats.
-        constexpr double kAcross = 0.05;
+        // clipper's floats. A line `spread` aside, or along and so across by
+        // the slope, is up to that much further across.
+        const double across = 0.05 + spread * (1.0 + std::fabs(slope));
         const std::int64_t majorPixels = xMajor ? 1 : width;
         const std::int64_t minorPixels = xMajor ? width : 1;
         const PixelLayers::Reader picture = pixels.reader();
@@ -117,21 +121,18 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
         const double depthStep = static_cast<double>(step) * depthPerColumn;
         for (std::int64_t major = firstMajor; major >= first && major <= last;
              major += step, minor += minorStep, depth += depthStep, ++columnsPassed) {
-            // The rows lie within 1.1 pixels: one or two of them.
+            // For a line of its own, the rows lie within 1.1 pixels: one or
+            // two of them.
             const std::int64_t lowest = std::max<std::int64_t>(
-                0, static_cast<std::int64_t>(minor - 1.0 - kAcross) + 1 - bias);
+                0, static_cast<std::int64_t>(minor - 1.0 - across) + 1 - bias);
             const std::int64_t highest = std::min<std::int64_t>(
-                minorSize - 1, static_cast<std::int64_t>(minor + kAcross) - bias);
+                minorSize - 1, static_cast<std::int64_t>(minor + across) - bias);
             const FragmentKey settled = settledBelow(depth);
-            const auto holds = [&](std::int64_t row) {
-                return picture.at(
-                    static_cast<std::size_t>(major * majorPixels + row * minorPixels));
-            };
-            if (lowest <= highest && !(holds(lowest) < settled)) {
-                return false;
-            }
-            if (highest > lowest && !(holds(highest) < settled)) {
-                return false;
+            for (std::int64_t row = lowest; row <= highest; ++row) {
+                if (!(picture.at(static_cast<std::size_t>(major * majorPixels +
+                                                          row * minorPixels)) < settled)) {
+                    return false;
+                }
             }
         }
         return true;

@@ -19,18 +19,18 @@ public:
     SettledPixels(const PixelLayers& pixels, int width, int height)
         : pixels(pixels), width(width), height(height) {}
 
-    // Whether every pixel that an edge from the apex at (apexX, apexY), along
-    // the unit direction (rayX, rayY) to its end `endDistance` from the apex
-    // (its depth growing from 0 there to 0.5), can light between
-    // `nearDistance` and `farDistance` from it holds less than depth `low`,
-    // or than the edge's fragment there: then none of its fragments there
-    // can show. False where its ends lie far outside the window, which the
-    // clipper moves by more than the margins, and for a part of more than
-    // `mostColumns` columns. Adds the columns it found settled before it
-    // stopped to `columnsPassed`.
-    bool along(double apexX, double apexY, double rayX, double rayY, double nearDistance,
-               double farDistance, double endDistance, float low, double mostColumns,
-               std::size_t& columnsPassed) const;
+    // Whether every pixel that an edge from an apex within `spread` of
+    // (apexX, apexY) along each axis, along the unit direction (rayX, rayY)
+    // to its end `endDistance` from the apex (its depth growing from 0 there
+    // to 0.5), can light between `nearDistance` and `farDistance` from it
+    // holds less than depth `low`, or than the least fragment any such edge
+    // puts there: then none of their fragments there can show. False where
+    // their ends lie far outside the window, which the clipper moves by more
+    // than the margins, and for a part of more than `mostColumns` columns.
+    // Adds the columns it found settled before it stopped to `columnsPassed`.
+    bool along(double apexX, double apexY, double spread, double rayX, double rayY,
+               double nearDistance, double farDistance, double endDistance, float low,
+               double mostColumns, std::size_t& columnsPassed) const;
     // The same for a line from `start` to `end` (an edge or a part of one),
     // whose depth goes linearly along its major axis between theirs.
     struct LinePoint {
@@ -44,11 +44,12 @@ public:
     bool within(double left, double top, double right, double bottom, float low) const;
 
 private:
-    // As between(), false where the line spans more than `mostColumns`
-    // columns of its major axis; the columns found settled added to
-    // `columnsPassed`.
-    bool betweenWithin(const LinePoint& start, const LinePoint& end, float low, double mostColumns,
-                       std::size_t& columnsPassed) const;
+    // As between(), for the line and every one parallel to it whose ends
+    // lie within `spread` of its own along each axis; false where the line
+    // spans more than `mostColumns` columns of its major axis; the columns
+    // found settled added to `columnsPassed`.
+    bool betweenWithin(const LinePoint& start, const LinePoint& end, float low, double spread,
+                       double mostColumns, std::size_t& columnsPassed) const;
 
     const PixelLayers& pixels;
     int width;

@@ -138,7 +138,7 @@ TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                                                    : SettledPixels::kMostColumns;
                     std::size_t columnsPassed = 0;
                     const auto partSettled = [&] {
-                        return settled.along(apexX, apexY, rayX, rayY,
+                        return settled.along(apexX, apexY, 0.0, rayX, rayY,
                                              apexes.distanceAlong(ray, low),
                                              apexes.distanceAlong(ray, high), apexes.rayLength[ray],
                                              low, mostColumns, columnsPassed);
@@ -181,6 +181,89 @@ TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
     }
     EXPECT_GT(partsPassedOver, 1000);
     EXPECT_GT(rimsPassedOver, 100);
+}
+
+// The same for every apex in one pixel, as a crowd's pixel is tested at
+// small zooms: the parts of all their edges may be passed over only where
+// every pixel any of them lights holds less than the least fragment offered
+// there, and are passed over where each holds less by a column's depth.
+TEST(SettledPixels, APixelsEdgesAreSettledOnlyWhereEveryPixelTheyLightHoldsLess) {
+    std::mt19937 random(29);
+    const float zooms[] = {0.07f, 0.3f, 1.0f, -0.6f};
+    const int width = 240;
+    const int height = 170;
+    int partsPassedOver = 0;
+    for (const float zoom : zooms) {
+        const float pan = zoom < 0 ? -static_cast<float>(kSweepEdge) : 0.0f;
+        const SweepCase view{"random", zoom, pan, pan, width, height};
+        const ConeOutlines outlines(view.outlineView(), kSweepEdge / 2.0f);
+        // Whole raster points about a few from the middle of the raster.
+        std::vector<OutlineSite> near;
+        std::uniform_int_distribution<int> middle(kSweepEdge / 4, kSweepEdge * 3 / 4);
+        for (int centre = 0; centre < 6; ++centre) {
+            const int x = middle(random);
+            const int y = middle(random);
+            for (int step = 0; step < 625; ++step) {
+                near.push_back({static_cast<float>(x + step % 25 - 12),
+                                static_cast<float>(y + step / 25 - 12), 0});
+            }
+        }
+        ApexLayout apexes;
+        apexes.locate(near, outlines);
+        PixelLayers pixels;
+        pixels.clear(static_cast<std::size_t>(width) * height);
+        const SettledPixels settled(pixels, width, height);
+        std::uniform_real_distribution<float> depth(0.0f, 0.55f);
+        for (int centre = 0; centre < 6; ++centre) {
+            // The sites whose apexes lie in the pixel of the first one's.
+            const std::size_t first = static_cast<std::size_t>(centre) * 625 + 312;
+            const double pixelX = std::floor(apexes.x[first]);
+            const double pixelY = std::floor(apexes.y[first]);
+            std::vector<std::size_t> inPixel;
+            for (std::size_t site = first - 312; site < first + 313; ++site) {
+                if (std::floor(apexes.x[site]) == pixelX && std::floor(apexes.y[site]) == pixelY) {
+                    inPixel.push_back(site);
+                }
+            }
+            for (int ray = 0; ray < kConeSlices; ++ray) {
+                const float low = depth(random);
+                const float high = low + depth(random) * (ray % 3 == 0 ? 1.0f : 0.05f);
+                Offers offers;
+                for (const std::size_t site : inPixel) {
+                    ConeOutlines::Cone cone;
+                    outlines.cone(near[site].x, near[site].y, cone);
+                    OutlineEdgePixels inward;
+                    OutlineEdgePixels outward;
+                    rayEdges(outlines, cone, site, ray, inward, outward);
+                    addOffers(inward, width, height, low, high, offers);
+                    addOffers(outward, width, height, low, high, offers);
+                }
+                const double rayX = apexes.rayX[ray];
+                const double rayY = apexes.rayY[ray];
+                const bool diagonal = std::fabs(std::fabs(rayX) - std::fabs(rayY)) < 1e-2;
+                const float lessThanLow = std::nextafter(low, 0.0f);
+                const double columnDepth =
+                    0.5 / (apexes.rayLength[ray] * std::max(std::fabs(rayX), std::fabs(rayY)));
+                const auto held = [&](FragmentKey offered) {
+                    const double less = keyDepth(offered) - 1.1 * columnDepth;
+                    return fragmentKey(
+                        diagonal ? lessThanLow : std::max(0.0f, static_cast<float>(less)), 7);
+                };
+                std::size_t columnsPassed = 0;
+                const auto partsSettled = [&] {
+                    return settled.along(
+                        pixelX + 0.5, pixelY + 0.5, 0.5, rayX, rayY, apexes.distanceAlong(ray, low),
+                        apexes.distanceAlong(ray, high), apexes.rayLength[ray], low,
+                        std::numeric_limits<double>::infinity(), columnsPassed);
+                };
+                partsPassedOver += expectEveryOfferSeen(
+                    pixels, offers, fragmentKey(lessThanLow, 7), held, partsSettled,
+                    "zoom " + std::to_string(zoom) + ", pixel of " +
+                        std::to_string(inPixel.size()) + " apexes, ray " + std::to_string(ray));
+            }
+        }
+    }
+    EXPECT_GT(partsPassedOver, 100);
 }
 
 }  // namespace
