@@ -1,6 +1,7 @@
 #include "outline/near_search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -31,6 +32,10 @@ constexpr double kAlongSlack = 0.01;
 constexpr double kRelativeSlack = 1e-4;
 constexpr double kDepthSlack = 1e-6;
 
+// A pixel centre that an edge lights lies less than this far past the
+// edge's end along its ray: half a column past it, and across the ray.
+constexpr double kPastEnd = 2.0;
+
 // From this far from an apex, a pixel centre within kAcrossRay of a ray lies
 // within 11 degrees of its direction, so only the rays of nearby directions
 // are looked at.
@@ -48,6 +53,13 @@ double diamondAngle(double x, double y) {
 int directionSector(double x, double y, int sectors) {
     return static_cast<int>(diamondAngle(x, y) * (sectors / 4.0)) & (sectors - 1);
 }
+
+// A part of a split cell, and the least depth any edge of its apexes can
+// have at the pixel.
+struct PartOrder {
+    double least;
+    int part;
+};
 
 // The cells about a pixel's own, nearest first: how far each lies from the
 // pixel's centre, up to the reach.
@@ -96,6 +108,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
             return static_cast<std::size_t>(y) * cellsX + static_cast<std::size_t>(x);
         },
         kThreads, cellStart, cellSites);
+    splitCrowdedCells(apexes);
     std::size_t heldCells = 0;
     for (std::size_t cell = 0; cell < cells; ++cell) {
         heldCells += cellStart[cell] != cellStart[cell + 1];
@@ -132,6 +145,54 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
                 if ((marker.empty() || !marker[pixel]) && near[(x + blockSide) >> blockShift]) {
                     pixels[pixel] = nearestAt(x, y, sites, outlines, apexes, ownRays);
                 }
+            }
+        }
+    });
+}
+
+void NearSearch::splitCrowdedCells(const ApexLayout& apexes) {
+    constexpr int kParts = kSubCells * kSubCells;
+    const std::size_t cells = cellStart.size() - 1;
+    cellSplit.assign(cells, kNotSplit);
+    std::vector<std::size_t> split;
+    for (std::size_t cell = 0; cell < cells; ++cell) {
+        if (cellStart[cell + 1] - cellStart[cell] >= kSplitCell) {
+            cellSplit[cell] = static_cast<std::int32_t>(split.size());
+            split.push_back(cell);
+        }
+    }
+    partStart.assign(split.size() * (kParts + 1), 0);
+    // The part an apex lies in, by the fraction of its own cell: exact, as
+    // a float's fraction scaled by a power of two is.
+    const auto partOf = [&apexes](std::int32_t site) {
+        const auto index = static_cast<std::size_t>(site);
+        const double x = apexes.x[index];
+        const double y = apexes.y[index];
+        const int column =
+            std::min(static_cast<int>((x - std::floor(x)) * kSubCells), kSubCells - 1);
+        const int row = std::min(static_cast<int>((y - std::floor(y)) * kSubCells), kSubCells - 1);
+        return row * kSubCells + column;
+    };
+    std::atomic<std::size_t> taken{0};
+    onThreads(kThreads, [&](int) {
+        std::vector<std::int32_t> unsorted;
+        for (std::size_t next = taken++; next < split.size(); next = taken++) {
+            const std::size_t cell = split[next];
+            const auto first = static_cast<std::size_t>(cellStart[cell]);
+            const auto end = static_cast<std::size_t>(cellStart[cell + 1]);
+            unsorted.assign(cellSites.begin() + first, cellSites.begin() + end);
+            std::int32_t* parts = &partStart[next * (kParts + 1)];
+            for (const std::int32_t site : unsorted) {
+                ++parts[partOf(site) + 1];
+            }
+            parts[0] = static_cast<std::int32_t>(first);
+            for (int part = 0; part < kParts; ++part) {
+                parts[part + 1] += parts[part];
+            }
+            std::int32_t cursor[kParts];
+            std::copy(parts, parts + kParts, cursor);
+            for (const std::int32_t site : unsorted) {
+                cellSites[static_cast<std::size_t>(cursor[partOf(site)]++)] = site;
             }
         }
     });
@@ -230,6 +291,37 @@ double NearSearch::leastDepth(int ray, double offsetX, double offsetY) const {
     return std::max(along, 0.0) * depthPerAlong[ray] - kDepthSlack;
 }
 
+std::uint32_t NearSearch::partRays(const ApexLayout& apexes, double lowX, double lowY, double highX,
+                                   double highY, float best, double& least) const {
+    // The bounds below hold for every offset in the box, as each is least or
+    // most at a corner; the margin covers their rounding.
+    constexpr double kRounding = 1e-9;
+    std::uint32_t found = 0;
+    least = std::numeric_limits<double>::infinity();
+    for (int ray = 0; ray < kConeSlices; ++ray) {
+        const double rayX = apexes.rayX[ray];
+        const double rayY = apexes.rayY[ray];
+        const double acrossLow =
+            (rayY >= 0.0 ? lowX * rayY : highX * rayY) - (rayX >= 0.0 ? highY * rayX : lowY * rayX);
+        const double acrossHigh =
+            (rayY >= 0.0 ? highX * rayY : lowX * rayY) - (rayX >= 0.0 ? lowY * rayX : highY * rayX);
+        const double alongHigh =
+            (rayX >= 0.0 ? highX * rayX : lowX * rayX) + (rayY >= 0.0 ? highY * rayY : lowY * rayY);
+        if (acrossLow > kAcrossApex + kRounding || acrossHigh < -kAcrossApex - kRounding ||
+            alongHigh < -kAcrossApex - kRounding) {
+            continue;
+        }
+        const double rayLeast =
+            std::min(std::min(leastDepth(ray, lowX, lowY), leastDepth(ray, highX, lowY)),
+                     std::min(leastDepth(ray, lowX, highY), leastDepth(ray, highX, highY)));
+        least = std::min(least, rayLeast);
+        if (rayLeast <= static_cast<double>(best) + kRounding) {
+            found |= std::uint32_t{1} << ray;
+        }
+    }
+    return found;
+}
+
 // The cells are taken nearest first, up to where no edge of their sites can
 // be shallower than what was found.
 FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
@@ -240,30 +332,30 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
     float best = kNothingDrawn;
     std::int32_t bestSite = -1;
     ConeOutlines::Cone cone;
-    for (const NearCell& near : nearCells()) {
-        if (near.gap > reach || apexes.depthAt(near.gap - kPixelSlack) > best) {
-            break;
-        }
-        const std::size_t cell =
-            static_cast<std::size_t>(y + kMargin + near.dy) * cellsX + x + kMargin + near.dx;
-        for (std::int32_t at = cellStart[cell]; at < cellStart[cell + 1]; ++at) {
+    // The edges along `allowed` of the apexes from cellSites[from] to
+    // cellSites[to - 1].
+    const auto scan = [&](std::int32_t from, std::int32_t to, std::uint32_t allowed) {
+        for (std::int32_t at = from; at < to; ++at) {
             const std::int32_t site = cellSites[static_cast<std::size_t>(at)];
             const double offsetX = centreX - apexes.x[site];
             const double offsetY = centreY - apexes.y[site];
             const double distance = std::sqrt(offsetX * offsetX + offsetY * offsetY);
-            if (distance > reach || apexes.depthAt(distance - kPixelSlack) > best) {
+            if (distance > reach || distance > apexes.rimReach + kPastEnd ||
+                apexes.depthAt(distance - kPixelSlack) > best) {
                 continue;
             }
             const std::uint32_t nearRays =
-                distance >= kNarrowFrom ? raysToward[directionSector(offsetX, offsetY, kDirections)]
-                                        : ~std::uint32_t{0};
+                allowed & (distance >= kNarrowFrom
+                               ? raysToward[directionSector(offsetX, offsetY, kDirections)]
+                               : ~std::uint32_t{0});
             bool coneReady = false;
             for (std::uint32_t rest = nearRays; rest != 0; rest &= rest - 1) {
                 const int vertex = __builtin_ctz(rest);
                 const double along = offsetX * apexes.rayX[vertex] + offsetY * apexes.rayY[vertex];
                 const double across =
                     std::fabs(offsetX * apexes.rayY[vertex] - offsetY * apexes.rayX[vertex]);
-                if (along < -kAcrossApex || across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
+                if (along < -kAcrossApex || along > apexes.rayLength[vertex] + kPastEnd ||
+                    across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
                     continue;
                 }
                 // Most rays that pass are deeper there than what was found:
@@ -284,10 +376,11 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
                     const int facets[2] = {vertex, (vertex + kConeSlices - 1) % kConeSlices};
                     const OutlineEdge kinds[2] = {OutlineEdge::Inward, OutlineEdge::Outward};
                     for (int side = 0; side < 2; ++side) {
-                        OutlinePoint from;
-                        OutlinePoint to;
-                        kept.lit[side] = outlines.edge(cone, facets[side], kinds[side], from, to) &&
-                                         kept.edges[side].set(from, to);
+                        OutlinePoint edgeFrom;
+                        OutlinePoint edgeTo;
+                        kept.lit[side] =
+                            outlines.edge(cone, facets[side], kinds[side], edgeFrom, edgeTo) &&
+                            kept.edges[side].set(edgeFrom, edgeTo);
                     }
                     kept.key = key;
                 }
@@ -308,6 +401,50 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
                         bestSite = site;
                     }
                 }
+            }
+        }
+    };
+    for (const NearCell& near : nearCells()) {
+        if (near.gap > reach || near.gap > apexes.rimReach + kPastEnd ||
+            apexes.depthAt(near.gap - kPixelSlack) > best) {
+            break;
+        }
+        const std::size_t cell =
+            static_cast<std::size_t>(y + kMargin + near.dy) * cellsX + x + kMargin + near.dx;
+        const std::int32_t split = cellSplit[cell];
+        if (split == kNotSplit) {
+            scan(cellStart[cell], cellStart[cell + 1], ~std::uint32_t{0});
+            continue;
+        }
+        // Part by part, each first tested for all its apexes, the least
+        // deep first: once one is found, most parts can hold nothing
+        // shallower. The cell's own left and top in the window.
+        const double cellX = x + near.dx;
+        const double cellY = y + near.dy;
+        const std::int32_t* parts =
+            &partStart[static_cast<std::size_t>(split) * (kSubCells * kSubCells + 1)];
+        constexpr double kPartSide = 1.0 / kSubCells;
+        const auto raysOf = [&](int part, double& least) {
+            const double left = cellX + (part % kSubCells) * kPartSide;
+            const double top = cellY + (part / kSubCells) * kPartSide;
+            return partRays(apexes, centreX - (left + kPartSide), centreY - (top + kPartSide),
+                            centreX - left, centreY - top, best, least);
+        };
+        PartOrder order[kSubCells * kSubCells];
+        int ordered = 0;
+        for (int part = 0; part < kSubCells * kSubCells; ++part) {
+            double least = 0.0;
+            if (parts[part] != parts[part + 1] && raysOf(part, least) != 0) {
+                order[ordered++] = {least, part};
+            }
+        }
+        std::sort(order, order + ordered,
+                  [](const PartOrder& a, const PartOrder& b) { return a.least < b.least; });
+        for (int next = 0; next < ordered; ++next) {
+            double least = 0.0;
+            const std::uint32_t rays = raysOf(order[next].part, least);
+            if (rays != 0) {
+                scan(parts[order[next].part], parts[order[next].part + 1], rays);
             }
         }
     }

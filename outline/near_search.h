@@ -65,6 +65,20 @@ private:
                           const ConeOutlines& outlines, const ApexLayout& apexes,
                           KeptRay* keptRays) const;
 
+    // A cell of kSplitCell apexes or more, as small zooms put thousands in
+    // a pixel, holds them in order of the kSubCells x kSubCells parts of it
+    // they lie in: a pixel tests each part's rays before its apexes.
+    static constexpr int kSubCells = 8;
+    static constexpr std::int32_t kSplitCell = 512;
+    static constexpr std::int32_t kNotSplit = -1;
+    void splitCrowdedCells(const ApexLayout& apexes);
+    // The rays along which some apex in the part of a cell whose offsets
+    // from the pixel centre lie from (lowX, lowY) to (highX, highY) may have
+    // an edge at the pixel shallower than `best`; `least` the least depth
+    // of any of their edges there.
+    std::uint32_t partRays(const ApexLayout& apexes, double lowX, double lowY, double highX,
+                           double highY, float best, double& least) const;
+
     double reach = kNearReach;
     // The cells a pixel looks in lie up to this many from its own.
     int cellsOut() const { return static_cast<int>(reach) + 1; }
@@ -74,6 +88,11 @@ private:
     // window.
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
+    // Per cell, its place among the split cells or kNotSplit; and for split
+    // cell c, part p's apexes (row by row) from cellSites[partStart[c *
+    // (kSubCells * kSubCells + 1) + p]] to the next part's start.
+    std::vector<std::int32_t> cellSplit;
+    std::vector<std::int32_t> partStart;
     // Per block, whether an apex lies within reach of any of its pixels:
     // the others hold nothing drawn without a look.
     int blocksX = 0;

@@ -156,7 +156,6 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     if (!(apexes.rimReach > 0.0) || !std::isfinite(apexes.rimReach)) {
         return;
     }
-    cover.prepare(sites, outlines, apexes, view, width, height);
     // Where markers leave few pixels among many apexes in the window, each
     // pixel looks for its nearest edges itself; elsewhere the edges are
     // followed outward from their apexes, which settles the near pixels of
@@ -182,6 +181,7 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
         groups.group(apexes, tiles, width, height);
         grouped = true;
         keptEdges.prepare(sites.size(), mostKeptEdges);
+        cover.prepare(sites, outlines, apexes, view, width, height);
         // Each ray's cover is kept too where every ray's edges are.
         cover.startSummaries(groups.sites.size(), keptEdges.keepsAll());
         if (!cancelled()) {
