@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -70,6 +72,53 @@ void bucketSites(std::size_t siteCount, std::size_t buckets, BucketOf bucketOf, 
             if (bucket < buckets) {
                 members[static_cast<std::size_t>(cursor[bucket]++)] =
                     static_cast<std::int32_t>(site);
+            }
+        }
+    });
+}
+
+// Splits every bucket of `minimum` members or more (by `start`, as
+// bucketSites leaves them) into `Parts` parts, on `threads` threads:
+// partOf(member) is below Parts, and each part keeps its members' order.
+// `split` gets, for each bucket, its place among the split ones or
+// kUnsplitBucket; the
+// i-th split bucket's part p holds members[partStart[i * (Parts + 1) + p]]
+// up to the next part's start.
+constexpr std::int32_t kUnsplitBucket = -1;
+template <int Parts, typename PartOf>
+void splitBuckets(const std::vector<std::int32_t>& start, std::size_t buckets, std::int32_t minimum,
+                  PartOf partOf, int threads, std::vector<std::int32_t>& members,
+                  std::vector<std::int32_t>& split, std::vector<std::int32_t>& partStart) {
+    split.assign(buckets, kUnsplitBucket);
+    std::vector<std::size_t> splitBuckets;
+    for (std::size_t bucket = 0; bucket < buckets; ++bucket) {
+        if (start[bucket + 1] - start[bucket] >= minimum) {
+            split[bucket] = static_cast<std::int32_t>(splitBuckets.size());
+            splitBuckets.push_back(bucket);
+        }
+    }
+    partStart.assign(splitBuckets.size() * (Parts + 1), 0);
+    std::atomic<std::size_t> taken{0};
+    onThreads(threads, [&](int) {
+        std::vector<std::int32_t> unsorted;
+        for (std::size_t next = taken++; next < splitBuckets.size(); next = taken++) {
+            const std::size_t bucket = splitBuckets[next];
+            const auto first = static_cast<std::size_t>(start[bucket]);
+            const auto end = static_cast<std::size_t>(start[bucket + 1]);
+            unsorted.assign(members.begin() + first, members.begin() + end);
+            std::int32_t* parts = &partStart[next * (Parts + 1)];
+            for (const std::int32_t member : unsorted) {
+                ++parts[partOf(member) + 1];
+            }
+            parts[0] = static_cast<std::int32_t>(first);
+            for (int part = 0; part < Parts; ++part) {
+                parts[part + 1] += parts[part];
+            }
+            // Each part's cursor runs from its start to the next part's.
+            std::int32_t cursor[Parts];
+            std::copy(parts, parts + Parts, cursor);
+            for (const std::int32_t member : unsorted) {
+                members[static_cast<std::size_t>(cursor[partOf(member)]++)] = member;
             }
         }
     });

@@ -151,17 +151,6 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
 }
 
 void NearSearch::splitCrowdedCells(const ApexLayout& apexes) {
-    constexpr int kParts = kSubCells * kSubCells;
-    const std::size_t cells = cellStart.size() - 1;
-    cellSplit.assign(cells, kNotSplit);
-    std::vector<std::size_t> split;
-    for (std::size_t cell = 0; cell < cells; ++cell) {
-        if (cellStart[cell + 1] - cellStart[cell] >= kSplitCell) {
-            cellSplit[cell] = static_cast<std::int32_t>(split.size());
-            split.push_back(cell);
-        }
-    }
-    partStart.assign(split.size() * (kParts + 1), 0);
     // The part an apex lies in, by the fraction of its own cell: exact, as
     // a float's fraction scaled by a power of two is.
     const auto partOf = [&apexes](std::int32_t site) {
@@ -173,29 +162,8 @@ void NearSearch::splitCrowdedCells(const ApexLayout& apexes) {
         const int row = std::min(static_cast<int>((y - std::floor(y)) * kSubCells), kSubCells - 1);
         return row * kSubCells + column;
     };
-    std::atomic<std::size_t> taken{0};
-    onThreads(kThreads, [&](int) {
-        std::vector<std::int32_t> unsorted;
-        for (std::size_t next = taken++; next < split.size(); next = taken++) {
-            const std::size_t cell = split[next];
-            const auto first = static_cast<std::size_t>(cellStart[cell]);
-            const auto end = static_cast<std::size_t>(cellStart[cell + 1]);
-            unsorted.assign(cellSites.begin() + first, cellSites.begin() + end);
-            std::int32_t* parts = &partStart[next * (kParts + 1)];
-            for (const std::int32_t site : unsorted) {
-                ++parts[partOf(site) + 1];
-            }
-            parts[0] = static_cast<std::int32_t>(first);
-            for (int part = 0; part < kParts; ++part) {
-                parts[part + 1] += parts[part];
-            }
-            std::int32_t cursor[kParts];
-            std::copy(parts, parts + kParts, cursor);
-            for (const std::int32_t site : unsorted) {
-                cellSites[static_cast<std::size_t>(cursor[partOf(site)]++)] = site;
-            }
-        }
-    });
+    splitBuckets<kSubCells * kSubCells>(cellStart, cellStart.size() - 1, kSplitCell, partOf,
+                                        kThreads, cellSites, cellSplit, partStart);
 }
 
 // Pixel (x, y) lies in block ((x + side) / side, (y + side) / side), and
@@ -412,7 +380,7 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
         const std::size_t cell =
             static_cast<std::size_t>(y + kMargin + near.dy) * cellsX + x + kMargin + near.dx;
         const std::int32_t split = cellSplit[cell];
-        if (split == kNotSplit) {
+        if (split == kUnsplitBucket) {
             scan(cellStart[cell], cellStart[cell + 1], ~std::uint32_t{0});
             continue;
         }

@@ -70,7 +70,6 @@ private:
     // they lie in: a pixel tests each part's rays before its apexes.
     static constexpr int kSubCells = 8;
     static constexpr std::int32_t kSplitCell = 512;
-    static constexpr std::int32_t kNotSplit = -1;
     void splitCrowdedCells(const ApexLayout& apexes);
     // The rays along which some apex in the part of a cell whose offsets
     // from the pixel centre lie from (lowX, lowY) to (highX, highY) may have
@@ -88,7 +87,7 @@ private:
     // window.
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
-    // Per cell, its place among the split cells or kNotSplit; and for split
+    // Per cell, its place among the split cells or kUnsplitBucket; and for split
     // cell c, part p's apexes (row by row) from cellSites[partStart[c *
     // (kSubCells * kSubCells + 1) + p]] to the next part's start.
     std::vector<std::int32_t> cellSplit;

@@ -47,6 +47,23 @@ void hold(PixelLayers& pixels, std::size_t pixel, FragmentKey key) {
     pixels.layer[1 - pixel % 2][pixel] = emptyKey();
 }
 
+// What a pixel holds where a part of ray `ray` from depth `low` on is to be
+// passed over: less than the offered fragment by `columns` columns' depth,
+// or less than `low` on a diagonal, where the rounding of the ends picks
+// the axis that depth goes by.
+FragmentKey heldBelow(const ApexLayout& apexes, int ray, float low, double columns,
+                      FragmentKey offered) {
+    const double rayX = apexes.rayX[ray];
+    const double rayY = apexes.rayY[ray];
+    if (std::fabs(std::fabs(rayX) - std::fabs(rayY)) < 1e-2) {
+        return fragmentKey(std::nextafter(low, 0.0f), 7);
+    }
+    const double columnDepth =
+        0.5 / (apexes.rayLength[ray] * std::max(std::fabs(rayX), std::fabs(rayY)));
+    const double less = keyDepth(offered) - columns * columnDepth;
+    return fragmentKey(std::max(0.0f, static_cast<float>(less)), 7);
+}
+
 // Every pixel holds `settled` but those offered a fragment, which hold what
 // `held` makes of it. With one of them left just deeper than its fragment
 // in turn, `isSettled` must say no; the count of lines passed over with
@@ -123,14 +140,9 @@ TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                     addOffers(outward, width, height, low, high, offers);
                     const double rayX = apexes.rayX[ray];
                     const double rayY = apexes.rayY[ray];
-                    const bool diagonal = std::fabs(std::fabs(rayX) - std::fabs(rayY)) < 1e-2;
                     const float lessThanLow = std::nextafter(low, 0.0f);
-                    const double columnDepth =
-                        0.5 / (apexes.rayLength[ray] * std::max(std::fabs(rayX), std::fabs(rayY)));
                     const auto held = [&](FragmentKey offered) {
-                        const double less = keyDepth(offered) - 0.1 * columnDepth;
-                        return fragmentKey(
-                            diagonal ? lessThanLow : std::max(0.0f, static_cast<float>(less)), 7);
+                        return heldBelow(apexes, ray, low, 0.1, offered);
                     };
                     // The long parts as a crowd tests them, whatever their length.
                     const double mostColumns = ray % 3 == 0
@@ -238,23 +250,17 @@ TEST(SettledPixels, APixelsEdgesAreSettledOnlyWhereEveryPixelTheyLightHoldsLess)
                     addOffers(inward, width, height, low, high, offers);
                     addOffers(outward, width, height, low, high, offers);
                 }
-                const double rayX = apexes.rayX[ray];
-                const double rayY = apexes.rayY[ray];
-                const bool diagonal = std::fabs(std::fabs(rayX) - std::fabs(rayY)) < 1e-2;
-                const float lessThanLow = std::nextafter(low, 0.0f);
-                const double columnDepth =
-                    0.5 / (apexes.rayLength[ray] * std::max(std::fabs(rayX), std::fabs(rayY)));
                 const auto held = [&](FragmentKey offered) {
-                    const double less = keyDepth(offered) - 1.1 * columnDepth;
-                    return fragmentKey(
-                        diagonal ? lessThanLow : std::max(0.0f, static_cast<float>(less)), 7);
+                    return heldBelow(apexes, ray, low, 1.1, offered);
                 };
+                const float lessThanLow = std::nextafter(low, 0.0f);
                 std::size_t columnsPassed = 0;
                 const auto partsSettled = [&] {
-                    return settled.along(
-                        pixelX + 0.5, pixelY + 0.5, 0.5, rayX, rayY, apexes.distanceAlong(ray, low),
-                        apexes.distanceAlong(ray, high), apexes.rayLength[ray], low,
-                        std::numeric_limits<double>::infinity(), columnsPassed);
+                    return settled.along(pixelX + 0.5, pixelY + 0.5, 0.5, apexes.rayX[ray],
+                                         apexes.rayY[ray], apexes.distanceAlong(ray, low),
+                                         apexes.distanceAlong(ray, high), apexes.rayLength[ray],
+                                         low, std::numeric_limits<double>::infinity(),
+                                         columnsPassed);
                 };
                 partsPassedOver += expectEveryOfferSeen(
                     pixels, offers, fragmentKey(lessThanLow, 7), held, partsSettled,
