@@ -81,9 +81,8 @@ void bucketSites(std::size_t siteCount, std::size_t buckets, BucketOf bucketOf, 
 // bucketSites leaves them) into `Parts` parts, on `threads` threads:
 // partOf(member) is below Parts, and each part keeps its members' order.
 // `split` gets, for each bucket, its place among the split ones or
-// kUnsplitBucket; the
-// i-th split bucket's part p holds members[partStart[i * (Parts + 1) + p]]
-// up to the next part's start.
+// kUnsplitBucket; the i-th split bucket's part p holds
+// members[partStart[i * (Parts + 1) + p]] up to the next part's start.
 constexpr std::int32_t kUnsplitBucket = -1;
 template <int Parts, typename PartOf>
 void splitBuckets(const std::vector<std::int32_t>& start, std::size_t buckets, std::int32_t minimum,

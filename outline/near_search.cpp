@@ -33,7 +33,8 @@ constexpr double kRelativeSlack = 1e-4;
 constexpr double kDepthSlack = 1e-6;
 
 // A pixel centre that an edge lights lies less than this far past the
-// edge's end along its ray: half a column past it, and across the ray.
+// edge's end along its ray: the diamond rule moves the end by up to half a
+// pixel, and the centre lies up to about half a pixel across.
 constexpr double kPastEnd = 2.0;
 
 // From this far from an apex, a pixel centre within kAcrossRay of a ray lies
