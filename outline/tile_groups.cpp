@@ -1,13 +1,11 @@
 #include "outline/tile_groups.h"
 
 #include "cells/thread_sharing.h"
-#include "outline/bucketed_sites.h"
 
 namespace {
 
 constexpr int kThreads = 2;
 constexpr int kTileShift = TilePyramid::kTileShift;
-static_assert(TileGroups::kNotSplit == kUnsplitBucket, "groups are split as buckets are");
 
 }  // namespace
 

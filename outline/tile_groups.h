@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "outline/apex_layout.h"
+#include "outline/bucketed_sites.h"
 #include "outline/tile_pyramid.h"
 
 // The sites by the tile their apex lies in, those outside the window in a
@@ -16,7 +17,7 @@
 struct TileGroups {
     static constexpr std::size_t kSplitGroup = 256;
     static constexpr int kTilePixels = TilePyramid::kTileSide * TilePyramid::kTileSide;
-    static constexpr std::int32_t kNotSplit = -1;
+    static constexpr std::int32_t kNotSplit = kUnsplitBucket;
 
     std::vector<std::int32_t> start;
     std::vector<std::int32_t> sites;
