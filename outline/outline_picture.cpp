@@ -177,7 +177,8 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     }
     tiles.reset(width, height);
     tiles.refresh(pixels, marker, kNoPixel);  // every tile
-    if (tiles.deepest() >= low) {
+    // Where the near search settled every radial edge, no band runs.
+    if (low < kRimDepth && tiles.deepest() >= low) {
         groups.group(apexes, tiles, width, height);
         grouped = true;
         keptEdges.prepare(sites.size(), mostKeptEdges);
