@@ -37,6 +37,12 @@ constexpr double kDepthSlack = 1e-6;
 // pixel, and the centre lies up to about half a pixel across.
 constexpr double kPastEnd = 2.0;
 
+// On an axis that can be a ray's lines' major one, a pixel centre that an
+// edge lights lies at most this far past either end of the edge: the
+// diamond rule moves an end to the border of its pixel, and the floats of
+// the ends and the snapping come to a few hundredths.
+constexpr double kPastMajorEnd = 0.55;
+
 // From this far from an apex, a pixel centre within kAcrossRay of a ray lies
 // within 11 degrees of its direction, so only the rays of nearby directions
 // are looked at.
@@ -126,6 +132,8 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
         alongPerX[ray] = partX >= partY - kEitherAxis ? 1.0 / apexes.rayX[ray] : 0.0;
         alongPerY[ray] = partY >= partX - kEitherAxis ? 1.0 / apexes.rayY[ray] : 0.0;
         depthPerAlong[ray] = apexes.depthAlong(ray, 1.0) * (1.0 - kRelativeSlack);
+        rimX[ray] = apexes.rimX(ray);
+        rimY[ray] = apexes.rimY(ray);
     }
     sortRaysByDirection(apexes);
     keptRays.resize(kThreads * kKeptRays);
@@ -260,6 +268,15 @@ double NearSearch::leastDepth(int ray, double offsetX, double offsetY) const {
     return std::max(along, 0.0) * depthPerAlong[ray] - kDepthSlack;
 }
 
+bool NearSearch::nearEnds(int ray, double lowX, double lowY, double highX, double highY) const {
+    const auto overlaps = [](double low, double high, double rim) {
+        return high >= std::min(rim, 0.0) - kPastMajorEnd &&
+               low <= std::max(rim, 0.0) + kPastMajorEnd;
+    };
+    return (alongPerX[ray] != 0.0 && overlaps(lowX, highX, rimX[ray])) ||
+           (alongPerY[ray] != 0.0 && overlaps(lowY, highY, rimY[ray]));
+}
+
 std::uint32_t NearSearch::partRays(const ApexLayout& apexes, double lowX, double lowY, double highX,
                                    double highY, float best, double& least) const {
     // The bounds below hold for every offset in the box, as each is least or
@@ -277,7 +294,9 @@ std::uint32_t NearSearch::partRays(const ApexLayout& apexes, double lowX, double
         const double alongHigh =
             (rayX >= 0.0 ? highX * rayX : lowX * rayX) + (rayY >= 0.0 ? highY * rayY : lowY * rayY);
         if (acrossLow > kAcrossApex + kRounding || acrossHigh < -kAcrossApex - kRounding ||
-            alongHigh < -kAcrossApex - kRounding) {
+            alongHigh < -kAcrossApex - kRounding ||
+            !nearEnds(ray, lowX - kRounding, lowY - kRounding, highX + kRounding,
+                      highY + kRounding)) {
             continue;
         }
         const double rayLeast =
@@ -324,7 +343,8 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
                 const double across =
                     std::fabs(offsetX * apexes.rayY[vertex] - offsetY * apexes.rayX[vertex]);
                 if (along < -kAcrossApex || along > apexes.rayLength[vertex] + kPastEnd ||
-                    across > (along < 1.0 ? kAcrossApex : kAcrossRay)) {
+                    across > (along < 1.0 ? kAcrossApex : kAcrossRay) ||
+                    !nearEnds(vertex, offsetX, offsetY, offsetX, offsetY)) {
                     continue;
                 }
                 // Most rays that pass are deeper there than what was found:

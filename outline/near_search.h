@@ -103,6 +103,13 @@ private:
     double alongPerX[kConeSlices] = {};
     double alongPerY[kConeSlices] = {};
     double depthPerAlong[kConeSlices] = {};
+    // Where each ray's rim vertex lies from the apex.
+    double rimX[kConeSlices] = {};
+    double rimY[kConeSlices] = {};
+    // Whether a pixel centre offset from an apex by (lowX, lowY) to (highX,
+    // highY) can lie near enough the ends of ray `ray`'s edges, along an
+    // axis that can be their major one, to be lit by them.
+    bool nearEnds(int ray, double lowX, double lowY, double highX, double highY) const;
     // The least depth that ray `ray`'s edges can have at a pixel centre
     // (offsetX, offsetY) from the apex.
     double leastDepth(int ray, double offsetX, double offsetY) const;
