@@ -34,6 +34,9 @@ constexpr double kFirstBand = 8.0;
 constexpr double kFirstBandSpacings = 3.0;
 constexpr double kBandGrowth = 1.41421356;
 constexpr double kCrowdBandGrowth = 1.25992105;
+// The tails that the ray cover leaves start at most this many pixels before
+// the rims: three columns along a diagonal, and the snapping's margin.
+constexpr double kTailsBeforeRim = 5.0;
 // Sites closer than this many pixels apart, on average over the window, are
 // a crowd, where the walks read tiles again and a ray's part of any length
 // is tested as settled: its pixels are mostly settled by the crowd's other
@@ -222,11 +225,12 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels, bool crowd) {
             {sites, outlines, apexes, tiles, groups, keptEdges, cover, walker, settled,
              crowd ? std::numeric_limits<double>::infinity() : SettledPixels::kMostColumns,
              cancel});
-        if (crowd && high == kNothingDrawn && cover.any()) {
-            // The last band holds the tails that sites ahead leave near the
-            // rays' ends. In a crowd, walked after the rest, most are found
-            // settled by the edges that reach their pixels from nearer apexes;
-            // elsewhere few are, and the second pass over the sites costs more.
+        if (crowd && cover.any() && distance > apexes.rimReach - kTailsBeforeRim) {
+            // The bands that reach the rays' last pixels hold the tails that
+            // sites ahead leave near the rays' ends. In a crowd, walked after
+            // the rest, most are found settled by the edges that reach their
+            // pixels from nearer apexes; elsewhere few are, and the second
+            // pass over the sites costs more.
             band.run(low, high, RadialBand::Tails::Left);
             band.run(low, high, RadialBand::Tails::Only);
         } else {
