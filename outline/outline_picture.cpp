@@ -182,7 +182,7 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     tiles.refresh(pixels, marker, kNoPixel);  // every tile
     // Where the near search settled every radial edge, no band runs.
     if (low < kRimDepth && tiles.deepest() >= low) {
-        groups.group(apexes, tiles, width, height);
+        groups.group(apexes, tiles);
         grouped = true;
         keptEdges.prepare(sites.size(), mostKeptEdges);
         cover.prepare(sites, outlines, apexes, view, width, height);
@@ -197,7 +197,7 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     if (tiles.deepest() >= kRimDepth && !cancelled()) {
         // The groups are those of the bands, made here where no band ran.
         if (!grouped) {
-            groups.group(apexes, tiles, width, height);
+            groups.group(apexes, tiles);
             grouped = true;
         }
         RimEdges({sites, outlines, apexes, tiles, groups, walker, settled}).walk();
@@ -208,9 +208,10 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels, bool crowd) {
     // Bands of depth, each reaching further than the one before: the near
     // ones settle most pixels, so that the far ones skip most of every edge.
     // The sites' spacing is that of a square lattice of as many sites as the
-    // window holds (all groups but the last).
-    const auto inWindow = static_cast<double>(groups.start[groups.start.size() - 2]);
-    const double spacing = std::sqrt(unmarkedPixels / std::max(inWindow, 1.0));
+    // window and the ring of tiles about it hold (all groups but the last):
+    // a crowd just outside the window settles its corner band by band too.
+    const auto nearWindow = static_cast<double>(groups.start[groups.start.size() - 2]);
+    const double spacing = std::sqrt(unmarkedPixels / std::max(nearWindow, 1.0));
     for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);
          low < kRimDepth && tiles.deepest() >= low && !cancelled();
          distance *= crowd ? kCrowdBandGrowth : kBandGrowth) {

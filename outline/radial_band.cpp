@@ -26,7 +26,6 @@ void RadialBand::run(float low, float high, Tails tails) {
         std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
     const std::size_t groupCount = parts.groups.start.size() - 1;
     const std::size_t outside = groupCount - 1;
-    const auto tilesX = static_cast<std::size_t>(parts.tiles.tilesX());
     // The threads take the groups of sites in small runs, one from the first
     // run on and the other from the last back, each writing to its own layer
     // of the pixels. A group's rays are tested for all its sites at once,
@@ -50,8 +49,8 @@ void RadialBand::run(float low, float high, Tails tails) {
                 const auto first = static_cast<std::size_t>(parts.groups.start[group]);
                 const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
                 const bool grouped = group != outside && end - first > 1;
-                const double left = static_cast<double>((group % tilesX) << kTileShift);
-                const double top = static_cast<double>((group / tilesX) << kTileShift);
+                const double left = parts.groups.left(group);
+                const double top = parts.groups.top(group);
                 const std::uint32_t groupRays = grouped
                                                     ? raysMatter(left, top, TilePyramid::kTileSide,
                                                                  kEveryRay, bandReach, low, high)

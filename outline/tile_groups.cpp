@@ -1,25 +1,38 @@
 #include "outline/tile_groups.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "cells/thread_sharing.h"
 
 namespace {
 
 constexpr int kThreads = 2;
 constexpr int kTileShift = TilePyramid::kTileShift;
+// Pixels beyond a cone's reach that the ring takes in too: its edges'
+// ends move by up to a pixel, and the walks take a pixel more.
+constexpr double kRingSlack = 3.0;
 
 }  // namespace
 
-void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles, int width, int height) {
-    const std::size_t outside = static_cast<std::size_t>(tiles.tilesX()) * tiles.tilesY();
+void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles) {
+    ringTiles = static_cast<int>(
+        std::clamp(std::ceil((apexes.rimReach + kRingSlack) / TilePyramid::kTileSide), 0.0,
+                   static_cast<double>(kMostRingTiles)));
+    columns = tiles.tilesX() + 2 * ringTiles;
+    rows = tiles.tilesY() + 2 * ringTiles;
+    const std::size_t outside = static_cast<std::size_t>(columns) * rows;
+    const double ring = ringTiles << kTileShift;
     bucketSites(
         apexes.x.size(), outside + 1,
         [&](std::size_t site) {
-            const float x = apexes.x[site];
-            const float y = apexes.y[site];
-            if (!(x >= 0.0f && x < width && y >= 0.0f && y < height)) {
+            const double x = static_cast<double>(apexes.x[site]) + ring;
+            const double y = static_cast<double>(apexes.y[site]) + ring;
+            if (!(x >= 0.0 && x < (columns << kTileShift) && y >= 0.0 &&
+                  y < (rows << kTileShift))) {
                 return outside;
             }
-            return static_cast<std::size_t>(static_cast<int>(y) >> kTileShift) * tiles.tilesX() +
+            return (static_cast<std::size_t>(y) >> kTileShift) * columns +
                    (static_cast<std::size_t>(x) >> kTileShift);
         },
         kThreads, start, sites);
@@ -29,10 +42,12 @@ void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles, int w
 
 void TileGroups::splitCrowdedGroups(const ApexLayout& apexes) {
     constexpr int kPixelMask = TilePyramid::kTileSide - 1;
-    const auto pixelOf = [&apexes](std::int32_t site) {
+    const double ring = ringTiles << kTileShift;
+    const auto pixelOf = [&apexes, ring](std::int32_t site) {
         const auto index = static_cast<std::size_t>(site);
-        return ((static_cast<int>(apexes.y[index]) & kPixelMask) << kTileShift) +
-               (static_cast<int>(apexes.x[index]) & kPixelMask);
+        const auto x = static_cast<int>(static_cast<double>(apexes.x[index]) + ring);
+        const auto y = static_cast<int>(static_cast<double>(apexes.y[index]) + ring);
+        return ((y & kPixelMask) << kTileShift) + (x & kPixelMask);
     };
     // The sites outside the window are never split.
     splitBuckets<kTilePixels>(start, start.size() - 2, static_cast<std::int32_t>(kSplitGroup),

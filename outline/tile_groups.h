@@ -8,8 +8,12 @@
 #include "outline/bucketed_sites.h"
 #include "outline/tile_pyramid.h"
 
-// The sites by the tile their apex lies in, those outside the window in a
-// last group: group g's sites are sites[start[g]] to sites[start[g + 1] - 1].
+// The sites by the tile their apex lies in, those far outside the window in
+// a last group: group g's sites are sites[start[g]] to sites[start[g + 1] -
+// 1]. The tiles are the window's, and a ring of as many more about it as a
+// cone reaches across (up to kMostRingTiles): a crowd standing just outside
+// the window, as at small negative zooms, is tested tile by tile as one
+// inside is.
 // A group of kSplitGroup sites or more, as a crowd makes at small zooms, is
 // split: its sites are in order of the pixel of the tile their apex lies in,
 // so that the bands and the rims can test its pixels one by one, and only
@@ -18,6 +22,7 @@ struct TileGroups {
     static constexpr std::size_t kSplitGroup = 256;
     static constexpr int kTilePixels = TilePyramid::kTileSide * TilePyramid::kTileSide;
     static constexpr std::int32_t kNotSplit = kUnsplitBucket;
+    static constexpr int kMostRingTiles = 8;
 
     std::vector<std::int32_t> start;
     std::vector<std::int32_t> sites;
@@ -33,7 +38,20 @@ struct TileGroups {
     std::vector<std::uint64_t> steadyRays;
     std::vector<std::uint64_t> pixelSteadyRays;
 
-    void group(const ApexLayout& apexes, const TilePyramid& tiles, int width, int height);
+    void group(const ApexLayout& apexes, const TilePyramid& tiles);
+
+    // The window pixel at group `group`'s top left corner; the group past
+    // the last tile holds the sites far outside.
+    double left(std::size_t group) const {
+        return static_cast<double>(
+            (static_cast<int>(group % static_cast<std::size_t>(columns)) - ringTiles)
+            << TilePyramid::kTileShift);
+    }
+    double top(std::size_t group) const {
+        return static_cast<double>(
+            (static_cast<int>(group / static_cast<std::size_t>(columns)) - ringTiles)
+            << TilePyramid::kTileShift);
+    }
 
     // Where the sites of pixel `pixel` of split group `splitGroup` start and
     // end, and the rays steady at all of them.
@@ -53,4 +71,8 @@ private:
                static_cast<std::size_t>(pixel);
     }
     void splitCrowdedGroups(const ApexLayout& apexes);
+
+    int ringTiles = 0;
+    int columns = 1;
+    int rows = 1;
 };

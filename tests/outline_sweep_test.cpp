@@ -86,25 +86,33 @@ INSTANTIATE_TEST_SUITE_P(Zooms, OutlineSweep, ::testing::ValuesIn(kSweepZooms), 
 // zooms a crowd's raster steps are a twentieth of a pixel and its rays a few
 // dozen pixels long, which the sweep's raster cannot give together. Sites
 // just ahead along a diagonal ray cover it only if they lead by both axes,
-// as the snapping of each line's ends picks its major axis.
+// as the snapping of each line's ends picks its major axis. At negative
+// zooms the crowd stands just outside the window's corner, some of it
+// beyond the tiles about the window that it is grouped in, and only its
+// cones reach in.
 TEST(OutlineSweepLargeRaster, CrowdedCornersAtSmallZooms) {
     constexpr int kEdge = 996;
     constexpr int kSide = 40;
-    std::vector<SweepSite> block;
-    for (int x = kEdge - kSide; x < kEdge; ++x) {
-        for (int y = kEdge - kSide; y < kEdge; ++y) {
-            const auto number = static_cast<std::uint32_t>(block.size() + 1);
-            block.push_back({static_cast<float>(x), static_cast<float>(y),
-                             static_cast<std::uint8_t>(number >> 16),
-                             static_cast<std::uint8_t>(number >> 8),
-                             static_cast<std::uint8_t>(number)});
+    const auto block = [](int from) {
+        std::vector<SweepSite> sites;
+        for (int x = from; x < from + kSide; ++x) {
+            for (int y = from; y < from + kSide; ++y) {
+                const auto number = static_cast<std::uint32_t>(sites.size() + 1);
+                sites.push_back({static_cast<float>(x), static_cast<float>(y),
+                                 static_cast<std::uint8_t>(number >> 16),
+                                 static_cast<std::uint8_t>(number >> 8),
+                                 static_cast<std::uint8_t>(number)});
+            }
         }
-    }
-    const std::vector<OutlineSite> sites = outlineSites(block);
+        return outlineSites(sites);
+    };
+    const std::vector<OutlineSite> farCorner = block(kEdge - kSide);
+    const std::vector<OutlineSite> nearCorner = block(0);
     OutlinePicture picture;
-    for (const float zoom : {0.2f, 0.25f, 0.3f, 0.35f}) {
-        expectEveryFragmentHeld(sites, orthoView(kEdge, zoom, 0.0f, 0.0f, 160, 160), kEdge / 2, 160,
-                                160, {&picture}, "zoom " + std::to_string(zoom));
+    for (const float zoom : {0.2f, 0.25f, 0.3f, 0.35f, -0.01f, -0.05f, -0.3f, -2.0f}) {
+        expectEveryFragmentHeld(zoom > 0.0f ? farCorner : nearCorner,
+                                orthoView(kEdge, zoom, 0.0f, 0.0f, 160, 160), kEdge / 2, 160, 160,
+                                {&picture}, "zoom " + std::to_string(zoom));
     }
 }
 
