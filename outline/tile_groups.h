@@ -11,9 +11,9 @@
 // The sites by the tile their apex lies in, those far outside the window in
 // a last group: group g's sites are sites[start[g]] to sites[start[g + 1] -
 // 1]. The tiles are the window's, and a ring of as many more about it as a
-// cone reaches across (up to kMostRingTiles): a crowd standing just outside
-// the window, as at small negative zooms, is tested tile by tile as one
-// inside is.
+// cone reaches across, or as the apexes stand outside if fewer (up to
+// kMostRingTiles): a crowd standing just outside the window, as at negative
+// zooms, is tested tile by tile as one inside is.
 // A group of kSplitGroup sites or more, as a crowd makes at small zooms, is
 // split: its sites are in order of the pixel of the tile their apex lies in,
 // so that the bands and the rims can test its pixels one by one, and only
@@ -22,7 +22,7 @@ struct TileGroups {
     static constexpr std::size_t kSplitGroup = 256;
     static constexpr int kTilePixels = TilePyramid::kTileSide * TilePyramid::kTileSide;
     static constexpr std::int32_t kNotSplit = kUnsplitBucket;
-    static constexpr int kMostRingTiles = 8;
+    static constexpr int kMostRingTiles = 64;
 
     std::vector<std::int32_t> start;
     std::vector<std::int32_t> sites;
@@ -46,6 +46,12 @@ struct TileGroups {
         return static_cast<double>(
             (static_cast<int>(group % static_cast<std::size_t>(columns)) - ringTiles)
             << TilePyramid::kTileShift);
+    }
+    // The pixels of the ring's tiles.
+    double ringPixels() const {
+        const double window = static_cast<double>(columns - 2 * ringTiles) * (rows - 2 * ringTiles);
+        return (static_cast<double>(columns) * rows - window) * TilePyramid::kTileSide *
+               TilePyramid::kTileSide;
     }
     double top(std::size_t group) const {
         return static_cast<double>(
