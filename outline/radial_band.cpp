@@ -67,6 +67,9 @@ void RadialBand::run(float low, float high, Tails tails) {
                     continue;
                 }
                 for (std::size_t place = first; place < end; ++place) {
+                    if (group == outside && parts.groups.outsideBy[place - first] > bandReach) {
+                        continue;
+                    }
                     bandSite(static_cast<std::size_t>(parts.groups.sites[place]), place,
                              grouped ? &groupRays : nullptr, bandReach, low, high, thread, scratch);
                 }

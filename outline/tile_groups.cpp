@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "cells/thread_sharing.h"
 
@@ -61,6 +62,21 @@ void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles) {
         kThreads, start, sites);
     steadyRays.assign(start.size() - 1, kUnknownRays);
     splitCrowdedGroups(apexes);
+    const auto first = static_cast<std::size_t>(start[outside]);
+    const double right = tiles.tilesX() << kTileShift;
+    const double bottom = tiles.tilesY() << kTileShift;
+    outsideBy.resize(sites.size() - first);
+    for (std::size_t place = first; place < sites.size(); ++place) {
+        const auto site = static_cast<std::size_t>(sites[place]);
+        const double x = apexes.x[site];
+        const double y = apexes.y[site];
+        const double by = std::max({-x, x - right, -y, y - bottom});
+        float stored = static_cast<float>(by);
+        if (stored > by) {
+            stored = std::nextafter(stored, -std::numeric_limits<float>::infinity());
+        }
+        outsideBy[place - first] = stored;
+    }
 }
 
 void TileGroups::splitCrowdedGroups(const ApexLayout& apexes) {
@@ -72,7 +88,7 @@ void TileGroups::splitCrowdedGroups(const ApexLayout& apexes) {
         const auto y = static_cast<int>(static_cast<double>(apexes.y[index]) + ring);
         return ((y & kPixelMask) << kTileShift) + (x & kPixelMask);
     };
-    // The sites outside the window are never split.
+    // The sites far outside the window are never split.
     splitBuckets<kTilePixels>(start, start.size() - 2, static_cast<std::int32_t>(kSplitGroup),
                               pixelOf, kThreads, sites, split, pixelStart);
     split.push_back(kNotSplit);

@@ -37,6 +37,10 @@ struct TileGroups {
     static constexpr std::uint64_t kUnknownRays = ~std::uint64_t{0};
     std::vector<std::uint64_t> steadyRays;
     std::vector<std::uint64_t> pixelSteadyRays;
+    // For each site of the last group, in its order, how far its apex stands
+    // outside the window's tiles along either axis (rounded down): a band
+    // passes over those beyond its reach without reading anything of them.
+    std::vector<float> outsideBy;
 
     void group(const ApexLayout& apexes, const TilePyramid& tiles);
 
