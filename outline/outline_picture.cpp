@@ -208,10 +208,10 @@ void PictureBuilder::radialBands(float low, double unmarkedPixels, bool crowd) {
     // Bands of depth, each reaching further than the one before: the near
     // ones settle most pixels, so that the far ones skip most of every edge.
     // The sites' spacing is that of a square lattice of as many sites as the
-    // window and the ring of tiles about it hold (all groups but the last),
+    // window and the ring of tiles about it hold (the groups of tiles),
     // over their pixels: a crowd just outside the window settles its corner
     // band by band too.
-    const auto nearWindow = static_cast<double>(groups.start[groups.start.size() - 2]);
+    const auto nearWindow = static_cast<double>(groups.start[groups.outsideFirst]);
     const double spacing =
         std::sqrt((unmarkedPixels + groups.ringPixels()) / std::max(nearWindow, 1.0));
     for (double distance = std::max(kFirstBand, kFirstBandSpacings * spacing);

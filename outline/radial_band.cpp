@@ -25,7 +25,8 @@ void RadialBand::run(float low, float high, Tails tails) {
     const double bandReach =
         std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
     const std::size_t groupCount = parts.groups.start.size() - 1;
-    const std::size_t outside = groupCount - 1;
+    const std::size_t outside = parts.groups.outsideFirst;
+    const auto outsideStart = static_cast<std::size_t>(parts.groups.start[outside]);
     // The threads take the groups of sites in small runs, one from the first
     // run on and the other from the last back, each writing to its own layer
     // of the pixels. A group's rays are tested for all its sites at once,
@@ -48,7 +49,7 @@ void RadialBand::run(float low, float high, Tails tails) {
             for (std::size_t group = start; group < stop; ++group) {
                 const auto first = static_cast<std::size_t>(parts.groups.start[group]);
                 const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
-                const bool grouped = group != outside && end - first > 1;
+                const bool grouped = group < outside && end - first > 1;
                 const double left = parts.groups.left(group);
                 const double top = parts.groups.top(group);
                 const std::uint32_t groupRays = grouped
@@ -67,7 +68,8 @@ void RadialBand::run(float low, float high, Tails tails) {
                     continue;
                 }
                 for (std::size_t place = first; place < end; ++place) {
-                    if (group == outside && parts.groups.outsideBy[place - first] > bandReach) {
+                    if (group >= outside &&
+                        parts.groups.outsideBy[place - outsideStart] > bandReach) {
                         continue;
                     }
                     bandSite(static_cast<std::size_t>(parts.groups.sites[place]), place,

@@ -35,7 +35,7 @@ RimEdgeBox rimEdgeBox(const ApexLayout& apexes, int facet, double left, double t
 
 void RimEdges::walk() {
     const std::size_t groupCount = parts.groups.start.size() - 1;
-    const std::size_t outside = groupCount - 1;
+    const std::size_t outside = parts.groups.outsideFirst;
     constexpr std::uint32_t kEveryFacet = ~std::uint32_t{0};
     // A group's facets are tested once for all its sites: in a crowd, most
     // sites' rims lie where every pixel holds a radial edge.
@@ -45,7 +45,7 @@ void RimEdges::walk() {
             const auto first = static_cast<std::size_t>(parts.groups.start[group]);
             const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
             std::uint32_t facets = kEveryFacet;
-            if (group != outside && end - first > 1) {
+            if (group < outside && end - first > 1) {
                 const double left = parts.groups.left(group);
                 const double top = parts.groups.top(group);
                 facets = rimFacets(left, top, left + TilePyramid::kTileSide,

@@ -13,6 +13,7 @@ constexpr int kTileShift = TilePyramid::kTileShift;
 // Pixels beyond a cone's reach that the ring takes in too: its edges'
 // ends move by up to a pixel, and the walks take a pixel more.
 constexpr double kRingSlack = 3.0;
+constexpr std::int32_t kOutsideRun = 1024;
 
 // How far the farthest apex stands outside the rectangle from (0, 0) to
 // (right, bottom), along either axis.
@@ -60,8 +61,17 @@ void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles) {
                    (static_cast<std::size_t>(x) >> kTileShift);
         },
         kThreads, start, sites);
-    steadyRays.assign(start.size() - 1, kUnknownRays);
     splitCrowdedGroups(apexes);
+    // The sites far outside in runs of their own, for the threads to share.
+    outsideFirst = outside;
+    const std::int32_t end = start.back();
+    start.pop_back();
+    for (std::int32_t run = start.back() + kOutsideRun; run < end; run += kOutsideRun) {
+        start.push_back(run);
+        split.push_back(kNotSplit);
+    }
+    start.push_back(end);
+    steadyRays.assign(start.size() - 1, kUnknownRays);
     const auto first = static_cast<std::size_t>(start[outside]);
     const double right = tiles.tilesX() << kTileShift;
     const double bottom = tiles.tilesY() << kTileShift;

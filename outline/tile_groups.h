@@ -9,9 +9,9 @@
 #include "outline/tile_pyramid.h"
 
 // The sites by the tile their apex lies in, those far outside the window in
-// a last group: group g's sites are sites[start[g]] to sites[start[g + 1] -
-// 1]. The tiles are the window's, and a ring of as many more about it as a
-// cone reaches across, or as the apexes stand outside if fewer (up to
+// the last groups, from outsideFirst on: group g's sites are
+// sites[start[g]] to sites[start[g + 1] - 1]. The tiles are the window's, and a ring of as many
+// more about it as a cone reaches across, or as the apexes stand outside if fewer (up to
 // kMostRingTiles): a crowd standing just outside the window, as at negative
 // zooms, is tested tile by tile as one inside is.
 // A group of kSplitGroup sites or more, as a crowd makes at small zooms, is
@@ -26,6 +26,7 @@ struct TileGroups {
 
     std::vector<std::int32_t> start;
     std::vector<std::int32_t> sites;
+    std::size_t outsideFirst = 0;
     // For each group, its place among the split groups, or kNotSplit. Pixel p
     // (row by row) of split group s holds sites[pixelStart[s * (kTilePixels +
     // 1) + p]] up to sites[pixelStart[s * (kTilePixels + 1) + p + 1] - 1].
@@ -37,15 +38,15 @@ struct TileGroups {
     static constexpr std::uint64_t kUnknownRays = ~std::uint64_t{0};
     std::vector<std::uint64_t> steadyRays;
     std::vector<std::uint64_t> pixelSteadyRays;
-    // For each site of the last group, in its order, how far its apex stands
+    // For each site of the last groups, in their order, how far its apex stands
     // outside the window's tiles along either axis (rounded down): a band
     // passes over those beyond its reach without reading anything of them.
     std::vector<float> outsideBy;
 
     void group(const ApexLayout& apexes, const TilePyramid& tiles);
 
-    // The window pixel at group `group`'s top left corner; the group past
-    // the last tile holds the sites far outside.
+    // The window pixel at the top left corner of group `group`, one of the
+    // tiles'.
     double left(std::size_t group) const {
         return static_cast<double>(
             (static_cast<int>(group % static_cast<std::size_t>(columns)) - ringTiles)
