@@ -49,8 +49,8 @@ struct TileGroups {
     // tiles'.
     double left(std::size_t group) const {
         return static_cast<double>(
-            (static_cast<int>(group % static_cast<std::size_t>(columns)) - ringTiles)
-            << TilePyramid::kTileShift);
+            (static_cast<int>(group % static_cast<std::size_t>(columns)) - ringTiles) *
+            TilePyramid::kTileSide);
     }
     // The pixels of the ring's tiles.
     double ringPixels() const {
@@ -60,8 +60,8 @@ struct TileGroups {
     }
     double top(std::size_t group) const {
         return static_cast<double>(
-            (static_cast<int>(group / static_cast<std::size_t>(columns)) - ringTiles)
-            << TilePyramid::kTileShift);
+            (static_cast<int>(group / static_cast<std::size_t>(columns)) - ringTiles) *
+            TilePyramid::kTileSide);
     }
 
     // Where the sites of pixel `pixel` of split group `splitGroup` start and
