@@ -9,11 +9,11 @@
 #include "outline/tile_pyramid.h"
 
 // The sites by the tile their apex lies in, those far outside the window in
-// the last groups, from outsideFirst on: group g's sites are
-// sites[start[g]] to sites[start[g + 1] - 1]. The tiles are the window's, and a ring of as many
-// more about it as a cone reaches across, or as the apexes stand outside if fewer (up to
-// kMostRingTiles): a crowd standing just outside the window, as at negative
-// zooms, is tested tile by tile as one inside is.
+// the last groups, from outsideFirst on: group g's sites are sites[start[g]]
+// to sites[start[g + 1] - 1]. The tiles are the window's and a ring of as
+// many more about it as a cone reaches across, or as the apexes stand
+// outside if fewer (up to kMostRingTiles): a crowd standing just outside the
+// window, as at negative zooms, is tested tile by tile as one inside is.
 // A group of kSplitGroup sites or more, as a crowd makes at small zooms, is
 // split: its sites are in order of the pixel of the tile their apex lies in,
 // so that the bands and the rims can test its pixels one by one, and only
@@ -26,6 +26,8 @@ struct TileGroups {
 
     std::vector<std::int32_t> start;
     std::vector<std::int32_t> sites;
+    // The first group of the sites far outside, which come in runs of their
+    // own for the threads to share.
     std::size_t outsideFirst = 0;
     // For each group, its place among the split groups, or kNotSplit. Pixel p
     // (row by row) of split group s holds sites[pixelStart[s * (kTilePixels +
@@ -38,9 +40,9 @@ struct TileGroups {
     static constexpr std::uint64_t kUnknownRays = ~std::uint64_t{0};
     std::vector<std::uint64_t> steadyRays;
     std::vector<std::uint64_t> pixelSteadyRays;
-    // For each site of the last groups, in their order, how far its apex stands
-    // outside the window's tiles along either axis (rounded down): a band
-    // passes over those beyond its reach without reading anything of them.
+    // For each site of the groups far outside, in their order, how far its
+    // apex stands outside the window's tiles along either axis (rounded
+    // down): a band passes over those beyond its reach without reading them.
     std::vector<float> outsideBy;
 
     void group(const ApexLayout& apexes, const TilePyramid& tiles);
@@ -52,16 +54,16 @@ struct TileGroups {
             (static_cast<int>(group % static_cast<std::size_t>(columns)) - ringTiles) *
             TilePyramid::kTileSide);
     }
+    double top(std::size_t group) const {
+        return static_cast<double>(
+            (static_cast<int>(group / static_cast<std::size_t>(columns)) - ringTiles) *
+            TilePyramid::kTileSide);
+    }
     // The pixels of the ring's tiles.
     double ringPixels() const {
         const double window = static_cast<double>(columns - 2 * ringTiles) * (rows - 2 * ringTiles);
         return (static_cast<double>(columns) * rows - window) * TilePyramid::kTileSide *
                TilePyramid::kTileSide;
-    }
-    double top(std::size_t group) const {
-        return static_cast<double>(
-            (static_cast<int>(group / static_cast<std::size_t>(columns)) - ringTiles) *
-            TilePyramid::kTileSide);
     }
 
     // Where the sites of pixel `pixel` of split group `splitGroup` start and
