@@ -18,6 +18,11 @@ struct ApexLayout {
     double rayLength[kConeSlices] = {};
     // How far the farthest rim vertex lies from the apex, in window pixels.
     double rimReach = 0.0;
+    // The box the apexes lie in (apexes that are not numbers left out).
+    float left = 0.0f;
+    float top = 0.0f;
+    float right = 0.0f;
+    float bottom = 0.0f;
 
     void locate(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines);
     // Where rim vertex j lies from the apex.

@@ -15,33 +15,16 @@ constexpr int kTileShift = TilePyramid::kTileShift;
 constexpr double kRingSlack = 3.0;
 constexpr std::int32_t kOutsideRun = 1024;
 
-// How far the farthest apex stands outside the rectangle from (0, 0) to
-// (right, bottom), along either axis.
-double farthestOutside(const ApexLayout& apexes, int right, int bottom) {
-    double farthest[kThreads] = {};
-    onThreads(kThreads, [&](int thread) {
-        const std::size_t count = apexes.x.size();
-        const std::size_t end = count * (thread + 1) / kThreads;
-        float most = 0.0f;
-        for (std::size_t site = count * thread / kThreads; site < end; ++site) {
-            const float x = apexes.x[site];
-            const float y = apexes.y[site];
-            most = std::max({most, -x, x - right, -y, y - bottom});
-        }
-        farthest[thread] = most;
-    });
-    return *std::max_element(farthest, farthest + kThreads);
-}
-
 }  // namespace
 
 void TileGroups::group(const ApexLayout& apexes, const TilePyramid& tiles) {
     // As wide as a cone reaches, but no wider than the apexes stand outside
     // the window's tiles: a wider ring costs every band a pass over its
     // empty groups.
-    const double reach = std::min(
-        apexes.rimReach + kRingSlack,
-        farthestOutside(apexes, tiles.tilesX() << kTileShift, tiles.tilesY() << kTileShift));
+    const double farthestOutside =
+        std::max({0.0f, -apexes.left, apexes.right - (tiles.tilesX() << kTileShift), -apexes.top,
+                  apexes.bottom - (tiles.tilesY() << kTileShift)});
+    const double reach = std::min(apexes.rimReach + kRingSlack, farthestOutside);
     ringTiles = static_cast<int>(std::clamp(std::ceil(reach / TilePyramid::kTileSide), 0.0,
                                             static_cast<double>(kMostRingTiles)));
     columns = tiles.tilesX() + 2 * ringTiles;
