@@ -8,11 +8,13 @@ namespace {
 // A rectangle of more pixels is seldom settled all over.
 constexpr double kMostBoxPixels = 1024.0;
 
-// Every key below this holds less than `depth`.
+// Every key below this holds less than any fragment of depth `depth` or
+// more. A fragment's key never has a zero low half, so a marker's pixel is
+// below it even at depth 0, where the first band starts.
 FragmentKey keyBelow(float depth) {
     std::uint32_t bits = 0;
     std::memcpy(&bits, &depth, sizeof bits);
-    return static_cast<FragmentKey>(bits) << 32;
+    return (static_cast<FragmentKey>(bits) << 32) | 1u;
 }
 
 bool nearWindow(double coordinate, int size) {
