@@ -43,6 +43,75 @@ constexpr double kTailsBeforeRim = 5.0;
 // edges first. Elsewhere each edge mostly wins pixels of its own, and both
 // cost more than they spare.
 constexpr std::size_t kCrowdSpacing = 4;
+// The near search also runs where the apexes leave most of the window empty
+// but are many among the pixels about them (at least one to
+// kMostPixelsAboutAnApex), and mostly a pixel apart (at most
+// kMostApexesPerPixel to a pixel that holds any; more, and its cells are
+// crowded): the first bands would walk every apex's rays there. With fewer
+// than kLeastNearSearchApexes apexes its fixed costs outweigh what it spares.
+constexpr std::size_t kMostPixelsAboutAnApex = 5;
+constexpr double kMostApexesPerPixel = 1.2;
+constexpr std::size_t kLeastNearSearchApexes = 4000;
+
+// Whether, where few apexes stand among many open pixels, they stand close
+// enough among the pixels about them (those of the 8 x 8 tiles about theirs,
+// about as far as the near search looks) for it to pay.
+bool nearAmongOpenPixels(const ApexLayout& apexes, std::size_t siteCount,
+                         const std::vector<std::uint8_t>& marker, int width, int height,
+                         std::size_t apexesInWindow) {
+    if (apexesInWindow < kLeastNearSearchApexes) {
+        return false;
+    }
+    constexpr int kTileSide = 8;
+    const int tileColumns = (width + kTileSide - 1) / kTileSide;
+    const int tileRows = (height + kTileSide - 1) / kTileSide;
+    std::vector<std::uint8_t> apexTile(static_cast<std::size_t>(tileColumns) * tileRows, 0);
+    std::vector<std::uint64_t> held((static_cast<std::size_t>(width) * height + 63) / 64, 0);
+    std::size_t pixelsHeld = 0;
+    for (std::size_t site = 0; site < siteCount; ++site) {
+        const float x = apexes.x[site];
+        const float y = apexes.y[site];
+        if (!(x >= 0.0f && x < width && y >= 0.0f && y < height)) {
+            continue;
+        }
+        const int column = static_cast<int>(x);
+        const int row = static_cast<int>(y);
+        const std::size_t pixel = static_cast<std::size_t>(row) * width + column;
+        const std::uint64_t bit = std::uint64_t{1} << (pixel % 64);
+        pixelsHeld += (held[pixel / 64] & bit) == 0;
+        held[pixel / 64] |= bit;
+        apexTile[static_cast<std::size_t>(row / kTileSide) * tileColumns + column / kTileSide] = 1;
+    }
+    if (static_cast<double>(apexesInWindow) > kMostApexesPerPixel * pixelsHeld) {
+        return false;
+    }
+    std::size_t openAbout = 0;
+    for (int tileRow = 0; tileRow < tileRows; ++tileRow) {
+        for (int tileColumn = 0; tileColumn < tileColumns; ++tileColumn) {
+            bool about = false;
+            for (int row = std::max(tileRow - 1, 0); row <= std::min(tileRow + 1, tileRows - 1);
+                 ++row) {
+                for (int column = std::max(tileColumn - 1, 0);
+                     column <= std::min(tileColumn + 1, tileColumns - 1); ++column) {
+                    about = about || apexTile[static_cast<std::size_t>(row) * tileColumns + column];
+                }
+            }
+            if (!about) {
+                continue;
+            }
+            for (int row = tileRow * kTileSide; row < std::min((tileRow + 1) * kTileSide, height);
+                 ++row) {
+                for (int column = tileColumn * kTileSide;
+                     column < std::min((tileColumn + 1) * kTileSide, width); ++column) {
+                    openAbout += marker.empty() ||
+                                 marker[static_cast<std::size_t>(row) * width + column] == 0;
+                }
+            }
+        }
+    }
+    return openAbout <= apexesInWindow * kMostPixelsAboutAnApex;
+}
+
 }  // namespace
 
 struct OutlinePicture::Workspace {
@@ -171,7 +240,8 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     const bool crowd = apexesInWindow * kCrowdSpacing * kCrowdSpacing >= unmarkedPixels;
     walker.rescanOpenTiles(crowd);
     float low = 0.0f;
-    if (unmarkedPixels * 8 < apexesInWindow * 2 * kConeSlices) {
+    if (unmarkedPixels * 8 < apexesInWindow * 2 * kConeSlices ||
+        nearAmongOpenPixels(apexes, sites.size(), marker, width, height, apexesInWindow)) {
         nearSearch.run(sites, outlines, apexes, width, height, marker, pixels.layer[0], cancel);
         low = static_cast<float>(nearSearch.settledDepth(apexes));
     }
