@@ -277,14 +277,16 @@ bool NearSearch::nearEnds(int ray, double lowX, double lowY, double highX, doubl
            (alongPerY[ray] != 0.0 && overlaps(lowY, highY, rimY[ray]));
 }
 
-std::uint32_t NearSearch::partRays(const ApexLayout& apexes, double lowX, double lowY, double highX,
-                                   double highY, float best, double& least) const {
+std::uint32_t NearSearch::partRays(const ApexLayout& apexes, std::uint32_t rays, double lowX,
+                                   double lowY, double highX, double highY, float best,
+                                   double& least) const {
     // The bounds below hold for every offset in the box, as each is least or
     // most at a corner; the margin covers their rounding.
     constexpr double kRounding = 1e-9;
     std::uint32_t found = 0;
     least = std::numeric_limits<double>::infinity();
-    for (int ray = 0; ray < kConeSlices; ++ray) {
+    for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
+        const int ray = __builtin_ctz(rest);
         const double rayX = apexes.rayX[ray];
         const double rayY = apexes.rayY[ray];
         const double acrossLow =
@@ -407,17 +409,27 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
         }
         // Part by part, each first tested for all its apexes, the least
         // deep first: once one is found, most parts can hold nothing
-        // shallower. The cell's own left and top in the window.
+        // shallower. Only the rays the whole cell's test leaves: a part's
+        // offsets lie within the cell's. The cell's own left and top in the
+        // window.
         const double cellX = x + near.dx;
         const double cellY = y + near.dy;
+        double cellLeast = 0.0;
+        const std::uint32_t cellRays =
+            partRays(apexes, ~std::uint32_t{0}, centreX - (cellX + 1.0), centreY - (cellY + 1.0),
+                     centreX - cellX, centreY - cellY, best, cellLeast);
+        if (cellRays == 0) {
+            continue;
+        }
         const std::int32_t* parts =
             &partStart[static_cast<std::size_t>(split) * (kSubCells * kSubCells + 1)];
         constexpr double kPartSide = 1.0 / kSubCells;
         const auto raysOf = [&](int part, double& least) {
             const double left = cellX + (part % kSubCells) * kPartSide;
             const double top = cellY + (part / kSubCells) * kPartSide;
-            return partRays(apexes, centreX - (left + kPartSide), centreY - (top + kPartSide),
-                            centreX - left, centreY - top, best, least);
+            return partRays(apexes, cellRays, centreX - (left + kPartSide),
+                            centreY - (top + kPartSide), centreX - left, centreY - top, best,
+                            least);
         };
         PartOrder order[kSubCells * kSubCells];
         int ordered = 0;

@@ -65,18 +65,19 @@ private:
                           const ConeOutlines& outlines, const ApexLayout& apexes,
                           KeptRay* keptRays) const;
 
-    // A cell of kSplitCell apexes or more, as small zooms put thousands in
-    // a pixel, holds them in order of the kSubCells x kSubCells parts of it
-    // they lie in: a pixel tests each part's rays before its apexes.
+    // A cell of kSplitCell apexes or more, as small zooms put hundreds or
+    // thousands in a pixel, holds them in order of the kSubCells x kSubCells
+    // parts of it they lie in: a pixel tests the cell's rays, then each
+    // part's, before its apexes.
     static constexpr int kSubCells = 8;
-    static constexpr std::int32_t kSplitCell = 512;
+    static constexpr std::int32_t kSplitCell = 128;
     void splitCrowdedCells(const ApexLayout& apexes);
-    // The rays along which some apex in the part of a cell whose offsets
-    // from the pixel centre lie from (lowX, lowY) to (highX, highY) may have
-    // an edge at the pixel shallower than `best`; `least` the least depth
-    // of any of their edges there.
-    std::uint32_t partRays(const ApexLayout& apexes, double lowX, double lowY, double highX,
-                           double highY, float best, double& least) const;
+    // Of `rays`, those along which some apex in the part of a cell whose
+    // offsets from the pixel centre lie from (lowX, lowY) to (highX, highY)
+    // may have an edge at the pixel shallower than `best`; `least` the
+    // least depth of any of their edges there.
+    std::uint32_t partRays(const ApexLayout& apexes, std::uint32_t rays, double lowX, double lowY,
+                           double highX, double highY, float best, double& least) const;
 
     double reach = kNearReach;
     // The cells a pixel looks in lie up to this many from its own.
