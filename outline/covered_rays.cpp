@@ -151,6 +151,27 @@ std::int64_t floorDivided(std::int64_t value, std::int64_t divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
 }
 
+// floorDivided for many numbers, without a division each: the product with
+// the reciprocal is off by at most one below 2^52.
+class StrideDivider {
+public:
+    explicit StrideDivider(std::int64_t divisor)
+        : divisor(divisor), reciprocal(1.0 / static_cast<double>(divisor)) {}
+    std::int64_t quotient(std::int64_t value) const {
+        auto quotient = static_cast<std::int64_t>(static_cast<double>(value) * reciprocal);
+        if (quotient * divisor > value) {
+            --quotient;
+        } else if ((quotient + 1) * divisor <= value) {
+            ++quotient;
+        }
+        return quotient;
+    }
+
+private:
+    std::int64_t divisor;
+    double reciprocal;
+};
+
 }  // namespace
 
 void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geometry& geometry) {
@@ -167,8 +188,19 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     if (!(shorterStep > 0.0) || !occupied.fit(siteList, kMostSteps)) {
         return;
     }
+    // The sites' box, in whole points.
+    auto lowX = std::numeric_limits<std::int64_t>::max();
+    auto lowY = lowX;
+    auto highX = std::numeric_limits<std::int64_t>::min();
+    auto highY = highX;
     for (const OutlineSite& site : siteList) {
-        occupied.testAndSet(static_cast<std::int64_t>(site.x), static_cast<std::int64_t>(site.y));
+        const auto x = static_cast<std::int64_t>(site.x);
+        const auto y = static_cast<std::int64_t>(site.y);
+        occupied.testAndSet(x, y);
+        lowX = std::min(lowX, x);
+        lowY = std::min(lowY, y);
+        highX = std::max(highX, x);
+        highY = std::max(highY, y);
     }
     // Enough raster steps to reach kMostAhead along the shorter step. Where
     // kMostSteps of them fall short of kFarAheadColumns pixels, the far sets
@@ -190,44 +222,24 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     farPoints.clear();
     if (farStride > 1) {
         // The sites of each class of coordinates modulo the stride, by their
-        // coordinates divided by it: each class's box first, then its points.
+        // coordinates divided by it, each class in the box of all of them.
+        const StrideDivider divider(farStride);
         const auto classes = static_cast<std::size_t>(farStride) * farStride;
-        struct Box {
-            std::int64_t lowX, lowY, highX, highY;
-        };
-        // A class without sites keeps its box inside out.
-        constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
-        std::vector<Box> boxes(classes, Box{kNone, kNone, -kNone, -kNone});
-        const auto classOf = [this](const OutlineSite& site, std::int64_t& column,
-                                    std::int64_t& row) {
-            const auto x = static_cast<std::int64_t>(site.x);
-            const auto y = static_cast<std::int64_t>(site.y);
-            column = floorDivided(x, farStride);
-            row = floorDivided(y, farStride);
-            return static_cast<std::size_t>((y - row * farStride) * farStride +
-                                            (x - column * farStride));
-        };
-        for (const OutlineSite& site : siteList) {
-            std::int64_t column = 0;
-            std::int64_t row = 0;
-            Box& box = boxes[classOf(site, column, row)];
-            box.lowX = std::min(box.lowX, column);
-            box.lowY = std::min(box.lowY, row);
-            box.highX = std::max(box.highX, column);
-            box.highY = std::max(box.highY, row);
-        }
         farPoints.resize(classes);
-        for (std::size_t member = 0; member < classes; ++member) {
-            const Box& box = boxes[member];
-            if (box.lowX <= box.highX &&
-                !farPoints[member].fitBox(box.lowX, box.lowY, box.highX, box.highY, kMostSteps)) {
+        for (WholePoints& members : farPoints) {
+            if (!members.fitBox(divider.quotient(lowX), divider.quotient(lowY),
+                                divider.quotient(highX), divider.quotient(highY), kMostSteps)) {
                 return;
             }
         }
         for (const OutlineSite& site : siteList) {
-            std::int64_t column = 0;
-            std::int64_t row = 0;
-            farPoints[classOf(site, column, row)].testAndSet(column, row);
+            const auto x = static_cast<std::int64_t>(site.x);
+            const auto y = static_cast<std::int64_t>(site.y);
+            const std::int64_t column = divider.quotient(x);
+            const std::int64_t row = divider.quotient(y);
+            farPoints[static_cast<std::size_t>((y - row * farStride) * farStride +
+                                               (x - column * farStride))]
+                .testAndSet(column, row);
         }
     }
     std::vector<Ahead> ahead;
