@@ -141,7 +141,8 @@ void RadialBand::bandPixels(std::int32_t splitGroup, double left, double top,
             if (parts.settled.along(pixelLeft + 0.5, pixelTop + 0.5, 0.5, parts.apexes.rayX[ray],
                                     parts.apexes.rayY[ray], parts.apexes.distanceAlong(ray, low),
                                     parts.apexes.distanceAlong(ray, high),
-                                    parts.apexes.rayLength[ray], low, parts.longestTested,
+                                    parts.apexes.rayLength[ray], low,
+                                    SettledPixels::Markers::Settled, parts.longestTested,
                                     columnsPassed)) {
                 pixelRays &= ~(std::uint32_t{1} << ray);
             }
@@ -258,7 +259,8 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
                                         parts.apexes.distanceAlong(ray, spans.bounds[2 * part]),
                                         parts.apexes.distanceAlong(ray, spans.bounds[2 * part + 1]),
                                         parts.apexes.rayLength[ray], spans.bounds[2 * part],
-                                        parts.longestTested, scratch.columnsPassed);
+                                        SettledPixels::Markers::Unsettled, parts.longestTested,
+                                        scratch.columnsPassed);
             }
             if (settled) {
                 scratch.columnsSpared += scratch.columnsPassed - before;

@@ -9,12 +9,12 @@ namespace {
 constexpr double kMostBoxPixels = 1024.0;
 
 // Every key below this holds less than any fragment of depth `depth` or
-// more. A fragment's key never has a zero low half, so a marker's pixel is
-// below it even at depth 0, where the first band starts.
-FragmentKey keyBelow(float depth) {
+// more; so does a marker's pixel, where `markers` is set, even at depth 0,
+// where the first band starts: a fragment's key never has a zero low half.
+FragmentKey keyBelow(float depth, bool markers = false) {
     std::uint32_t bits = 0;
     std::memcpy(&bits, &depth, sizeof bits);
-    return (static_cast<FragmentKey>(bits) << 32) | 1u;
+    return (static_cast<FragmentKey>(bits) << 32) | (markers ? 1u : 0u);
 }
 
 bool nearWindow(double coordinate, int size) {
@@ -25,7 +25,8 @@ bool nearWindow(double coordinate, int size) {
 
 bool SettledPixels::along(double apexX, double apexY, double spread, double rayX, double rayY,
                           double nearDistance, double farDistance, double endDistance, float low,
-                          double mostColumns, std::size_t& columnsPassed) const {
+                          Markers markers, double mostColumns,
+                          std::size_t& columnsPassed) const {
     if (!(nearWindow(apexX + rayX * endDistance, width) &&
           nearWindow(apexY + rayY * endDistance, height))) {
         return false;
@@ -42,17 +43,17 @@ bool SettledPixels::along(double apexX, double apexY, double spread, double rayX
     const double perDistance = 0.5 / endDistance;
     return nearWindow(apexX, width) && nearWindow(apexY, height) &&
            betweenWithin({apexX + rayX * from, apexY + rayY * from, from * perDistance},
-                         {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low, spread,
-                         mostColumns, columnsPassed);
+                         {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low,
+                         markers, spread, mostColumns, columnsPassed);
 }
 
 bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float low) const {
     std::size_t columnsPassed = 0;
-    return betweenWithin(start, end, low, 0.0, kMostColumns, columnsPassed);
+    return betweenWithin(start, end, low, Markers::Unsettled, 0.0, kMostColumns, columnsPassed);
 }
 
 bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, float low,
-                                  double spread, double mostColumns,
+                                  Markers markers, double spread, double mostColumns,
                                   std::size_t& columnsPassed) const {
     const double fromX = start.x;
     const double fromY = start.y;
@@ -64,8 +65,8 @@ bool SettledPixels::betweenWithin(const LinePoint& start, const LinePoint& end, 
     }
     // Below this a pixel keeps what it holds against the line's fragment of
     // depth `depth` or more.
-    const auto settledBelow = [low](double depth) {
-        return keyBelow(std::max(low, static_cast<float>(depth)));
+    const auto settledBelow = [low, markers](double depth) {
+        return keyBelow(std::max(low, static_cast<float>(depth)), markers == Markers::Settled);
     };
     // The pixels the line lights taking x, or y, for its major axis.
     const auto settledTaking = [&](bool xMajor, bool alongDepth) {

@@ -28,9 +28,14 @@ public:
     // their ends lie far outside the window, which the clipper moves by more
     // than the margins, and for a part of more than `mostColumns` columns.
     // Adds the columns it found settled before it stopped to `columnsPassed`.
+    // With Markers::Settled, a marker's pixel counts as settled also at depth
+    // 0: where apexes crowd a pixel, as at small zooms, their edges' first
+    // pixels are their markers'. Elsewhere, in the first band, such tests
+    // pass too seldom to pay.
+    enum class Markers { Unsettled, Settled };
     bool along(double apexX, double apexY, double spread, double rayX, double rayY,
                double nearDistance, double farDistance, double endDistance, float low,
-               double mostColumns, std::size_t& columnsPassed) const;
+               Markers markers, double mostColumns, std::size_t& columnsPassed) const;
     // The same for a line from `start` to `end` (an edge or a part of one),
     // whose depth goes linearly along its major axis between theirs.
     struct LinePoint {
@@ -48,8 +53,8 @@ private:
     // lie within `spread` of its own along each axis; false where the line
     // spans more than `mostColumns` columns of its major axis; the columns
     // found settled added to `columnsPassed`.
-    bool betweenWithin(const LinePoint& start, const LinePoint& end, float low, double spread,
-                       double mostColumns, std::size_t& columnsPassed) const;
+    bool betweenWithin(const LinePoint& start, const LinePoint& end, float low, Markers markers,
+                       double spread, double mostColumns, std::size_t& columnsPassed) const;
 
     const PixelLayers& pixels;
     int width;

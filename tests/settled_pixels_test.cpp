@@ -153,7 +153,8 @@ TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                         return settled.along(apexX, apexY, 0.0, rayX, rayY,
                                              apexes.distanceAlong(ray, low),
                                              apexes.distanceAlong(ray, high), apexes.rayLength[ray],
-                                             low, mostColumns, columnsPassed);
+                                             low, SettledPixels::Markers::Unsettled, mostColumns,
+                                             columnsPassed);
                     };
                     const int passed = expectEveryOfferSeen(
                         pixels, offers, fragmentKey(lessThanLow, 7), held, partSettled, what);
@@ -255,17 +256,27 @@ TEST(SettledPixels, APixelsEdgesAreSettledOnlyWhereEveryPixelTheyLightHoldsLess)
                 };
                 const float lessThanLow = std::nextafter(low, 0.0f);
                 std::size_t columnsPassed = 0;
-                const auto partsSettled = [&] {
+                const auto settledFrom = [&](float from, SettledPixels::Markers markers) {
                     return settled.along(pixelX + 0.5, pixelY + 0.5, 0.5, apexes.rayX[ray],
-                                         apexes.rayY[ray], apexes.distanceAlong(ray, low),
+                                         apexes.rayY[ray], apexes.distanceAlong(ray, from),
                                          apexes.distanceAlong(ray, high), apexes.rayLength[ray],
-                                         low, std::numeric_limits<double>::infinity(),
+                                         from, markers, std::numeric_limits<double>::infinity(),
                                          columnsPassed);
                 };
-                partsPassedOver += expectEveryOfferSeen(
-                    pixels, offers, fragmentKey(lessThanLow, 7), held, partsSettled,
-                    "zoom " + std::to_string(zoom) + ", pixel of " +
-                        std::to_string(inPixel.size()) + " apexes, ray " + std::to_string(ray));
+                const auto partsSettled = [&] {
+                    return settledFrom(low, SettledPixels::Markers::Settled);
+                };
+                const std::string what = "zoom " + std::to_string(zoom) + ", pixel of " +
+                                         std::to_string(inPixel.size()) + " apexes, ray " +
+                                         std::to_string(ray);
+                partsPassedOver += expectEveryOfferSeen(pixels, offers, fragmentKey(lessThanLow, 7),
+                                                        held, partsSettled, what);
+                // From depth 0 on, as in the first band, markers hold less
+                // than every fragment.
+                for (std::size_t pixel = 0; pixel < pixels.layer[0].size(); ++pixel) {
+                    hold(pixels, pixel, kMarkedKey);
+                }
+                EXPECT_TRUE(settledFrom(0.0f, SettledPixels::Markers::Settled)) << what;
             }
         }
     }
