@@ -85,8 +85,9 @@ bool nearAmongOpenPixels(const ApexLayout& apexes, std::size_t siteCount,
     if (static_cast<double>(apexesInWindow) > kMostApexesPerPixel * pixelsHeld) {
         return false;
     }
+    const std::size_t mostOpenAbout = apexesInWindow * kMostPixelsAboutAnApex;
     std::size_t openAbout = 0;
-    for (int tileRow = 0; tileRow < tileRows; ++tileRow) {
+    for (int tileRow = 0; tileRow < tileRows && openAbout <= mostOpenAbout; ++tileRow) {
         for (int tileColumn = 0; tileColumn < tileColumns; ++tileColumn) {
             bool about = false;
             for (int row = std::max(tileRow - 1, 0); row <= std::min(tileRow + 1, tileRows - 1);
@@ -109,7 +110,7 @@ bool nearAmongOpenPixels(const ApexLayout& apexes, std::size_t siteCount,
             }
         }
     }
-    return openAbout <= apexesInWindow * kMostPixelsAboutAnApex;
+    return openAbout <= mostOpenAbout;
 }
 
 }  // namespace
