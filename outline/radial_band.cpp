@@ -138,12 +138,11 @@ void RadialBand::bandPixels(std::int32_t splitGroup, double left, double top,
         for (std::uint32_t rest = pixelRays; rest != 0; rest &= rest - 1) {
             const int ray = __builtin_ctz(rest);
             std::size_t columnsPassed = 0;
-            if (parts.settled.along(pixelLeft + 0.5, pixelTop + 0.5, 0.5, parts.apexes.rayX[ray],
-                                    parts.apexes.rayY[ray], parts.apexes.distanceAlong(ray, low),
-                                    parts.apexes.distanceAlong(ray, high),
-                                    parts.apexes.rayLength[ray], low,
-                                    SettledPixels::Markers::Settled, parts.longestTested,
-                                    columnsPassed)) {
+            if (parts.settled.along(
+                    pixelLeft + 0.5, pixelTop + 0.5, 0.5, parts.apexes.rayX[ray],
+                    parts.apexes.rayY[ray], parts.apexes.distanceAlong(ray, low),
+                    parts.apexes.distanceAlong(ray, high), parts.apexes.rayLength[ray], low,
+                    SettledPixels::Markers::Settled, parts.longestTested, columnsPassed)) {
                 pixelRays &= ~(std::uint32_t{1} << ray);
             }
         }
@@ -254,13 +253,12 @@ void RadialBand::bandSite(std::size_t site, std::size_t place, const std::uint32
             bool settled = true;
             const std::size_t before = scratch.columnsPassed;
             for (int part = 0; part < spans.count && settled; ++part) {
-                settled =
-                    parts.settled.along(x, y, 0.0, parts.apexes.rayX[ray], parts.apexes.rayY[ray],
-                                        parts.apexes.distanceAlong(ray, spans.bounds[2 * part]),
-                                        parts.apexes.distanceAlong(ray, spans.bounds[2 * part + 1]),
-                                        parts.apexes.rayLength[ray], spans.bounds[2 * part],
-                                        SettledPixels::Markers::Unsettled, parts.longestTested,
-                                        scratch.columnsPassed);
+                settled = parts.settled.along(
+                    x, y, 0.0, parts.apexes.rayX[ray], parts.apexes.rayY[ray],
+                    parts.apexes.distanceAlong(ray, spans.bounds[2 * part]),
+                    parts.apexes.distanceAlong(ray, spans.bounds[2 * part + 1]),
+                    parts.apexes.rayLength[ray], spans.bounds[2 * part],
+                    SettledPixels::Markers::Unsettled, parts.longestTested, scratch.columnsPassed);
             }
             if (settled) {
                 scratch.columnsSpared += scratch.columnsPassed - before;

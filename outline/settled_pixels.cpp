@@ -25,8 +25,7 @@ bool nearWindow(double coordinate, int size) {
 
 bool SettledPixels::along(double apexX, double apexY, double spread, double rayX, double rayY,
                           double nearDistance, double farDistance, double endDistance, float low,
-                          Markers markers, double mostColumns,
-                          std::size_t& columnsPassed) const {
+                          Markers markers, double mostColumns, std::size_t& columnsPassed) const {
     if (!(nearWindow(apexX + rayX * endDistance, width) &&
           nearWindow(apexY + rayY * endDistance, height))) {
         return false;
@@ -43,8 +42,8 @@ bool SettledPixels::along(double apexX, double apexY, double spread, double rayX
     const double perDistance = 0.5 / endDistance;
     return nearWindow(apexX, width) && nearWindow(apexY, height) &&
            betweenWithin({apexX + rayX * from, apexY + rayY * from, from * perDistance},
-                         {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low,
-                         markers, spread, mostColumns, columnsPassed);
+                         {apexX + rayX * to, apexY + rayY * to, to * perDistance}, low, markers,
+                         spread, mostColumns, columnsPassed);
 }
 
 bool SettledPixels::between(const LinePoint& start, const LinePoint& end, float low) const {

@@ -150,11 +150,10 @@ TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
                                                    : SettledPixels::kMostColumns;
                     std::size_t columnsPassed = 0;
                     const auto partSettled = [&] {
-                        return settled.along(apexX, apexY, 0.0, rayX, rayY,
-                                             apexes.distanceAlong(ray, low),
-                                             apexes.distanceAlong(ray, high), apexes.rayLength[ray],
-                                             low, SettledPixels::Markers::Unsettled, mostColumns,
-                                             columnsPassed);
+                        return settled.along(
+                            apexX, apexY, 0.0, rayX, rayY, apexes.distanceAlong(ray, low),
+                            apexes.distanceAlong(ray, high), apexes.rayLength[ray], low,
+                            SettledPixels::Markers::Unsettled, mostColumns, columnsPassed);
                     };
                     const int passed = expectEveryOfferSeen(
                         pixels, offers, fragmentKey(lessThanLow, 7), held, partSettled, what);
