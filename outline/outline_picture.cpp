@@ -62,10 +62,12 @@ bool nearAmongOpenPixels(const ApexLayout& apexes, std::size_t siteCount,
     if (apexesInWindow < kLeastNearSearchApexes) {
         return false;
     }
-    constexpr int kTileSide = 8;
+    constexpr int kTileSide = TilePyramid::kTileSide;
     const int tileColumns = (width + kTileSide - 1) / kTileSide;
     const int tileRows = (height + kTileSide - 1) / kTileSide;
+    // The tiles apexes lie in, and those about them.
     std::vector<std::uint8_t> apexTile(static_cast<std::size_t>(tileColumns) * tileRows, 0);
+    std::vector<std::uint8_t> aboutApexes(apexTile.size(), 0);
     std::vector<std::uint64_t> held((static_cast<std::size_t>(width) * height + 63) / 64, 0);
     std::size_t pixelsHeld = 0;
     for (std::size_t site = 0; site < siteCount; ++site) {
@@ -80,33 +82,35 @@ bool nearAmongOpenPixels(const ApexLayout& apexes, std::size_t siteCount,
         const std::uint64_t bit = std::uint64_t{1} << (pixel % 64);
         pixelsHeld += (held[pixel / 64] & bit) == 0;
         held[pixel / 64] |= bit;
-        apexTile[static_cast<std::size_t>(row / kTileSide) * tileColumns + column / kTileSide] = 1;
+        const int tileColumn = column / kTileSide;
+        const int tileRow = row / kTileSide;
+        std::uint8_t& tile = apexTile[static_cast<std::size_t>(tileRow) * tileColumns + tileColumn];
+        if (tile == 0) {
+            tile = 1;
+            for (int about = std::max(tileRow - 1, 0); about <= std::min(tileRow + 1, tileRows - 1);
+                 ++about) {
+                std::uint8_t* aboutRow =
+                    &aboutApexes[static_cast<std::size_t>(about) * tileColumns];
+                std::fill(aboutRow + std::max(tileColumn - 1, 0),
+                          aboutRow + std::min(tileColumn + 2, tileColumns), std::uint8_t{1});
+            }
+        }
     }
     if (static_cast<double>(apexesInWindow) > kMostApexesPerPixel * pixelsHeld) {
         return false;
     }
     const std::size_t mostOpenAbout = apexesInWindow * kMostPixelsAboutAnApex;
     std::size_t openAbout = 0;
-    for (int tileRow = 0; tileRow < tileRows && openAbout <= mostOpenAbout; ++tileRow) {
-        for (int tileColumn = 0; tileColumn < tileColumns; ++tileColumn) {
-            bool about = false;
-            for (int row = std::max(tileRow - 1, 0); row <= std::min(tileRow + 1, tileRows - 1);
-                 ++row) {
-                for (int column = std::max(tileColumn - 1, 0);
-                     column <= std::min(tileColumn + 1, tileColumns - 1); ++column) {
-                    about = about || apexTile[static_cast<std::size_t>(row) * tileColumns + column];
-                }
-            }
-            if (!about) {
-                continue;
-            }
-            for (int row = tileRow * kTileSide; row < std::min((tileRow + 1) * kTileSide, height);
-                 ++row) {
-                for (int column = tileColumn * kTileSide;
-                     column < std::min((tileColumn + 1) * kTileSide, width); ++column) {
-                    openAbout += marker.empty() ||
-                                 marker[static_cast<std::size_t>(row) * width + column] == 0;
-                }
+    for (std::size_t tile = 0; tile < aboutApexes.size() && openAbout <= mostOpenAbout; ++tile) {
+        if (aboutApexes[tile] == 0) {
+            continue;
+        }
+        const int left = static_cast<int>(tile % tileColumns) * kTileSide;
+        const int top = static_cast<int>(tile / tileColumns) * kTileSide;
+        for (int row = top; row < std::min(top + kTileSide, height); ++row) {
+            for (int column = left; column < std::min(left + kTileSide, width); ++column) {
+                openAbout +=
+                    marker.empty() || marker[static_cast<std::size_t>(row) * width + column] == 0;
             }
         }
     }
