@@ -188,19 +188,8 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
     if (!(shorterStep > 0.0) || !occupied.fit(siteList, kMostSteps)) {
         return;
     }
-    // The sites' box, in whole points.
-    auto lowX = std::numeric_limits<std::int64_t>::max();
-    auto lowY = lowX;
-    auto highX = std::numeric_limits<std::int64_t>::min();
-    auto highY = highX;
     for (const OutlineSite& site : siteList) {
-        const auto x = static_cast<std::int64_t>(site.x);
-        const auto y = static_cast<std::int64_t>(site.y);
-        occupied.testAndSet(x, y);
-        lowX = std::min(lowX, x);
-        lowY = std::min(lowY, y);
-        highX = std::max(highX, x);
-        highY = std::max(highY, y);
+        occupied.testAndSet(static_cast<std::int64_t>(site.x), static_cast<std::int64_t>(site.y));
     }
     // Enough raster steps to reach kMostAhead along the shorter step. Where
     // kMostSteps of them fall short of kFarAheadColumns pixels, the far sets
@@ -226,6 +215,11 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
         const StrideDivider divider(farStride);
         const auto classes = static_cast<std::size_t>(farStride) * farStride;
         farPoints.resize(classes);
+        // The sites' box: the occupied points' less their margin.
+        const std::int64_t lowX = occupied.firstColumn() + kMostSteps;
+        const std::int64_t lowY = occupied.firstRow() + kMostSteps;
+        const std::int64_t highX = occupied.lastColumn() - kMostSteps;
+        const std::int64_t highY = occupied.lastRow() - kMostSteps;
         for (WholePoints& members : farPoints) {
             if (!members.fitBox(divider.quotient(lowX), divider.quotient(lowY),
                                 divider.quotient(highX), divider.quotient(highY), kMostSteps)) {

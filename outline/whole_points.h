@@ -30,6 +30,12 @@ public:
         }
         return count < 64 ? value & ((std::uint64_t{1} << count) - 1) : value;
     }
+    // The box's first and last points, its margin included.
+    std::int64_t firstColumn() const { return left; }
+    std::int64_t firstRow() const { return top; }
+    std::int64_t lastColumn() const { return left + columns - 1; }
+    std::int64_t lastRow() const { return top + rows - 1; }
+
     // Sets the point's bit (it lies in the box) and says whether it was set.
     bool testAndSet(std::int64_t x, std::int64_t y) {
         const std::int64_t point = pointOf(x, y);
