@@ -16,6 +16,9 @@ constexpr std::uint32_t kEveryRay = ~std::uint32_t{0};
 // is taken pixel by pixel: with fewer, the pixels' tests cost more than the
 // sites' tests they spare.
 constexpr std::size_t kPixelByPixel = 512;
+// A tile's group of at least this many sites has its rays tested as
+// settled for all of them at once.
+constexpr std::size_t kGroupSettledTest = 8;
 
 }  // namespace
 
@@ -52,10 +55,16 @@ void RadialBand::run(float low, float high, Tails tails) {
                 const bool grouped = group < outside && end - first > 1;
                 const double left = parts.groups.left(group);
                 const double top = parts.groups.top(group);
-                const std::uint32_t groupRays = grouped
-                                                    ? raysMatter(left, top, TilePyramid::kTileSide,
-                                                                 kEveryRay, bandReach, low, high)
-                                                    : 0;
+                std::uint32_t groupRays = grouped ? raysMatter(left, top, TilePyramid::kTileSide,
+                                                               kEveryRay, bandReach, low, high)
+                                                  : 0;
+                // Where many sites share the tile, the strip a ray sweeps
+                // from all of them at once is tested before each site's own.
+                if (groupRays != 0 && end - first >= kGroupSettledTest) {
+                    constexpr double kHalfTile = TilePyramid::kTileSide / 2.0;
+                    groupRays = unsettledRays(left + kHalfTile, top + kHalfTile, kHalfTile,
+                                              groupRays, low, high);
+                }
                 if (grouped &&
                     (groupRays == 0 ||
                      covered(first, end, parts.groups.steadyRays[group], groupRays, low, high))) {
@@ -135,17 +144,7 @@ void RadialBand::bandPixels(std::int32_t splitGroup, double left, double top,
         }
         // The band's parts of a ray from every apex in the pixel light
         // pixels that the crowd's nearer edges mostly settled already.
-        for (std::uint32_t rest = pixelRays; rest != 0; rest &= rest - 1) {
-            const int ray = __builtin_ctz(rest);
-            std::size_t columnsPassed = 0;
-            if (parts.settled.along(
-                    pixelLeft + 0.5, pixelTop + 0.5, 0.5, parts.apexes.rayX[ray],
-                    parts.apexes.rayY[ray], parts.apexes.distanceAlong(ray, low),
-                    parts.apexes.distanceAlong(ray, high), parts.apexes.rayLength[ray], low,
-                    SettledPixels::Markers::Settled, parts.longestTested, columnsPassed)) {
-                pixelRays &= ~(std::uint32_t{1} << ray);
-            }
-        }
+        pixelRays = unsettledRays(pixelLeft + 0.5, pixelTop + 0.5, 0.5, pixelRays, low, high);
         if (pixelRays == 0) {
             continue;
         }
@@ -154,6 +153,23 @@ void RadialBand::bandPixels(std::int32_t splitGroup, double left, double top,
                      bandReach, low, high, layer, scratch);
         }
     }
+}
+
+std::uint32_t RadialBand::unsettledRays(double centreX, double centreY, double spread,
+                                        std::uint32_t rays, float low, float high) const {
+    std::uint32_t unsettled = rays;
+    for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
+        const int ray = __builtin_ctz(rest);
+        std::size_t columnsPassed = 0;
+        if (parts.settled.along(centreX, centreY, spread, parts.apexes.rayX[ray],
+                                parts.apexes.rayY[ray], parts.apexes.distanceAlong(ray, low),
+                                parts.apexes.distanceAlong(ray, high), parts.apexes.rayLength[ray],
+                                low, SettledPixels::Markers::Settled, parts.longestTested,
+                                columnsPassed)) {
+            unsettled &= ~(std::uint32_t{1} << ray);
+        }
+    }
+    return unsettled;
 }
 
 bool RadialBand::rayMatters(double left, double top, double right, double bottom, int ray,

@@ -50,6 +50,11 @@ private:
     // the picture in the band, a bit each.
     std::uint32_t raysMatter(double left, double top, double side, std::uint32_t rays,
                              double bandReach, float low, float high) const;
+    // Of `rays`, those along which a site's edges within `spread` of
+    // (centreX, centreY) along each axis may still light a pixel that holds
+    // something deeper in the band.
+    std::uint32_t unsettledRays(double centreX, double centreY, double spread, std::uint32_t rays,
+                                float low, float high) const;
     // Whether the cover leaves none of `rays` a part in the band at the sites
     // from `first` to `end` in the groups' order, whose steady rays `steady`
     // keeps: in a crowd most groups' rays are steady at every site.

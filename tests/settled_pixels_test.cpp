@@ -14,6 +14,7 @@
 #include "outline/fragment_key.h"
 #include "outline/kept_edges.h"
 #include "outline/rasterizer_rules.h"
+#include "outline/tile_pyramid.h"
 #include "tests/support/sweep_cases.h"
 
 namespace {
@@ -196,15 +197,17 @@ TEST(SettledPixels, AnEdgeIsSettledOnlyWhereEveryPixelItLightsHoldsLess) {
 }
 
 // The same for every apex in one pixel, as a crowd's pixel is tested at
-// small zooms: the parts of all their edges may be passed over only where
-// every pixel any of them lights holds less than the least fragment offered
-// there, and are passed over where each holds less by a column's depth.
+// small zooms, and in one tile, as a crowded tile's are: the parts of all
+// their edges may be passed over only where every pixel any of them lights
+// holds less than the least fragment offered there, and are passed over
+// where each holds less by the cell's half side and a column's depth.
 TEST(SettledPixels, APixelsEdgesAreSettledOnlyWhereEveryPixelTheyLightHoldsLess) {
     std::mt19937 random(29);
     const float zooms[] = {0.07f, 0.3f, 1.0f, -0.6f};
     const int width = 240;
     const int height = 170;
-    int partsPassedOver = 0;
+    // Of pixels and of tiles.
+    int partsPassedOver[2] = {0, 0};
     for (const float zoom : zooms) {
         const float pan = zoom < 0 ? -static_cast<float>(kSweepEdge) : 0.0f;
         const SweepCase view{"random", zoom, pan, pan, width, height};
@@ -226,14 +229,18 @@ TEST(SettledPixels, APixelsEdgesAreSettledOnlyWhereEveryPixelTheyLightHoldsLess)
         pixels.clear(static_cast<std::size_t>(width) * height);
         const SettledPixels settled(pixels, width, height);
         std::uniform_real_distribution<float> depth(0.0f, 0.55f);
-        for (int centre = 0; centre < 6; ++centre) {
-            // The sites whose apexes lie in the pixel of the first one's.
-            const std::size_t first = static_cast<std::size_t>(centre) * 625 + 312;
-            const double pixelX = std::floor(apexes.x[first]);
-            const double pixelY = std::floor(apexes.y[first]);
+        for (int cell = 0; cell < 12; ++cell) {
+            // The sites whose apexes lie in the pixel, or the tile, of the
+            // first one's.
+            const double side = cell % 2 == 0 ? 1.0 : TilePyramid::kTileSide;
+            const double half = side / 2.0;
+            const std::size_t first = static_cast<std::size_t>(cell / 2) * 625 + 312;
+            const double cellX = std::floor(apexes.x[first] / side) * side;
+            const double cellY = std::floor(apexes.y[first] / side) * side;
             std::vector<std::size_t> inPixel;
             for (std::size_t site = first - 312; site < first + 313; ++site) {
-                if (std::floor(apexes.x[site]) == pixelX && std::floor(apexes.y[site]) == pixelY) {
+                if (std::floor(apexes.x[site] / side) * side == cellX &&
+                    std::floor(apexes.y[site] / side) * side == cellY) {
                     inPixel.push_back(site);
                 }
             }
@@ -251,12 +258,12 @@ TEST(SettledPixels, APixelsEdgesAreSettledOnlyWhereEveryPixelTheyLightHoldsLess)
                     addOffers(outward, width, height, low, high, offers);
                 }
                 const auto held = [&](FragmentKey offered) {
-                    return heldBelow(apexes, ray, low, 1.1, offered);
+                    return heldBelow(apexes, ray, low, half + 0.6, offered);
                 };
                 const float lessThanLow = std::nextafter(low, 0.0f);
                 std::size_t columnsPassed = 0;
                 const auto settledFrom = [&](float from, SettledPixels::Markers markers) {
-                    return settled.along(pixelX + 0.5, pixelY + 0.5, 0.5, apexes.rayX[ray],
+                    return settled.along(cellX + half, cellY + half, half, apexes.rayX[ray],
                                          apexes.rayY[ray], apexes.distanceAlong(ray, from),
                                          apexes.distanceAlong(ray, high), apexes.rayLength[ray],
                                          from, markers, std::numeric_limits<double>::infinity(),
@@ -265,11 +272,12 @@ TEST(SettledPixels, APixelsEdgesAreSettledOnlyWhereEveryPixelTheyLightHoldsLess)
                 const auto partsSettled = [&] {
                     return settledFrom(low, SettledPixels::Markers::Settled);
                 };
-                const std::string what = "zoom " + std::to_string(zoom) + ", pixel of " +
+                const std::string what = "zoom " + std::to_string(zoom) + ", cell of side " +
+                                         std::to_string(side) + " and " +
                                          std::to_string(inPixel.size()) + " apexes, ray " +
                                          std::to_string(ray);
-                partsPassedOver += expectEveryOfferSeen(pixels, offers, fragmentKey(lessThanLow, 7),
-                                                        held, partsSettled, what);
+                partsPassedOver[cell % 2] += expectEveryOfferSeen(
+                    pixels, offers, fragmentKey(lessThanLow, 7), held, partsSettled, what);
                 // From depth 0 on, as in the first band, markers hold less
                 // than every fragment.
                 for (std::size_t pixel = 0; pixel < pixels.layer[0].size(); ++pixel) {
@@ -279,7 +287,8 @@ TEST(SettledPixels, APixelsEdgesAreSettledOnlyWhereEveryPixelTheyLightHoldsLess)
             }
         }
     }
-    EXPECT_GT(partsPassedOver, 100);
+    EXPECT_GT(partsPassedOver[0], 50);
+    EXPECT_GT(partsPassedOver[1], 50);
 }
 
 }  // namespace
