@@ -17,8 +17,10 @@ constexpr std::uint32_t kEveryRay = ~std::uint32_t{0};
 // sites' tests they spare.
 constexpr std::size_t kPixelByPixel = 512;
 // A tile's group of at least this many sites has its rays tested as
-// settled for all of them at once.
+// settled for all of them at once, and with at least kQuarterSettledTest
+// for those of each quarter of the tile too.
 constexpr std::size_t kGroupSettledTest = 8;
+constexpr std::size_t kQuarterSettledTest = 16;
 
 }  // namespace
 
@@ -28,8 +30,6 @@ void RadialBand::run(float low, float high, Tails tails) {
     const double bandReach =
         std::min(static_cast<double>(high), 0.5) * 2.0 * parts.apexes.rimReach + 3.0;
     const std::size_t groupCount = parts.groups.start.size() - 1;
-    const std::size_t outside = parts.groups.outsideFirst;
-    const auto outsideStart = static_cast<std::size_t>(parts.groups.start[outside]);
     // The threads take the groups of sites in small runs, one from the first
     // run on and the other from the last back, each writing to its own layer
     // of the pixels. A group's rays are tested for all its sites at once,
@@ -50,43 +50,70 @@ void RadialBand::run(float low, float high, Tails tails) {
             const std::size_t start = (thread == 0 ? own : runs - 1 - own) * kRun;
             const std::size_t stop = std::min(groupCount, start + kRun);
             for (std::size_t group = start; group < stop; ++group) {
-                const auto first = static_cast<std::size_t>(parts.groups.start[group]);
-                const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
-                const bool grouped = group < outside && end - first > 1;
-                const double left = parts.groups.left(group);
-                const double top = parts.groups.top(group);
-                std::uint32_t groupRays = grouped ? raysMatter(left, top, TilePyramid::kTileSide,
-                                                               kEveryRay, bandReach, low, high)
-                                                  : 0;
-                // Where many sites share the tile, the strip a ray sweeps
-                // from all of them at once is tested before each site's own.
-                if (groupRays != 0 && end - first >= kGroupSettledTest) {
-                    constexpr double kHalfTile = TilePyramid::kTileSide / 2.0;
-                    groupRays = unsettledRays(left + kHalfTile, top + kHalfTile, kHalfTile,
-                                              groupRays, low, high);
-                }
-                if (grouped &&
-                    (groupRays == 0 ||
-                     covered(first, end, parts.groups.steadyRays[group], groupRays, low, high))) {
-                    continue;
-                }
-                if (grouped && parts.groups.split[group] != TileGroups::kNotSplit &&
-                    end - first >= kPixelByPixel) {
-                    bandPixels(parts.groups.split[group], left, top, groupRays, bandReach, low,
-                               high, thread, scratch);
-                    continue;
-                }
-                for (std::size_t place = first; place < end; ++place) {
-                    if (group >= outside &&
-                        parts.groups.outsideBy[place - outsideStart] > bandReach) {
-                        continue;
-                    }
-                    bandSite(static_cast<std::size_t>(parts.groups.sites[place]), place,
-                             grouped ? &groupRays : nullptr, bandReach, low, high, thread, scratch);
-                }
+                bandGroup(group, bandReach, low, high, thread, scratch);
             }
         }
     });
+}
+
+void RadialBand::bandGroup(std::size_t group, double bandReach, float low, float high, int layer,
+                           ThreadScratch& scratch) {
+    const auto first = static_cast<std::size_t>(parts.groups.start[group]);
+    const auto end = static_cast<std::size_t>(parts.groups.start[group + 1]);
+    const std::size_t outside = parts.groups.outsideFirst;
+    const bool grouped = group < outside && end - first > 1;
+    const double left = parts.groups.left(group);
+    const double top = parts.groups.top(group);
+    constexpr double kSide = TilePyramid::kTileSide;
+    constexpr double kHalf = kSide / 2.0;
+    std::uint32_t groupRays =
+        grouped ? raysMatter(left, top, kSide, kEveryRay, bandReach, low, high) : 0;
+    // Where many sites share the tile, the strip a ray sweeps from all of
+    // them at once is tested before each site's own.
+    if (groupRays != 0 && end - first >= kGroupSettledTest) {
+        groupRays = unsettledRays(left + kHalf, top + kHalf, kHalf, groupRays, low, high);
+    }
+    if (grouped && (groupRays == 0 ||
+                    covered(first, end, parts.groups.steadyRays[group], groupRays, low, high))) {
+        return;
+    }
+    if (grouped && parts.groups.split[group] != TileGroups::kNotSplit &&
+        end - first >= kPixelByPixel) {
+        bandPixels(parts.groups.split[group], left, top, groupRays, bandReach, low, high, layer,
+                   scratch);
+        return;
+    }
+    // The rays the tile's test left are tested for each quarter of it in
+    // turn, when its first site comes.
+    std::uint32_t quarterRays[4];
+    bool quarterTested[4] = {false, false, false, false};
+    const bool quartered = grouped && end - first >= kQuarterSettledTest;
+    const auto outsideStart = static_cast<std::size_t>(parts.groups.start[outside]);
+    for (std::size_t place = first; place < end; ++place) {
+        if (group >= outside && parts.groups.outsideBy[place - outsideStart] > bandReach) {
+            continue;
+        }
+        const auto site = static_cast<std::size_t>(parts.groups.sites[place]);
+        const std::uint32_t* rays = grouped ? &groupRays : nullptr;
+        const double alongX = parts.apexes.x[site] - left;
+        const double alongY = parts.apexes.y[site] - top;
+        if (quartered && alongX >= 0.0 && alongX <= kSide && alongY >= 0.0 && alongY <= kSide) {
+            const int right = alongX >= kHalf ? 1 : 0;
+            const int below = alongY >= kHalf ? 1 : 0;
+            const int quarter = right + 2 * below;
+            if (!quarterTested[quarter]) {
+                quarterRays[quarter] =
+                    unsettledRays(left + kHalf * (right + 0.5), top + kHalf * (below + 0.5),
+                                  kHalf / 2.0, groupRays, low, high);
+                quarterTested[quarter] = true;
+            }
+            rays = &quarterRays[quarter];
+            if (*rays == 0) {
+                continue;
+            }
+        }
+        bandSite(site, place, rays, bandReach, low, high, layer, scratch);
+    }
 }
 
 std::uint32_t RadialBand::raysMatter(double left, double top, double side, std::uint32_t rays,

@@ -93,6 +93,9 @@ private:
         float bounds[4];
         int count;
     };
+    // The band's fragments of the sites of group `group`.
+    void bandGroup(std::size_t group, double bandReach, float low, float high, int layer,
+                   ThreadScratch& scratch);
     // The band's fragments of a split group's sites, pixel by pixel of its
     // tile at (left, top), among `groupRays`.
     void bandPixels(std::int32_t splitGroup, double left, double top, std::uint32_t groupRays,
