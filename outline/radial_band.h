@@ -19,8 +19,9 @@
 // `low` up to `high`, on both threads. A group of sites is taken only where
 // a pixel within its reach still holds something deeper than the band's
 // start, and one of its rays only where a box along the ray at the band's
-// distances does; beyond their near parts, only the rays that sites ahead
-// leave uncovered.
+// distances does, and where the pixels its sites' edges can light are not
+// all settled already; beyond their near parts, only the rays that sites
+// ahead leave uncovered.
 class RadialBand {
 public:
     struct Parts {
