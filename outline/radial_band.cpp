@@ -84,9 +84,10 @@ void RadialBand::bandGroup(std::size_t group, double bandReach, float low, float
         return;
     }
     // The rays the tile's test left are tested for each quarter of it in
-    // turn, when its first site comes.
+    // turn, when its first site comes. A grouped site's apex lies in its
+    // tile: the groups take the apexes' whole pixels.
     std::uint32_t quarterRays[4];
-    bool quarterTested[4] = {false, false, false, false};
+    bool quarterTested[4] = {};
     const bool quartered = grouped && end - first >= kQuarterSettledTest;
     const auto outsideStart = static_cast<std::size_t>(parts.groups.start[outside]);
     for (std::size_t place = first; place < end; ++place) {
@@ -95,11 +96,9 @@ void RadialBand::bandGroup(std::size_t group, double bandReach, float low, float
         }
         const auto site = static_cast<std::size_t>(parts.groups.sites[place]);
         const std::uint32_t* rays = grouped ? &groupRays : nullptr;
-        const double alongX = parts.apexes.x[site] - left;
-        const double alongY = parts.apexes.y[site] - top;
-        if (quartered && alongX >= 0.0 && alongX <= kSide && alongY >= 0.0 && alongY <= kSide) {
-            const int right = alongX >= kHalf ? 1 : 0;
-            const int below = alongY >= kHalf ? 1 : 0;
+        if (quartered) {
+            const int right = parts.apexes.x[site] - left >= kHalf ? 1 : 0;
+            const int below = parts.apexes.y[site] - top >= kHalf ? 1 : 0;
             const int quarter = right + 2 * below;
             if (!quarterTested[quarter]) {
                 quarterRays[quarter] =
