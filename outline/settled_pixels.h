@@ -29,9 +29,9 @@ public:
     // than the margins, and for a part of more than `mostColumns` columns.
     // Adds the columns it found settled before it stopped to `columnsPassed`.
     // With Markers::Settled, a marker's pixel counts as settled also at depth
-    // 0: where apexes crowd a pixel, as at small zooms, their edges' first
-    // pixels are their markers'. Elsewhere, in the first band, such tests
-    // pass too seldom to pay.
+    // 0: for the edges of many apexes at once (a crowded pixel's, a tile's),
+    // whose first pixels are their markers'. In a site's own tests in the
+    // first band, such tests pass too seldom to pay.
     enum class Markers { Unsettled, Settled };
     bool along(double apexX, double apexY, double spread, double rayX, double rayY,
                double nearDistance, double farDistance, double endDistance, float low,
