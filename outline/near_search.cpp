@@ -14,9 +14,11 @@ namespace {
 constexpr int kThreads = 2;
 // The cells, one window pixel each, that a pixel looks in: up to this many
 // from its own at the furthest reach, which the cells about the window hold.
-constexpr int kMargin = static_cast<int>(NearSearch::kCrowdedReach) + 1;
-static_assert(kMargin > NearSearch::kCrowdedReach, "the margin holds every cell within reach");
-static_assert(NearSearch::kCrowdedReach >= NearSearch::kNearReach, "the margin holds both");
+constexpr int kMargin = static_cast<int>(NearSearch::kWholeConeReach) + 1;
+static_assert(kMargin > NearSearch::kWholeConeReach, "the margin holds every cell within reach");
+static_assert(NearSearch::kWholeConeReach >= NearSearch::kCrowdedReach &&
+                  NearSearch::kCrowdedReach >= NearSearch::kNearReach,
+              "the margin holds every reach");
 // A pixel that a radial edge draws lies within this much of the edge's ray
 // across it (half a pixel, and the snapping); near the apex, within the
 // apex's pixel.
@@ -83,7 +85,7 @@ const std::vector<NearCell>& nearCells() {
             for (int dx = -kMargin; dx <= kMargin; ++dx) {
                 const double gap = std::hypot(std::max(std::abs(dx) - 0.5, 0.0),
                                               std::max(std::abs(dy) - 0.5, 0.0));
-                if (gap <= NearSearch::kCrowdedReach) {
+                if (gap <= NearSearch::kWholeConeReach) {
                     found.push_back({gap, dx, dy});
                 }
             }
@@ -121,8 +123,13 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
         heldCells += cellStart[cell] != cellStart[cell + 1];
     }
     const auto gridded = static_cast<double>(cellStart[cells]);
-    reach = gridded >= kCrowdedApexesPerPixel * static_cast<double>(heldCells) ? kCrowdedReach
-                                                                               : kNearReach;
+    const bool crowded = gridded >= kCrowdedApexesPerPixel * static_cast<double>(heldCells);
+    reach = crowded ? kCrowdedReach : kNearReach;
+    // Far enough that settledDepth() lies past the rims.
+    const double wholeCone = apexes.rimReach + kPixelSlack + 0.25;
+    if (crowded && wholeCone > reach && wholeCone <= kWholeConeReach) {
+        reach = wholeCone;
+    }
     for (blockShift = 1; (1 << blockShift) <= cellsOut(); ++blockShift) {
     }
     markBlocksNearApexes(width, height);

@@ -92,11 +92,10 @@ INSTANTIATE_TEST_SUITE_P(Zooms, OutlineSweep, ::testing::ValuesIn(kSweepZooms), 
 // cones reach in.
 TEST(OutlineSweepLargeRaster, CrowdedCornersAtSmallZooms) {
     constexpr int kEdge = 996;
-    constexpr int kSide = 40;
-    const auto block = [](int from) {
+    const auto block = [](int from, int side) {
         std::vector<SweepSite> sites;
-        for (int x = from; x < from + kSide; ++x) {
-            for (int y = from; y < from + kSide; ++y) {
+        for (int x = from; x < from + side; ++x) {
+            for (int y = from; y < from + side; ++y) {
                 const auto number = static_cast<std::uint32_t>(sites.size() + 1);
                 sites.push_back({static_cast<float>(x), static_cast<float>(y),
                                  static_cast<std::uint8_t>(number >> 16),
@@ -106,8 +105,13 @@ TEST(OutlineSweepLargeRaster, CrowdedCornersAtSmallZooms) {
         }
         return outlineSites(sites);
     };
-    const std::vector<OutlineSite> farCorner = block(kEdge - kSide);
-    const std::vector<OutlineSite> nearCorner = block(0);
+    constexpr int kSide = 40;
+    const std::vector<OutlineSite> farCorner = block(kEdge - kSide, kSide);
+    const std::vector<OutlineSite> nearCorner = block(0, kSide);
+    // Enough apexes that the window's pixels look for their nearest edges
+    // themselves, as far as a cone reaches, up to the window's border.
+    constexpr int kCrowdSide = 120;
+    const std::vector<OutlineSite> crowd = block(kEdge - kCrowdSide, kCrowdSide);
     OutlinePicture picture;
     // 1.5646e-7: what twenty presses of a 0.05 zoom step leave of 1, cones
     // far smaller than a pixel, all at the window's corner.
@@ -116,6 +120,10 @@ TEST(OutlineSweepLargeRaster, CrowdedCornersAtSmallZooms) {
         expectEveryFragmentHeld(zoom > 0.0f ? farCorner : nearCorner,
                                 orthoView(kEdge, zoom, 0.0f, 0.0f, 160, 160), kEdge / 2, 160, 160,
                                 {&picture}, "zoom " + std::to_string(zoom));
+    }
+    for (const float zoom : {0.2f, 0.3f, 0.38f}) {
+        expectEveryFragmentHeld(crowd, orthoView(kEdge, zoom, 0.0f, 0.0f, 160, 160), kEdge / 2, 160,
+                                160, {&picture}, "crowd, zoom " + std::to_string(zoom));
     }
 }
 
