@@ -118,6 +118,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
         },
         kThreads, cellStart, cellSites);
     splitCrowdedCells(apexes);
+    emptySquares.build(cellStart, cellsX, cellsY);
     std::size_t heldCells = 0;
     for (std::size_t cell = 0; cell < cells; ++cell) {
         heldCells += cellStart[cell] != cellStart[cell + 1];
@@ -402,7 +403,14 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
             }
         }
     };
-    for (const NearCell& near : nearCells()) {
+    // Cells nearer than any that holds an apex are passed over unread.
+    const std::vector<NearCell>& rings = nearCells();
+    const double emptyGap = emptySquares.emptyGap(x + kMargin, y + kMargin);
+    const auto firstNear =
+        std::lower_bound(rings.begin(), rings.end(), emptyGap,
+                         [](const NearCell& near, double gap) { return near.gap < gap; });
+    for (auto ring = firstNear; ring != rings.end(); ++ring) {
+        const NearCell& near = *ring;
         if (near.gap > reach || near.gap > apexes.rimReach + kPastEnd ||
             apexes.depthAt(near.gap - kPixelSlack) > best) {
             break;

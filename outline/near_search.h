@@ -6,6 +6,7 @@
 
 #include "outline/apex_layout.h"
 #include "outline/cone_outline.h"
+#include "outline/empty_squares.h"
 #include "outline/fragment_key.h"
 #include "outline/outline_edge.h"
 
@@ -26,7 +27,7 @@ public:
     // its pixels look as far as a cone reaches, so that no band is left to
     // walk the crowd's rays: the pixels near it are few, and the bands'
     // tests of its border would cost more.
-    static constexpr double kWholeConeReach = 32.0;
+    static constexpr double kWholeConeReach = 38.0;
     // The depth of a radial fragment, scaled to window pixels, is at least
     // the pixel centre's distance from the apex less this.
     static constexpr double kPixelSlack = 0.75;
@@ -93,6 +94,7 @@ private:
     // window.
     std::vector<std::int32_t> cellStart;
     std::vector<std::int32_t> cellSites;
+    EmptySquares emptySquares;
     // Per cell, its place among the split cells or kUnsplitBucket; and for split
     // cell c, part p's apexes (row by row) from cellSites[partStart[c *
     // (kSubCells * kSubCells + 1) + p]] to the next part's start.
