@@ -15,44 +15,34 @@ void EmptySquares::build(const std::vector<std::int32_t>& cellStart, int columns
             }
         }
     }
-    // Two passes of the eight neighbours, each one square away: the
-    // distance along the farther axis, exactly.
+    // A pass down and a pass back up, each taking the four neighbours
+    // already passed: the distance along the farther axis, exactly.
     const auto at = [this](int x, int y) -> std::uint8_t& {
         return squaresOut[static_cast<std::size_t>(y) * squaresX + static_cast<std::size_t>(x)];
     };
-    const auto take = [](std::uint8_t& square, std::uint8_t neighbour) {
-        if (neighbour < kMostSquares) {
-            square = std::min<std::uint8_t>(square, static_cast<std::uint8_t>(neighbour + 1));
+    const auto inside = [this, squaresY](int x, int y) {
+        return x >= 0 && x < squaresX && y >= 0 && y < squaresY;
+    };
+    const auto pass = [&](int step) {
+        const int firstX = step > 0 ? 0 : squaresX - 1;
+        const int firstY = step > 0 ? 0 : squaresY - 1;
+        for (int y = firstY; y >= 0 && y < squaresY; y += step) {
+            for (int x = firstX; x >= 0 && x < squaresX; x += step) {
+                std::uint8_t& square = at(x, y);
+                const int before[4][2] = {
+                    {x - step, y}, {x - 1, y - step}, {x, y - step}, {x + 1, y - step}};
+                for (const auto& neighbour : before) {
+                    const int neighbourX = neighbour[0];
+                    const int neighbourY = neighbour[1];
+                    if (inside(neighbourX, neighbourY) &&
+                        at(neighbourX, neighbourY) < kMostSquares) {
+                        square = std::min(
+                            square, static_cast<std::uint8_t>(at(neighbourX, neighbourY) + 1));
+                    }
+                }
+            }
         }
     };
-    for (int y = 0; y < squaresY; ++y) {
-        for (int x = 0; x < squaresX; ++x) {
-            std::uint8_t& square = at(x, y);
-            if (x > 0) {
-                take(square, at(x - 1, y));
-            }
-            if (y > 0) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    if (x + dx >= 0 && x + dx < squaresX) {
-                        take(square, at(x + dx, y - 1));
-                    }
-                }
-            }
-        }
-    }
-    for (int y = squaresY - 1; y >= 0; --y) {
-        for (int x = squaresX - 1; x >= 0; --x) {
-            std::uint8_t& square = at(x, y);
-            if (x + 1 < squaresX) {
-                take(square, at(x + 1, y));
-            }
-            if (y + 1 < squaresY) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    if (x + dx >= 0 && x + dx < squaresX) {
-                        take(square, at(x + dx, y + 1));
-                    }
-                }
-            }
-        }
-    }
+    pass(1);
+    pass(-1);
 }

@@ -16,8 +16,8 @@ public:
     // cellStart[c] != cellStart[c + 1]; `columns` x `rows` cells, row by row.
     void build(const std::vector<std::int32_t>& cellStart, int columns, int rows);
 
-    // No cell holding an apex lies nearer cell (column, row)'s centre than
-    // this, in cells, along either axis less half a cell.
+    // No cell that holds an apex lies nearer the centre of cell (column,
+    // row) than this, in cells: the farther axis's offset less half a cell.
     double emptyGap(int column, int row) const {
         const int squares = squaresOut[static_cast<std::size_t>(row / kSide) * squaresX +
                                        static_cast<std::size_t>(column / kSide)];
