@@ -11,8 +11,9 @@
 #include "outline/outline_edge.h"
 
 // Where markers leave few pixels among many sites, each open pixel finds
-// its nearest radial fragment itself, from every apex within a few pixels:
-// cheaper there than following every edge outward from its apex.
+// its nearest radial fragment itself, from every apex within a few pixels,
+// or at the smallest zooms as far as a cone reaches: cheaper there than
+// following every edge outward from its apex.
 class NearSearch {
 public:
     // How far from a pixel it looks, in window pixels: where apexes lie
