@@ -2,16 +2,18 @@
 
 #include <algorithm>
 
-void EmptySquares::build(const std::vector<std::int32_t>& cellStart, int columns, int rows) {
+std::size_t EmptySquares::build(const std::vector<std::int32_t>& cellStart, int columns, int rows) {
     squaresX = (columns + kSide - 1) / kSide;
     const int squaresY = (rows + kSide - 1) / kSide;
     squaresOut.assign(static_cast<std::size_t>(squaresX) * squaresY, kMostSquares);
+    std::size_t heldCells = 0;
     for (int row = 0; row < rows; ++row) {
         const std::int32_t* starts = &cellStart[static_cast<std::size_t>(row) * columns];
         std::uint8_t* squares = &squaresOut[static_cast<std::size_t>(row / kSide) * squaresX];
         for (int column = 0; column < columns; ++column) {
             if (starts[column] != starts[column + 1]) {
                 squares[column / kSide] = 0;
+                ++heldCells;
             }
         }
     }
@@ -45,4 +47,5 @@ void EmptySquares::build(const std::vector<std::int32_t>& cellStart, int columns
     };
     pass(1);
     pass(-1);
+    return heldCells;
 }

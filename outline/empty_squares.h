@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,7 +15,8 @@ public:
 
     // `cellStart` as the buckets give it: cell c holds apexes where
     // cellStart[c] != cellStart[c + 1]; `columns` x `rows` cells, row by row.
-    void build(const std::vector<std::int32_t>& cellStart, int columns, int rows);
+    // Returns how many cells hold apexes.
+    std::size_t build(const std::vector<std::int32_t>& cellStart, int columns, int rows);
 
     // No cell that holds an apex lies nearer the centre of cell (column,
     // row) than this, in cells: the farther axis's offset less half a cell.

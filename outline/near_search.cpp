@@ -118,11 +118,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
         },
         kThreads, cellStart, cellSites);
     splitCrowdedCells(apexes);
-    emptySquares.build(cellStart, cellsX, cellsY);
-    std::size_t heldCells = 0;
-    for (std::size_t cell = 0; cell < cells; ++cell) {
-        heldCells += cellStart[cell] != cellStart[cell + 1];
-    }
+    const std::size_t heldCells = emptySquares.build(cellStart, cellsX, cellsY);
     const auto gridded = static_cast<double>(cellStart[cells]);
     const bool crowded = gridded >= kCrowdedApexesPerPixel * static_cast<double>(heldCells);
     reach = crowded ? kCrowdedReach : kNearReach;
