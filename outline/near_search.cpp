@@ -19,50 +19,6 @@ static_assert(kMargin > NearSearch::kWholeConeReach, "the margin holds every cel
 static_assert(NearSearch::kWholeConeReach >= NearSearch::kCrowdedReach &&
                   NearSearch::kCrowdedReach >= NearSearch::kNearReach,
               "the margin holds every reach");
-// A pixel that a radial edge draws lies within this much of the edge's ray
-// across it (half a pixel, and the snapping); near the apex, within the
-// apex's pixel.
-constexpr double kAcrossRay = 0.55;
-constexpr double kAcrossApex = 0.75;
-// How far an axis may fall short of the other along a ray and still be its
-// lines' major one, as their ends are clipped in floats; and how far a
-// fragment's depth may come before where the pixel centre's offset along
-// that axis puts it: in pixels, for the floats of the ends, relatively, and
-// in depth, for the floats of theirs. Ten times what the floats come to.
-constexpr double kEitherAxis = 0.01;
-constexpr double kAlongSlack = 0.01;
-constexpr double kRelativeSlack = 1e-4;
-constexpr double kDepthSlack = 1e-6;
-
-// A pixel centre that an edge lights lies less than this far past the
-// edge's end along its ray: the diamond rule moves the end by up to half a
-// pixel, and the centre lies up to about half a pixel across.
-constexpr double kPastEnd = 2.0;
-
-// On an axis that can be a ray's lines' major one, a pixel centre that an
-// edge lights lies at most this far past either end of the edge: the
-// diamond rule moves an end to the border of its pixel, and the floats of
-// the ends and the snapping come to a few hundredths.
-constexpr double kPastMajorEnd = 0.55;
-
-// From this far from an apex, a pixel centre within kAcrossRay of a ray lies
-// within 11 degrees of its direction, so only the rays of nearby directions
-// are looked at.
-constexpr double kNarrowFrom = 3.0;
-
-// The direction of (x, y), not both 0, as a number from 0 to 4 that grows
-// with its angle, a quarter turn each, without a trigonometric call.
-double diamondAngle(double x, double y) {
-    if (y >= 0.0) {
-        return x >= 0.0 ? y / (x + y) : 1.0 - x / (y - x);
-    }
-    return x < 0.0 ? 2.0 - y / (-x - y) : 3.0 + x / (x - y);
-}
-
-int directionSector(double x, double y, int sectors) {
-    return static_cast<int>(diamondAngle(x, y) * (sectors / 4.0)) & (sectors - 1);
-}
-
 // A part of a split cell, and the least depth any edge of its apexes can
 // have at the pixel.
 struct PartOrder {
@@ -130,16 +86,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
     for (blockShift = 1; (1 << blockShift) <= cellsOut(); ++blockShift) {
     }
     markBlocksNearApexes(width, height);
-    for (int ray = 0; ray < kConeSlices; ++ray) {
-        const double partX = std::fabs(apexes.rayX[ray]);
-        const double partY = std::fabs(apexes.rayY[ray]);
-        alongPerX[ray] = partX >= partY - kEitherAxis ? 1.0 / apexes.rayX[ray] : 0.0;
-        alongPerY[ray] = partY >= partX - kEitherAxis ? 1.0 / apexes.rayY[ray] : 0.0;
-        depthPerAlong[ray] = apexes.depthAlong(ray, 1.0) * (1.0 - kRelativeSlack);
-        rimX[ray] = apexes.rimX(ray);
-        rimY[ray] = apexes.rimY(ray);
-    }
-    sortRaysByDirection(apexes);
+    rayBounds.set(apexes);
     keptRays.resize(kThreads * kKeptRays);
     for (KeptRay& kept : keptRays) {
         kept.key = ~std::uint64_t{0};
@@ -214,108 +161,6 @@ void NearSearch::markBlocksNearApexes(int width, int height) {
     }
 }
 
-void NearSearch::sortRaysByDirection(const ApexLayout& apexes) {
-    constexpr double kPi = 3.14159265358979323846;
-    // The sectors' bounds as angles, the last the first a turn on.
-    static const std::vector<double> bounds = [] {
-        std::vector<double> angles;
-        for (int sector = 0; sector <= kDirections; ++sector) {
-            const double t = 4.0 * sector / kDirections;
-            const int quarter = std::min(static_cast<int>(t), 3);
-            const double part = t - quarter;
-            const double x[4] = {1.0 - part, -part, part - 1.0, part};
-            const double y[4] = {part, 1.0 - part, -part, part - 1.0};
-            const double angle = std::atan2(y[quarter], x[quarter]);
-            angles.push_back(sector > 0 && angle <= angles.back() ? angle + 2.0 * kPi : angle);
-        }
-        return angles;
-    }();
-    // A little more than the angle of kAcrossRay at kNarrowFrom, for the
-    // floats.
-    const double tolerance = std::asin(kAcrossRay / kNarrowFrom) + 1e-3;
-    for (int sector = 0; sector < kDirections; ++sector) {
-        raysToward[sector] = 0;
-    }
-    for (int ray = 0; ray < kConeSlices; ++ray) {
-        const double x = apexes.rayX[ray];
-        const double y = apexes.rayY[ray];
-        const std::uint32_t bit = std::uint32_t{1} << ray;
-        // A ray of no length or direction is looked at from every side.
-        const bool directed = std::fabs(std::hypot(x, y) - 1.0) < 1e-6;
-        const double angle = std::atan2(y, x);
-        for (int sector = 0; sector < kDirections; ++sector) {
-            const double low = bounds[sector];
-            const double high = bounds[sector + 1];
-            // The ray's angle brought to within a turn above the sector's start.
-            double from = std::fmod(angle - low, 2.0 * kPi);
-            if (from < 0.0) {
-                from += 2.0 * kPi;
-            }
-            const double beyond = std::min(std::max(from - (high - low), 0.0), 2.0 * kPi - from);
-            if (!directed || beyond <= tolerance) {
-                raysToward[sector] |= bit;
-            }
-        }
-    }
-}
-
-double NearSearch::leastDepth(int ray, double offsetX, double offsetY) const {
-    const double perX = alongPerX[ray];
-    const double perY = alongPerY[ray];
-    double along = std::numeric_limits<double>::infinity();
-    if (perX != 0.0) {
-        along = offsetX * perX - kAlongSlack * std::fabs(perX);
-    }
-    if (perY != 0.0) {
-        along = std::min(along, offsetY * perY - kAlongSlack * std::fabs(perY));
-    }
-    return std::max(along, 0.0) * depthPerAlong[ray] - kDepthSlack;
-}
-
-bool NearSearch::nearEnds(int ray, double lowX, double lowY, double highX, double highY) const {
-    const auto overlaps = [](double low, double high, double rim) {
-        return high >= std::min(rim, 0.0) - kPastMajorEnd &&
-               low <= std::max(rim, 0.0) + kPastMajorEnd;
-    };
-    return (alongPerX[ray] != 0.0 && overlaps(lowX, highX, rimX[ray])) ||
-           (alongPerY[ray] != 0.0 && overlaps(lowY, highY, rimY[ray]));
-}
-
-std::uint32_t NearSearch::partRays(const ApexLayout& apexes, std::uint32_t rays, double lowX,
-                                   double lowY, double highX, double highY, float best,
-                                   double& least) const {
-    // The bounds below hold for every offset in the box, as each is least or
-    // most at a corner; the margin covers their rounding.
-    constexpr double kRounding = 1e-9;
-    std::uint32_t found = 0;
-    least = std::numeric_limits<double>::infinity();
-    for (std::uint32_t rest = rays; rest != 0; rest &= rest - 1) {
-        const int ray = __builtin_ctz(rest);
-        const double rayX = apexes.rayX[ray];
-        const double rayY = apexes.rayY[ray];
-        const double acrossLow =
-            (rayY >= 0.0 ? lowX * rayY : highX * rayY) - (rayX >= 0.0 ? highY * rayX : lowY * rayX);
-        const double acrossHigh =
-            (rayY >= 0.0 ? highX * rayY : lowX * rayY) - (rayX >= 0.0 ? lowY * rayX : highY * rayX);
-        const double alongHigh =
-            (rayX >= 0.0 ? highX * rayX : lowX * rayX) + (rayY >= 0.0 ? highY * rayY : lowY * rayY);
-        if (acrossLow > kAcrossApex + kRounding || acrossHigh < -kAcrossApex - kRounding ||
-            alongHigh < -kAcrossApex - kRounding ||
-            !nearEnds(ray, lowX - kRounding, lowY - kRounding, highX + kRounding,
-                      highY + kRounding)) {
-            continue;
-        }
-        const double rayLeast =
-            std::min(std::min(leastDepth(ray, lowX, lowY), leastDepth(ray, highX, lowY)),
-                     std::min(leastDepth(ray, lowX, highY), leastDepth(ray, highX, highY)));
-        least = std::min(least, rayLeast);
-        if (rayLeast <= static_cast<double>(best) + kRounding) {
-            found |= std::uint32_t{1} << ray;
-        }
-    }
-    return found;
-}
-
 // The cells are taken nearest first, up to where no edge of their sites can
 // be shallower than what was found.
 FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
@@ -334,28 +179,19 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
             const double offsetX = centreX - apexes.x[site];
             const double offsetY = centreY - apexes.y[site];
             const double distance = std::sqrt(offsetX * offsetX + offsetY * offsetY);
-            if (distance > reach || distance > apexes.rimReach + kPastEnd ||
+            if (distance > reach || distance > apexes.rimReach + RayBounds::kPastEnd ||
                 apexes.depthAt(distance - kPixelSlack) > best) {
                 continue;
             }
             const std::uint32_t nearRays =
-                allowed & (distance >= kNarrowFrom
-                               ? raysToward[directionSector(offsetX, offsetY, kDirections)]
-                               : ~std::uint32_t{0});
+                allowed & rayBounds.raysToward(offsetX, offsetY, distance);
             bool coneReady = false;
             for (std::uint32_t rest = nearRays; rest != 0; rest &= rest - 1) {
                 const int vertex = __builtin_ctz(rest);
-                const double along = offsetX * apexes.rayX[vertex] + offsetY * apexes.rayY[vertex];
-                const double across =
-                    std::fabs(offsetX * apexes.rayY[vertex] - offsetY * apexes.rayX[vertex]);
-                if (along < -kAcrossApex || along > apexes.rayLength[vertex] + kPastEnd ||
-                    across > (along < 1.0 ? kAcrossApex : kAcrossRay) ||
-                    !nearEnds(vertex, offsetX, offsetY, offsetX, offsetY)) {
-                    continue;
-                }
                 // Most rays that pass are deeper there than what was found:
                 // their edges need not be worked out.
-                if (leastDepth(vertex, offsetX, offsetY) > best) {
+                if (!rayBounds.mayLight(vertex, offsetX, offsetY) ||
+                    rayBounds.leastDepth(vertex, offsetX, offsetY) > best) {
                     continue;
                 }
                 const std::uint64_t key =
@@ -407,7 +243,7 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
                          [](const NearCell& near, double gap) { return near.gap < gap; });
     for (auto ring = firstNear; ring != rings.end(); ++ring) {
         const NearCell& near = *ring;
-        if (near.gap > reach || near.gap > apexes.rimReach + kPastEnd ||
+        if (near.gap > reach || near.gap > apexes.rimReach + RayBounds::kPastEnd ||
             apexes.depthAt(near.gap - kPixelSlack) > best) {
             break;
         }
@@ -427,8 +263,8 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
         const double cellY = y + near.dy;
         double cellLeast = 0.0;
         const std::uint32_t cellRays =
-            partRays(apexes, ~std::uint32_t{0}, centreX - (cellX + 1.0), centreY - (cellY + 1.0),
-                     centreX - cellX, centreY - cellY, best, cellLeast);
+            rayBounds.raysInBox(~std::uint32_t{0}, centreX - (cellX + 1.0), centreY - (cellY + 1.0),
+                                centreX - cellX, centreY - cellY, best, cellLeast);
         if (cellRays == 0) {
             continue;
         }
@@ -438,9 +274,9 @@ FragmentKey NearSearch::nearestAt(int x, int y, const std::vector<OutlineSite>& 
         const auto raysOf = [&](int part, double& least) {
             const double left = cellX + (part % kSubCells) * kPartSide;
             const double top = cellY + (part / kSubCells) * kPartSide;
-            return partRays(apexes, cellRays, centreX - (left + kPartSide),
-                            centreY - (top + kPartSide), centreX - left, centreY - top, best,
-                            least);
+            return rayBounds.raysInBox(cellRays, centreX - (left + kPartSide),
+                                       centreY - (top + kPartSide), centreX - left, centreY - top,
+                                       best, least);
         };
         PartOrder order[kSubCells * kSubCells];
         int ordered = 0;

@@ -9,6 +9,7 @@
 #include "outline/empty_squares.h"
 #include "outline/fragment_key.h"
 #include "outline/outline_edge.h"
+#include "outline/ray_bounds.h"
 
 // Where markers leave few pixels among many sites, each open pixel finds
 // its nearest radial fragment itself, from every apex within a few pixels,
@@ -62,12 +63,6 @@ private:
     // reach out from it, shifted by a block so that the cells about the
     // window fall in blocks of their own.
     void markBlocksNearApexes(int width, int height);
-    // Far enough from an apex, a pixel centre near a ray lies within a few
-    // degrees of its direction: by the direction of the centre from the
-    // apex, in kDirections sectors, the rays that can pass near it there.
-    static constexpr int kDirections = 512;
-    void sortRaysByDirection(const ApexLayout& apexes);
-    std::uint32_t raysToward[kDirections] = {};
     FragmentKey nearestAt(int x, int y, const std::vector<OutlineSite>& sites,
                           const ConeOutlines& outlines, const ApexLayout& apexes,
                           KeptRay* keptRays) const;
@@ -79,12 +74,6 @@ private:
     static constexpr int kSubCells = 8;
     static constexpr std::int32_t kSplitCell = 128;
     void splitCrowdedCells(const ApexLayout& apexes);
-    // Of `rays`, those along which some apex in the part of a cell whose
-    // offsets from the pixel centre lie from (lowX, lowY) to (highX, highY)
-    // may have an edge at the pixel shallower than `best`; `least` the
-    // least depth of any of their edges there.
-    std::uint32_t partRays(const ApexLayout& apexes, std::uint32_t rays, double lowX, double lowY,
-                           double highX, double highY, float best, double& least) const;
 
     double reach = kNearReach;
     // The cells a pixel looks in lie up to this many from its own.
@@ -106,20 +95,5 @@ private:
     int blocksX = 0;
     std::vector<std::uint8_t> apexNear;
     std::vector<KeptRay> keptRays;
-    // A fragment's depth follows its line's major axis: how far along the
-    // ray a pixel centre lies by each axis that may be a ray's major one,
-    // per pixel of offset (0 for the other), and the depth per pixel along.
-    double alongPerX[kConeSlices] = {};
-    double alongPerY[kConeSlices] = {};
-    double depthPerAlong[kConeSlices] = {};
-    // Where each ray's rim vertex lies from the apex.
-    double rimX[kConeSlices] = {};
-    double rimY[kConeSlices] = {};
-    // Whether a pixel centre offset from an apex by (lowX, lowY) to (highX,
-    // highY) can lie near enough the ends of ray `ray`'s edges, along an
-    // axis that can be their major one, to be lit by them.
-    bool nearEnds(int ray, double lowX, double lowY, double highX, double highY) const;
-    // The least depth that ray `ray`'s edges can have at a pixel centre
-    // (offsetX, offsetY) from the apex.
-    double leastDepth(int ray, double offsetX, double offsetY) const;
+    RayBounds rayBounds;
 };
