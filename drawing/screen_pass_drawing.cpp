@@ -6,26 +6,23 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "cells/large_arrays.h"
 #include "cells/thread_sharing.h"
 #include "drawing/current_view.h"
 #include "drawing/marker_cover_check.h"
 #include "drawing/shader_building.h"
 #include "drawing/shader_sources.h"
+#include "drawing/texture_buffers.h"
 #include "nearest/lattice_cells.h"
 #include "nearest/lattice_sites.h"
 #include "nearest/site_candidates.h"
 #include "outline/marker_cover.h"
 #include "sitemap/gl_state.h"
-#include "sitemap/memory_room.h"
 
 namespace {
 
@@ -72,80 +69,9 @@ int shiftOf(int size) {
     return shift;
 }
 
-bool versionAtLeast(GLenum name, int major, int minor) {
-    const auto* text = reinterpret_cast<const char*>(glGetString(name));
-    int haveMajor = 0;
-    int haveMinor = 0;
-    if (!text || std::sscanf(text, "%d.%d", &haveMajor, &haveMinor) != 2) {
-        return false;
-    }
-    // GLSL writes 4.30 where GL writes 4.3.
-    while (haveMinor >= 10) {
-        haveMinor /= 10;
-    }
-    return haveMajor > major || (haveMajor == major && haveMinor >= minor);
-}
-
 // Markers that light less than one pixel in this many are lit by the cells'
 // pass itself.
 constexpr std::size_t kFewMarkers = 4;
-
-// The items, then those following, into one buffer. GL keeps a copy, which
-// must leave the headroom free too. Leaves the buffer bound to the texture
-// buffer target.
-template <typename Item>
-void upload(GLuint buffer, const std::vector<Item>& items,
-            const std::vector<Item>& following = {}) {
-    // An empty buffer cannot be bound for the shader: it holds one item then.
-    const Item none{};
-    const std::vector<Item>* const parts[] = {&items, &following};
-    const std::size_t count = items.size() + following.size();
-    const std::size_t bytes = std::max<std::size_t>(count, 1) * sizeof(Item);
-    if (!roomFor(bytes)) {
-        throw std::bad_alloc();
-    }
-    glBindBuffer(GL_TEXTURE_BUFFER, buffer);
-    glBufferData(GL_TEXTURE_BUFFER, static_cast<GLsizeiptr>(bytes), count == 0 ? &none : nullptr,
-                 GL_STATIC_DRAW);
-    if (count == 0) {
-        return;
-    }
-    auto* mapped = static_cast<unsigned char*>(
-        glMapBufferRange(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
-                         GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT));
-    if (mapped) {
-        // A software renderer keeps buffers in ordinary memory, where tens of
-        // megabytes cost thousands of page faults; elsewhere the advice is
-        // ignored.
-        adviseHugePages(mapped, bytes);
-    }
-    std::size_t offset = 0;
-    for (const std::vector<Item>* part : parts) {
-        const std::size_t partBytes = part->size() * sizeof(Item);
-        if (partBytes == 0) {
-            continue;
-        }
-        if (mapped) {
-            std::memcpy(mapped + offset, part->data(), partBytes);
-        } else {
-            glBufferSubData(GL_TEXTURE_BUFFER, static_cast<GLintptr>(offset),
-                            static_cast<GLsizeiptr>(partBytes), part->data());
-        }
-        offset += partBytes;
-    }
-    if (mapped) {
-        glUnmapBuffer(GL_TEXTURE_BUFFER);
-    }
-}
-
-// Drains GL's errors; true if one was a buffer GL could not make room for.
-bool glRanOutOfMemory() {
-    bool outOfMemory = false;
-    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
-        outOfMemory = outOfMemory || error == GL_OUT_OF_MEMORY;
-    }
-    return outOfMemory;
-}
 
 }  // namespace
 
@@ -164,7 +90,8 @@ ScreenPassDrawing::~ScreenPassDrawing() {
 bool ScreenPassDrawing::available() {
     if (!triedCompile) {
         triedCompile = true;
-        if (versionAtLeast(GL_VERSION, 4, 3) && versionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
+        if (glVersionAtLeast(GL_VERSION, 4, 3) &&
+            glVersionAtLeast(GL_SHADING_LANGUAGE_VERSION, 4, 3)) {
             for (const CellPass pass : {CellPass::Plain, CellPass::CoveringMarkers,
                                         CellPass::BehindMarkers, CellPass::LightingMarkers}) {
                 const int index = static_cast<int>(pass);
@@ -215,9 +142,9 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
     }
     rimStrips.clear();
     if (onLattice) {
-        upload(buffers[0], lattice.innerCells, lattice.farCells);
+        uploadTextureBuffer(buffers[0], lattice.innerCells, lattice.farCells);
         viewAsTexture(0, GL_RGBA32UI);
-        upload(buffers[1], lattice.more);
+        uploadTextureBuffer(buffers[1], lattice.more);
         viewAsTexture(1, GL_RG32UI);
         // Where the markers cannot be lit from their cover, they are drawn
         // from the sorted points, uploaded then.
@@ -241,11 +168,11 @@ void ScreenPassDrawing::update(const HeightMap& map, int radius) {
             rimStrips.add(rim.x, rim.y, rim.colour, rim.facets, reach);
         }
     } else {
-        upload(buffers[0], grid.sites);
+        uploadTextureBuffer(buffers[0], grid.sites);
         viewAsTexture(0, GL_RGBA32UI);
-        upload(buffers[1], grid.nodes);
+        uploadTextureBuffer(buffers[1], grid.nodes);
         viewAsTexture(1, GL_RG32UI);
-        upload(buffers[2], grid.candidates);
+        uploadTextureBuffer(buffers[2], grid.candidates);
         viewAsTexture(2, GL_R32UI);
         gridOrigin[0] = static_cast<float>(grid.originX);
         gridOrigin[1] = static_cast<float>(grid.originY);
@@ -441,7 +368,7 @@ void ScreenPassDrawing::drawMarkers() {
     }
     if (onLattice && !markerPointsUploaded) {
         const BufferBinding bindingKept(GL_TEXTURE_BUFFER);
-        upload(buffers[4], markerPoints);
+        uploadTextureBuffer(buffers[4], markerPoints);
         markerPointsUploaded = true;
     }
     const DepthFunction always(GL_ALWAYS);
