@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -35,6 +36,14 @@ struct OutlineSite {
     float y;
     std::uint32_t colour;  // red, green, blue, alpha bytes in memory order
 };
+
+// An opaque colour as OutlineSite holds it.
+inline std::uint32_t packedColour(unsigned char red, unsigned char green, unsigned char blue) {
+    const unsigned char bytes[4] = {red, green, blue, 255};
+    std::uint32_t packed = 0;
+    std::memcpy(&packed, bytes, sizeof packed);
+    return packed;
+}
 
 // Every fragment of every edge of every site's cone in the buffer of width x
 // height pixels (rows from the top), as the full cones draw them: cones in
