@@ -73,16 +73,17 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
             return static_cast<std::size_t>(y) * cellsX + static_cast<std::size_t>(x);
         },
         kThreads, cellStart, cellSites);
-    splitCrowdedCells(apexes);
     const std::size_t heldCells = emptySquares.build(cellStart, cellsX, cellsY);
     const auto gridded = static_cast<double>(cellStart[cells]);
     const bool crowded = gridded >= kCrowdedApexesPerPixel * static_cast<double>(heldCells);
     reach = crowded ? kCrowdedReach : kNearReach;
-    // Far enough that settledDepth() lies past the rims.
-    const double wholeCone = apexes.rimReach + kPixelSlack + 0.25;
-    if (crowded && wholeCone > reach && wholeCone <= kWholeConeReach) {
+    // Every apex whose edges can light a pixel lies within this of it.
+    const double wholeCone = apexes.rimReach + RayBounds::kPastEnd;
+    reachesWholeCone = crowded && wholeCone > reach && wholeCone <= kWholeConeReach;
+    if (reachesWholeCone) {
         reach = wholeCone;
     }
+    splitCrowdedCells(apexes, reachesWholeCone ? kSplitCellWholeCone : kSplitCell);
     for (blockShift = 1; (1 << blockShift) <= cellsOut(); ++blockShift) {
     }
     markBlocksNearApexes(width, height);
@@ -110,7 +111,7 @@ void NearSearch::run(const std::vector<OutlineSite>& sites, const ConeOutlines& 
     });
 }
 
-void NearSearch::splitCrowdedCells(const ApexLayout& apexes) {
+void NearSearch::splitCrowdedCells(const ApexLayout& apexes, std::int32_t fewest) {
     // The part an apex lies in, by the fraction of its own cell: exact, as
     // a float's fraction scaled by a power of two is.
     const auto partOf = [&apexes](std::int32_t site) {
@@ -122,8 +123,8 @@ void NearSearch::splitCrowdedCells(const ApexLayout& apexes) {
         const int row = std::min(static_cast<int>((y - std::floor(y)) * kSubCells), kSubCells - 1);
         return row * kSubCells + column;
     };
-    splitBuckets<kSubCells * kSubCells>(cellStart, cellStart.size() - 1, kSplitCell, partOf,
-                                        kThreads, cellSites, cellSplit, partStart);
+    splitBuckets<kSubCells * kSubCells>(cellStart, cellStart.size() - 1, fewest, partOf, kThreads,
+                                        cellSites, cellSplit, partStart);
 }
 
 // Pixel (x, y) lies in block ((x + side) / side, (y + side) / side), and

@@ -29,14 +29,15 @@ public:
     // its pixels look as far as a cone reaches, so that no band is left to
     // walk the crowd's rays: the pixels near it are few, and the bands'
     // tests of its border would cost more.
-    static constexpr double kWholeConeReach = 38.0;
+    static constexpr double kWholeConeReach = 45.0;
     // The depth of a radial fragment, scaled to window pixels, is at least
     // the pixel centre's distance from the apex less this.
     static constexpr double kPixelSlack = 0.75;
 
     // Sets every pixel no marker covers to the least radial fragment of the
     // sites within reach (or nothing drawn). Fragments of shallower depth
-    // than settledDepth() come from no other site. Once `cancel` is set, it
+    // than settledDepth() come from no other site; where it reached as far
+    // as a cone, none does, past the rims either. Once `cancel` is set, it
     // stops after the rows under way.
     void run(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines,
              const ApexLayout& apexes, int width, int height,
@@ -44,7 +45,7 @@ public:
              const std::atomic<bool>* cancel);
     // Of the last run.
     double settledDepth(const ApexLayout& apexes) const {
-        return apexes.depthAt(reach - kPixelSlack);
+        return reachesWholeCone ? kNothingDrawn : apexes.depthAt(reach - kPixelSlack);
     }
 
 private:
@@ -70,12 +71,16 @@ private:
     // A cell of kSplitCell apexes or more, as small zooms put hundreds or
     // thousands in a pixel, holds them in order of the kSubCells x kSubCells
     // parts of it they lie in: a pixel tests the cell's rays, then each
-    // part's, before its apexes.
+    // part's, before its apexes. As far as a cone, fewer: the crowd's border
+    // cells, which it cuts, are the ones a pixel outside reads most.
     static constexpr int kSubCells = 8;
     static constexpr std::int32_t kSplitCell = 128;
-    void splitCrowdedCells(const ApexLayout& apexes);
+    static constexpr std::int32_t kSplitCellWholeCone = 32;
+    void splitCrowdedCells(const ApexLayout& apexes, std::int32_t fewest);
 
     double reach = kNearReach;
+    // Whether the last run found every radial fragment, past the rims too.
+    bool reachesWholeCone = false;
     // The cells a pixel looks in lie up to this many from its own.
     int cellsOut() const { return static_cast<int>(reach) + 1; }
     int blockShift = 0;

@@ -125,6 +125,14 @@ TEST(OutlineSweepLargeRaster, CrowdedCornersAtSmallZooms) {
         expectEveryFragmentHeld(crowd, orthoView(kEdge, zoom, 0.0f, 0.0f, 160, 160), kEdge / 2, 160,
                                 160, {&picture}, "crowd, zoom " + std::to_string(zoom));
     }
+    // Enough apexes that the near search runs in the whole window, as far
+    // as a cone reaches: the crowd's last site's diagonal ray pokes out of
+    // every other cone, and a pixel just past its end shows a radial
+    // fragment deeper than the rims.
+    constexpr int kBorderSide = 360;
+    expectEveryFragmentHeld(block(kEdge - kBorderSide, kBorderSide),
+                            orthoView(kEdge, 0.085f, 300.0f, -200.0f, kEdge, kEdge), kEdge / 2,
+                            kEdge, kEdge, {&picture}, "crowd past its rims, zoom 0.085");
 }
 
 }  // namespace
