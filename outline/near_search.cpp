@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include "cells/thread_sharing.h"
 #include "outline/bucketed_sites.h"
