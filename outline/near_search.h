@@ -25,10 +25,11 @@ public:
     static constexpr double kNearReach = 6.0;
     static constexpr double kCrowdedReach = 13.0;
     static constexpr double kCrowdedApexesPerPixel = 2.0;
-    // Where a crowd's cones reach no further than this, the smallest zooms,
-    // its pixels look as far as a cone reaches, so that no band is left to
-    // walk the crowd's rays: the pixels near it are few, and the bands'
-    // tests of its border would cost more.
+    // Where a crowd's cones, with the pixels just past their edges' ends,
+    // reach no further than this, the smallest zooms, its pixels look as
+    // far as a cone reaches, so that no band is left to walk the crowd's
+    // rays: the pixels near it are few, and the bands' tests of its border
+    // would cost more.
     static constexpr double kWholeConeReach = 45.0;
     // The depth of a radial fragment, scaled to window pixels, is at least
     // the pixel centre's distance from the apex less this.
