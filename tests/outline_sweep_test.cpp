@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "outline/marker_cover.h"
+#include "outline/outline_edge.h"
 #include "outline/outline_picture.h"
 #include "tests/support/sweep_cases.h"
 
@@ -13,10 +13,7 @@ namespace {
 std::vector<OutlineSite> outlineSites(const std::vector<SweepSite>& scene) {
     std::vector<OutlineSite> sites;
     for (const SweepSite& site : scene) {
-        const std::uint8_t bytes[4] = {site.r, site.g, site.b, 255};
-        std::uint32_t colour = 0;
-        std::memcpy(&colour, bytes, sizeof colour);
-        sites.push_back({site.x, site.y, colour});
+        sites.push_back({site.x, site.y, packedColour(site.r, site.g, site.b)});
     }
     return sites;
 }

@@ -1,7 +1,6 @@
 #include "tools/bench/outline_ties.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "outline/outline_edge.h"
@@ -42,10 +41,8 @@ OutlineDifferences classifyOutlineDifferences(const RgbPicture& reference,
     }
     std::vector<OutlineSite> sites;
     for (const Site* site = map.sites; site; site = site->next) {
-        const unsigned char bytes[4] = {site->r, site->g, site->b, 255};
-        std::uint32_t colour = 0;
-        std::memcpy(&colour, bytes, sizeof colour);
-        sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y), colour});
+        sites.push_back({static_cast<float>(site->x), static_cast<float>(site->y),
+                         packedColour(site->r, site->g, site->b)});
     }
     std::vector<std::vector<Fragment>> fragments(differing.size());
     forEachOutlineFragment(sites, view, static_cast<float>(map.size / 2), width, height,
