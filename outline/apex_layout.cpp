@@ -1,10 +1,84 @@
 #include "outline/apex_layout.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
 #include "cells/thread_sharing.h"
+
+namespace {
+
+constexpr int kThreads = 2;
+// The most whole coordinates along an axis that a table holds.
+constexpr double kMostTabled = 1 << 16;
+
+// The window coordinates of the apexes of sites on whole coordinates from
+// `first` on, along one axis, where the view is separable.
+struct AxisTable {
+    float first = 0.0f;
+    std::vector<float> window;
+
+    // Where `value` lands, if it is a whole coordinate the table holds.
+    bool find(float value, float& found) const {
+        const float offset = value - first;  // exact for whole coordinates
+        if (!(offset >= 0.0f && offset < static_cast<float>(window.size()))) {
+            return false;
+        }
+        const auto index = static_cast<std::size_t>(offset);
+        found = window[index];
+        return static_cast<float>(index) == offset;
+    }
+
+    // For the whole coordinates from `low` to `high`, by `apexAt`; empty
+    // where there are too many or one lands on no number.
+    template <typename ApexAt>
+    void fill(float low, float high, ApexAt apexAt) {
+        window.clear();
+        const double limit = ConeOutlines::kMostSeparableCoordinate;
+        if (!(low >= -limit && low <= high && high <= limit && high - low < kMostTabled)) {
+            return;
+        }
+        first = std::floor(low);
+        window.resize(static_cast<std::size_t>(std::floor(high) - first) + 1);
+        for (std::size_t index = 0; index < window.size(); ++index) {
+            window[index] = apexAt(first + static_cast<float>(index));
+            if (!std::isfinite(window[index])) {
+                window.clear();
+                return;
+            }
+        }
+    }
+};
+
+// The box of the points `pointOf` gives for sites 0 to count - 1, worked
+// out on the threads: left, top, right, bottom. Comparisons with a value that
+// is not a number fail, so those are left out.
+template <typename PointOf>
+std::array<float, 4> boxOnThreads(std::size_t count, PointOf pointOf) {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    std::array<float, 4> boxes[kThreads];
+    onThreads(kThreads, [&](int thread) {
+        std::array<float, 4> box = {kInfinity, kInfinity, -kInfinity, -kInfinity};
+        const std::size_t end = count * (thread + 1) / kThreads;
+        for (std::size_t site = count * thread / kThreads; site < end; ++site) {
+            const OutlinePoint point = pointOf(site);
+            box[0] = point.x < box[0] ? point.x : box[0];
+            box[1] = point.y < box[1] ? point.y : box[1];
+            box[2] = point.x > box[2] ? point.x : box[2];
+            box[3] = point.y > box[3] ? point.y : box[3];
+        }
+        boxes[thread] = box;
+    });
+    std::array<float, 4> box = boxes[0];
+    for (int thread = 1; thread < kThreads; ++thread) {
+        box = {std::min(box[0], boxes[thread][0]), std::min(box[1], boxes[thread][1]),
+               std::max(box[2], boxes[thread][2]), std::max(box[3], boxes[thread][3])};
+    }
+    return box;
+}
+
+}  // namespace
 
 void ApexLayout::locate(const std::vector<OutlineSite>& sites, const ConeOutlines& outlines) {
     x.resize(sites.size());
@@ -17,31 +91,36 @@ void ApexLayout::locate(const std::vector<OutlineSite>& sites, const ConeOutline
     if (sites.empty()) {
         return;
     }
-    // A matrix product per site, as the transform makes one per cone.
-    constexpr int kThreads = 2;
-    float boxes[kThreads][4];
-    onThreads(kThreads, [&](int thread) {
-        const std::size_t end = sites.size() * (thread + 1) / kThreads;
+    const auto apexOf = [&outlines](float siteX, float siteY) {
         ConeOutlines::Cone cone;
-        float* box = boxes[thread];
-        box[0] = box[1] = std::numeric_limits<float>::infinity();
-        box[2] = box[3] = -std::numeric_limits<float>::infinity();
-        for (std::size_t site = sites.size() * thread / kThreads; site < end; ++site) {
-            outlines.cone(sites[site].x, sites[site].y, cone);
-            const OutlinePoint apex = outlines.window(cone, 0);
-            x[site] = apex.x;
-            y[site] = apex.y;
-            // Comparisons with a value that is not a number fail.
-            box[0] = apex.x < box[0] ? apex.x : box[0];
-            box[1] = apex.y < box[1] ? apex.y : box[1];
-            box[2] = apex.x > box[2] ? apex.x : box[2];
-            box[3] = apex.y > box[3] ? apex.y : box[3];
+        outlines.cone(siteX, siteY, cone);
+        return outlines.window(cone, 0);
+    };
+    // Under a separable view, the apexes of a raster's sites, which stand on
+    // whole coordinates, come from a table per axis: a matrix product per
+    // whole coordinate, not per site.
+    AxisTable tableX;
+    AxisTable tableY;
+    if (outlines.separableApexes()) {
+        const std::array<float, 4> box = boxOnThreads(sites.size(), [&sites](std::size_t site) {
+            return OutlinePoint{sites[site].x, sites[site].y, 0.0f};
+        });
+        tableX.fill(box[0], box[2], [&](float value) { return apexOf(value, 0.0f).x; });
+        tableY.fill(box[1], box[3], [&](float value) { return apexOf(0.0f, value).y; });
+    }
+    const std::array<float, 4> box = boxOnThreads(sites.size(), [&](std::size_t site) {
+        OutlinePoint apex{};
+        if (!(tableX.find(sites[site].x, apex.x) && tableY.find(sites[site].y, apex.y))) {
+            apex = apexOf(sites[site].x, sites[site].y);
         }
+        x[site] = apex.x;
+        y[site] = apex.y;
+        return apex;
     });
-    left = std::min(boxes[0][0], boxes[1][0]);
-    top = std::min(boxes[0][1], boxes[1][1]);
-    right = std::max(boxes[0][2], boxes[1][2]);
-    bottom = std::max(boxes[0][3], boxes[1][3]);
+    left = box[0];
+    top = box[1];
+    right = box[2];
+    bottom = box[3];
     // The rays, from the first site's cone.
     ConeOutlines::Cone cone;
     outlines.cone(sites[0].x, sites[0].y, cone);

@@ -45,6 +45,24 @@ bool ConeOutlines::separable() const {
            m[7] == 0.0f && std::fabs(m[14]) <= m[15];
 }
 
+bool ConeOutlines::separableApexes() const {
+    // A site's other coordinate then enters only through products with a
+    // zero entry, which add nothing but a zero's sign.
+    constexpr float kLargestEntry = 1.0e6f;
+    const float* modelview = view.modelview;
+    const float* projection = view.projection;
+    for (int entry = 0; entry < 16; ++entry) {
+        if (!(std::fabs(modelview[entry]) <= kLargestEntry &&
+              std::fabs(projection[entry]) <= kLargestEntry)) {
+            return false;
+        }
+    }
+    return modelview[1] == 0.0f && modelview[2] == 0.0f && modelview[3] == 0.0f &&
+           modelview[4] == 0.0f && modelview[6] == 0.0f && modelview[7] == 0.0f &&
+           projection[1] == 0.0f && projection[3] == 0.0f && projection[4] == 0.0f &&
+           projection[7] == 0.0f;
+}
+
 // point() with the other axis's terms zero: adding them changes nothing.
 bool ConeOutlines::pointOnAxis(int axis, float value, float& window) const {
     const float clip = viewMatrix[5 * axis] * value + viewMatrix[12 + axis];

@@ -63,6 +63,13 @@ public:
     // Under such a view, point()'s window coordinate on one axis (0 for x, 1
     // for y); false when the point lies outside the view volume on that axis.
     bool pointOnAxis(int axis, float value, float& window) const;
+    // Whether a cone's apex lands at a window x that follows from the site's
+    // x alone, and a y from its y alone, to the same floats but for the sign
+    // of a zero: where neither matrix turns or shears the plane or puts it in
+    // perspective, and their entries are small enough that a coordinate of
+    // at most kMostSeparableCoordinate times them stays far from overflow.
+    bool separableApexes() const;
+    static constexpr float kMostSeparableCoordinate = 1.0e6f;
     // Under such a view, window pixels per unit along an axis; negative
     // where the view mirrors it.
     float pixelsPerUnit(int axis) const {
