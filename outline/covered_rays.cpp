@@ -6,6 +6,8 @@
 #include <iterator>
 #include <limits>
 
+#include "cells/thread_sharing.h"
+
 namespace {
 
 // The sites looked at lie at least this far ahead of the covered one, in
@@ -151,6 +153,8 @@ std::int64_t floorDivided(std::int64_t value, std::int64_t divisor) {
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
 }
 
+constexpr int kThreads = 2;
+
 // floorDivided for many numbers, without a division each: the product with
 // the reciprocal is off by at most one below 2^52.
 class StrideDivider {
@@ -226,15 +230,28 @@ void CoveredRays::prepare(const std::vector<OutlineSite>& siteList, const Geomet
                 return;
             }
         }
-        for (const OutlineSite& site : siteList) {
-            const auto x = static_cast<std::int64_t>(site.x);
-            const auto y = static_cast<std::int64_t>(site.y);
-            const std::int64_t column = divider.quotient(x);
-            const std::int64_t row = divider.quotient(y);
-            farPoints[static_cast<std::size_t>((y - row * farStride) * farStride +
-                                               (x - column * farStride))]
-                .testAndSet(column, row);
-        }
+        // Read from the occupied points, 64 at a time, rather than from the
+        // sites, which may be a million: each thread takes every other row
+        // of the classes, so that no two write to the same class.
+        onThreads(kThreads, [&](int thread) {
+            for (std::int64_t y = lowY; y <= highY; ++y) {
+                const std::int64_t row = divider.quotient(y);
+                const std::int64_t rowClass = y - row * farStride;
+                if (rowClass % kThreads != thread) {
+                    continue;
+                }
+                WholePoints* classes = &farPoints[static_cast<std::size_t>(rowClass * farStride)];
+                for (std::int64_t x = lowX; x <= highX; x += 64) {
+                    const int count = static_cast<int>(std::min<std::int64_t>(64, highX - x + 1));
+                    for (std::uint64_t points = occupied.run(x, y, count); points != 0;
+                         points &= points - 1) {
+                        const std::int64_t pointX = x + __builtin_ctzll(points);
+                        const std::int64_t column = divider.quotient(pointX);
+                        classes[pointX - column * farStride].testAndSet(column, row);
+                    }
+                }
+            }
+        });
     }
     std::vector<Ahead> ahead;
     for (int ray = 0; ray < kConeSlices; ++ray) {

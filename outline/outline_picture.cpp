@@ -117,6 +117,27 @@ bool nearAmongOpenPixels(const ApexLayout& apexes, std::size_t siteCount,
     return openAbout <= mostOpenAbout;
 }
 
+// How many apexes lie in the window: a pass over up to a million, on both
+// threads.
+std::size_t apexesIn(const ApexLayout& apexes, int width, int height) {
+    std::size_t counts[kThreads] = {};
+    const std::size_t siteCount = apexes.x.size();
+    onThreads(kThreads, [&](int thread) {
+        std::size_t count = 0;
+        const std::size_t end = siteCount * (thread + 1) / kThreads;
+        for (std::size_t site = siteCount * thread / kThreads; site < end; ++site) {
+            count += apexes.x[site] >= 0.0f && apexes.x[site] < width && apexes.y[site] >= 0.0f &&
+                     apexes.y[site] < height;
+        }
+        counts[thread] = count;
+    });
+    std::size_t total = 0;
+    for (const std::size_t count : counts) {
+        total += count;
+    }
+    return total;
+}
+
 }  // namespace
 
 struct OutlinePicture::Workspace {
@@ -237,11 +258,7 @@ void PictureBuilder::drawEdges(std::size_t unmarkedPixels) {
     // pixel looks for its nearest edges itself; elsewhere the edges are
     // followed outward from their apexes, which settles the near pixels of
     // sparse sites at less cost.
-    std::size_t apexesInWindow = 0;
-    for (std::size_t site = 0; site < sites.size(); ++site) {
-        apexesInWindow += apexes.x[site] >= 0.0f && apexes.x[site] < width &&
-                          apexes.y[site] >= 0.0f && apexes.y[site] < height;
-    }
+    const std::size_t apexesInWindow = apexesIn(apexes, width, height);
     const bool crowd = apexesInWindow * kCrowdSpacing * kCrowdSpacing >= unmarkedPixels;
     walker.rescanOpenTiles(crowd);
     float low = 0.0f;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cells/thread_sharing.h"
+
 namespace {
 
 // Larger boxes are not held: a bit per point.
@@ -104,23 +106,46 @@ bool WholePoints::fit(const std::vector<OutlineSite>& sites, std::int64_t margin
     if (sites.empty()) {
         return false;
     }
-    bool allWhole = true;
-    float lowX = sites.front().x;
-    float highX = lowX;
-    float lowY = sites.front().y;
-    float highY = lowY;
-    for (const OutlineSite& site : sites) {
-        allWhole &= wholeMagnitude(std::fabs(site.x)) & wholeMagnitude(std::fabs(site.y));
-        lowX = std::min(lowX, site.x);
-        highX = std::max(highX, site.x);
-        lowY = std::min(lowY, site.y);
-        highY = std::max(highY, site.y);
+    // A pass over up to a million sites, on both threads.
+    constexpr int kThreads = 2;
+    struct Box {
+        bool allWhole;
+        float lowX;
+        float highX;
+        float lowY;
+        float highY;
+    };
+    Box boxes[kThreads];
+    onThreads(kThreads, [&](int thread) {
+        const std::size_t end = sites.size() * (thread + 1) / kThreads;
+        std::size_t index = sites.size() * thread / kThreads;
+        // Each thread's box starts at its first site; a thread with none
+        // takes the first site, which changes nothing.
+        const OutlineSite& first = index < end ? sites[index] : sites.front();
+        Box box = {true, first.x, first.x, first.y, first.y};
+        for (; index < end; ++index) {
+            const OutlineSite& site = sites[index];
+            box.allWhole &= wholeMagnitude(std::fabs(site.x)) & wholeMagnitude(std::fabs(site.y));
+            box.lowX = std::min(box.lowX, site.x);
+            box.highX = std::max(box.highX, site.x);
+            box.lowY = std::min(box.lowY, site.y);
+            box.highY = std::max(box.highY, site.y);
+        }
+        boxes[thread] = box;
+    });
+    Box box = boxes[0];
+    for (int thread = 1; thread < kThreads; ++thread) {
+        const Box& other = boxes[thread];
+        box = {box.allWhole && other.allWhole, std::min(box.lowX, other.lowX),
+               std::max(box.highX, other.highX), std::min(box.lowY, other.lowY),
+               std::max(box.highY, other.highY)};
     }
-    if (!allWhole) {
+    if (!box.allWhole) {
         return false;
     }
-    return fitBox(static_cast<std::int64_t>(lowX), static_cast<std::int64_t>(lowY),
-                  static_cast<std::int64_t>(highX), static_cast<std::int64_t>(highY), margin);
+    return fitBox(static_cast<std::int64_t>(box.lowX), static_cast<std::int64_t>(box.lowY),
+                  static_cast<std::int64_t>(box.highX), static_cast<std::int64_t>(box.highY),
+                  margin);
 }
 
 bool WholePoints::fitBox(std::int64_t lowX, std::int64_t lowY, std::int64_t highX,
