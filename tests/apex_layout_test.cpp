@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "tests/support/sweep_cases.h"
