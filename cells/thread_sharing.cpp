@@ -75,6 +75,15 @@ void onThreads(int threads, const std::function<void(int)>& work) {
     }
 }
 
+void onRuns(int threads, std::size_t count,
+            const std::function<void(int, std::size_t, std::size_t)>& work) {
+    const auto runs = static_cast<std::size_t>(std::max(threads, 1));
+    onThreads(threads, [&](int thread) {
+        const auto index = static_cast<std::size_t>(thread);
+        work(thread, count * index / runs, count * (index + 1) / runs);
+    });
+}
+
 void onTasks(int threads, int tasks, const std::function<void(int, int)>& work) {
     std::atomic<int> next{0};
     onThreads(threads, [&](int thread) {

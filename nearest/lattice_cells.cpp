@@ -21,9 +21,8 @@ void listPoints(const LatticeSites& lattice, int threads, std::vector<MarkerPoin
     points.clear();
     reserveLarge(points, lattice.sites.size());
     points.resize(lattice.sites.size());
-    onThreads(threads, [&](int thread) {
-        const std::size_t end = lattice.sites.size() * (thread + 1) / threads;
-        for (std::size_t index = lattice.sites.size() * thread / threads; index < end; ++index) {
+    onRuns(threads, lattice.sites.size(), [&](int, std::size_t first, std::size_t end) {
+        for (std::size_t index = first; index < end; ++index) {
             const LatticeSite& site = lattice.sites[index];
             points[index] = {static_cast<float>(site.column + lattice.originX),
                              static_cast<float>(site.row + lattice.originY)};

@@ -58,10 +58,9 @@ template <typename PointOf>
 std::array<float, 4> boxOnThreads(std::size_t count, PointOf pointOf) {
     constexpr float kInfinity = std::numeric_limits<float>::infinity();
     std::array<float, 4> boxes[kThreads];
-    onThreads(kThreads, [&](int thread) {
+    onRuns(kThreads, count, [&](int thread, std::size_t first, std::size_t end) {
         std::array<float, 4> box = {kInfinity, kInfinity, -kInfinity, -kInfinity};
-        const std::size_t end = count * (thread + 1) / kThreads;
-        for (std::size_t site = count * thread / kThreads; site < end; ++site) {
+        for (std::size_t site = first; site < end; ++site) {
             const OutlinePoint point = pointOf(site);
             box[0] = point.x < box[0] ? point.x : box[0];
             box[1] = point.y < box[1] ? point.y : box[1];

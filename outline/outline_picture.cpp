@@ -121,11 +121,9 @@ bool nearAmongOpenPixels(const ApexLayout& apexes, std::size_t siteCount,
 // threads.
 std::size_t apexesIn(const ApexLayout& apexes, int width, int height) {
     std::size_t counts[kThreads] = {};
-    const std::size_t siteCount = apexes.x.size();
-    onThreads(kThreads, [&](int thread) {
+    onRuns(kThreads, apexes.x.size(), [&](int thread, std::size_t first, std::size_t end) {
         std::size_t count = 0;
-        const std::size_t end = siteCount * (thread + 1) / kThreads;
-        for (std::size_t site = siteCount * thread / kThreads; site < end; ++site) {
+        for (std::size_t site = first; site < end; ++site) {
             count += apexes.x[site] >= 0.0f && apexes.x[site] < width && apexes.y[site] >= 0.0f &&
                      apexes.y[site] < height;
         }
@@ -233,9 +231,8 @@ void PictureBuilder::build(std::vector<std::int32_t>& winner, std::vector<float>
     reserveLarge(depth, pixelCount);
     winner.resize(pixelCount);
     depth.resize(pixelCount);
-    onThreads(kThreads, [&](int thread) {
-        const std::size_t end = pixelCount * (thread + 1) / kThreads;
-        for (std::size_t pixel = pixelCount * thread / kThreads; pixel < end; ++pixel) {
+    onRuns(kThreads, pixelCount, [&](int, std::size_t first, std::size_t end) {
+        for (std::size_t pixel = first; pixel < end; ++pixel) {
             const FragmentKey held = std::min(pixels.layer[0][pixel], pixels.layer[1][pixel]);
             const FragmentKey shown = held == kMarkedKey ? emptyKey() : held;
             winner[pixel] = keySite(shown);

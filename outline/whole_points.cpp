@@ -116,14 +116,12 @@ bool WholePoints::fit(const std::vector<OutlineSite>& sites, std::int64_t margin
         float highY;
     };
     Box boxes[kThreads];
-    onThreads(kThreads, [&](int thread) {
-        const std::size_t end = sites.size() * (thread + 1) / kThreads;
-        std::size_t index = sites.size() * thread / kThreads;
+    onRuns(kThreads, sites.size(), [&](int thread, std::size_t first, std::size_t end) {
         // Each thread's box starts at its first site; a thread with none
         // takes the first site, which changes nothing.
-        const OutlineSite& first = index < end ? sites[index] : sites.front();
-        Box box = {true, first.x, first.x, first.y, first.y};
-        for (; index < end; ++index) {
+        const OutlineSite& start = first < end ? sites[first] : sites.front();
+        Box box = {true, start.x, start.x, start.y, start.y};
+        for (std::size_t index = first; index < end; ++index) {
             const OutlineSite& site = sites[index];
             box.allWhole &= wholeMagnitude(std::fabs(site.x)) & wholeMagnitude(std::fabs(site.y));
             box.lowX = std::min(box.lowX, site.x);

@@ -124,8 +124,23 @@ TEST(ThreadSharing, AFailureInAnyShareReachesTheCallerAfterAll) {
 
 // Tasks shared out as the threads come free: each runs once, every thread
 // meets its own in increasing order (the sweeps that work them only move
-// on), and a failure still reaches the caller.
+// on), and a failure still reaches the caller. Runs of items, one to a
+// thread, cover every item once, in order, also with fewer items than
+// threads.
 TEST(ThreadSharing, TasksRunOnceInIncreasingOrderPerThread) {
+    for (const std::size_t items : {0, 1, 2, 7, 1000}) {
+        std::vector<std::size_t> starts(3, 0);
+        std::vector<std::size_t> ends(3, 0);
+        onRuns(3, items, [&](int thread, std::size_t first, std::size_t end) {
+            starts[static_cast<std::size_t>(thread)] = first;
+            ends[static_cast<std::size_t>(thread)] = end;
+        });
+        EXPECT_EQ(starts[0], 0u);
+        EXPECT_EQ(starts[1], ends[0]);
+        EXPECT_EQ(starts[2], ends[1]);
+        EXPECT_EQ(ends[2], items);
+        EXPECT_LE(ends[2] - starts[2], items / 3 + 1);
+    }
     constexpr int kTasks = 200;
     std::vector<std::atomic<int>> runs(kTasks);
     std::vector<std::vector<int>> taken(2);
